@@ -1,0 +1,14 @@
+// The debugger output channel (OutputDebugStringW on Windows). On POSIX the
+// channel is standard error, or the file named by $KALINOR_DEBUG_OUTPUT
+// (appended), and each write shows as one line, as a debug viewer shows it.
+#pragma once
+
+#include <string_view>
+
+namespace kalinor::platform {
+
+/// Passes text to the debugger channel in one write. On POSIX a line feed is
+/// appended when the text does not end in one. Failures are ignored.
+void WriteDebugOutput(std::wstring_view text);
+
+}  // namespace kalinor::platform

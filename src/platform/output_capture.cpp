@@ -1,0 +1,20 @@
+#include "platform/output_capture.h"
+
+namespace kalinor::platform {
+namespace {
+OutputCapture* g_active = nullptr;  // one thread; no lock needed
+}
+
+OutputCapture::OutputCapture() : previous_(g_active) { g_active = this; }
+
+OutputCapture::~OutputCapture() { g_active = previous_; }
+
+std::wstring OutputCapture::StandardOutputText() const {
+  std::wstring all;
+  for (const auto& s : standard_output) all += s;
+  return all;
+}
+
+OutputCapture* OutputCapture::Active() { return g_active; }
+
+}  // namespace kalinor::platform

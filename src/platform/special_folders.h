@@ -1,0 +1,20 @@
+// Per-user special folders of the shell, by CSIDL. On POSIX: CSIDL_APPDATA is
+// $XDG_CONFIG_HOME or ~/.config, CSIDL_LOCAL_APPDATA $XDG_DATA_HOME or
+// ~/.local/share, CSIDL_PERSONAL the XDG documents folder or ~/Documents,
+// CSIDL_PROFILE $HOME.
+#pragma once
+
+#include <string>
+
+namespace kalinor::platform {
+
+inline constexpr int kCsidlPersonal = 5;           // CSIDL_PERSONAL
+inline constexpr int kCsidlAppData = 26;           // CSIDL_APPDATA (0x1A)
+inline constexpr int kCsidlLocalAppData = 28;      // CSIDL_LOCAL_APPDATA (0x1C)
+inline constexpr int kCsidlProfile = 40;           // CSIDL_PROFILE (0x28)
+
+/// The folder's path, created when missing (SHGetSpecialFolderPathW with the
+/// create flag). "" when it cannot be found or the identifier is unknown.
+std::wstring GetSpecialFolderPath(int csidl);
+
+}  // namespace kalinor::platform

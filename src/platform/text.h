@@ -1,0 +1,45 @@
+// Text conversions at the edges of the program, and the small text helpers
+// that several subsystems share. Text inside the program is std::wstring.
+#pragma once
+
+#include <cstdarg>
+#include <string>
+#include <string_view>
+
+namespace kalinor::platform {
+
+/// Encodes text as UTF-8. A unit U+DC80..U+DCFF (a byte that FromUtf8 could
+/// not decode) is written back as that raw byte; any other unpaired
+/// surrogate becomes U+FFFD. Never fails.
+std::string ToUtf8(std::wstring_view text);
+
+/// Decodes UTF-8. A byte that does not start or continue a valid sequence
+/// becomes U+DC80 + the byte, so nothing is dropped and ToUtf8 restores the
+/// original bytes. Never fails.
+std::wstring FromUtf8(std::string_view bytes);
+
+/// Converts to 8-bit text in the thread's ANSI code page (WideCharToMultiByte
+/// on Windows; UTF-8 elsewhere). Characters the code page lacks become its
+/// default character. Never fails; empty text gives an empty string.
+std::string ToAnsiCodePage(std::wstring_view text);
+
+/// Converts 8-bit text in the thread's ANSI code page to UTF-16
+/// (MultiByteToWideChar on Windows; UTF-8 elsewhere). Empty on failure.
+std::wstring FromAnsiCodePage(std::string_view bytes);
+
+/// printf-style formatting of wide text; the result is exactly as long as the
+/// formatted text. Raises CAtlException(E_INVALIDARG) on a null format or
+/// a format the C library rejects.
+std::wstring FormatTextV(const wchar_t* format, va_list args);
+
+/// FormatTextV with its values as arguments.
+std::wstring FormatText(const wchar_t* format, ...);
+
+/// Lower-cases the ASCII letters A to Z, as the "C" locale does; every other
+/// character is left as it is.
+std::wstring AsciiLower(std::wstring text);
+
+/// Whole-string comparison that ignores the case of the ASCII letters A to Z.
+bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
+
+}  // namespace kalinor::platform

@@ -1,0 +1,27 @@
+#include <windows.h>
+
+#include "platform/console.h"
+#include "platform/output_capture.h"
+#include "platform/text.h"
+
+namespace kalinor::platform {
+
+void WriteStandardOutput(std::wstring_view text) {
+  if (auto* capture = OutputCapture::Active()) {
+    capture->standard_output.emplace_back(text);
+    return;
+  }
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  if (out == nullptr || out == INVALID_HANDLE_VALUE || text.empty()) return;
+  DWORD written = 0;
+  DWORD mode = 0;
+  if (GetConsoleMode(out, &mode)) {
+    WriteConsoleW(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    return;
+  }
+  // Redirected to a file or pipe: UTF-8, as a setup program's log expects.
+  const std::string bytes = ToUtf8(text);
+  WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+}  // namespace kalinor::platform
