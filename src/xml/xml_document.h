@@ -1,0 +1,45 @@
+// XMLDocument: the one way the settings classes reach their XML files. Each
+// operation catches every DOM failure itself and returns a plain failure
+// value; nothing escapes but CAtlException from the string type.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/hresult.h"
+
+namespace kalinor {
+
+class XMLDocument {
+ public:
+  XMLDocument();
+  virtual ~XMLDocument();
+  XMLDocument(const XMLDocument&) = delete;
+  XMLDocument& operator=(const XMLDocument&) = delete;
+
+  /// Loads the file, replacing the whole content. S_OK when it was parsed;
+  /// the creation failure when no DOM object could be made; else E_FAIL,
+  /// leaving an empty document.
+  HRESULT Load(std::wstring filePath);
+  /// Writes the whole document, replacing the file atomically. S_OK, or E_FAIL
+  /// (the old file then stays whole).
+  HRESULT Save(std::wstring filePath);
+  /// True when the node path selects an element; false otherwise.
+  bool NodeExists(std::wstring nodePath);
+  /// Sets the element's text, creating missing elements along the path.
+  /// S_OK; E_FAIL, or the failure of creating the path.
+  HRESULT SetNodeText(std::wstring nodePath, std::wstring text);
+  /// The element's text; "" when there is no element.
+  std::wstring GetNodeText(std::wstring nodePath);
+  /// The element's attribute value; "" when the attribute or element is absent.
+  std::wstring GetNodeAttribute(std::wstring nodePath, std::wstring name);
+  /// Number of child nodes of every kind; -1 when there is no element.
+  std::int32_t GetChildNodeCount(std::wstring nodePath);
+  /// Removes the element and its subtree. S_OK; E_FAIL when there is no element.
+  HRESULT RemoveNode(std::wstring nodePath);
+
+  // (private section and internal operations: owned by the XML work)
+};
+
+}  // namespace kalinor
