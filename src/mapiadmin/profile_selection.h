@@ -1,0 +1,23 @@
+// Choosing the profile and opening its service administration.
+#pragma once
+
+#include <string>
+
+#include "mapiadmin/service_admin_holder.h"
+#include "platform/mapi.h"
+
+namespace kalinor {
+
+/// Opens the service administration of the named profile (null or empty:
+/// the single or default profile) into the holder. True when the holder now
+/// holds one; false after any failure, which leaves the holder empty and is
+/// reported on the debugger channel.
+bool OpenServiceAdmin(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
+                      const wchar_t* profileName);
+
+/// Picks the only profile, or else the first named one flagged as default.
+/// True with profileName set (never empty); false, reported, leaves it as is.
+bool ChooseProfile(const platform::MapiEntryPoints& mapi, IProfAdmin* profAdmin,
+                   std::wstring& profileName);
+
+}  // namespace kalinor

@@ -1,0 +1,166 @@
+#include "frontend/run_sequence.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <new>
+
+#include "platform/output_capture.h"
+#include "support/fake_mapi.h"
+
+namespace kalinor {
+namespace {
+
+using testing::FakeMapi;
+
+class RunSequenceTest : public ::testing::Test {
+ protected:
+  int Run(std::vector<std::wstring> args) {
+    UninstallCleanup cleanup{[this] { cleanupCalls.push_back("ClearStoreSettings"); clearStore(); },
+                             [this] { cleanupCalls.push_back("ClearArchiveUrl"); }};
+    const platform::MapiEntryPoints entry = mapi.EntryPoints();
+    return RunKalinor(args, entry, cleanup);
+  }
+
+  // No MAPI object or row set may outlive the run.
+  void ExpectNothingLeaked() {
+    EXPECT_EQ(mapi.LiveObjects(), 0);
+    EXPECT_EQ(mapi.LiveRowSets(), 0);
+  }
+
+  size_t IndexOf(const std::string& call) {
+    return static_cast<size_t>(std::find(mapi.calls.begin(), mapi.calls.end(), call) - mapi.calls.begin());
+  }
+
+  FakeMapi mapi;
+  platform::OutputCapture output;
+  std::vector<std::string> cleanupCalls;
+  std::function<void()> clearStore = [] {};
+};
+
+TEST_F(RunSequenceTest, UsageRequestPrintsUsageAndNeverStartsMapi) {
+  EXPECT_EQ(Run({}), 0);
+  EXPECT_EQ(output.standard_output.size(), 4u);
+  EXPECT_EQ(Run({L"-?"}), 0);
+  EXPECT_EQ(output.standard_output.size(), 8u);
+  EXPECT_TRUE(mapi.calls.empty());
+  EXPECT_TRUE(output.debug_output.empty());
+}
+
+TEST_F(RunSequenceTest, MissingServiceNameIsReportedWithoutStartingMapi) {
+  for (std::vector<std::wstring> args : {std::vector<std::wstring>{L"-u"}, {L"Svc", L""}, {L"profile:P"}}) {
+    platform::OutputCapture capture;
+    EXPECT_EQ(Run(args), 1);
+    EXPECT_EQ(capture.StandardOutputText(), L"No service name was specified.");
+    EXPECT_TRUE(capture.debug_output.empty());
+  }
+  EXPECT_TRUE(mapi.calls.empty());
+  EXPECT_TRUE(cleanupCalls.empty());
+}
+
+TEST_F(RunSequenceTest, FailedMapiStartEndsWithOneLineAndExitCodeOne) {
+  mapi.FailCall("MAPIInitialize", static_cast<HRESULT>(0x80040605));
+  mapi.AddProfile("Default", true);
+  EXPECT_EQ(Run({L"-u", L"Svc"}), 1);
+  ASSERT_EQ(output.debug_output.size(), 1u);
+  EXPECT_EQ(output.debug_output[0], L"Error initializing MAPI: 0X80040605\n");
+  EXPECT_EQ(mapi.calls, std::vector<std::string>{"MAPIInitialize(0,0x0)"});
+  EXPECT_EQ(mapi.uninitializeCount, 0);
+  EXPECT_TRUE(cleanupCalls.empty());
+  EXPECT_TRUE(output.standard_output.empty());
+}
+
+TEST_F(RunSequenceTest, InstallIntoTheOnlyProfileFollowsMapisCallOrder) {
+  mapi.AddProfile("Default");
+  EXPECT_EQ(Run({L"ArchiveConnector", L"displayname:Archive"}), 0);
+
+  const std::vector<std::string> expected = {
+      "MAPIInitialize(0,0x0)", "MAPIAdminProfiles(0x0)",
+      "GetProfileTable(0x0)", "GetRowCount:profiles(0x0)", "QueryRows:profiles(1,0x0)", "FreeProws",
+      "Release IMAPITable",
+      "AdminServices(Default,null,0,0x80000000)", "Release IProfAdmin",
+      "GetMsgServiceTable(0x0)", "GetRowCount:services(0x0)", "Release IMAPITable",
+      "CreateMsgService(ArchiveConnector,Archive,0,0x0)",
+      "GetMsgServiceTable(0x0)", "GetRowCount:services(0x0)", "QueryRows:services(1,0x0)", "FreeProws",
+      "Release IMAPITable",
+      "ConfigureMsgService(0,0x0,0,null)",
+      "Release IMsgServiceAdmin", "MAPIUninitialize"};
+  EXPECT_EQ(mapi.calls, expected);
+  ASSERT_EQ(mapi.profiles[0].services.size(), 1u);
+  EXPECT_TRUE(mapi.profiles[0].services[0].configured);
+  EXPECT_EQ(output.debug_output,
+            (std::vector<std::wstring>{L"Getting admin services for profile:", L"Default",
+                                       L"Service configuration returned 0\n", L"Service installed.\n"}));
+  EXPECT_TRUE(output.standard_output.empty());
+  EXPECT_TRUE(cleanupCalls.empty());
+  ExpectNothingLeaked();
+}
+
+TEST_F(RunSequenceTest, NamedProfileSkipsTheProfileTable) {
+  mapi.AddProfile("Work Mail");
+  EXPECT_EQ(Run({L"PROFILE:Work Mail", L"Svc"}), 0);
+  EXPECT_EQ(IndexOf("GetProfileTable(0x0)"), mapi.calls.size());
+  EXPECT_LT(IndexOf("AdminServices(Work Mail,null,0,0x80000000)"), mapi.calls.size());
+  ExpectNothingLeaked();
+}
+
+TEST_F(RunSequenceTest, UninstallRunsTheCleanupInOrderBeforeReleasingMapi) {
+  auto& profile = mapi.AddProfile("Default", true);
+  mapi.AddService(profile, "Svc");
+  clearStore = [this] {
+    // The cleanup runs while MAPI is started and the service admin is held.
+    EXPECT_EQ(mapi.uninitializeCount, 0);
+    EXPECT_EQ(mapi.releases["IMsgServiceAdmin"], 0);
+  };
+  EXPECT_EQ(Run({L"/u", L"svc"}), 0);
+  EXPECT_EQ(cleanupCalls, (std::vector<std::string>{"ClearStoreSettings", "ClearArchiveUrl"}));
+  EXPECT_TRUE(profile.services.empty());
+  EXPECT_EQ(mapi.uninitializeCount, 1);
+  EXPECT_EQ(mapi.calls.back(), "MAPIUninitialize");
+  ExpectNothingLeaked();
+}
+
+TEST_F(RunSequenceTest, UninstallWithoutAnyProfileStillCleansUp) {
+  EXPECT_EQ(Run({L"-u", L"Svc"}), 0);
+  EXPECT_EQ(output.debug_output, std::vector<std::wstring>{L"There is no profile, unable to add service.\n"});
+  EXPECT_EQ(cleanupCalls, (std::vector<std::string>{"ClearStoreSettings", "ClearArchiveUrl"}));
+  EXPECT_EQ(mapi.uninitializeCount, 1);
+  ExpectNothingLeaked();
+}
+
+TEST_F(RunSequenceTest, InstallWithoutServiceAdminDoesNothingMore) {
+  mapi.AddProfile("Default", true);
+  mapi.FailCall("AdminServices", E_FAIL);
+  EXPECT_EQ(Run({L"Svc"}), 0);
+  EXPECT_EQ(output.debug_output.back(), L"Error getting a service admin: 0X80004005\n");
+  EXPECT_TRUE(cleanupCalls.empty());
+  EXPECT_EQ(IndexOf("CreateMsgService"), mapi.calls.size());
+  EXPECT_EQ(mapi.uninitializeCount, 1);
+  ExpectNothingLeaked();
+}
+
+TEST_F(RunSequenceTest, AFailureThatEscapesEndsCleanlyWithExitCodeOne) {
+  auto& profile = mapi.AddProfile("Default", true);
+  mapi.AddService(profile, "Svc");
+  clearStore = [] { throw std::bad_alloc(); };
+  EXPECT_EQ(Run({L"-u", L"Svc"}), 1);
+  // The store cleanup failed: the archive address step never ran.
+  EXPECT_EQ(cleanupCalls, std::vector<std::string>{"ClearStoreSettings"});
+  ASSERT_FALSE(output.debug_output.empty());
+  EXPECT_EQ(output.debug_output.back(), L"Error clearing the store settings: 0X8007000E\n");
+  EXPECT_EQ(mapi.releases["IMsgServiceAdmin"], 1);
+  EXPECT_EQ(mapi.uninitializeCount, 1);
+  EXPECT_EQ(mapi.calls.back(), "MAPIUninitialize");
+  ExpectNothingLeaked();
+}
+
+TEST_F(RunSequenceTest, AnHResultExceptionKeepsItsCode) {
+  mapi.AddProfile("Default", true);
+  clearStore = [] { throw CAtlException(E_INVALIDARG); };
+  EXPECT_EQ(Run({L"-u", L"Svc"}), 1);
+  EXPECT_EQ(output.debug_output.back(), L"Error clearing the store settings: 0X80070057\n");
+  EXPECT_EQ(mapi.uninitializeCount, 1);
+}
+
+}  // namespace
+}  // namespace kalinor

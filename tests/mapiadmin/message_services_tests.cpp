@@ -1,0 +1,201 @@
+#include "mapiadmin/message_services.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "mapiadmin/profile_selection.h"
+#include "platform/output_capture.h"
+#include "support/fake_mapi.h"
+
+namespace kalinor {
+namespace {
+
+using testing::FakeMapi;
+using testing::FakeProfile;
+
+class MessageServicesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    profile = &mapi.AddProfile("Default", true);
+    entry = mapi.EntryPoints();
+  }
+
+  // Opens the profile's service administration; its messages are not kept.
+  void OpenProfile() {
+    platform::OutputCapture discard;
+    ASSERT_TRUE(OpenServiceAdmin(entry, holder, L"Default"));
+    mapi.calls.clear();
+  }
+
+  void TearDown() override {
+    holder.Release();
+    EXPECT_EQ(mapi.LiveObjects(), 0);
+    EXPECT_EQ(mapi.LiveRowSets(), 0);
+  }
+
+  int Count(const std::string& prefix) {
+    int n = 0;
+    for (const auto& call : mapi.calls) n += call.rfind(prefix, 0) == 0;
+    return n;
+  }
+
+  FakeMapi mapi;
+  FakeProfile* profile = nullptr;
+  platform::MapiEntryPoints entry;
+  ServiceAdminHolder holder;
+};
+
+TEST_F(MessageServicesTest, FindServiceMatchesWholeNamesIgnoringAsciiCase) {
+  mapi.AddService(*profile, "ArchiveConnectorX");
+  const MAPIUID wanted = mapi.AddService(*profile, "ARCHIVECONNECTOR").uid;
+  mapi.AddService(*profile, "ArchiveConnector");
+  OpenProfile();
+  MAPIUID uid{};
+  platform::OutputCapture output;
+  ASSERT_TRUE(FindService(entry, holder, L"archiveconnector", &uid));
+  // The first match in table order wins.
+  EXPECT_EQ(std::memcmp(uid.ab, wanted.ab, sizeof uid.ab), 0);
+  EXPECT_FALSE(FindService(entry, holder, L"Archive"));
+  EXPECT_TRUE(output.standard_output.empty());
+  EXPECT_EQ(mapi.freeProwsCount, 2);
+}
+
+TEST_F(MessageServicesTest, FindServiceWithoutAnIdentifierOnTheMatchingRowFails) {
+  mapi.AddService(*profile, "Svc").hasUid = false;
+  mapi.AddService(*profile, "Svc");
+  OpenProfile();
+  MAPIUID uid{};
+  EXPECT_FALSE(FindService(entry, holder, L"Svc", &uid));
+  EXPECT_TRUE(FindService(entry, holder, L"Svc"));
+}
+
+TEST_F(MessageServicesTest, TableReadFailuresGoToStandardOutputWithoutLineBreak) {
+  mapi.AddService(*profile, "Svc");
+  OpenProfile();
+  struct Case {
+    const char* call;
+    std::wstring text;
+  };
+  for (const Case& c : {Case{"GetMsgServiceTable", L"Error getting services table: 0X80004005"},
+                        Case{"GetRowCount:services", L"Error getting the services count: 0X80004005"},
+                        Case{"QueryRows:services", L"Error getting service rows: 0X80004005"}}) {
+    mapi.FailCall(c.call, E_FAIL, 1);
+    platform::OutputCapture output;
+    EXPECT_FALSE(FindService(entry, holder, L"Svc")) << c.call;
+    EXPECT_EQ(output.standard_output, std::vector<std::wstring>{c.text});
+    EXPECT_TRUE(output.debug_output.empty());
+    EXPECT_EQ(mapi.LiveRowSets(), 0);
+    mapi.FailCall(c.call, E_FAIL, -1);  // never again
+  }
+}
+
+TEST_F(MessageServicesTest, InstallCreatesOnceAndConfiguresTheNewService) {
+  OpenProfile();
+  platform::OutputCapture output;
+  EXPECT_TRUE(InstallService(entry, holder, L"Svc", L""));
+  ASSERT_EQ(profile->services.size(), 1u);
+  EXPECT_TRUE(profile->services[0].configured);
+  // Without a display name the empty text is passed, not the service name.
+  EXPECT_EQ(Count("CreateMsgService(Svc,,0,0x0)"), 1);
+  EXPECT_EQ(output.debug_output,
+            (std::vector<std::wstring>{L"Service configuration returned 0\n", L"Service installed.\n"}));
+
+  platform::OutputCapture again;
+  EXPECT_FALSE(InstallService(entry, holder, L"SVC", L"Other"));
+  EXPECT_EQ(again.debug_output, std::vector<std::wstring>{L"The service is already installed.\n"});
+  EXPECT_EQ(profile->services.size(), 1u);
+}
+
+TEST_F(MessageServicesTest, InstallWithoutServiceAdminIsRefused) {
+  platform::OutputCapture output;
+  EXPECT_FALSE(InstallService(entry, holder, L"Svc", L"Name"));
+  EXPECT_EQ(output.debug_output,
+            std::vector<std::wstring>{
+                L"Unable to install service. First set the profile where the service should be installed.\n"});
+  EXPECT_TRUE(mapi.calls.empty());
+}
+
+TEST_F(MessageServicesTest, FailedCreationIsReported) {
+  OpenProfile();
+  mapi.FailCall("CreateMsgService", MAPI_E_NOT_FOUND);
+  platform::OutputCapture output;
+  EXPECT_FALSE(InstallService(entry, holder, L"Svc", L"Name"));
+  EXPECT_EQ(output.debug_output, std::vector<std::wstring>{L"Error installing service: 0X8004010F\n"});
+  EXPECT_EQ(Count("ConfigureMsgService"), 0);
+}
+
+TEST_F(MessageServicesTest, AFailedConfigurationIsReportedAndTheInstallStillSucceeds) {
+  OpenProfile();
+  mapi.FailCall("ConfigureMsgService", static_cast<HRESULT>(0x80040111));
+  platform::OutputCapture output;
+  EXPECT_TRUE(InstallService(entry, holder, L"Svc", L"Name"));
+  EXPECT_EQ(output.debug_output, (std::vector<std::wstring>{L"Service configuration returned 0X80040111\n",
+                                                            L"Service installed.\n"}));
+}
+
+TEST_F(MessageServicesTest, AFailedLookupDuringTheInstallCheckLetsTheCreationGoAhead) {
+  mapi.AddService(*profile, "Svc");
+  OpenProfile();
+  mapi.FailCall("GetMsgServiceTable", E_FAIL, 1);
+  platform::OutputCapture output;
+  EXPECT_TRUE(InstallService(entry, holder, L"Svc", L"Name"));
+  EXPECT_EQ(output.StandardOutputText(), L"Error getting services table: 0X80004005");
+  EXPECT_EQ(profile->services.size(), 2u);
+}
+
+TEST_F(MessageServicesTest, NoConfigurationWhenTheNewServiceCannotBeFound) {
+  OpenProfile();
+  mapi.FailCall("QueryRows:services", E_FAIL, 1);  // only the lookup after the creation reads rows
+  platform::OutputCapture output;
+  EXPECT_TRUE(InstallService(entry, holder, L"Svc", L"Name"));
+  EXPECT_EQ(Count("ConfigureMsgService"), 0);
+  EXPECT_EQ(output.debug_output, std::vector<std::wstring>{L"Service installed.\n"});
+}
+
+TEST_F(MessageServicesTest, UninstallDeletesEveryServiceOfTheName) {
+  mapi.AddService(*profile, "Svc");
+  mapi.AddService(*profile, "Keep");
+  mapi.AddService(*profile, "svc");
+  OpenProfile();
+  platform::OutputCapture output;
+  EXPECT_TRUE(UninstallService(entry, holder, L"SVC"));
+  ASSERT_EQ(profile->services.size(), 1u);
+  EXPECT_EQ(profile->services[0].name, "Keep");
+  EXPECT_EQ(Count("DeleteMsgService"), 2);
+  EXPECT_EQ(Count("GetMsgServiceTable"), 3);  // read afresh before every deletion
+  EXPECT_EQ(output.debug_output, std::vector<std::wstring>{L"Service uninstalled.\n"});
+}
+
+TEST_F(MessageServicesTest, UninstallOfAnAbsentNameChangesNothing) {
+  mapi.AddService(*profile, "Other");
+  OpenProfile();
+  platform::OutputCapture output;
+  EXPECT_TRUE(UninstallService(entry, holder, L"Svc"));
+  EXPECT_EQ(profile->services.size(), 1u);
+  EXPECT_EQ(output.debug_output, std::vector<std::wstring>{L"There is no such service installed.\n"});
+}
+
+TEST_F(MessageServicesTest, AFailedDeletionStopsTheUninstallAndKeepsWhatWasDeleted) {
+  mapi.AddService(*profile, "Svc");
+  mapi.AddService(*profile, "Svc");
+  OpenProfile();
+  mapi.FailCall("DeleteMsgService", static_cast<HRESULT>(0x80070005), 2);
+  platform::OutputCapture output;
+  EXPECT_FALSE(UninstallService(entry, holder, L"Svc"));
+  EXPECT_EQ(profile->services.size(), 1u);
+  EXPECT_EQ(output.debug_output, std::vector<std::wstring>{L"Error uninstalling service: 0X80070005\n"});
+}
+
+TEST_F(MessageServicesTest, AServiceThatOutlivesItsDeletionEndsTheUninstall) {
+  mapi.AddService(*profile, "Svc");
+  mapi.deleteKeepsServices = true;
+  OpenProfile();
+  platform::OutputCapture output;
+  EXPECT_FALSE(UninstallService(entry, holder, L"Svc"));
+  EXPECT_EQ(Count("DeleteMsgService"), 1);
+  EXPECT_EQ(output.debug_output, std::vector<std::wstring>{L"Error uninstalling service: 0X80004005\n"});
+}
+
+}  // namespace
+}  // namespace kalinor
