@@ -1,0 +1,136 @@
+// The shell's per-user folders, mapped to their XDG counterparts. As with
+// SHGetSpecialFolderPathW and its create flag, a folder that is missing is
+// created (with its parents, private to the user as XDG asks).
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <optional>
+
+#include "platform/environment.h"
+#include "platform/special_folders.h"
+#include "platform/text.h"
+
+namespace kalinor::platform {
+
+namespace {
+
+// XDG ignores a variable that is empty or not an absolute path; so do we.
+std::wstring AbsoluteVariable(const wchar_t* name) {
+  std::wstring value = GetEnvironmentVariableText(name);
+  return !value.empty() && value.front() == L'/' ? value : std::wstring();
+}
+
+std::wstring Home() { return AbsoluteVariable(L"HOME"); }
+
+// $VARIABLE, else $HOME + fallback, else "".
+std::wstring XdgFolder(const wchar_t* variable, const wchar_t* fallback) {
+  std::wstring value = AbsoluteVariable(variable);
+  if (!value.empty()) return value;
+  std::wstring home = Home();
+  return home.empty() ? std::wstring() : home + fallback;
+}
+
+// A folder carries no trailing separator (the root itself excepted).
+std::wstring WithoutTrailingSeparators(std::wstring path) {
+  while (path.size() > 1 && path.back() == L'/') path.pop_back();
+  return path;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// mkdir -p: true when the folder exists afterwards.
+bool EnsureFolder(const std::wstring& path) {
+  if (path.find(L'\0') != std::wstring::npos) return false;
+  std::string native = ToUtf8(path);
+  if (IsFolder(native)) return true;
+  for (std::size_t slash = native.find('/', 1);; slash = native.find('/', slash + 1)) {
+    std::string prefix = native.substr(0, slash);
+    if (::mkdir(prefix.c_str(), 0700) != 0 && !IsFolder(prefix)) return false;
+    if (slash == std::string::npos) break;
+  }
+  return IsFolder(native);
+}
+
+// The value of one `NAME="..."` line of user-dirs.dirs, with "$HOME" at its
+// start replaced by the home folder and the shell's backslash escapes undone.
+std::optional<std::wstring> UserDirsValue(std::wstring_view line, std::wstring_view name,
+                                          const std::wstring& home) {
+  while (!line.empty() && (line.front() == L' ' || line.front() == L'\t')) line.remove_prefix(1);
+  if (line.substr(0, name.size()) != name || line.substr(name.size(), 2) != L"=\"") return std::nullopt;
+  line.remove_prefix(name.size() + 2);
+  std::wstring value;
+  bool closed = false;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == L'"') {
+      closed = true;
+      break;
+    }
+    if (line[i] == L'\\' && i + 1 < line.size()) ++i;
+    value.push_back(line[i]);
+  }
+  if (!closed) return std::nullopt;
+  if (value.compare(0, 5, L"$HOME") == 0 && (value.size() == 5 || value[5] == L'/')) {
+    if (home.empty()) return std::nullopt;
+    value.replace(0, 5, home);
+  }
+  if (value.empty() || value.front() != L'/') return std::nullopt;  // only absolute paths count
+  return value;
+}
+
+// XDG_DOCUMENTS_DIR from $XDG_CONFIG_HOME/user-dirs.dirs, as xdg-user-dirs writes it.
+std::wstring UserDirsDocuments() {
+  std::wstring config = XdgFolder(L"XDG_CONFIG_HOME", L"/.config");
+  if (config.empty()) return {};
+  std::FILE* file = std::fopen(ToUtf8(config + L"/user-dirs.dirs").c_str(), "rb");
+  if (file == nullptr) return {};
+  std::string bytes;
+  char buffer[4096];
+  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0 && bytes.size() < (1 << 20);)
+    bytes.append(buffer, got);
+  std::fclose(file);
+
+  std::wstring text = FromUtf8(bytes);
+  std::wstring home = Home();
+  std::wstring found;  // the last assignment wins, as when the shell sources the file
+  for (std::size_t start = 0; start < text.size();) {
+    std::size_t end = text.find(L'\n', start);
+    if (end == std::wstring::npos) end = text.size();
+    if (auto value = UserDirsValue(std::wstring_view(text).substr(start, end - start),
+                                   L"XDG_DOCUMENTS_DIR", home))
+      found = *value;
+    start = end + 1;
+  }
+  return found;
+}
+
+std::wstring UnresolvedFolder(int csidl) {
+  switch (csidl) {
+    case kCsidlAppData:
+      return XdgFolder(L"XDG_CONFIG_HOME", L"/.config");
+    case kCsidlLocalAppData:
+      return XdgFolder(L"XDG_DATA_HOME", L"/.local/share");
+    case kCsidlPersonal: {
+      std::wstring documents = UserDirsDocuments();
+      if (!documents.empty()) return documents;
+      std::wstring home = Home();
+      return home.empty() ? std::wstring() : home + L"/Documents";
+    }
+    case kCsidlProfile:
+      return Home();
+    default:
+      return {};
+  }
+}
+
+}  // namespace
+
+std::wstring GetSpecialFolderPath(int csidl) {
+  std::wstring folder = WithoutTrailingSeparators(UnresolvedFolder(csidl));
+  if (folder.empty() || !EnsureFolder(folder)) return {};
+  return folder;
+}
+
+}  // namespace kalinor::platform
