@@ -1,0 +1,104 @@
+#include "platform/mapi_standin/store_file.h"
+
+#include "platform/environment.h"
+#include "platform/file_lock.h"
+#include "platform/files.h"
+#include "platform/mapi.h"
+
+namespace kalinor::platform::mapi_standin {
+namespace {
+
+// Both separators count: a path from the environment may use either on Windows.
+size_t LastSeparator(const std::wstring& path) {
+  const size_t native = path.find_last_of(kPathSeparator);
+  const size_t slash = path.find_last_of(L'/');
+  if (native == std::wstring::npos) return slash;
+  if (slash == std::wstring::npos) return native;
+  return native > slash ? native : slash;
+}
+
+// The folder holding path; "" for a bare file name (the current folder).
+std::wstring ParentFolder(const std::wstring& path) {
+  const size_t separator = LastSeparator(path);
+  if (separator == std::wstring::npos) return std::wstring();
+  if (separator == 0) return path.substr(0, 1);
+  return path.substr(0, separator);
+}
+
+// Creates folder and its missing ancestors. True when it exists afterwards,
+// also when another process created it in the meantime.
+bool CreateFolderChain(const std::wstring& folder) {
+  if (folder.empty() || PathExists(folder)) return true;
+  const std::wstring parent = ParentFolder(folder);
+  if (parent != folder && !CreateFolderChain(parent)) return false;
+  CreateFolder(folder);
+  return PathExists(folder);
+}
+
+std::wstring ConfigFolder() {
+  std::wstring folder = GetEnvironmentVariableText(L"XDG_CONFIG_HOME");
+  if (!folder.empty()) return folder;
+  const std::wstring home = GetEnvironmentVariableText(L"HOME");
+  if (home.empty()) return std::wstring();
+  return home + kPathSeparator + L".config";
+}
+
+std::wstring LocateFile(const wchar_t* variable, const wchar_t* file_name) {
+  std::wstring path = GetEnvironmentVariableText(variable);
+  if (!path.empty()) return path;
+  const std::wstring config = ConfigFolder();
+  if (config.empty()) return std::wstring();
+  return config + kPathSeparator + L"kalinor" + kPathSeparator + file_name;
+}
+
+std::wstring LockFilePath(const std::wstring& store_path) { return store_path + L".lock"; }
+
+// Reads the store while the caller holds the lock (or knows no writer exists).
+HRESULT ReadStoreUnlocked(const std::wstring& path, ProfileStore& store) {
+  if (!PathExists(path)) {
+    store = EmbeddedDefaultStore();
+    return S_OK;
+  }
+  std::string text;
+  if (!ReadWholeFile(path, text) || !ParseProfileStore(text, store)) return MAPI_E_CALL_FAILED;
+  return S_OK;
+}
+
+}  // namespace
+
+StandinFiles LocateStandinFiles() {
+  StandinFiles files;
+  files.profile_store = LocateFile(L"KALINOR_MAPI_PROFILES", L"profiles.xml");
+  files.service_catalogue = LocateFile(L"KALINOR_MAPISVC", L"mapisvc.inf");
+  return files;
+}
+
+HRESULT ReadProfileStoreFile(const std::wstring& path, ProfileStore& store) {
+  if (path.empty()) return MAPI_E_CALL_FAILED;
+  const std::wstring folder = ParentFolder(path);
+  // No folder means no file and no writer: nothing to lock, and a read
+  // must not leave folders behind.
+  if (!folder.empty() && !PathExists(folder)) {
+    store = EmbeddedDefaultStore();
+    return S_OK;
+  }
+  // A folder where the lock file cannot be created (read-only) is read
+  // without it: writes replace the file in one step, so a reader never sees
+  // half of one.
+  const ExclusiveFileLock lock(LockFilePath(path));
+  return ReadStoreUnlocked(path, store);
+}
+
+HRESULT UpdateProfileStoreFile(const std::wstring& path, const StoreChange& change) {
+  if (path.empty() || !CreateFolderChain(ParentFolder(path))) return MAPI_E_CALL_FAILED;
+  const ExclusiveFileLock lock(LockFilePath(path));
+  if (!lock.IsLocked()) return MAPI_E_CALL_FAILED;
+  ProfileStore store;
+  HRESULT hr = ReadStoreUnlocked(path, store);
+  if (hr != S_OK) return hr;
+  hr = change(store);
+  if (hr != S_OK) return hr;
+  return WriteFileAtomically(path, SerializeProfileStore(store)) ? S_OK : MAPI_E_CALL_FAILED;
+}
+
+}  // namespace kalinor::platform::mapi_standin

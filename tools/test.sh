@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Runs every test of both builds: the POSIX suites (plain and with address and
+# undefined-behaviour sanitizers), a bounded fuzz run of the XML layer, and
+# the Windows build's suites under Wine.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/install-deps.sh
+jobs=$(nproc)
+
+echo "== POSIX build"
+cmake -S . -B build-posix -DCMAKE_BUILD_TYPE=Debug -DKALINOR_BUILD_TESTS=ON >/dev/null
+cmake --build build-posix -j"$jobs"
+ctest --test-dir build-posix --output-on-failure
+
+echo "== POSIX build with sanitizers"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKALINOR_BUILD_TESTS=ON \
+  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer" >/dev/null
+cmake --build build-asan -j"$jobs"
+ctest --test-dir build-asan --output-on-failure
+
+echo "== Fuzzing the XML layer"
+fuzz/run.sh build-fuzz "${KALINOR_FUZZ_SECONDS:-60}"
+
+echo "== Windows builds"
+tools/test-windows.sh
