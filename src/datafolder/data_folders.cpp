@@ -1,0 +1,195 @@
+#include "datafolder/data_folders.h"
+
+#include <array>
+
+#include "platform/debug_output.h"
+#include "platform/files.h"
+#include "platform/hresult.h"
+#include "platform/special_folders.h"
+#include "platform/text.h"
+#include "platform/utf16le.h"
+
+namespace kalinor {
+
+namespace {
+
+using platform::kPathSeparator;
+
+// RegQueryValueExW is given a buffer of 260 UTF-16 units.
+constexpr std::size_t kRegistryBufferBytes = 520;
+
+const wchar_t kPolicyKey[] = L"Software\\Policies\\Tavrin\\Pellucor";
+const wchar_t kProductKey[] = L"SOFTWARE\\Tavrin\\KOVEX";
+
+struct FolderMacro {
+  const wchar_t* text;
+  int csidl;
+};
+
+// In the order in which they are tried; the first one found is the only one expanded.
+constexpr std::array<FolderMacro, 4> kFolderMacros{{
+    {L"%applicationdata%", platform::kCsidlAppData},
+    {L"%mydocuments%", platform::kCsidlPersonal},
+    {L"%localapplicationdata%", platform::kCsidlLocalAppData},
+    {L"%userprofile%", platform::kCsidlProfile},
+}};
+
+bool g_built = false;
+std::function<std::wstring(int)> g_special_folder_lookup;  // empty: the shell's own
+
+// A folder name with its leading separator, as every suffix carries one.
+std::wstring Suffix(const wchar_t* name) { return kPathSeparator + std::wstring(name); }
+
+std::wstring OstrandSuffix() { return Suffix(L"Tavrin") + Suffix(L"Ostrand"); }
+
+// White space as the C library's wide test counts it in the "C" locale:
+// U+0009..U+000D, U+0020 and U+00A0, and above U+00FF the characters that
+// Unicode classes as white space. A fixed set, so that the result never
+// depends on the locale the process happens to run in.
+bool IsWideWhiteSpace(wchar_t c) {
+  if (c < 0x100) return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0xA0;
+  return c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 ||
+         c == 0x202F || c == 0x205F || c == 0x3000;
+}
+
+std::wstring ReadRegistryString(platform::RegistryRoot root, const wchar_t* subkey,
+                                const std::wstring& name) {
+  platform::RegistryValue value;
+  if (!platform::ReadRegistryValue(root, subkey, name, kRegistryBufferBytes, value)) return {};
+  return DataFolders::AcceptedRegistryString(value);
+}
+
+}  // namespace
+
+const DataFolders& DataFolders::Instance() {
+  static DataFolders instance;
+  if (!g_built) {
+    g_built = true;
+    try {
+      instance.folders_ = Build();
+    } catch (...) {
+      g_built = false;
+      throw;
+    }
+  }
+  return instance;
+}
+
+std::wstring DataFolders::DataFolder() const { return folders_.DataFolder; }
+
+std::wstring DataFolders::PellucorDataFolder() const { return folders_.PellucorDataFolder; }
+
+std::wstring DataFolders::InstallDataFolder() const { return folders_.InstallDataFolder; }
+
+DataFolders::Folders DataFolders::Build() {
+  Folders folders;
+  std::wstring raw = ReadPolicyValue(L"DataPath");
+  // Looked up whether or not the policy is used: the debug logs always live here.
+  std::wstring local = GetSpecialFolder(platform::kCsidlLocalAppData);
+  TrimWhiteSpace(raw);
+  if (!raw.empty()) {
+    ExpandFolderMacros(raw);
+    platform::WriteDebugOutput(raw);
+  }
+  // A policy folder that does not exist is never created; the root falls back.
+  if (raw.empty() || !platform::PathExists(raw)) raw = GetSpecialFolder(platform::kCsidlLocalAppData);
+
+  std::wstring data = raw + OstrandSuffix();
+  local += OstrandSuffix();
+  CreateFolderPath(data);
+  folders.InstallPath = ReadProductValue(L"Path");
+  folders.DataFolder = data;
+  folders.PellucorDataFolder = raw + Suffix(L"Tavrin") + Suffix(L"Pellucor");
+  folders.InstallDataFolder = folders.InstallPath + Suffix(L"Data");
+  folders.DebugLogsFolder = local + Suffix(L"DebugLogs");
+  CreateFolderPath(folders.DebugLogsFolder);
+  return folders;
+}
+
+std::wstring DataFolders::ReadPolicyValue(const std::wstring& name) {
+  return ReadRegistryString(platform::RegistryRoot::CurrentUser, kPolicyKey, name);
+}
+
+std::wstring DataFolders::ReadProductValue(const std::wstring& name) {
+  return ReadRegistryString(platform::RegistryRoot::LocalMachine, kProductKey, name);
+}
+
+std::wstring DataFolders::AcceptedRegistryString(const platform::RegistryValue& value) {
+  if (value.type != platform::kRegSz && value.type != platform::kRegExpandSz) return {};
+  const std::size_t size = value.data.size();
+  if (size == 0) return {};
+  if (size % 2 != 0 || size > kRegistryBufferBytes) return {};
+  if (value.data[size - 2] != 0 || value.data[size - 1] != 0) return {};
+  std::wstring text = platform::FromUtf16Le(value.data.data(), size);
+  text.resize(text.find(L'\0'));  // the terminator checked above bounds this
+  return text;
+}
+
+std::wstring DataFolders::GetSpecialFolder(int csidl) {
+  if (g_special_folder_lookup) return g_special_folder_lookup(csidl);
+  return platform::GetSpecialFolderPath(csidl);
+}
+
+void DataFolders::TrimWhiteSpace(std::wstring& text) {
+  std::size_t end = text.size();
+  while (end > 0 && IsWideWhiteSpace(text[end - 1])) --end;
+  text.erase(end);
+  std::size_t begin = 0;
+  while (begin < text.size() && IsWideWhiteSpace(text[begin])) ++begin;
+  text.erase(0, begin);
+}
+
+void DataFolders::ExpandFolderMacros(std::wstring& path) {
+  path = platform::AsciiLower(std::move(path));
+  for (const FolderMacro& macro : kFolderMacros) {
+    const std::wstring_view name = macro.text;
+    std::size_t at = path.find(name);
+    if (at == std::wstring::npos) continue;
+    const std::wstring folder = GetSpecialFolder(macro.csidl);
+    // Searching on after the inserted text: a folder whose name holds the
+    // macro is not expanded again.
+    for (; at != std::wstring::npos; at = path.find(name, at + folder.size()))
+      path.replace(at, name.size(), folder);
+    return;
+  }
+}
+
+std::vector<std::wstring> DataFolders::FolderPathPrefixes(const std::wstring& path) {
+  std::wstring walked = path;
+  if (walked.empty() || walked.back() != kPathSeparator) walked += kPathSeparator;
+  std::vector<std::wstring> prefixes;
+  if (walked.size() <= 2) return prefixes;
+
+  std::size_t from = 2;  // past a drive ("C:") or the POSIX root
+  if (walked[0] == kPathSeparator && walked[1] == kPathSeparator) {
+    // A UNC root (\\server\share) cannot be created and does not answer an
+    // existence test as a folder does: the walk starts below it.
+    std::size_t server_end = walked.find(kPathSeparator, 2);
+    std::size_t share_end =
+        server_end == std::wstring::npos ? std::wstring::npos : walked.find(kPathSeparator, server_end + 1);
+    if (share_end == std::wstring::npos) return prefixes;
+    from = share_end + 1;
+  }
+  for (std::size_t at = walked.find(kPathSeparator, from); at != std::wstring::npos;
+       at = walked.find(kPathSeparator, at + 1))
+    prefixes.push_back(walked.substr(0, at));
+  return prefixes;
+}
+
+bool DataFolders::CreateFolderPath(const std::wstring& path) {
+  if (path.empty()) throw CAtlException(E_INVALIDARG);
+  for (const std::wstring& prefix : FolderPathPrefixes(path)) {
+    if (platform::PathExists(prefix)) continue;
+    // A folder that appeared meanwhile (another process made it) counts as made.
+    if (!platform::CreateFolder(prefix) && !platform::PathExists(prefix)) return false;
+  }
+  return true;
+}
+
+void DataFolders::ResetForTesting() { g_built = false; }
+
+void DataFolders::SetSpecialFolderLookupForTesting(std::function<std::wstring(int)> lookup) {
+  g_special_folder_lookup = std::move(lookup);
+}
+
+}  // namespace kalinor

@@ -1,0 +1,71 @@
+// Where the connector keeps its per-user data: worked out once per process
+// from the data-path policy value (with its folder macros), the product's
+// install path and the user's special folders.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/registry.h"
+
+namespace kalinor {
+
+class DataFolders {
+ public:
+  /// The one object, built on the first call. When building raises, the
+  /// exception passes to the caller and the next call builds again.
+  static const DataFolders& Instance();
+
+  /// The connector's data folder (created when building): data root + "\Tavrin\Ostrand".
+  std::wstring DataFolder() const;
+  /// The older data folder, a seed source: data root + "\Tavrin\Pellucor" (not created).
+  std::wstring PellucorDataFolder() const;
+  /// The product's seed folder: install path + "\Data"; "\Data" without one.
+  std::wstring InstallDataFolder() const;
+
+  /// The per-user policy value `name` under HKCU "Software\Policies\Tavrin\Pellucor"; "" when
+  /// missing or not an acceptable string.
+  static std::wstring ReadPolicyValue(const std::wstring& name);
+  /// The product value `name` under HKLM "SOFTWARE\Tavrin\KOVEX"; "" when missing or unacceptable.
+  static std::wstring ReadProductValue(const std::wstring& name);
+  /// The text of a REG_SZ or REG_EXPAND_SZ value taken literally, up to its first NUL; "" for
+  /// any other type, an odd size or data whose last UTF-16 unit is not NUL.
+  static std::wstring AcceptedRegistryString(const platform::RegistryValue& value);
+  /// A special folder by CSIDL, created when missing; "" when it cannot be found.
+  static std::wstring GetSpecialFolder(int csidl);
+  /// Removes trailing, then leading white space ("C" locale wide white space).
+  static void TrimWhiteSpace(std::wstring& text);
+  /// Lower-cases the path (A-Z only) and expands the first folder macro found, every occurrence
+  /// of it; a failed folder lookup replaces it with "".
+  static void ExpandFolderMacros(std::wstring& path);
+  /// The folders CreateFolderPath tests and creates when missing, in order: the text before each
+  /// separator from the third character on ("C:", "C:\x"; "/a" but not "/"); below a UNC root
+  /// ("\\server\share") only, never the root's own parts. Empty for paths of one character.
+  static std::vector<std::wstring> FolderPathPrefixes(const std::wstring& path);
+  /// Creates the missing folders along path; true when all of them exist afterwards. Raises
+  /// CAtlException(E_INVALIDARG) for an empty path.
+  static bool CreateFolderPath(const std::wstring& path);
+
+  /// For tests only: forgets the built object, so that the next Instance() builds again.
+  static void ResetForTesting();
+  /// For tests only: replaces the special-folder lookup (an empty function restores the real
+  /// one), so that tests can make lookups fail or raise.
+  static void SetSpecialFolderLookupForTesting(std::function<std::wstring(int csidl)> lookup);
+
+ private:
+  // The five folders, in the order in which they are laid out.
+  struct Folders {
+    std::wstring InstallPath;
+    std::wstring DataFolder;
+    std::wstring InstallDataFolder;
+    std::wstring DebugLogsFolder;
+    std::wstring PellucorDataFolder;
+  };
+
+  static Folders Build();
+
+  Folders folders_;
+};
+
+}  // namespace kalinor

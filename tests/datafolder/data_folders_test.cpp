@@ -1,0 +1,424 @@
+// DataFolders against prepared registries and special folders kept inside a
+// temporary folder (the special-folder lookup is redirected there, so no
+// test touches the real user folders).
+#include "datafolder/data_folders.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <set>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/hresult.h"
+#include "platform/output_capture.h"
+#include "platform/special_folders.h"
+#include "platform/utf16le.h"
+#include "support/scoped_environment.h"
+#include "support/temp_folder.h"
+#include "support/test_registry.h"
+
+namespace kalinor {
+namespace {
+
+using platform::kCsidlAppData;
+using platform::kCsidlLocalAppData;
+using platform::kCsidlPersonal;
+using platform::kCsidlProfile;
+using platform::RegistryRoot;
+using testing::IsFolder;
+using testing::TempFolder;
+using testing::TestRegistry;
+
+const wchar_t kPolicyKey[] = L"Software\\Policies\\Tavrin\\Pellucor";
+const wchar_t kProductKey[] = L"SOFTWARE\\Tavrin\\KOVEX";
+constexpr std::uint32_t kRegBinary = 3;
+constexpr std::uint32_t kRegDword = 4;
+constexpr std::uint32_t kRegMultiSz = 7;
+
+// Joins path parts with the platform's separator.
+std::wstring Path(std::initializer_list<std::wstring> parts) {
+  std::wstring joined;
+  for (const auto& part : parts) {
+    if (&part != parts.begin()) joined += platform::kPathSeparator;
+    joined += part;
+  }
+  return joined;
+}
+
+std::wstring Sep() { return std::wstring(1, platform::kPathSeparator); }
+
+std::vector<std::uint8_t> Utf16(const std::wstring& text) { return platform::ToUtf16Le(text); }
+
+std::vector<std::uint8_t> Utf16WithNul(const std::wstring& text) {
+  auto bytes = Utf16(text);
+  bytes.insert(bytes.end(), {0, 0});
+  return bytes;
+}
+
+class DataFoldersTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::pair<int, const wchar_t*> names[] = {{kCsidlAppData, L"Roaming"},
+                                                     {kCsidlPersonal, L"Documents"},
+                                                     {kCsidlLocalAppData, L"Local"},
+                                                     {kCsidlProfile, L"Profile"}};
+    for (auto [csidl, name] : names) {
+      folders_[csidl] = temp_.Join(name);
+      ASSERT_TRUE(platform::CreateFolder(folders_[csidl]));
+    }
+    DataFolders::SetSpecialFolderLookupForTesting([this](int csidl) {
+      lookups_.push_back(csidl);
+      if (fail_lookups_) throw CAtlException(E_OUTOFMEMORY);
+      if (unavailable_.count(csidl) != 0 || folders_.count(csidl) == 0) return std::wstring();
+      return folders_[csidl];
+    });
+    DataFolders::ResetForTesting();
+  }
+
+  void TearDown() override {
+    DataFolders::SetSpecialFolderLookupForTesting({});
+    DataFolders::ResetForTesting();
+  }
+
+  bool SetPolicy(const std::wstring& text, std::uint32_t type = platform::kRegSz) {
+    return registry_.SetString(RegistryRoot::CurrentUser, kPolicyKey, L"DataPath", text, type);
+  }
+
+  const DataFolders& Build() {
+    DataFolders::ResetForTesting();
+    lookups_.clear();
+    return DataFolders::Instance();
+  }
+
+  std::wstring Local() { return folders_[kCsidlLocalAppData]; }
+  std::wstring Profile() { return folders_[kCsidlProfile]; }
+  std::wstring Ostrand(const std::wstring& root) { return root + Sep() + L"Tavrin" + Sep() + L"Ostrand"; }
+
+  TempFolder temp_;
+  TestRegistry registry_;
+  platform::OutputCapture capture_;
+  std::map<int, std::wstring> folders_;
+  std::set<int> unavailable_;
+  std::vector<int> lookups_;
+  bool fail_lookups_ = false;
+};
+
+TEST_F(DataFoldersTest, WithoutPolicyTheLocalFolderIsTheRootAndNothingIsWritten) {
+  const DataFolders& folders = Build();
+
+  EXPECT_EQ(folders.DataFolder(), Ostrand(Local()));
+  EXPECT_TRUE(IsFolder(folders.DataFolder()));
+  EXPECT_EQ(folders.PellucorDataFolder(), Path({Local(), L"Tavrin", L"Pellucor"}));
+  EXPECT_FALSE(platform::PathExists(folders.PellucorDataFolder()));
+  EXPECT_TRUE(IsFolder(Path({Ostrand(Local()), L"DebugLogs"})));
+  EXPECT_EQ(folders.InstallDataFolder(), Sep() + L"Data");
+  EXPECT_TRUE(capture_.debug_output.empty());
+  // The local folder is looked up before the policy is judged, and afresh for the fallback.
+  EXPECT_EQ(lookups_, (std::vector<int>{kCsidlLocalAppData, kCsidlLocalAppData}));
+}
+
+TEST_F(DataFoldersTest, ProductPathIsTakenExactlyAsRead) {
+  const std::wstring install = L" %UserProfile%" + Sep() + L"KOVEX ";
+  ASSERT_TRUE(registry_.SetString(RegistryRoot::LocalMachine, kProductKey, L"Path", install));
+  // The product value lives under HKLM only; the same key under HKCU is not read.
+  ASSERT_TRUE(registry_.SetString(RegistryRoot::CurrentUser, kProductKey, L"Path", L"wrong"));
+
+  EXPECT_EQ(Build().InstallDataFolder(), install + Sep() + L"Data");
+  EXPECT_EQ(DataFolders::ReadProductValue(L"Path"), install);
+}
+
+TEST_F(DataFoldersTest, PolicyMacroInMixedCaseIsTrimmedLoweredExpandedAndWritten) {
+  ASSERT_TRUE(platform::CreateFolder(Path({Profile(), L"archive"})));
+  ASSERT_TRUE(SetPolicy(L" \t %UsErPrOfIlE%" + Sep() + L"ARCHIVE \u00A0\r\n"));
+
+  const DataFolders& folders = Build();
+
+  const std::wstring root = Path({Profile(), L"archive"});
+  EXPECT_EQ(capture_.debug_output, std::vector<std::wstring>{root});
+  EXPECT_EQ(folders.DataFolder(), Ostrand(root));
+  EXPECT_TRUE(IsFolder(folders.DataFolder()));
+  EXPECT_EQ(folders.PellucorDataFolder(), Path({root, L"Tavrin", L"Pellucor"}));
+  // The debug logs stay under the local folder, whatever the policy says.
+  EXPECT_TRUE(IsFolder(Path({Ostrand(Local()), L"DebugLogs"})));
+  EXPECT_FALSE(platform::PathExists(Path({Ostrand(root), L"DebugLogs"})));
+  EXPECT_EQ(lookups_, (std::vector<int>{kCsidlLocalAppData, kCsidlProfile}));
+}
+
+TEST_F(DataFoldersTest, PolicyFolderThatDoesNotExistFallsBackAndIsNotCreated) {
+  ASSERT_TRUE(SetPolicy(L"%userprofile%" + Sep() + L"missing"));
+
+  const DataFolders& folders = Build();
+
+  const std::wstring named = Path({Profile(), L"missing"});
+  EXPECT_EQ(capture_.debug_output, std::vector<std::wstring>{named});
+  EXPECT_FALSE(platform::PathExists(named));
+  EXPECT_EQ(folders.DataFolder(), Ostrand(Local()));
+  EXPECT_EQ(folders.PellucorDataFolder(), Path({Local(), L"Tavrin", L"Pellucor"}));
+}
+
+TEST_F(DataFoldersTest, OnlyTheFirstMacroInTableOrderIsExpanded) {
+  ASSERT_TRUE(SetPolicy(L"%MyDocuments%%UserProfile%"));
+
+  const DataFolders& folders = Build();
+
+  EXPECT_EQ(capture_.debug_output,
+            std::vector<std::wstring>{folders_[kCsidlPersonal] + L"%userprofile%"});
+  EXPECT_EQ(folders.DataFolder(), Ostrand(Local()));
+  EXPECT_EQ(std::count(lookups_.begin(), lookups_.end(), kCsidlProfile), 0);
+}
+
+TEST_F(DataFoldersTest, ExpandStringIsNotExpandedFromTheEnvironment) {
+  // Were the environment form expanded, the root would be this other folder.
+  const std::wstring decoy = temp_.Join(L"decoy");
+  ASSERT_TRUE(platform::CreateFolder(decoy));
+  testing::ScopedEnvironmentVariable variable(L"USERPROFILE", decoy);
+  ASSERT_TRUE(SetPolicy(L"%USERPROFILE%", platform::kRegExpandSz));
+
+  EXPECT_EQ(DataFolders::ReadPolicyValue(L"DataPath"), L"%USERPROFILE%");
+  const DataFolders& folders = Build();
+
+  EXPECT_EQ(capture_.debug_output, std::vector<std::wstring>{Profile()});
+  EXPECT_EQ(folders.DataFolder(), Ostrand(Profile()));
+}
+
+TEST_F(DataFoldersTest, BlankPolicyCountsAsAbsent) {
+  ASSERT_TRUE(SetPolicy(L" \t\u3000 "));
+
+  const DataFolders& folders = Build();
+
+  EXPECT_TRUE(capture_.debug_output.empty());
+  EXPECT_EQ(folders.DataFolder(), Ostrand(Local()));
+}
+
+TEST_F(DataFoldersTest, PolicyOf260CharactersReadsAsEmptyAnd259AreAccepted) {
+  const std::wstring longest(259, L'a');
+  ASSERT_TRUE(SetPolicy(longest));
+  EXPECT_EQ(DataFolders::ReadPolicyValue(L"DataPath"), longest);
+
+  ASSERT_TRUE(SetPolicy(std::wstring(260, L'a')));
+  EXPECT_EQ(DataFolders::ReadPolicyValue(L"DataPath"), L"");
+  const DataFolders& folders = Build();
+  EXPECT_TRUE(capture_.debug_output.empty());
+  EXPECT_EQ(folders.DataFolder(), Ostrand(Local()));
+}
+
+TEST_F(DataFoldersTest, PolicyEndingInASeparatorKeepsItInTheRoot) {
+  const std::wstring root = temp_.Join(L"policy") + Sep();
+  ASSERT_TRUE(platform::CreateFolder(temp_.Join(L"policy")));
+  ASSERT_TRUE(SetPolicy(root));
+
+  const DataFolders& folders = Build();
+
+  EXPECT_EQ(folders.DataFolder(), root + Sep() + L"Tavrin" + Sep() + L"Ostrand");
+  EXPECT_TRUE(IsFolder(folders.DataFolder()));
+}
+
+TEST_F(DataFoldersTest, FailedMacroLookupInsertsNothing) {
+  unavailable_ = {kCsidlAppData};
+  ASSERT_TRUE(SetPolicy(L"%APPLICATIONDATA%" + Sep() + L"x"));
+
+  const DataFolders& folders = Build();
+
+  EXPECT_EQ(capture_.debug_output, std::vector<std::wstring>{Sep() + L"x"});
+  EXPECT_EQ(folders.DataFolder(), Ostrand(Local()));
+}
+
+TEST_F(DataFoldersTest, WithoutALocalFolderTheDataFolderHangsFromTheRoot) {
+  unavailable_ = {kCsidlLocalAppData};
+  // The build tries to create these at the root of the file system; put back what it made.
+  const std::wstring tavrin = Sep() + L"Tavrin";
+  const bool existed = platform::PathExists(tavrin);
+
+  const DataFolders& folders = Build();
+
+  EXPECT_EQ(folders.DataFolder(), Path({L"", L"Tavrin", L"Ostrand"}));
+  EXPECT_EQ(folders.PellucorDataFolder(), Path({L"", L"Tavrin", L"Pellucor"}));
+  if (!existed) testing::RemoveTree(tavrin);
+}
+
+TEST_F(DataFoldersTest, IsBuiltOnceAndLaterRegistryChangesAreNotSeen) {
+  const DataFolders& first = Build();
+  const std::size_t lookups = lookups_.size();
+  ASSERT_TRUE(platform::CreateFolder(temp_.Join(L"later")));
+  ASSERT_TRUE(SetPolicy(temp_.Join(L"later")));
+
+  const DataFolders& second = DataFolders::Instance();
+
+  EXPECT_EQ(&first, &second);
+  EXPECT_EQ(second.DataFolder(), Ostrand(Local()));
+  EXPECT_EQ(lookups_.size(), lookups);
+  EXPECT_TRUE(capture_.debug_output.empty());
+}
+
+TEST_F(DataFoldersTest, AFailedBuildPassesItsExceptionOnAndTheNextCallBuildsAgain) {
+  fail_lookups_ = true;
+  DataFolders::ResetForTesting();
+  try {
+    DataFolders::Instance();
+    FAIL() << "the build should have raised";
+  } catch (const CAtlException& e) {
+    EXPECT_EQ(e.Error(), E_OUTOFMEMORY);
+  }
+  EXPECT_FALSE(platform::PathExists(Ostrand(Local())));
+
+  fail_lookups_ = false;
+  const DataFolders& folders = DataFolders::Instance();
+
+  EXPECT_EQ(folders.DataFolder(), Ostrand(Local()));
+  EXPECT_TRUE(IsFolder(folders.DataFolder()));
+}
+
+// The acceptance rules for a registry string, on the bytes as stored.
+TEST_F(DataFoldersTest, RegistryStringsAreAcceptedOnlyWhenWellFormed) {
+  auto policy_with = [this](std::uint32_t type, const std::vector<std::uint8_t>& bytes) {
+    EXPECT_TRUE(registry_.SetRaw(RegistryRoot::CurrentUser, kPolicyKey, L"DataPath", type, bytes));
+    return DataFolders::ReadPolicyValue(L"DataPath");
+  };
+  std::vector<std::uint8_t> odd = Utf16WithNul(L"abc");
+  odd.push_back(0);
+  std::vector<std::uint8_t> embedded = Utf16WithNul(L"ab");
+  auto tail = Utf16WithNul(L"cd");
+  embedded.insert(embedded.end(), tail.begin(), tail.end());
+  std::vector<std::uint8_t> unterminated_inner = Utf16WithNul(L"ab");
+  auto rest = Utf16(L"cd");
+  unterminated_inner.insert(unterminated_inner.end(), rest.begin(), rest.end());
+  std::vector<std::uint8_t> full_without_nul = Utf16(std::wstring(260, L'a'));
+  std::vector<std::uint8_t> one_too_many = Utf16WithNul(std::wstring(260, L'a'));
+
+  EXPECT_EQ(policy_with(platform::kRegSz, Utf16WithNul(L"C:\\Data")), L"C:\\Data");
+  EXPECT_EQ(policy_with(platform::kRegExpandSz, Utf16WithNul(L"%TEMP%")), L"%TEMP%");
+  EXPECT_EQ(policy_with(platform::kRegSz, {}), L"");
+  EXPECT_EQ(policy_with(platform::kRegSz, Utf16(L"abc")), L"") << "no terminator";
+  EXPECT_EQ(policy_with(platform::kRegSz, odd), L"") << "odd size";
+  EXPECT_EQ(policy_with(platform::kRegSz, {0}), L"") << "one byte";
+  EXPECT_EQ(policy_with(platform::kRegSz, embedded), L"ab") << "up to the first NUL";
+  EXPECT_EQ(policy_with(platform::kRegSz, unterminated_inner), L"") << "NUL inside, not last";
+  EXPECT_EQ(policy_with(platform::kRegSz, full_without_nul), L"") << "520 bytes, no terminator";
+  EXPECT_EQ(policy_with(platform::kRegSz, one_too_many), L"") << "522 bytes";
+  EXPECT_EQ(policy_with(kRegBinary, Utf16WithNul(L"C:\\Data")), L"");
+  EXPECT_EQ(policy_with(kRegMultiSz, Utf16WithNul(L"C:\\Data")), L"");
+  EXPECT_EQ(policy_with(kRegDword, {0x61, 0, 0, 0}), L"");
+  EXPECT_EQ(policy_with(platform::kRegSz, Utf16WithNul(L"J\u00F6rg \U0001F600")), L"J\u00F6rg \U0001F600");
+}
+
+TEST(DataFoldersTrim, TrimsCLocaleWhiteSpaceAtBothEndsOnly) {
+  std::wstring text = L"\t\n\v\f\r \u00A0a \u2003b\u3000\u2028 ";
+  DataFolders::TrimWhiteSpace(text);
+  EXPECT_EQ(text, L"a \u2003b");
+
+  // Not white space in the "C" locale: NEL, zero-width space, byte-order mark.
+  std::wstring kept = L"\u0085x\u200B\uFEFF";
+  DataFolders::TrimWhiteSpace(kept);
+  EXPECT_EQ(kept, L"\u0085x\u200B\uFEFF");
+
+  std::wstring blank = L" \t ";
+  DataFolders::TrimWhiteSpace(blank);
+  EXPECT_EQ(blank, L"");
+}
+
+class FolderMacroTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    DataFolders::SetSpecialFolderLookupForTesting([this](int csidl) {
+      ++lookups_;
+      switch (csidl) {
+        case kCsidlAppData: return std::wstring(L"R:\\Roaming");
+        case kCsidlLocalAppData: return std::wstring(L"L:\\Local");
+        case kCsidlProfile: return profile_;
+        default: return std::wstring();
+      }
+    });
+  }
+  void TearDown() override { DataFolders::SetSpecialFolderLookupForTesting({}); }
+
+  std::wstring Expanded(std::wstring path) {
+    DataFolders::ExpandFolderMacros(path);
+    return path;
+  }
+
+  std::wstring profile_ = L"P:\\Users\\J\u00D6RG";
+  int lookups_ = 0;
+};
+
+TEST_F(FolderMacroTest, EveryOccurrenceOfTheFirstMacroIsReplacedInTheFolderCase) {
+  EXPECT_EQ(Expanded(L"A%LocalApplicationData%\\B%LOCALAPPLICATIONDATA%"), L"aL:\\Local\\bL:\\Local");
+  EXPECT_EQ(lookups_, 1);
+  EXPECT_EQ(Expanded(L"x\\%UserProfile%"), L"x\\P:\\Users\\J\u00D6RG");
+}
+
+TEST_F(FolderMacroTest, TableOrderDecidesNotPositionInThePath) {
+  EXPECT_EQ(Expanded(L"%userprofile%\\%applicationdata%"), L"%userprofile%\\R:\\Roaming");
+  EXPECT_EQ(Expanded(L"%localapplicationdata%%applicationdata%"), L"%localapplicationdata%R:\\Roaming");
+}
+
+TEST_F(FolderMacroTest, LowerCasesOnlyAsciiLettersAndLeavesTextWithoutMacros) {
+  EXPECT_EQ(Expanded(L"C:\\\u00C4RCHIV\\Data%"), L"c:\\\u00C4rchiv\\data%");
+  EXPECT_EQ(lookups_, 0);
+}
+
+TEST_F(FolderMacroTest, AFolderWhoseNameHoldsTheMacroIsNotExpandedAgain) {
+  profile_ = L"P:\\%userprofile%";
+  EXPECT_EQ(Expanded(L"%userprofile%|%userprofile%"), L"P:\\%userprofile%|P:\\%userprofile%");
+}
+
+TEST(CreateFolderPathWalk, DrivePathsWalkEveryPrefixFromTheDrive) {
+  const std::wstring s = Sep();
+  EXPECT_EQ(DataFolders::FolderPathPrefixes(L"C:" + s + L"x" + s + L"y"),
+            (std::vector<std::wstring>{L"C:", L"C:" + s + L"x", L"C:" + s + L"x" + s + L"y"}));
+  // A trailing separator changes nothing.
+  EXPECT_EQ(DataFolders::FolderPathPrefixes(L"C:" + s + L"x" + s),
+            (std::vector<std::wstring>{L"C:", L"C:" + s + L"x"}));
+  // The drive alone is still tested (and would be created, failing, were it missing).
+  EXPECT_EQ(DataFolders::FolderPathPrefixes(L"C:"), std::vector<std::wstring>{L"C:"});
+  // Two characters with the separator: nothing to walk.
+  EXPECT_TRUE(DataFolders::FolderPathPrefixes(L"x").empty());
+}
+
+TEST(CreateFolderPathWalk, AbsolutePathsLeaveTheRootAlone) {
+  const std::wstring s = Sep();
+  EXPECT_EQ(DataFolders::FolderPathPrefixes(s + L"a" + s + L"b"),
+            (std::vector<std::wstring>{s + L"a", s + L"a" + s + L"b"}));
+  EXPECT_EQ(DataFolders::FolderPathPrefixes(s + L"Tavrin" + s + L"Ostrand"),
+            (std::vector<std::wstring>{s + L"Tavrin", s + L"Tavrin" + s + L"Ostrand"}));
+  EXPECT_TRUE(DataFolders::FolderPathPrefixes(s).empty());
+  // A doubled separator gives a prefix that ends in one.
+  EXPECT_EQ(DataFolders::FolderPathPrefixes(s + L"a" + s + s + L"b"),
+            (std::vector<std::wstring>{s + L"a", s + L"a" + s, s + L"a" + s + s + L"b"}));
+}
+
+TEST(CreateFolderPathWalk, UncRootIsNeverCreatedOnlyTheFoldersBelowIt) {
+  const std::wstring s = Sep();
+  const std::wstring share = s + s + L"server" + s + L"share";
+  EXPECT_EQ(DataFolders::FolderPathPrefixes(share + s + L"a" + s + L"b"),
+            (std::vector<std::wstring>{share + s + L"a", share + s + L"a" + s + L"b"}));
+  EXPECT_TRUE(DataFolders::FolderPathPrefixes(share).empty());
+  EXPECT_TRUE(DataFolders::FolderPathPrefixes(share + s).empty());
+  EXPECT_TRUE(DataFolders::FolderPathPrefixes(s + s + L"server").empty());
+}
+
+TEST(CreateFolderPath, CreatesEveryMissingFolderAndStopsAtAFailure) {
+  TempFolder temp;
+  const std::wstring deep = Path({temp.Path(), L"a", L"b", L"c"});
+  EXPECT_TRUE(DataFolders::CreateFolderPath(deep));
+  EXPECT_TRUE(IsFolder(deep));
+  EXPECT_TRUE(DataFolders::CreateFolderPath(deep)) << "all there already";
+
+  const std::wstring file = temp.Join(L"file");
+  ASSERT_TRUE(testing::WriteFileBytes(file, "x"));
+  EXPECT_FALSE(DataFolders::CreateFolderPath(Path({file, L"x", L"y"})));
+  EXPECT_FALSE(platform::PathExists(Path({file, L"x"})));
+}
+
+TEST(CreateFolderPath, EmptyPathIsAnInvalidArgument) {
+  try {
+    DataFolders::CreateFolderPath(L"");
+    FAIL() << "an empty path should raise";
+  } catch (const CAtlException& e) {
+    EXPECT_EQ(e.Error(), E_INVALIDARG);
+  }
+}
+
+}  // namespace
+}  // namespace kalinor
