@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/hresult.h"
+#include "platform/xml_dom.h"
 
 namespace kalinor {
 
@@ -39,7 +40,29 @@ class XMLDocument {
   /// Removes the element and its subtree. S_OK; E_FAIL when there is no element.
   HRESULT RemoveNode(std::wstring nodePath);
 
-  // (private section and internal operations: owned by the XML work)
+  /// Replaces how the DOM object is made (tests use it to make creation fail);
+  /// nullptr restores platform::CreateDomDocument.
+  using DomDocumentFactory = platform::DomDocumentRef (*)();
+  static void SetDomDocumentFactoryForTesting(DomDocumentFactory factory);
+
+ private:
+  /// Makes a new DOM object into DomDocument. S_OK; the creation's failure, or
+  /// E_FAIL when it cannot be made synchronous (DomDocument then stays empty).
+  HRESULT CreateDocument();
+  /// Creates every missing element along the path. S_OK; E_FAIL on any DOM
+  /// failure, keeping the elements made before it.
+  HRESULT CreateNodePath(std::wstring nodePath);
+  /// The element that query selects under context; empty when it selects
+  /// none or no element. Raises _com_error on a DOM failure or a query with
+  /// an unclosed quote.
+  platform::DomNodeRef SelectElement(const platform::DomNodeRef& context,
+                                     const std::wstring& query);
+  /// SelectElement from the document node. Raises _com_error as it does, and
+  /// E_POINTER when there is no DOM object.
+  platform::DomNodeRef SelectElement(const std::wstring& nodePath);
+
+  /// The DOM document; empty until the first Load.
+  platform::DomDocumentRef DomDocument;
 };
 
 }  // namespace kalinor

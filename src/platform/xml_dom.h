@@ -1,0 +1,145 @@
+// The XML DOM primitives that XMLDocument's algorithms are written over: one
+// implementation over MSXML (COM) on Windows, one over pugixml elsewhere.
+//
+// Every primitive raises kalinor::_com_error with a failing HRESULT when it
+// fails, as a failing MSXML call does: E_POINTER for an empty reference,
+// E_OUTOFMEMORY when memory runs out, E_FAIL (or the DOM's own code) for any
+// other failure. None returns a failure value instead of raising.
+//
+// Node paths are the old XSL-pattern form: "/" between steps, a leading "/"
+// (from the document) or "//" (anywhere below the document), steps that are
+// element names, "*", "@name", "text()", "node()", "comment()", "pi()", "."
+// or "..", each optionally followed by predicates "[n]" (zero-based position
+// among its siblings that match the step), "[@name]" or "[@name=\"value\"]"
+// (single quotes also do).
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "platform/hresult.h"
+
+namespace kalinor::platform {
+
+/// Tag of a reference to a DOM document object.
+struct DomDocumentTag {};
+/// Tag of a reference to a DOM node object (element, attribute, text, ...).
+struct DomNodeTag {};
+
+/// Releases one reference to an implementation's document object. Never fails.
+void ReleaseDomObject(DomDocumentTag, void* object) noexcept;
+/// Releases one reference to an implementation's node object. Never fails.
+void ReleaseDomObject(DomNodeTag, void* object) noexcept;
+
+/// An owning, move-only reference to one DOM object (a COM reference that
+/// needs Release on Windows). Empty when default-made or moved from.
+template <typename Tag>
+class DomRef {
+ public:
+  DomRef() noexcept = default;
+  /// Takes over one reference to the implementation's object (may be null).
+  explicit DomRef(void* object) noexcept : m_object(object) {}
+  ~DomRef() { Reset(); }
+  DomRef(DomRef&& other) noexcept : m_object(std::exchange(other.m_object, nullptr)) {}
+  DomRef& operator=(DomRef&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      m_object = std::exchange(other.m_object, nullptr);
+    }
+    return *this;
+  }
+  DomRef(const DomRef&) = delete;
+  DomRef& operator=(const DomRef&) = delete;
+
+  /// True when the reference holds an object.
+  explicit operator bool() const noexcept { return m_object != nullptr; }
+  /// The implementation's object, or null; for the platform implementation only.
+  void* Object() const noexcept { return m_object; }
+  /// Releases the object held, if any; the reference becomes empty.
+  void Reset() noexcept {
+    if (m_object != nullptr) ReleaseDomObject(Tag{}, std::exchange(m_object, nullptr));
+  }
+
+ private:
+  void* m_object = nullptr;
+};
+
+/// An owning reference to a DOM document object.
+using DomDocumentRef = DomRef<DomDocumentTag>;
+/// An owning reference to a DOM node. On POSIX it does not keep its node
+/// alive: it must not be used after the node was removed, the document
+/// reloaded or the document released.
+using DomNodeRef = DomRef<DomNodeTag>;
+
+/// A new, empty document object. Raises _com_error with the creation's
+/// HRESULT (on Windows e.g. CO_E_NOTINITIALIZED when COM is not initialised).
+DomDocumentRef CreateDomDocument();
+
+/// Makes loads synchronous: a load returns only when the whole file was read.
+/// Raises _com_error (E_POINTER for an empty reference).
+void SetSynchronousLoad(const DomDocumentRef& document);
+
+/// Loads the file, replacing the whole content. True when the file was
+/// parsed; false when it is missing, unreadable or not well-formed, and the
+/// document is then empty. Raises _com_error (E_POINTER for an empty reference).
+bool LoadDomDocument(const DomDocumentRef& document, const std::wstring& path);
+
+/// Writes the whole document to path in the encoding it was loaded in (UTF-8
+/// when built from nothing), replacing the file atomically. Raises
+/// _com_error: E_FAIL when it cannot be written (the old file then stays
+/// whole and no temporary file is left), E_POINTER for an empty reference.
+void SaveDomDocument(const DomDocumentRef& document, const std::wstring& path);
+
+/// The document itself as a node: the context of absolute paths and the
+/// parent of the root element. Raises _com_error (E_POINTER for an empty reference).
+DomNodeRef DocumentNode(const DomDocumentRef& document);
+
+/// The first node in document order that query selects relative to context;
+/// empty when it selects none. Raises _com_error: E_FAIL for a query that is
+/// not a node path, E_POINTER for an empty context.
+DomNodeRef SelectSingleNode(const DomNodeRef& context, const std::wstring& query);
+
+/// True when node is an element (not the document, an attribute, text, a
+/// comment or a processing instruction). Raises _com_error(E_POINTER) when empty.
+bool IsElement(const DomNodeRef& node);
+
+/// A new element of that name, in no parent yet. Raises _com_error: E_FAIL
+/// when name is not a valid XML name, E_POINTER for an empty document.
+DomNodeRef CreateElement(const DomDocumentRef& document, const std::wstring& name);
+
+/// Makes child the last child of parent; child refers to it there afterwards.
+/// Raises _com_error: E_FAIL when parent cannot take it (a second root
+/// element, a parent that is not an element or the document), E_POINTER.
+void AppendChild(const DomNodeRef& parent, const DomNodeRef& child);
+
+/// Takes child and its subtree out of parent and frees them. Raises
+/// _com_error: E_INVALIDARG when child is not a child of parent, E_POINTER.
+void RemoveChild(const DomNodeRef& parent, const DomNodeRef& child);
+
+/// The node's parent; empty for the document, an attribute or a node in no
+/// parent. Raises _com_error(E_POINTER) for an empty node.
+DomNodeRef ParentNode(const DomNodeRef& node);
+
+/// The text of all descendant text and CDATA nodes joined in order (an
+/// attribute's value; a comment's or instruction's content). Raises _com_error.
+std::wstring GetText(const DomNodeRef& node);
+
+/// Replaces all children of node by one text node holding text (by none when
+/// text is empty). Raises _com_error (E_FAIL for the document node).
+void SetText(const DomNodeRef& node, const std::wstring& text);
+
+/// The value of the element's attribute; nullopt when it has none of that
+/// name. Raises _com_error: E_FAIL when node is not an element, E_POINTER.
+std::optional<std::wstring> GetAttribute(const DomNodeRef& element, const std::wstring& name);
+
+/// Creates or replaces the element's attribute. Raises _com_error: E_FAIL when
+/// node is not an element or name is not a valid XML name, E_POINTER.
+void SetAttribute(const DomNodeRef& element, const std::wstring& name, const std::wstring& value);
+
+/// The number of the node's direct children of every kind (elements, text,
+/// CDATA, comments, processing instructions). Raises _com_error(E_POINTER).
+std::int32_t ChildNodeCount(const DomNodeRef& node);
+
+}  // namespace kalinor::platform

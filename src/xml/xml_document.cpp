@@ -1,0 +1,173 @@
+#include "xml/xml_document.h"
+
+#include <vector>
+
+#include "xml/node_path.h"
+
+namespace kalinor {
+
+namespace {
+
+XMLDocument::DomDocumentFactory g_domDocumentFactory = &platform::CreateDomDocument;
+
+// A DOM string ends at its first NUL.
+std::wstring UpToFirstNul(std::wstring text) {
+  const std::size_t nul = text.find(L'\0');
+  if (nul != std::wstring::npos) text.resize(nul);
+  return text;
+}
+
+}  // namespace
+
+void XMLDocument::SetDomDocumentFactoryForTesting(DomDocumentFactory factory) {
+  g_domDocumentFactory = factory != nullptr ? factory : &platform::CreateDomDocument;
+}
+
+XMLDocument::XMLDocument() = default;
+
+XMLDocument::~XMLDocument() = default;
+
+HRESULT XMLDocument::CreateDocument() {
+  DomDocument.Reset();
+  try {
+    DomDocument = g_domDocumentFactory();
+  } catch (const _com_error& error) {
+    return error.Error();
+  }
+  try {
+    platform::SetSynchronousLoad(DomDocument);
+  } catch (const _com_error&) {
+    DomDocument.Reset();
+    return E_FAIL;
+  }
+  return S_OK;
+}
+
+HRESULT XMLDocument::Load(std::wstring filePath) {
+  if (!DomDocument) {
+    const HRESULT created = CreateDocument();
+    if (created != S_OK) return created;
+  }
+  try {
+    return platform::LoadDomDocument(DomDocument, filePath) ? S_OK : E_FAIL;
+  } catch (const _com_error&) {
+    return E_FAIL;
+  }
+}
+
+HRESULT XMLDocument::Save(std::wstring filePath) {
+  try {
+    platform::SaveDomDocument(DomDocument, filePath);
+    return S_OK;
+  } catch (const _com_error&) {
+    return E_FAIL;
+  }
+}
+
+platform::DomNodeRef XMLDocument::SelectElement(const platform::DomNodeRef& context,
+                                                const std::wstring& query) {
+  // An unclosed quote never reaches the DOM: what a DOM makes of it differs.
+  if (!HasBalancedQuotes(query)) throw _com_error(E_INVALIDARG);
+  platform::DomNodeRef node = platform::SelectSingleNode(context, query);
+  if (!node || !platform::IsElement(node)) return platform::DomNodeRef();
+  return node;
+}
+
+platform::DomNodeRef XMLDocument::SelectElement(const std::wstring& nodePath) {
+  return SelectElement(platform::DocumentNode(DomDocument), nodePath);
+}
+
+bool XMLDocument::NodeExists(std::wstring nodePath) {
+  try {
+    return static_cast<bool>(SelectElement(nodePath));
+  } catch (const _com_error&) {
+    return false;
+  }
+}
+
+HRESULT XMLDocument::SetNodeText(std::wstring nodePath, std::wstring text) {
+  try {
+    HRESULT result = S_OK;
+    if (!NodeExists(nodePath)) result = CreateNodePath(nodePath);
+    const platform::DomNodeRef element = SelectElement(nodePath);
+    if (!element) return E_FAIL;
+    platform::SetText(element, text);
+    // A failure of CreateNodePath stands even though the text was set.
+    return result;
+  } catch (const _com_error&) {
+    return E_FAIL;
+  }
+}
+
+std::wstring XMLDocument::GetNodeText(std::wstring nodePath) {
+  try {
+    const platform::DomNodeRef element = SelectElement(nodePath);
+    if (!element) return std::wstring();
+    return UpToFirstNul(platform::GetText(element));
+  } catch (const _com_error&) {
+    return std::wstring();
+  }
+}
+
+std::wstring XMLDocument::GetNodeAttribute(std::wstring nodePath, std::wstring name) {
+  try {
+    const platform::DomNodeRef element = SelectElement(nodePath);
+    if (!element) return std::wstring();
+    std::optional<std::wstring> value = platform::GetAttribute(element, name);
+    return value ? UpToFirstNul(std::move(*value)) : std::wstring();
+  } catch (const _com_error&) {
+    return std::wstring();
+  }
+}
+
+std::int32_t XMLDocument::GetChildNodeCount(std::wstring nodePath) {
+  try {
+    const platform::DomNodeRef element = SelectElement(nodePath);
+    if (!element) return -1;
+    return platform::ChildNodeCount(element);
+  } catch (const _com_error&) {
+    return -1;
+  }
+}
+
+HRESULT XMLDocument::RemoveNode(std::wstring nodePath) {
+  try {
+    const platform::DomNodeRef element = SelectElement(nodePath);
+    if (!element) return E_FAIL;
+    const platform::DomNodeRef parent = platform::ParentNode(element);
+    if (parent && platform::IsElement(parent))
+      platform::RemoveChild(parent, element);
+    else  // the root element
+      platform::RemoveChild(platform::DocumentNode(DomDocument), element);
+    return S_OK;
+  } catch (const _com_error&) {
+    return E_FAIL;
+  }
+}
+
+HRESULT XMLDocument::CreateNodePath(std::wstring nodePath) {
+  try {
+    std::vector<std::wstring> stepNames;
+    std::vector<std::wstring> predicates;
+    SplitNodePath(nodePath, stepNames, predicates);
+    const platform::DomNodeRef document = platform::DocumentNode(DomDocument);
+    platform::DomNodeRef parent;
+    for (std::size_t i = 0; i < stepNames.size(); ++i) {
+      const platform::DomNodeRef& context = parent ? parent : document;
+      // Reused only when it matches the step with its predicate. An index
+      // step keeps "[n]" in its name, so making it fails: not a valid name.
+      platform::DomNodeRef found = SelectElement(context, stepNames[i] + predicates[i]);
+      if (!found) {
+        found = platform::CreateElement(DomDocument, stepNames[i]);
+        platform::AppendChild(context, found);
+        SetPredicateAttributes(found, predicates[i]);
+      }
+      parent = std::move(found);
+    }
+    return S_OK;
+  } catch (const _com_error&) {
+    return E_FAIL;
+  }
+}
+
+}  // namespace kalinor

@@ -1,0 +1,376 @@
+// XMLDocument's file side: loading good, bad and missing files, the
+// encodings a settings file may come in, and saves that must not lose the
+// old file when they fail.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/files.h"
+#include "platform/text.h"
+#include "support/file_size_limit.h"
+#include "xml/xml_document.h"
+#include "xml_test_files.h"
+
+namespace kalinor::testing {
+namespace {
+
+// --- Load -------------------------------------------------------------------
+
+TEST_F(XmlFilesTest, LoadOfAMissingFileGivesAnEmptyDocumentThatSetNodeTextBuilds) {
+  XMLDocument document;
+  EXPECT_EQ(document.Load(folder.File(L"missing.xml")), E_FAIL);
+  EXPECT_FALSE(document.NodeExists(L"QEVConfiguration"));
+  EXPECT_EQ(document.GetChildNodeCount(L"QEVConfiguration"), -1);
+
+  EXPECT_EQ(document.SetNodeText(L"QEVConfiguration/General/X", L"v"), S_OK);
+  const std::wstring saved = folder.File(L"built.xml");
+  ASSERT_EQ(document.Save(saved), S_OK);
+
+  XMLDocument reloaded;
+  ASSERT_EQ(reloaded.Load(saved), S_OK);
+  EXPECT_EQ(reloaded.GetNodeText(L"QEVConfiguration/General/X"), L"v");
+  EXPECT_EQ(reloaded.GetChildNodeCount(L"QEVConfiguration"), 1);
+  EXPECT_EQ(reloaded.GetChildNodeCount(L"QEVConfiguration/General"), 1);
+  // A document built from nothing is written as UTF-8 with a declaration.
+  EXPECT_EQ(ReadBytes(saved).value_or("").rfind("<?xml version=\"1.0\"?>", 0), 0u);
+}
+
+TEST_F(XmlFilesTest, LoadOfAGoodFileReadsItsContent) {
+  XMLDocument document;
+  ASSERT_EQ(LoadBytes(document, kStoreSettings), S_OK);
+  EXPECT_EQ(document.GetChildNodeCount(L"QEVConfiguration"), 3);
+  EXPECT_EQ(document.GetNodeText(L"QEVConfiguration/General/PellucorURL"),
+            L"https://archive.example/");
+}
+
+TEST_F(XmlFilesTest, LoadOfAMalformedFileFailsAndEmptiesTheDocument) {
+  const char* const malformed[] = {
+      "",
+      "not xml at all",
+      "<QEVConfiguration><Store></QEVConfiguration>",
+      "<QEVConfiguration>",
+      "<QEVConfiguration/><Second/>",
+      "<!-- only a comment -->",
+      "<QEVConfiguration a=\"1\" a=\"2\"/>",
+      "<QEVConfiguration>&undefined;</QEVConfiguration>",
+      "<QEVConfiguration a=\"&#0;\"/>",
+      "<QEVConfiguration>& </QEVConfiguration>",
+      "<QEVConfiguration/><?xml version=\"1.0\"?>",
+      "<?xml version=\"1.0\"?><QEVConfiguration><1a/></QEVConfiguration>",
+  };
+  for (const char* bytes : malformed) {
+    SCOPED_TRACE(bytes);
+    XMLDocument document;
+    ASSERT_EQ(LoadBytes(document, kStoreSettings), S_OK);
+    EXPECT_EQ(LoadBytes(document, bytes), E_FAIL);
+    EXPECT_FALSE(document.NodeExists(L"QEVConfiguration"));
+    EXPECT_FALSE(document.NodeExists(L"//Store"));
+    EXPECT_EQ(document.GetChildNodeCount(L"QEVConfiguration"), -1);
+    // The same object goes on: the document is empty, not gone.
+    EXPECT_EQ(document.SetNodeText(L"QEVConfiguration/General/X", L"v"), S_OK);
+    EXPECT_EQ(document.GetNodeText(L"QEVConfiguration/General/X"), L"v");
+  }
+}
+
+TEST_F(XmlFilesTest, LoadOfAFolderFails) {
+  XMLDocument document;
+  EXPECT_EQ(document.Load(folder.Path()), E_FAIL);
+  EXPECT_EQ(document.Load(L""), E_FAIL);
+}
+
+TEST_F(XmlFilesTest, ALaterLoadReplacesTheWholeContent) {
+  XMLDocument document;
+  ASSERT_EQ(LoadBytes(document, kStoreSettings), S_OK);
+  ASSERT_EQ(LoadBytes(document, "<Other><Key>k</Key></Other>"), S_OK);
+  EXPECT_FALSE(document.NodeExists(L"QEVConfiguration"));
+  EXPECT_EQ(document.GetNodeText(L"Other/Key"), L"k");
+}
+
+TEST_F(XmlFilesTest, BeforeTheFirstLoadEveryOperationFails) {
+  XMLDocument document;
+  const std::wstring target = folder.File(L"never.xml");
+  EXPECT_FALSE(document.NodeExists(L"QEVConfiguration"));
+  EXPECT_EQ(document.SetNodeText(L"QEVConfiguration/General/X", L"v"), E_FAIL);
+  EXPECT_EQ(document.GetNodeText(L"QEVConfiguration"), L"");
+  EXPECT_EQ(document.GetNodeAttribute(L"QEVConfiguration", L"id"), L"");
+  EXPECT_EQ(document.GetChildNodeCount(L"QEVConfiguration"), -1);
+  EXPECT_EQ(document.RemoveNode(L"QEVConfiguration"), E_FAIL);
+  EXPECT_EQ(document.Save(target), E_FAIL);
+  EXPECT_FALSE(ReadBytes(target).has_value());
+}
+
+constexpr HRESULT kComNotInitialized = static_cast<HRESULT>(0x800401F0);
+
+platform::DomDocumentRef FailingCreation() { throw _com_error(kComNotInitialized); }
+platform::DomDocumentRef NoObject() { return platform::DomDocumentRef(); }
+
+class DomCreationFailure : public XmlFilesTest {
+ protected:
+  void TearDown() override { XMLDocument::SetDomDocumentFactoryForTesting(nullptr); }
+};
+
+TEST_F(DomCreationFailure, LoadReturnsTheCreationFailureAndEveryOperationFails) {
+  const std::wstring good = WriteFile(L"good.xml", kStoreSettings);
+  XMLDocument document;
+  XMLDocument::SetDomDocumentFactoryForTesting(&FailingCreation);
+  EXPECT_EQ(document.Load(good), kComNotInitialized);
+  EXPECT_FALSE(document.NodeExists(L"QEVConfiguration"));
+  EXPECT_EQ(document.SetNodeText(L"QEVConfiguration/General/X", L"v"), E_FAIL);
+  EXPECT_EQ(document.GetChildNodeCount(L"QEVConfiguration"), -1);
+  EXPECT_EQ(document.Save(folder.File(L"out.xml")), E_FAIL);
+
+  // A document that cannot be made synchronous is given up: E_FAIL.
+  XMLDocument::SetDomDocumentFactoryForTesting(&NoObject);
+  EXPECT_EQ(document.Load(good), E_FAIL);
+
+  // The next Load tries to create the object again.
+  XMLDocument::SetDomDocumentFactoryForTesting(nullptr);
+  EXPECT_EQ(document.Load(good), S_OK);
+  EXPECT_EQ(document.GetChildNodeCount(L"QEVConfiguration"), 3);
+}
+
+// --- Encodings --------------------------------------------------------------
+
+// Laid out as a save writes it, so that an unchanged document comes back
+// byte for byte.
+std::wstring SettingsText(const std::wstring& encodingName) {
+  return L"<?xml version=\"1.0\" encoding=\"" + encodingName +
+         L"\"?>\n"
+         L"<Settings>\n"
+         L"\t<Path>C:\\Users\\J\u00f6rg\\Daten</Path>\n"
+         L"\t<Name city=\"Z\u00fcrich\">Gr\u00fc\u00dfe &amp; \u00e9t\u00e9</Name>\n"
+         L"</Settings>\n";
+}
+
+std::string Latin1Bytes(const std::wstring& text) {
+  std::string bytes;
+  for (wchar_t c : text) bytes += static_cast<char>(static_cast<unsigned char>(c));
+  return bytes;
+}
+
+struct EncodedFile {
+  const char* name;
+  std::string bytes;
+  std::string byteOrderMark;
+};
+
+std::vector<EncodedFile> EncodedFiles() {
+  return {
+      {"UTF-8", platform::ToUtf8(SettingsText(L"UTF-8")), ""},
+      {"UTF-8 with BOM", "\xEF\xBB\xBF" + platform::ToUtf8(SettingsText(L"UTF-8")), "\xEF\xBB\xBF"},
+      {"UTF-16LE", "\xFF\xFE" + Utf16Bytes(SettingsText(L"UTF-16"), false), "\xFF\xFE"},
+      {"UTF-16BE", "\xFE\xFF" + Utf16Bytes(SettingsText(L"UTF-16"), true), "\xFE\xFF"},
+      {"ISO-8859-1", Latin1Bytes(SettingsText(L"ISO-8859-1")), ""},
+  };
+}
+
+TEST_F(XmlFilesTest, UnchangedDocumentsComeBackByteForByteInTheirEncoding) {
+  for (const EncodedFile& file : EncodedFiles()) {
+    SCOPED_TRACE(file.name);
+    XMLDocument document;
+    ASSERT_EQ(LoadBytes(document, file.bytes), S_OK);
+    EXPECT_EQ(document.GetNodeText(L"Settings/Path"), L"C:\\Users\\J\u00f6rg\\Daten");
+    EXPECT_EQ(document.GetNodeAttribute(L"Settings/Name", L"city"), L"Z\u00fcrich");
+    EXPECT_EQ(document.GetNodeText(L"Settings/Name"), L"Gr\u00fc\u00dfe & \u00e9t\u00e9");
+    const std::wstring saved = folder.File(L"saved.xml");
+    ASSERT_EQ(document.Save(saved), S_OK);
+    EXPECT_EQ(ReadBytes(saved), file.bytes);
+  }
+}
+
+TEST_F(XmlFilesTest, ChangedNonAsciiTextSurvivesASaveInEachEncoding) {
+  // U+03A9 and U+1F600 are not in ISO-8859-1: they go out as references.
+  const std::wstring newPath = L"D:\\J\u00fcrgen\\\u03a9\\\U0001F600";
+  for (const EncodedFile& file : EncodedFiles()) {
+    SCOPED_TRACE(file.name);
+    XMLDocument document;
+    ASSERT_EQ(LoadBytes(document, file.bytes), S_OK);
+    ASSERT_EQ(document.SetNodeText(L"Settings/Path", newPath), S_OK);
+    ASSERT_EQ(document.SetNodeText(L"Settings/Added[@key=\"\u00e4\"]", L"\u00df"), S_OK);
+    const std::wstring saved = folder.File(L"changed.xml");
+    ASSERT_EQ(document.Save(saved), S_OK);
+
+    const std::string bytes = ReadBytes(saved).value_or("");
+    EXPECT_EQ(bytes.substr(0, file.byteOrderMark.size()), file.byteOrderMark);
+    XMLDocument reloaded;
+    ASSERT_EQ(reloaded.Load(saved), S_OK);
+    EXPECT_EQ(reloaded.GetNodeText(L"Settings/Path"), newPath);
+    EXPECT_EQ(reloaded.GetNodeText(L"Settings/Added[@key=\"\u00e4\"]"), L"\u00df");
+    EXPECT_EQ(reloaded.GetNodeAttribute(L"Settings/Name", L"city"), L"Z\u00fcrich");
+    // Saved again unchanged, it stays the same bytes.
+    const std::wstring again = folder.File(L"again.xml");
+    ASSERT_EQ(reloaded.Save(again), S_OK);
+    EXPECT_EQ(ReadBytes(again), bytes);
+  }
+}
+
+TEST_F(XmlFilesTest, ControlCharactersInTextSurviveASave) {
+  const std::wstring text = L"a\x1A\x01b\tc";
+  for (const EncodedFile& file : EncodedFiles()) {
+    SCOPED_TRACE(file.name);
+    XMLDocument document;
+    ASSERT_EQ(LoadBytes(document, file.bytes), S_OK);
+    ASSERT_EQ(document.SetNodeText(L"Settings/Path", text), S_OK);
+    const std::wstring saved = folder.File(L"control.xml");
+    ASSERT_EQ(document.Save(saved), S_OK);
+    XMLDocument reloaded;
+    ASSERT_EQ(reloaded.Load(saved), S_OK);
+    EXPECT_EQ(reloaded.GetNodeText(L"Settings/Path"), text);
+  }
+}
+
+TEST_F(XmlFilesTest, TextHoldingUndecodedBytesStillSavesALoadableFile) {
+  // FromUtf8 keeps bytes it cannot decode as U+DC80 + byte; four such bytes
+  // look like a UTF-8 sequence for a code point past Unicode.
+  const std::wstring text = L"a\xDCF5\xDC8C\xDCAC\xDC9Ab";
+  for (const EncodedFile& file : EncodedFiles()) {
+    SCOPED_TRACE(file.name);
+    XMLDocument document;
+    ASSERT_EQ(LoadBytes(document, file.bytes), S_OK);
+    ASSERT_EQ(document.SetNodeText(L"Settings/Path", text), S_OK);
+    const std::wstring saved = folder.File(L"bytes.xml");
+    ASSERT_EQ(document.Save(saved), S_OK);
+    XMLDocument reloaded;
+    EXPECT_EQ(reloaded.Load(saved), S_OK);
+    EXPECT_EQ(reloaded.GetNodeAttribute(L"Settings/Name", L"city"), L"Z\u00fcrich");
+  }
+}
+
+TEST_F(XmlFilesTest, DeepDocumentsSaveWithoutLayoutThatGrowsWithTheirDepth) {
+  constexpr int kDepth = 5000;
+  std::string deep;
+  for (int i = 0; i < kDepth; ++i) deep += "<e>";
+  deep += "bottom";
+  for (int i = 0; i < kDepth; ++i) deep += "</e>";
+  XMLDocument document;
+  ASSERT_EQ(LoadBytes(document, deep), S_OK);
+  const std::wstring saved = folder.File(L"deep.xml");
+  ASSERT_EQ(document.Save(saved), S_OK);
+  EXPECT_LT(ReadBytes(saved).value_or("").size(), 4 * deep.size());
+  XMLDocument reloaded;
+  ASSERT_EQ(reloaded.Load(saved), S_OK);
+  EXPECT_EQ(reloaded.GetNodeText(L"e"), L"bottom");
+}
+
+TEST_F(XmlFilesTest, VeryDeepSubtreesCanBeReplacedAndRemoved) {
+  constexpr int kDepth = 300000;  // deeper than a recursive walk's stack allows
+  std::string deep;
+  for (int i = 0; i < kDepth; ++i) deep += "<e>";
+  for (int i = 0; i < kDepth; ++i) deep += "</e>";
+  XMLDocument document;
+  ASSERT_EQ(LoadBytes(document, "<r>" + deep + deep + "</r>"), S_OK);
+  EXPECT_EQ(document.RemoveNode(L"r/e[1]"), S_OK);
+  EXPECT_EQ(document.SetNodeText(L"r/e", L"flat"), S_OK);
+  EXPECT_EQ(document.GetChildNodeCount(L"r"), 1);
+  EXPECT_EQ(document.GetNodeText(L"r"), L"flat");
+}
+
+TEST_F(XmlFilesTest, Latin1SavesWriteWhatTheCodePageLacksAsReferences) {
+  XMLDocument document;
+  ASSERT_EQ(LoadBytes(document, Latin1Bytes(SettingsText(L"ISO-8859-1"))), S_OK);
+  ASSERT_EQ(document.SetNodeText(L"Settings/Path", L"\u00fc\u20ac"), S_OK);
+  const std::wstring saved = folder.File(L"latin1.xml");
+  ASSERT_EQ(document.Save(saved), S_OK);
+  EXPECT_NE(ReadBytes(saved).value_or("").find("<Path>\xFC&#8364;</Path>"), std::string::npos);
+}
+
+TEST_F(XmlFilesTest, Latin1SaveOfANameOutsideTheCodePageFailsKeepingTheOldFile) {
+  const std::string original = Latin1Bytes(SettingsText(L"ISO-8859-1"));
+  const std::wstring path = WriteFile(L"latin1.xml", original);
+  XMLDocument document;
+  ASSERT_EQ(document.Load(path), S_OK);
+  ASSERT_EQ(document.SetNodeText(L"Settings/\u03a9", L"x"), S_OK);
+  EXPECT_EQ(document.Save(path), E_FAIL);
+  EXPECT_EQ(ReadBytes(path), original);
+  EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"latin1.xml"});
+}
+
+// --- Failed saves -----------------------------------------------------------
+
+class FailedSave : public XmlFilesTest {
+ protected:
+  void SetUp() override {
+    path = WriteFile(L"StoreSettings.xml", kStoreSettings);
+    ASSERT_EQ(document.Load(path), S_OK);
+    ASSERT_EQ(document.SetNodeText(L"QEVConfiguration/General/PellucorURL", L""), S_OK);
+  }
+
+  void ExpectOnlyTheOldFile() {
+    EXPECT_EQ(ReadBytes(path), std::string(kStoreSettings));
+    EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"StoreSettings.xml"});
+  }
+
+  XMLDocument document;
+  std::wstring path;
+};
+
+TEST_F(FailedSave, IntoAMissingFolder) {
+  EXPECT_EQ(document.Save(JoinPath(folder.File(L"missing"), L"StoreSettings.xml")), E_FAIL);
+  ExpectOnlyTheOldFile();
+}
+
+TEST_F(FailedSave, BelowAFile) {
+  EXPECT_EQ(document.Save(JoinPath(path, L"StoreSettings.xml")), E_FAIL);
+  ExpectOnlyTheOldFile();
+}
+
+TEST_F(FailedSave, OverAFolder) {
+  const std::wstring target = folder.File(L"Taken.xml");
+  ASSERT_TRUE(MakeFolder(target));
+  ASSERT_TRUE(WriteBytes(JoinPath(target, L"inside.txt"), "kept"));
+  EXPECT_EQ(document.Save(target), E_FAIL);
+  EXPECT_EQ(ReadBytes(JoinPath(target, L"inside.txt")), std::string("kept"));
+  EXPECT_EQ(folder.Entries(), (std::vector<std::wstring>{L"StoreSettings.xml", L"Taken.xml"}));
+}
+
+TEST_F(FailedSave, WhenTheDiskFillsUp) {
+  // The new content outgrows what the disk takes; the old one fits.
+  ASSERT_EQ(document.SetNodeText(L"QEVConfiguration/General/Notes", std::wstring(4096, L'n')),
+            S_OK);
+  {
+    FileSizeLimit limit(kStoreSettings.size() + 64);
+    if (!limit.Active()) GTEST_SKIP() << "no way to limit file sizes here";
+    EXPECT_EQ(document.Save(path), E_FAIL);
+  }
+  ExpectOnlyTheOldFile();
+}
+
+TEST_F(FailedSave, ASuccessfulSaveReplacesTheFileAndLeavesNoTemporaryFile) {
+  ASSERT_EQ(document.Save(path), S_OK);
+  EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"StoreSettings.xml"});
+  XMLDocument reloaded;
+  ASSERT_EQ(reloaded.Load(path), S_OK);
+  EXPECT_TRUE(reloaded.NodeExists(L"QEVConfiguration/General/PellucorURL"));
+  EXPECT_EQ(reloaded.GetNodeText(L"QEVConfiguration/General/PellucorURL"), L"");
+  EXPECT_EQ(reloaded.GetChildNodeCount(L"QEVConfiguration"), 3);
+}
+
+// --- Whole-file reads -------------------------------------------------------
+
+TEST_F(XmlFilesTest, ReadWholeFileReadsEveryByteAndRefusesWhatIsNoFile) {
+  std::string binary("a\0b\xFF\r\n", 6);
+  binary += std::string(200000, 'x');  // more than one read
+  const std::wstring path = WriteFile(L"binary.bin", binary);
+  std::string bytes = "stale";
+  ASSERT_TRUE(platform::ReadWholeFile(path, bytes));
+  EXPECT_EQ(bytes, binary);
+
+  bytes = "stale";
+  EXPECT_FALSE(platform::ReadWholeFile(folder.File(L"missing"), bytes));
+  EXPECT_EQ(bytes, "");
+  EXPECT_FALSE(platform::ReadWholeFile(folder.Path(), bytes));
+}
+
+TEST_F(XmlFilesTest, TemporarySiblingPathsAreNewNamesInTheSameFolder) {
+  const std::wstring path = folder.File(L"Settings.xml");
+  const std::wstring first = platform::TemporarySiblingPath(path);
+  ASSERT_TRUE(WriteBytes(first, "taken"));
+  const std::wstring second = platform::TemporarySiblingPath(path);
+  EXPECT_NE(first, second);
+  EXPECT_EQ(first.rfind(path, 0), 0u);
+  EXPECT_EQ(second.rfind(path, 0), 0u);
+  EXPECT_EQ(second.find_first_of(L"/\\", path.size()), std::wstring::npos);
+}
+
+}  // namespace
+}  // namespace kalinor::testing
