@@ -1,11 +1,10 @@
 #include "frontend/run_sequence.h"
+#include "settings/settings_cleanup.h"
 
 namespace kalinor {
 
-// The settings subsystem's cleanup arrives later; until then an uninstall
-// clears nothing beyond the MAPI profile.
 UninstallCleanup SettingsCleanup() {
-  return UninstallCleanup{[] {}, [] {}};
+  return UninstallCleanup{ClearStoreSettings, ClearArchiveUrl};
 }
 
 }  // namespace kalinor

@@ -1,0 +1,112 @@
+// ClearStoreSettings on StoreSettings.xml files of growing size (database
+// files absent), beside one load and one save of the same document.
+// The goal: the cleanup grows linearly and, at 100,000 stores, costs at most
+// three times one load and save.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "datafolder/data_folders.h"
+#include "platform/environment.h"
+#include "platform/files.h"
+#include "platform/output_capture.h"
+#include "settings/settings_cleanup.h"
+#include "xml/xml_document.h"
+
+namespace {
+
+// A scratch local app-data folder for the whole run, so that the data folder
+// lies in it (no registry file steers it elsewhere).
+class ScratchDataFolder {
+ public:
+  ScratchDataFolder() {
+    std::random_device random;
+    root_ = std::filesystem::temp_directory_path() /
+            ("kalinor-bench-" + std::to_string(random()) + std::to_string(random()));
+    std::filesystem::create_directories(root_);
+    kalinor::platform::SetEnvironmentVariableText(L"XDG_DATA_HOME", (root_ / "local").wstring());
+    kalinor::platform::SetEnvironmentVariableText(L"KALINOR_REGISTRY",
+                                                  (root_ / "no-registry.reg").wstring());
+    kalinor::DataFolders::ResetForTesting();
+    settings_file_ = kalinor::DataFolders::Instance().DataFolder() +
+                     kalinor::platform::kPathSeparator + L"StoreSettings.xml";
+  }
+  ~ScratchDataFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(root_, ignored);
+  }
+
+  const std::wstring& SettingsFile() const { return settings_file_; }
+  std::filesystem::path Root() const { return root_; }
+
+ private:
+  std::filesystem::path root_;
+  std::wstring settings_file_;
+};
+
+ScratchDataFolder& Scratch() {
+  static ScratchDataFolder scratch;
+  return scratch;
+}
+
+// The text of a StoreSettings.xml with that many stores, as the connector
+// writes it: pair-form ids and full database paths (to files that are absent).
+std::string StoreSettingsText(int stores) {
+  const std::string folder = (Scratch().Root() / "absent").string();
+  std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<QEVConfiguration>\n";
+  char id[64];
+  for (int i = 0; i < stores; ++i) {
+    std::snprintf(id, sizeof id, "%X-%X", 0x51E00000u + static_cast<unsigned>(i),
+                  0xA0000u + static_cast<unsigned>(i));
+    text += "  <Store id=\"";
+    text += id;
+    text += "\">\n    <dbFileName>" + folder + "/store" + std::to_string(i) +
+            ".fdb</dbFileName>\n    <SyncState>3</SyncState>\n  </Store>\n";
+  }
+  return text + "</QEVConfiguration>\n";
+}
+
+void WriteSettingsFile(const std::string& text) {
+  std::ofstream out(std::filesystem::path(Scratch().SettingsFile()),
+                    std::ios::binary | std::ios::trunc);
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+}
+
+void BM_ClearStoreSettings(benchmark::State& state) {
+  const std::string text = StoreSettingsText(static_cast<int>(state.range(0)));
+  kalinor::platform::OutputCapture quiet;  // keeps the two messages off stderr
+  for (auto _ : state) {
+    state.PauseTiming();
+    WriteSettingsFile(text);
+    state.ResumeTiming();
+    kalinor::ClearStoreSettings();
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_LoadAndSave(benchmark::State& state) {
+  const std::string text = StoreSettingsText(static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    state.PauseTiming();
+    WriteSettingsFile(text);
+    state.ResumeTiming();
+    kalinor::XMLDocument document;
+    if (document.Load(Scratch().SettingsFile()) != S_OK ||
+        document.Save(Scratch().SettingsFile()) != S_OK) {
+      state.SkipWithError("load or save failed");
+      break;
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+BENCHMARK(BM_ClearStoreSettings)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadAndSave)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

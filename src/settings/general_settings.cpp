@@ -1,0 +1,68 @@
+#include "settings/general_settings.h"
+
+#include <utility>
+
+#include "datafolder/data_folders.h"
+#include "platform/files.h"
+
+namespace kalinor {
+
+namespace {
+
+const wchar_t kGeneralSettingsFileName[] = L"GeneralSettings.xml";
+// Keys the connector owns; this program must never set them.
+const wchar_t* const kRefusedKeys[] = {L"SynchronizeDaysSpan", L"TransferMessagesBatchSize",
+                                       L"OfflineMaxDays", L"TryConnectionTimeout"};
+// The connector may hold the file open while it writes; wait once for it.
+constexpr unsigned kReloadPauseMilliseconds = 1000;
+
+std::wstring SettingsFileIn(const std::wstring& folder) {
+  return folder + platform::kPathSeparator + kGeneralSettingsFileName;
+}
+
+bool IsRefusedKey(const std::wstring& key) {
+  for (const wchar_t* refused : kRefusedKeys) {
+    if (key == refused) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+GeneralSettings::GeneralSettings() {
+  const DataFolders& folders = DataFolders::Instance();
+  FilePath = SettingsFileIn(folders.DataFolder());
+  if (!platform::PathExists(FilePath) && !CopyFromPellucorFolder(FilePath)) {
+    platform::CopyFileTo(SettingsFileIn(folders.InstallDataFolder()), FilePath, true);
+  }
+  if (Document.Load(FilePath) == S_OK) return;
+  platform::SleepMilliseconds(kReloadPauseMilliseconds);
+  if (Document.Load(FilePath) == S_OK) return;
+  KeepsUnreadableFile = platform::PathExists(FilePath);
+}
+
+bool GeneralSettings::CopyFromPellucorFolder(const std::wstring& destination) {
+  std::wstring source = SettingsFileIn(DataFolders::Instance().PellucorDataFolder());
+  if (!platform::PathExists(source)) return false;
+  return platform::CopyFileTo(source, destination, true);
+}
+
+HRESULT GeneralSettings::SetValue(std::wstring key, std::wstring value) {
+  try {
+    if (IsRefusedKey(key)) return E_FAIL;
+    return Document.SetNodeText(L"QEVConfiguration/General/" + key, std::move(value));
+  } catch (...) {
+    return S_FALSE;
+  }
+}
+
+HRESULT GeneralSettings::Save() {
+  try {
+    if (KeepsUnreadableFile) return E_FAIL;
+    return Document.Save(FilePath);
+  } catch (...) {
+    return S_FALSE;
+  }
+}
+
+}  // namespace kalinor

@@ -1,0 +1,76 @@
+// StoreSettings: StoreSettings.xml in the data folder, taken over from the
+// older data folder (with the stores' database files) or seeded from the
+// installation when missing, walked and changed store by store.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/hresult.h"
+#include "xml/xml_document.h"
+
+namespace kalinor {
+
+class StoreSettings {
+ public:
+  /// Opens the file: takes it over from the older data folder, or seeds it
+  /// from the installation, when missing. Not loaded when no file can be
+  /// read. Raises what building DataFolders raises.
+  StoreSettings();
+  StoreSettings(const StoreSettings&) = delete;
+  StoreSettings& operator=(const StoreSettings&) = delete;
+
+  /// Number of child nodes of every kind under QEVConfiguration; -1 when it
+  /// is missing, not loaded, or on a raised failure.
+  int StoreCount();
+
+  /// Makes the Store at the zero-based position current. False (current
+  /// store unchanged) when there is none, not loaded, or on a raised failure.
+  bool SelectStore(int index);
+
+  /// Text of the current store's child element; "" when there is none, not
+  /// loaded, or on a raised failure.
+  std::wstring GetValue(std::wstring name);
+
+  /// The current store's attribute; "" when absent, not loaded, or on a
+  /// raised failure.
+  std::wstring GetAttribute(std::wstring name);
+
+  /// Sets the text of the current store's child element, creating it. The
+  /// SetNodeText result; E_FAIL when not loaded; S_FALSE on a raised failure.
+  HRESULT SetValue(std::wstring name, std::wstring value);
+
+  /// Removes the first Store whose id is id itself, or else its byte form
+  /// read from the pair form. True when one was removed; false when none
+  /// matched, the document refused, not loaded, or on a raised failure.
+  bool RemoveStore(std::wstring id);
+
+  /// Writes the whole document to FilePath. The document's Save result;
+  /// E_FAIL when not loaded; S_FALSE on a raised failure.
+  HRESULT Save();
+
+  /// The parsed file.
+  XMLDocument Document;
+  /// DataFolder() + separator + "StoreSettings.xml".
+  std::wstring FilePath;
+  /// Node path of the store last selected; empty until then.
+  std::wstring CurrentStorePath;
+  /// 1 once FilePath has been loaded into Document, else 0.
+  std::int32_t IsLoaded = 0;
+
+ private:
+  /// Takes the file at oldPath over to FilePath, moving each store's database
+  /// file into the data folder, then deletes oldPath. Stops quietly when the
+  /// copy, the status query or the load fails.
+  void MigrateFromPellucorFolder(const std::wstring& oldPath);
+
+  /// Removes the first Store whose id attribute is id. True when one was
+  /// removed; false when none matched or the document refused.
+  bool RemoveFirstStoreWithId(const std::wstring& id);
+
+  /// Moves the current store's database file into dataFolder and points
+  /// dbFileName at it, when the file got there.
+  void MoveStoreDatabase(const std::wstring& dataFolder);
+};
+
+}  // namespace kalinor

@@ -1,0 +1,115 @@
+// An uninstall run clears the connector's local state in its data folder.
+#include <gtest/gtest.h>
+
+#include "e2e/kalinor_process.h"
+
+namespace kalinor::testing {
+namespace {
+
+// With no policy value the data folder is under the local application data.
+const std::string kDataFolder = ".local/share/Tavrin/Ostrand";
+
+class UninstallCleanupRuns : public KalinorProcessTest {
+ protected:
+  std::string DataFile(const std::string& name) const { return FileText(kDataFolder + "/" + name); }
+
+  // A store list naming two database files in the data folder, with a
+  // comment between the stores.
+  void WriteTwoStores() {
+    WriteHomeFile(kDataFolder + "/a.fdb", "a");
+    WriteHomeFile(kDataFolder + "/b.fdb", "b");
+    WriteHomeFile(kDataFolder + "/StoreSettings.xml",
+                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<QEVConfiguration>\n"
+                  "  <Store id=\"1-2\"><dbFileName>" + InHome(kDataFolder + "/a.fdb") + "</dbFileName></Store>\n"
+                  "  <!-- kept -->\n"
+                  "  <Store id=\"3-4\"><dbFileName>" + InHome(kDataFolder + "/b.fdb") + "</dbFileName></Store>\n"
+                  "</QEVConfiguration>\n");
+  }
+};
+
+TEST_F(UninstallCleanupRuns, EveryStoreIsDeletedAndTheListEmptied) {
+  WriteTwoStores();
+  ProcessResult run = Run({"-u", "ArchiveConnector"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(DataFile("a.fdb"), "<missing>");
+  EXPECT_EQ(DataFile("b.fdb"), "<missing>");
+  const std::string stores = DataFile("StoreSettings.xml");
+  EXPECT_NE(stores.find("QEVConfiguration"), std::string::npos) << stores;
+  EXPECT_EQ(stores.find("<Store"), std::string::npos) << stores;
+  EXPECT_NE(stores.find("<!-- kept -->"), std::string::npos) << stores;
+  const std::string debug = DebugOutput();
+  const size_t begin = debug.find("Clear store settings >>\n");
+  const size_t end = debug.find("Clear store settings <<\n");
+  ASSERT_NE(begin, std::string::npos) << debug;
+  ASSERT_NE(end, std::string::npos) << debug;
+  EXPECT_LT(begin, end);
+  EXPECT_LT(debug.find("There is no such service installed.\n"), begin);
+}
+
+TEST_F(UninstallCleanupRuns, AStoreWhoseDatabaseIsMissingIsStillRemoved) {
+  WriteHomeFile(kDataFolder + "/StoreSettings.xml",
+                "<QEVConfiguration><Store id=\"1-2\"><dbFileName>" + InHome("nowhere/x.fdb") +
+                    "</dbFileName></Store></QEVConfiguration>");
+  EXPECT_EQ(Run({"-u", "ArchiveConnector"}).exitCode, 0);
+  EXPECT_EQ(DataFile("StoreSettings.xml").find("<Store"), std::string::npos) << DataFile("StoreSettings.xml");
+}
+
+TEST_F(UninstallCleanupRuns, NoStoreListAnywhereCreatesNone) {
+  EXPECT_EQ(Run({"-u", "ArchiveConnector"}).exitCode, 0);
+  EXPECT_EQ(DataFile("StoreSettings.xml"), "<missing>");
+  EXPECT_EQ(Occurrences(DebugOutput(), "Clear store settings >>\n"), 1);
+  EXPECT_EQ(Occurrences(DebugOutput(), "Clear store settings <<\n"), 1);
+}
+
+TEST_F(UninstallCleanupRuns, OnlyTheArchiveAddressIsBlanked) {
+  WriteHomeFile(kDataFolder + "/GeneralSettings.xml",
+                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<QEVConfiguration><General>"
+                "<PellucorURL>https://archive.example/x</PellucorURL>"
+                "<UserName>J\xC3\xB6rg \xE6\x97\xA5\xE6\x9C\xAC</UserName>"
+                "<OfflineMaxDays>30</OfflineMaxDays></General></QEVConfiguration>\n");
+  EXPECT_EQ(Run({"-u", "ArchiveConnector"}).exitCode, 0);
+  const std::string general = DataFile("GeneralSettings.xml");
+  EXPECT_EQ(general.find("archive.example"), std::string::npos) << general;
+  EXPECT_NE(general.find("PellucorURL"), std::string::npos) << general;
+  EXPECT_NE(general.find("<UserName>J\xC3\xB6rg \xE6\x97\xA5\xE6\x9C\xAC</UserName>"), std::string::npos) << general;
+  EXPECT_NE(general.find("<OfflineMaxDays>30</OfflineMaxDays>"), std::string::npos) << general;
+}
+
+TEST_F(UninstallCleanupRuns, AMissingGeneralSettingsFileIsCreatedWithABlankAddress) {
+  EXPECT_EQ(Run({"-u", "ArchiveConnector"}).exitCode, 0);
+  const std::string general = DataFile("GeneralSettings.xml");
+  EXPECT_NE(general.find("<QEVConfiguration>"), std::string::npos) << general;
+  EXPECT_NE(general.find("<General>"), std::string::npos) << general;
+  EXPECT_NE(general.find("<PellucorURL"), std::string::npos) << general;
+}
+
+TEST_F(UninstallCleanupRuns, InstallTouchesNoSettings) {
+  WriteTwoStores();
+  EXPECT_EQ(Run({"ArchiveConnector"}).exitCode, 0);
+  EXPECT_EQ(DataFile("a.fdb"), "a");
+  EXPECT_EQ(DataFile("GeneralSettings.xml"), "<missing>");
+  EXPECT_EQ(DebugOutput().find("Clear store settings"), std::string::npos);
+}
+
+TEST_F(UninstallCleanupRuns, APolicyValueWithAMacroMovesTheDataFolder) {
+  WriteHomeFile("archive/.keep", "");
+  WriteHomeFile(".config/kalinor/registry.reg",
+                "Windows Registry Editor Version 5.00\n\n"
+                "[HKEY_CURRENT_USER\\Software\\Policies\\Tavrin\\Pellucor]\n"
+                "\"DataPath\"=\"  %UserProfile%/archive  \"\n");
+  WriteHomeFile("archive/Tavrin/Ostrand/x.fdb", "x");
+  WriteHomeFile("archive/Tavrin/Ostrand/StoreSettings.xml",
+                "<QEVConfiguration><Store id=\"1-2\"><dbFileName>" + InHome("archive/Tavrin/Ostrand/x.fdb") +
+                    "</dbFileName></Store></QEVConfiguration>");
+  EXPECT_EQ(Run({"-u", "ArchiveConnector"}).exitCode, 0);
+  EXPECT_EQ(FileText("archive/Tavrin/Ostrand/x.fdb"), "<missing>");
+  EXPECT_NE(FileText("archive/Tavrin/Ostrand/GeneralSettings.xml"), "<missing>");
+  EXPECT_EQ(DataFile("GeneralSettings.xml"), "<missing>");
+  // The expanded policy value is written to the debugger channel.
+  EXPECT_NE(DebugOutput().find(InHome("archive") + "\n"), std::string::npos) << DebugOutput();
+  // The debug-log folder stays under the local application data.
+  EXPECT_TRUE(IsFolder(platform::FromUtf8(InHome(kDataFolder + "/DebugLogs"))));
+}
+
+}  // namespace
+}  // namespace kalinor::testing
