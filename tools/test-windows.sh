@@ -20,6 +20,10 @@ check_static() {
   objdump=$1
   shift
   for exe in "$@"; do
+    if [ ! -f "$exe" ]; then
+      echo "test-windows.sh: $exe was not built" >&2
+      return 1
+    fi
     if "$objdump" -p "$exe" | grep -i 'DLL Name:' | grep -i -E 'libstdc|libgcc|libwinpthread'; then
       echo "test-windows.sh: $exe needs the MinGW runtime DLLs above" >&2
       return 1
@@ -59,23 +63,41 @@ stop_wineserver() {
   fi
 }
 
-echo "== 64-bit Windows build: $win64"
-cmake -S "$root" -B "$win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE="$build_type"
-cmake --build "$win64" -j "$jobs"
-check_static x86_64-w64-mingw32-objdump "$win64/src/frontend/kalinor.exe"
+failures=""
+fail() {
+  echo "test-windows.sh: FAILED: $1" >&2
+  failures="$failures
+  $1"
+}
 
-echo "== 64-bit Windows tests under Wine"
 trap stop_wineserver EXIT
-ctest --test-dir "$win64" --output-on-failure -j "$jobs"
 
-echo "== kalinor.exe under Wine"
-smoke_windows_exe "$win64/src/frontend/kalinor.exe"
+echo "== 64-bit Windows build: $win64"
+if cmake -S "$root" -B "$win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+     -DCMAKE_BUILD_TYPE="$build_type" &&
+   cmake --build "$win64" -j "$jobs" &&
+   check_static x86_64-w64-mingw32-objdump "$win64/src/frontend/kalinor.exe"; then
+  echo "== 64-bit Windows tests under Wine"
+  ctest --test-dir "$win64" --output-on-failure -j "$jobs" || fail "64-bit tests under Wine"
+  echo "== kalinor.exe under Wine"
+  smoke_windows_exe "$win64/src/frontend/kalinor.exe" || fail "kalinor.exe under Wine"
+else
+  fail "64-bit build"
+fi
 
+# Built even when the 64-bit side failed, so that one run shows every fault.
 echo "== 32-bit Windows build: $win32"
-cmake -S "$root" -B "$win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
-  -DCMAKE_BUILD_TYPE="$build_type"
-cmake --build "$win32" -j "$jobs"
-check_static i686-w64-mingw32-objdump "$win32/src/frontend/kalinor.exe"
+if cmake -S "$root" -B "$win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
+     -DCMAKE_BUILD_TYPE="$build_type" &&
+   cmake --build "$win32" -j "$jobs" &&
+   check_static i686-w64-mingw32-objdump "$win32/src/frontend/kalinor.exe"; then
+  :
+else
+  fail "32-bit build"
+fi
 
+if [ -n "$failures" ]; then
+  echo "== Windows builds FAILED:$failures" >&2
+  exit 1
+fi
 echo "== Windows builds done"

@@ -2,6 +2,7 @@
 // temporary folder (the special-folder lookup is redirected there, so no
 // test touches the real user folders).
 #include "datafolder/data_folders.h"
+#include "platform/text.h"
 
 #include <gtest/gtest.h>
 
@@ -211,7 +212,8 @@ TEST_F(DataFoldersTest, PolicyEndingInASeparatorKeepsItInTheRoot) {
 
   const DataFolders& folders = Build();
 
-  EXPECT_EQ(folders.DataFolder(), root + Sep() + L"Tavrin" + Sep() + L"Ostrand");
+  // The policy value comes back lower-cased.
+  EXPECT_EQ(folders.DataFolder(), platform::AsciiLower(root) + Sep() + L"Tavrin" + Sep() + L"Ostrand");
   EXPECT_TRUE(IsFolder(folders.DataFolder()));
 }
 

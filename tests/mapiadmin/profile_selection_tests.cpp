@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/output_capture.h"
+#include "platform/text.h"
 #include "support/fake_mapi.h"
 
 namespace kalinor {
@@ -76,7 +77,7 @@ TEST_F(ProfileSelectionTest, AmongSeveralDefaultsTheFirstWithANameWins) {
 }
 
 TEST_F(ProfileSelectionTest, NonAsciiProfileNamesSurviveTheCodePage) {
-  mapi.AddProfile("Jörg's Mail", true);
+  mapi.AddProfile(platform::ToAnsiCodePage(L"Jörg's Mail"), true);
   mapi.AddProfile("Other");
   ASSERT_TRUE(Open());
   EXPECT_EQ(output.debug_output[1], L"Jörg's Mail");

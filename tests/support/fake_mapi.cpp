@@ -21,19 +21,19 @@ class FakeObject : public Interface {
   FakeObject(FakeMapi& fake, const char* kind) : fake_(fake), kind_(kind) { fake_.ObjectCreated(); }
   virtual ~FakeObject() { fake_.ObjectDestroyed(); }
 
-  HRESULT QueryInterface(REFIID, void** ppv) override {
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** ppv) override {
     if (ppv != nullptr) *ppv = nullptr;
     return E_NOINTERFACE;
   }
-  ULONG AddRef() override { return ++refs_; }
-  ULONG Release() override {
+  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+  ULONG STDMETHODCALLTYPE Release() override {
     ++fake_.releases[kind_];
     fake_.calls.push_back(std::string("Release ") + kind_);
     const ULONG left = --refs_;
     if (left == 0) delete this;
     return left;
   }
-  HRESULT GetLastError(HRESULT, ULONG, LPMAPIERROR*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE GetLastError(HRESULT, ULONG, LPMAPIERROR*) override { return MAPI_E_NO_SUPPORT; }
 
  protected:
   FakeMapi& fake_;
@@ -50,12 +50,12 @@ class FakeTable : public FakeObject<IMAPITable> {
       : FakeObject(fake, "IMAPITable"), suffix_(std::move(suffix)), rows_(std::move(rows)),
         strings_(std::move(strings)), uids_(std::move(uids)) {}
 
-  HRESULT GetRowCount(ULONG flags, ULONG* count) override {
+  HRESULT STDMETHODCALLTYPE GetRowCount(ULONG flags, ULONG* count) override {
     if (HRESULT hr = fake_.Enter("GetRowCount" + suffix_, Hex(flags)); hr != S_OK) return hr;
     *count = static_cast<ULONG>(rows_.size());
     return S_OK;
   }
-  HRESULT QueryRows(LONG count, ULONG flags, LPSRowSet* rows) override {
+  HRESULT STDMETHODCALLTYPE QueryRows(LONG count, ULONG flags, LPSRowSet* rows) override {
     if (HRESULT hr = fake_.Enter("QueryRows" + suffix_, std::to_string(count) + "," + Hex(flags)); hr != S_OK) {
       return hr;
     }
@@ -65,26 +65,26 @@ class FakeTable : public FakeObject<IMAPITable> {
     return S_OK;
   }
 
-  HRESULT Advise(ULONG, LPMAPIADVISESINK, ULONG*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT Unadvise(ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT GetStatus(ULONG*, ULONG*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT SetColumns(LPSPropTagArray, ULONG) override { return fake_.Enter("SetColumns"); }
-  HRESULT QueryColumns(ULONG, LPSPropTagArray*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT SeekRow(BOOKMARK, LONG, LONG*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT SeekRowApprox(ULONG, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT QueryPosition(ULONG*, ULONG*, ULONG*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT FindRow(LPSRestriction, BOOKMARK, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT Restrict(LPSRestriction, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT CreateBookmark(BOOKMARK*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT FreeBookmark(BOOKMARK) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT SortTable(LPSSortOrderSet, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT QuerySortOrder(LPSSortOrderSet*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT Abort() override { return MAPI_E_NO_SUPPORT; }
-  HRESULT ExpandRow(ULONG, LPBYTE, ULONG, ULONG, LPSRowSet*, ULONG*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT CollapseRow(ULONG, LPBYTE, ULONG, ULONG*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT WaitForCompletion(ULONG, ULONG, ULONG*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT GetCollapseState(ULONG, ULONG, LPBYTE, ULONG*, LPBYTE*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT SetCollapseState(ULONG, ULONG, LPBYTE, BOOKMARK*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE Advise(ULONG, LPMAPIADVISESINK, ULONG*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE Unadvise(ULONG) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE GetStatus(ULONG*, ULONG*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE SetColumns(LPSPropTagArray, ULONG) override { return fake_.Enter("SetColumns"); }
+  HRESULT STDMETHODCALLTYPE QueryColumns(ULONG, LPSPropTagArray*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE SeekRow(BOOKMARK, LONG, LONG*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE SeekRowApprox(ULONG, ULONG) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE QueryPosition(ULONG*, ULONG*, ULONG*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE FindRow(LPSRestriction, BOOKMARK, ULONG) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE Restrict(LPSRestriction, ULONG) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE CreateBookmark(BOOKMARK*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE FreeBookmark(BOOKMARK) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE SortTable(LPSSortOrderSet, ULONG) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE QuerySortOrder(LPSSortOrderSet*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE Abort() override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE ExpandRow(ULONG, LPBYTE, ULONG, ULONG, LPSRowSet*, ULONG*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE CollapseRow(ULONG, LPBYTE, ULONG, ULONG*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE WaitForCompletion(ULONG, ULONG, ULONG*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE GetCollapseState(ULONG, ULONG, LPBYTE, ULONG*, LPBYTE*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE SetCollapseState(ULONG, ULONG, LPBYTE, BOOKMARK*) override { return MAPI_E_NO_SUPPORT; }
 
  private:
   std::string suffix_;
@@ -108,7 +108,7 @@ class FakeServiceAdmin : public FakeObject<IMsgServiceAdmin> {
   FakeServiceAdmin(FakeMapi& fake, std::string profile)
       : FakeObject(fake, "IMsgServiceAdmin"), profile_(std::move(profile)) {}
 
-  HRESULT GetMsgServiceTable(ULONG flags, LPMAPITABLE* table) override {
+  HRESULT STDMETHODCALLTYPE GetMsgServiceTable(ULONG flags, LPMAPITABLE* table) override {
     if (HRESULT hr = fake_.Enter("GetMsgServiceTable", Hex(flags)); hr != S_OK) return hr;
     std::vector<std::vector<SPropValue>> rows;
     std::vector<std::unique_ptr<std::string>> strings;
@@ -129,7 +129,7 @@ class FakeServiceAdmin : public FakeObject<IMsgServiceAdmin> {
     *table = new FakeTable(fake_, ":services", std::move(rows), std::move(strings), std::move(uids));
     return S_OK;
   }
-  HRESULT CreateMsgService(LPTSTR service, LPTSTR display, ULONG_PTR ui, ULONG flags) override {
+  HRESULT STDMETHODCALLTYPE CreateMsgService(LPTSTR service, LPTSTR display, ULONG_PTR ui, ULONG flags) override {
     const std::string name = service ? service : "(null)";
     const std::string shown = display ? display : "(null)";
     const std::string args = name + "," + shown + "," + std::to_string(ui) + "," + Hex(flags);
@@ -137,7 +137,7 @@ class FakeServiceAdmin : public FakeObject<IMsgServiceAdmin> {
     fake_.AddService(*fake_.Profile(profile_), name).displayName = shown;
     return S_OK;
   }
-  HRESULT DeleteMsgService(LPMAPIUID uid) override {
+  HRESULT STDMETHODCALLTYPE DeleteMsgService(LPMAPIUID uid) override {
     if (HRESULT hr = fake_.Enter("DeleteMsgService"); hr != S_OK) return hr;
     if (fake_.deleteKeepsServices) return S_OK;
     auto& services = Services();
@@ -149,7 +149,7 @@ class FakeServiceAdmin : public FakeObject<IMsgServiceAdmin> {
     }
     return MAPI_E_NOT_FOUND;
   }
-  HRESULT ConfigureMsgService(LPMAPIUID uid, ULONG_PTR ui, ULONG flags, ULONG count, LPSPropValue props) override {
+  HRESULT STDMETHODCALLTYPE ConfigureMsgService(LPMAPIUID uid, ULONG_PTR ui, ULONG flags, ULONG count, LPSPropValue props) override {
     const std::string args = std::to_string(ui) + "," + Hex(flags) + "," + std::to_string(count) + "," +
                              (props == nullptr ? "null" : "props");
     if (HRESULT hr = fake_.Enter("ConfigureMsgService", args); hr != S_OK) return hr;
@@ -159,15 +159,15 @@ class FakeServiceAdmin : public FakeObject<IMsgServiceAdmin> {
     return S_OK;
   }
 
-  HRESULT CopyMsgService(LPMAPIUID, LPTSTR, LPCIID, LPCIID, LPVOID, ULONG_PTR, ULONG) override {
+  HRESULT STDMETHODCALLTYPE CopyMsgService(LPMAPIUID, LPTSTR, LPCIID, LPCIID, LPVOID, ULONG_PTR, ULONG) override {
     return MAPI_E_NO_SUPPORT;
   }
-  HRESULT RenameMsgService(LPMAPIUID, ULONG, LPTSTR) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT OpenProfileSection(LPMAPIUID, LPCIID, ULONG, LPPROFSECT*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT MsgServiceTransportOrder(ULONG, LPMAPIUID, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT AdminProviders(LPMAPIUID, ULONG, LPPROVIDERADMIN*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT SetPrimaryIdentity(LPMAPIUID, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT GetProviderTable(ULONG, LPMAPITABLE*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE RenameMsgService(LPMAPIUID, ULONG, LPTSTR) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE OpenProfileSection(LPMAPIUID, LPCIID, ULONG, LPPROFSECT*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE MsgServiceTransportOrder(ULONG, LPMAPIUID, ULONG) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE AdminProviders(LPMAPIUID, ULONG, LPPROVIDERADMIN*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE SetPrimaryIdentity(LPMAPIUID, ULONG) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE GetProviderTable(ULONG, LPMAPITABLE*) override { return MAPI_E_NO_SUPPORT; }
 
  private:
   std::vector<FakeService>& Services() { return fake_.Profile(profile_)->services; }
@@ -178,7 +178,7 @@ class FakeProfAdmin : public FakeObject<IProfAdmin> {
  public:
   explicit FakeProfAdmin(FakeMapi& fake) : FakeObject(fake, "IProfAdmin") {}
 
-  HRESULT GetProfileTable(ULONG flags, LPMAPITABLE* table) override {
+  HRESULT STDMETHODCALLTYPE GetProfileTable(ULONG flags, LPMAPITABLE* table) override {
     if (HRESULT hr = fake_.Enter("GetProfileTable", Hex(flags)); hr != S_OK) return hr;
     std::vector<std::vector<SPropValue>> rows;
     std::vector<std::unique_ptr<std::string>> strings;
@@ -194,10 +194,10 @@ class FakeProfAdmin : public FakeObject<IProfAdmin> {
     *table = new FakeTable(fake_, ":profiles", std::move(rows), std::move(strings), {});
     return S_OK;
   }
-  HRESULT AdminServices(LPTSTR name, LPTSTR password, ULONG_PTR ui, ULONG flags, LPSERVICEADMIN* admin) override {
+  HRESULT STDMETHODCALLTYPE AdminServices(LPTSTR name, LPTSTR password, ULONG_PTR ui, ULONG flags, LPSERVICEADMIN* admin) override {
     // With MAPI_UNICODE the name is wide text.
     const std::wstring wide = name ? reinterpret_cast<const wchar_t*>(name) : L"(null)";
-    const std::string profile = platform::ToUtf8(wide);
+    const std::string profile = platform::ToAnsiCodePage(wide);
     const std::string args = profile + "," + (password ? "password" : "null") + "," + std::to_string(ui) +
                              "," + Hex(flags);
     if (HRESULT hr = fake_.Enter("AdminServices", args); hr != S_OK) return hr;
@@ -206,12 +206,12 @@ class FakeProfAdmin : public FakeObject<IProfAdmin> {
     return S_OK;
   }
 
-  HRESULT CreateProfile(LPTSTR, LPTSTR, ULONG_PTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT DeleteProfile(LPTSTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT ChangeProfilePassword(LPTSTR, LPTSTR, LPTSTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT CopyProfile(LPTSTR, LPTSTR, LPTSTR, ULONG_PTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT RenameProfile(LPTSTR, LPTSTR, LPTSTR, ULONG_PTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT SetDefaultProfile(LPTSTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE CreateProfile(LPTSTR, LPTSTR, ULONG_PTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE DeleteProfile(LPTSTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE ChangeProfilePassword(LPTSTR, LPTSTR, LPTSTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE CopyProfile(LPTSTR, LPTSTR, LPTSTR, ULONG_PTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE RenameProfile(LPTSTR, LPTSTR, LPTSTR, ULONG_PTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE SetDefaultProfile(LPTSTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
 };
 
 }  // namespace

@@ -6,7 +6,8 @@
 //
 // Where the files are: the store is $KALINOR_MAPI_PROFILES, else
 // $XDG_CONFIG_HOME/kalinor/profiles.xml ($HOME/.config when XDG_CONFIG_HOME
-// is unset or empty); the catalogue is $KALINOR_MAPISVC, else
+// is unset or empty, %APPDATA% on Windows, where HOME is usually unset too);
+// the catalogue is $KALINOR_MAPISVC, else
 // $XDG_CONFIG_HOME/kalinor/mapisvc.inf. MAPIAdminProfiles looks them up when
 // it is called; the objects it hands out keep those paths.
 //

@@ -35,12 +35,14 @@ bool CreateFolderChain(const std::wstring& folder) {
   return PathExists(folder);
 }
 
+// Windows has neither XDG_CONFIG_HOME nor (as a rule) HOME: there the user's
+// roaming application-data folder, %APPDATA%, holds the files.
 std::wstring ConfigFolder() {
   std::wstring folder = GetEnvironmentVariableText(L"XDG_CONFIG_HOME");
   if (!folder.empty()) return folder;
   const std::wstring home = GetEnvironmentVariableText(L"HOME");
-  if (home.empty()) return std::wstring();
-  return home + kPathSeparator + L".config";
+  if (!home.empty()) return home + kPathSeparator + L".config";
+  return GetEnvironmentVariableText(L"APPDATA");
 }
 
 std::wstring LocateFile(const wchar_t* variable, const wchar_t* file_name) {

@@ -20,7 +20,8 @@ struct StandinFiles {
 
 /// $KALINOR_MAPI_PROFILES and $KALINOR_MAPISVC, else profiles.xml and
 /// mapisvc.inf in the "kalinor" folder of $XDG_CONFIG_HOME ($HOME/.config
-/// when that is unset or empty).
+/// when that is unset or empty, %APPDATA% when HOME is too). "" when none
+/// of these is set.
 StandinFiles LocateStandinFiles();
 
 /// Reads the store at path. A missing file gives the embedded default.

@@ -21,6 +21,9 @@ using LPWSTR = wchar_t*;
 using LPTSTR = char*;  // MAPI's 8-bit text; MAPI_UNICODE passes wide text through it
 using BOOKMARK = ULONG_PTR;
 
+// COM methods have no calling convention of their own here.
+#define STDMETHODCALLTYPE
+
 struct GUID {
   std::uint32_t Data1;
   std::uint16_t Data2;

@@ -1,0 +1,19 @@
+// Inside the MSXML DOM primitives: the syntax of node paths and XML names.
+// Used only by win32/ sources.
+#pragma once
+
+#include <string_view>
+
+namespace kalinor::platform::msxml_dom {
+
+/// True when query is a node path of the language that both builds speak
+/// (see platform/xml_dom.h): MSXML's XSL patterns take more, and some
+/// versions of the component crash on malformed ones, so nothing else is
+/// handed to it.
+bool IsNodePath(std::wstring_view query);
+
+/// True when name is an XML 1.0 Name (a start character, then name
+/// characters), as an element or attribute must be named.
+bool IsXmlName(std::wstring_view name);
+
+}  // namespace kalinor::platform::msxml_dom

@@ -1,0 +1,66 @@
+// Registry reads. Both builds read the 64-bit view, where the product and
+// policy keys live: a 64-bit process sees it with plain KEY_READ, a 32-bit
+// one (under WOW64) must ask for it.
+#include <windows.h>
+
+#include <algorithm>
+#include <limits>
+
+#include "platform/registry.h"
+
+namespace kalinor::platform {
+
+namespace {
+
+constexpr REGSAM kSixtyFourBitView = sizeof(void*) == 4 ? KEY_WOW64_64KEY : 0;
+
+HKEY RootKey(RegistryRoot root) {
+  return root == RegistryRoot::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+}
+
+bool HasNul(const std::wstring& text) { return text.find(L'\0') != std::wstring::npos; }
+
+// Closes an open key when it leaves scope, so every path closes it.
+class OpenKey {
+ public:
+  OpenKey() = default;
+  ~OpenKey() {
+    if (key_ != nullptr) RegCloseKey(key_);
+  }
+  OpenKey(const OpenKey&) = delete;
+  OpenKey& operator=(const OpenKey&) = delete;
+  HKEY* out() { return &key_; }
+  HKEY get() const { return key_; }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+}  // namespace
+
+bool ReadRegistryValue(RegistryRoot root, const std::wstring& subkey, const std::wstring& name,
+                       std::size_t max_bytes, RegistryValue& value) {
+  // A NUL inside a name would silently shorten it to another key's name.
+  if (HasNul(subkey) || HasNul(name)) return false;
+  OpenKey key;
+  if (RegOpenKeyExW(RootKey(root), subkey.c_str(), 0, KEY_READ | kSixtyFourBitView, key.out()) !=
+      ERROR_SUCCESS)
+    return false;
+  const DWORD capacity =
+      static_cast<DWORD>(std::min<std::size_t>(max_bytes, std::numeric_limits<DWORD>::max()));
+  // Never a null buffer: with one, the query would succeed with the size
+  // alone and the data would seem to fit.
+  std::vector<std::uint8_t> buffer(static_cast<std::size_t>(capacity) + 1);
+  DWORD type = 0;
+  DWORD size = capacity;
+  if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, buffer.data(), &size) !=
+          ERROR_SUCCESS ||
+      size > capacity)
+    return false;
+  buffer.resize(size);
+  value.type = type;
+  value.data = std::move(buffer);
+  return true;
+}
+
+}  // namespace kalinor::platform

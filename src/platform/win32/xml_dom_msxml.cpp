@@ -1,0 +1,339 @@
+// The XML DOM primitives over MSXML's DOMDocument, reached through COM. A
+// DomDocumentRef holds one IXMLDOMDocument reference, a DomNodeRef one
+// IXMLDOMNode reference. Every failing call raises _com_error with its
+// HRESULT. COM must be initialised on the thread already: in the tool MAPI's
+// start does it.
+#include <windows.h>
+#include <ole2.h>
+#include <msxml2.h>
+#include <shlwapi.h>
+
+#include <utility>
+
+#include "platform/files.h"
+#include "platform/hresult.h"
+#include "platform/win32/node_path_syntax.h"
+#include "platform/xml_dom.h"
+
+namespace kalinor::platform {
+
+namespace {
+
+// MSXML's version-independent DOM document (MSXML 3 on current Windows), and
+// the interfaces used, spelled out so that no import library must supply them.
+constexpr CLSID kClsidDomDocument = {
+    0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+constexpr IID kIidXmlDomNode = {
+    0x2933BF80, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+constexpr IID kIidXmlDomDocument = {
+    0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+constexpr IID kIidXmlDomElement = {
+    0x2933BF86, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+constexpr IID kIidUnknown = {
+    0x00000000, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+
+// CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER |
+// CLSCTX_REMOTE_SERVER.
+constexpr DWORD kClassContext = 0x17;
+
+// One COM reference, released when it leaves scope.
+template <typename Interface>
+class Com {
+ public:
+  Com() = default;
+  ~Com() { Reset(); }
+  Com(const Com&) = delete;
+  Com& operator=(const Com&) = delete;
+  Interface* operator->() const { return pointer_; }
+  Interface* get() const { return pointer_; }
+  explicit operator bool() const { return pointer_ != nullptr; }
+  Interface** out() {
+    Reset();
+    return &pointer_;
+  }
+  void** out_void() { return reinterpret_cast<void**>(out()); }
+  Interface* Detach() { return std::exchange(pointer_, nullptr); }
+  void Reset() {
+    if (pointer_ != nullptr) std::exchange(pointer_, nullptr)->Release();
+  }
+
+ private:
+  Interface* pointer_ = nullptr;
+};
+
+// A BSTR copy of text up to its first NUL (a DOM string ends there), freed
+// when it leaves scope.
+class Bstr {
+ public:
+  explicit Bstr(const std::wstring& text) : value_(SysAllocString(text.c_str())) {
+    if (value_ == nullptr) throw _com_error(E_OUTOFMEMORY);
+  }
+  Bstr() = default;
+  ~Bstr() { SysFreeString(value_); }
+  Bstr(const Bstr&) = delete;
+  Bstr& operator=(const Bstr&) = delete;
+  BSTR get() const { return value_; }
+  BSTR* out() {
+    SysFreeString(std::exchange(value_, nullptr));
+    return &value_;
+  }
+  std::wstring Text() const {
+    return value_ == nullptr ? std::wstring() : std::wstring(value_, SysStringLen(value_));
+  }
+
+ private:
+  BSTR value_ = nullptr;
+};
+
+// A VARIANT cleared when it leaves scope.
+class Variant {
+ public:
+  Variant() { VariantInit(&value_); }
+  ~Variant() { VariantClear(&value_); }
+  Variant(const Variant&) = delete;
+  Variant& operator=(const Variant&) = delete;
+  // Makes the variant a VT_BSTR copy of text up to its first NUL.
+  static void Bstring(Variant& variant, const std::wstring& text) {
+    VariantClear(&variant.value_);
+    variant.value_.bstrVal = SysAllocString(text.c_str());
+    if (variant.value_.bstrVal == nullptr) throw _com_error(E_OUTOFMEMORY);
+    variant.value_.vt = VT_BSTR;
+  }
+  VARIANT& get() { return value_; }
+
+ private:
+  VARIANT value_;
+};
+
+void Check(HRESULT result) { ThrowIfDomFailed(result); }
+
+IXMLDOMDocument* DocumentOf(const DomDocumentRef& reference) {
+  if (!reference) throw _com_error(E_POINTER);
+  return static_cast<IXMLDOMDocument*>(reference.Object());
+}
+
+IXMLDOMNode* NodeOf(const DomNodeRef& reference) {
+  if (!reference) throw _com_error(E_POINTER);
+  return static_cast<IXMLDOMNode*>(reference.Object());
+}
+
+// A DomNodeRef for a node the DOM handed out; empty when it handed out none.
+DomNodeRef Adopt(Com<IXMLDOMNode>& node) { return DomNodeRef(node.Detach()); }
+
+// The node as an element; empty when it is no element. Any other failure of
+// the query raises.
+void QueryElement(IXMLDOMNode* node, Com<IXMLDOMElement>& element) {
+  const HRESULT result = node->QueryInterface(kIidXmlDomElement, element.out_void());
+  if (result == E_NOINTERFACE) {
+    element.Reset();
+    return;
+  }
+  Check(result);
+  if (!element) throw _com_error(E_POINTER);
+}
+
+void RequireElement(IXMLDOMNode* node, Com<IXMLDOMElement>& element) {
+  QueryElement(node, element);
+  if (!element) throw _com_error(E_FAIL);
+}
+
+DOMNodeType NodeType(IXMLDOMNode* node) {
+  DOMNodeType type = NODE_INVALID;
+  Check(node->get_nodeType(&type));
+  return type;
+}
+
+// A document holds one root element: MSXML refuses a second itself, but
+// not every implementation of the component does, and the saved file would
+// not load again. Re-appending the root itself is no second one.
+void RequireNoOtherRoot(IXMLDOMNode* document_node, IXMLDOMNode* element) {
+  Com<IXMLDOMDocument> document;
+  Check(document_node->QueryInterface(kIidXmlDomDocument, document.out_void()));
+  Com<IXMLDOMElement> root;
+  Check(document->get_documentElement(root.out()));
+  if (!root) return;
+  Com<IUnknown> root_identity;
+  Com<IUnknown> element_identity;
+  Check(root->QueryInterface(kIidUnknown, root_identity.out_void()));
+  Check(element->QueryInterface(kIidUnknown, element_identity.out_void()));
+  if (root_identity.get() != element_identity.get()) throw _com_error(E_FAIL);
+}
+
+void RemoveAllChildren(IXMLDOMNode* node) {
+  for (;;) {
+    Com<IXMLDOMNode> child;
+    Check(node->get_firstChild(child.out()));
+    if (!child) return;
+    Com<IXMLDOMNode> removed;
+    Check(node->removeChild(child.get(), removed.out()));
+  }
+}
+
+}  // namespace
+
+void ReleaseDomObject(DomDocumentTag, void* object) noexcept {
+  static_cast<IXMLDOMDocument*>(object)->Release();
+}
+
+void ReleaseDomObject(DomNodeTag, void* object) noexcept {
+  static_cast<IXMLDOMNode*>(object)->Release();
+}
+
+DomDocumentRef CreateDomDocument() {
+  Com<IUnknown> object;
+  Check(CoCreateInstance(kClsidDomDocument, nullptr, kClassContext, kIidUnknown,
+                         object.out_void()));
+  if (!object) throw _com_error(E_POINTER);
+  Check(OleRun(object.get()));
+  Com<IXMLDOMDocument> document;
+  Check(object->QueryInterface(kIidXmlDomDocument, document.out_void()));
+  if (!document) throw _com_error(E_POINTER);
+  return DomDocumentRef(document.Detach());
+}
+
+void SetSynchronousLoad(const DomDocumentRef& document) {
+  Check(DocumentOf(document)->put_async(VARIANT_FALSE));
+}
+
+bool LoadDomDocument(const DomDocumentRef& document, const std::wstring& path) {
+  IXMLDOMDocument* dom = DocumentOf(document);
+  // The file's bytes go to the component as a stream: given the path, it
+  // would take it for a URL, and a folder named "100%25" or "a#b" would
+  // name another file. A file that cannot be read gives an empty stream,
+  // whose load fails and empties the document, as a failed load must.
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes) || bytes.size() > 0x7FFFFFFF) bytes.clear();
+  Variant source;
+  source.get().punkVal = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()),
+                                           static_cast<UINT>(bytes.size()));
+  if (source.get().punkVal == nullptr) throw _com_error(E_OUTOFMEMORY);
+  source.get().vt = VT_UNKNOWN;
+  VARIANT_BOOL parsed = VARIANT_FALSE;
+  const HRESULT loaded = dom->load(source.get(), &parsed);
+  if (SUCCEEDED(loaded) && parsed == VARIANT_TRUE) return true;
+  // MSXML empties the document when a load fails; not every implementation
+  // of the component does when it loads from a stream. Whether the failure
+  // came as a flag or as an HRESULT, the file was not loaded.
+  RemoveAllChildren(dom);
+  return false;
+}
+
+void SaveDomDocument(const DomDocumentRef& document, const std::wstring& path) {
+  IXMLDOMDocument* dom = DocumentOf(document);
+  // The component would take a path cut short at a NUL, and write there in
+  // place instead of beside it.
+  if (path.empty() || path.find(L'\0') != std::wstring::npos) throw _com_error(E_FAIL);
+  // Written beside the file, then renamed over it: a failure part-way
+  // leaves the old file whole.
+  const std::wstring temporary = TemporarySiblingPath(path);
+  Variant target;
+  Variant::Bstring(target, temporary);
+  const HRESULT saved = dom->save(target.get());
+  if (FAILED(saved) || !ReplaceFileWith(temporary, path)) {
+    DeleteFileAt(temporary);
+    throw _com_error(E_FAIL);
+  }
+}
+
+DomNodeRef DocumentNode(const DomDocumentRef& document) {
+  Com<IXMLDOMNode> node;
+  Check(DocumentOf(document)->QueryInterface(kIidXmlDomNode, node.out_void()));
+  if (!node) throw _com_error(E_POINTER);
+  return Adopt(node);
+}
+
+DomNodeRef SelectSingleNode(const DomNodeRef& context, const std::wstring& query) {
+  IXMLDOMNode* from = NodeOf(context);
+  if (!msxml_dom::IsNodePath(query)) throw _com_error(E_FAIL);
+  const Bstr pattern(query);
+  Com<IXMLDOMNode> found;
+  Check(from->selectSingleNode(pattern.get(), found.out()));
+  return Adopt(found);
+}
+
+bool IsElement(const DomNodeRef& node) {
+  Com<IXMLDOMElement> element;
+  QueryElement(NodeOf(node), element);
+  return static_cast<bool>(element);
+}
+
+DomNodeRef CreateElement(const DomDocumentRef& document, const std::wstring& name) {
+  IXMLDOMDocument* dom = DocumentOf(document);
+  // MSXML refuses such a name itself; not every implementation of the
+  // component does, and the saved file would not load again.
+  if (!msxml_dom::IsXmlName(name)) throw _com_error(E_FAIL);
+  Variant type;
+  type.get().vt = VT_I4;
+  type.get().lVal = NODE_ELEMENT;
+  const Bstr element_name(name);
+  const Bstr no_namespace(std::wstring{});
+  Com<IXMLDOMNode> made;
+  Check(dom->createNode(type.get(), element_name.get(), no_namespace.get(), made.out()));
+  if (!made) throw _com_error(E_POINTER);
+  return Adopt(made);
+}
+
+void AppendChild(const DomNodeRef& parent, const DomNodeRef& child) {
+  IXMLDOMNode* target = NodeOf(parent);
+  IXMLDOMNode* node = NodeOf(child);
+  if (NodeType(target) == NODE_DOCUMENT && NodeType(node) == NODE_ELEMENT)
+    RequireNoOtherRoot(target, node);
+  Com<IXMLDOMNode> appended;
+  Check(target->appendChild(node, appended.out()));
+}
+
+void RemoveChild(const DomNodeRef& parent, const DomNodeRef& child) {
+  IXMLDOMNode* node = NodeOf(child);
+  Com<IXMLDOMNode> removed;
+  Check(NodeOf(parent)->removeChild(node, removed.out()));
+}
+
+DomNodeRef ParentNode(const DomNodeRef& node) {
+  Com<IXMLDOMNode> parent;
+  Check(NodeOf(node)->get_parentNode(parent.out()));
+  return Adopt(parent);
+}
+
+std::wstring GetText(const DomNodeRef& node) {
+  Bstr text;
+  Check(NodeOf(node)->get_text(text.out()));
+  return text.Text();
+}
+
+void SetText(const DomNodeRef& node, const std::wstring& text) {
+  IXMLDOMNode* target = NodeOf(node);
+  const Bstr value(text);
+  Check(target->put_text(value.get()));
+}
+
+std::optional<std::wstring> GetAttribute(const DomNodeRef& element, const std::wstring& name) {
+  Com<IXMLDOMElement> holder;
+  RequireElement(NodeOf(element), holder);
+  const Bstr attribute(name);
+  Variant value;
+  Check(holder->getAttribute(attribute.get(), &value.get()));
+  if (value.get().vt != VT_BSTR) return std::nullopt;  // VT_NULL: no such attribute
+  const BSTR text = value.get().bstrVal;
+  return text == nullptr ? std::wstring() : std::wstring(text, SysStringLen(text));
+}
+
+void SetAttribute(const DomNodeRef& element, const std::wstring& name, const std::wstring& value) {
+  Com<IXMLDOMElement> holder;
+  RequireElement(NodeOf(element), holder);
+  if (!msxml_dom::IsXmlName(name)) throw _com_error(E_FAIL);  // as in CreateElement
+  const Bstr attribute(name);
+  Variant text;
+  Variant::Bstring(text, value);
+  Check(holder->setAttribute(attribute.get(), text.get()));
+}
+
+std::int32_t ChildNodeCount(const DomNodeRef& node) {
+  Com<IXMLDOMNodeList> children;
+  Check(NodeOf(node)->get_childNodes(children.out()));
+  if (!children) throw _com_error(E_POINTER);
+  long length = 0;
+  Check(children->get_length(&length));
+  return static_cast<std::int32_t>(length);
+}
+
+}  // namespace kalinor::platform

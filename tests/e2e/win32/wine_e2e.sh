@@ -1,0 +1,315 @@
+#!/usr/bin/env bash
+# End-to-end runs of the unchanged kalinor.exe under Wine, as a setup program
+# runs it: Wine's own mapi32.dll, loaded by ordinal, forwards to the stand-in
+# MAPI provider DLL registered as the default mail client's DLLPathEx; the
+# data-folder registry values are set with "wine reg add"; the connector's
+# settings files lie in the Wine user's local application-data folder. Every
+# run goes through the debug harness, so each debugger-channel write, the
+# standard output and the exit code are compared exactly.
+#
+#   wine_e2e.sh KALINOR_EXE HARNESS_EXE PROVIDER_DLL WORK_FOLDER
+#
+# WORK_FOLDER holds a Wine prefix of its own (booted on the first run, then
+# reused; every run resets the state it checks). Every check is reported;
+# the exit code is 1 when any failed.
+set -u
+
+if [ $# -ne 4 ]; then
+  echo "usage: $0 KALINOR_EXE HARNESS_EXE PROVIDER_DLL WORK_FOLDER" >&2
+  exit 2
+fi
+kalinor_exe=$(realpath "$1")
+harness_exe=$(realpath "$2")
+provider_dll=$(realpath "$3")
+work=$(realpath -m "$4")
+
+readonly wine_timeout=120   # seconds for any one Wine program
+readonly boot_timeout=600   # the first boot of a prefix is slow
+
+export WINEPREFIX="$work/prefix"
+export WINEDEBUG=-all
+# No Mono or Gecko: their installers would ask, and nothing here needs them.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+# Wine links the user's folders to $HOME: keep them inside the work folder.
+export HOME="$work/home"
+unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME DISPLAY WAYLAND_DISPLAY
+
+failures=0
+pass() { echo "PASS: $1"; }
+fail() {
+  echo "FAIL: $1"
+  failures=$((failures + 1))
+}
+
+# The Windows name of a file on the Unix side (drive Z: is the root).
+windows_path() {
+  local unix
+  unix=$(realpath -m "$1")
+  printf 'Z:%s' "${unix//\//\\}"
+}
+
+# The Unix name of a path on drive C: of the prefix.
+unix_path_on_c() {
+  local rest=${1#[Cc]:}
+  printf '%s/drive_c%s' "$WINEPREFIX" "${rest//\\//}"
+}
+
+wine_run() { timeout "$wine_timeout" wine "$@" </dev/null; }
+
+wine_reg() {
+  wine_run reg "$@" >/dev/null 2>&1 || { echo "wine reg $* failed" >&2; return 1; }
+}
+
+# The harness's report of one run of kalinor.exe with the given arguments.
+run_kalinor() {
+  wine_run "$harness_exe" --timeout-ms 60000 "$(windows_path "$kalinor_exe")" "$@" 2>&1
+}
+
+# expect_report NAME EXPECTED ACTUAL: the whole report, line for line.
+expect_report() {
+  if [ "$2" == "$3" ]; then
+    pass "$1"
+  else
+    fail "$1"
+    diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") | sed 's/^/    /'
+  fi
+}
+
+# expect NAME COMMAND...: the command succeeds.
+expect() {
+  local name=$1
+  shift
+  if "$@"; then pass "$name"; else fail "$name"; fi
+}
+
+count_of() { grep -o -- "$1" "$2" 2>/dev/null | wc -l; }
+
+# An element that is present and empty, in either form a DOM may save it.
+has_empty_element() {
+  tr -d '\r\n' <"$2" | grep -E -q "<$1[[:space:]]*/>|<$1>[[:space:]]*</$1>"
+}
+
+boot_prefix() {
+  local ready="$WINEPREFIX/.kalinor-e2e-ready"
+  if [ ! -f "$ready" ]; then
+    echo "Booting a new Wine prefix in $WINEPREFIX (the first time takes a while)"
+    rm -rf "$WINEPREFIX" "$HOME"
+    mkdir -p "$HOME"
+    if ! timeout "$boot_timeout" wineboot -i </dev/null >/dev/null 2>&1; then
+      echo "wineboot failed in $WINEPREFIX" >&2
+      return 1
+    fi
+    # Real folders instead of links to $HOME, so the prefix stands alone.
+    local link
+    for link in "$WINEPREFIX"/drive_c/users/*/*; do
+      if [ -L "$link" ]; then rm -f "$link" && mkdir -p "$link"; fi
+    done
+    touch "$ready"
+  fi
+  # Start the prefix's background processes away from this script's output,
+  # which they would otherwise hold open after the script ends.
+  timeout "$boot_timeout" wineboot </dev/null >/dev/null 2>&1 || true
+  [ "$(readlink "$WINEPREFIX/dosdevices/z:")" == "/" ] || { echo "drive Z: is not the root" >&2; return 1; }
+}
+
+stop_prefix() { WINEPREFIX="$WINEPREFIX" timeout 60 wineserver -w >/dev/null 2>&1 || true; }
+
+register_provider() {
+  wine_reg add 'HKLM\Software\Clients\Mail' /ve /d 'Kalinor Stand-in' /f &&
+    wine_reg add 'HKLM\Software\Clients\Mail\Kalinor Stand-in' /v DLLPathEx /d "$(windows_path "$provider_dll")" /f
+}
+
+unregister_provider() {
+  wine_reg delete 'HKLM\Software\Clients\Mail' /f ||
+    ! wine_run reg query 'HKLM\Software\Clients\Mail' >/dev/null 2>&1
+}
+
+usage_stdout='stdout \nKalinor [-u] [profile:ProfileName] [descr:"Service Description"] ServiceName\n\n'\
+'-u\t\t- Uninstall all services with the specified name.\n\t\t  When this is missing perform install.\n\n'\
+'profile\t\t- Specify the profile where to install or uninstall the service.\n\t\t  When this is not '\
+'specified the single existing profile or\n\t\t  the default profile is used.\n\n'\
+'displayname\t- Specify the display name for the service to be installed.\n\t\t  The service name is used '\
+'when not specified. Even if the display name\n\t\t  is given the same setting from mapisvc.inf has '\
+'priority.\n\n'
+
+check_usage() {
+  expect_report "usage text without arguments" "$usage_stdout
+stderr 
+exit 0" "$(run_kalinor)"
+  expect_report "usage text for -?" "$usage_stdout
+stderr 
+exit 0" "$(run_kalinor '-?')"
+}
+
+check_no_provider() {
+  unregister_provider || { fail "unregister the provider"; return; }
+  # Wine's mapi32.dll without an Extended MAPI provider: MAPI_E_NOT_INITIALIZED.
+  expect_report "no provider registered: the MAPI start fails" 'debug Error initializing MAPI: 0X80040605\n
+stdout 
+stderr 
+exit 1' "$(run_kalinor ArchiveConnector)"
+  expect "no provider registered: no profile store written" test ! -e "$profiles"
+}
+
+check_install() {
+  register_provider || { fail "register the provider"; return; }
+  expect_report "install into the default profile" 'debug Getting admin services for profile:
+debug Default
+debug Service configuration returned 0\n
+debug Service installed.\n
+stdout 
+stderr 
+exit 0' "$(run_kalinor ArchiveConnector 'displayname:Archive Connector')"
+  expect "install: one service in the profile store" test "$(count_of '<Service ' "$profiles")" -eq 1
+  expect "install: the service is named and configured" \
+    grep -q 'name="ArchiveConnector" displayName="Archive Connector" uid="[0-9a-f]\{32\}" configured="true"' "$profiles"
+
+  expect_report "a second install in another case" 'debug Getting admin services for profile:
+debug Default
+debug The service is already installed.\n
+stdout 
+stderr 
+exit 0' "$(run_kalinor ARCHIVECONNECTOR)"
+  expect "second install: still one service" test "$(count_of '<Service ' "$profiles")" -eq 1
+
+  expect_report "a named profile that does not exist" 'debug Getting admin services for profile:
+debug Nowhere
+debug Error getting a service admin: 0X8004010F\n
+stdout 
+stderr 
+exit 0' "$(run_kalinor 'profile:Nowhere' ArchiveConnector)"
+}
+
+# On Windows neither XDG_CONFIG_HOME nor HOME is set as a rule: the provider
+# then keeps its store in the user's roaming application-data folder.
+check_store_in_appdata() {
+  local store
+  store="$(unix_path_on_c "$appdata_windows")/kalinor/profiles.xml"
+  rm -f "$store"
+  expect_report "install with neither a store variable nor HOME" 'debug Getting admin services for profile:
+debug Default
+debug Service configuration returned 0\n
+debug Service installed.\n
+stdout 
+stderr 
+exit 0' "$(unset HOME KALINOR_MAPI_PROFILES && run_kalinor ElsewhereService)"
+  expect "that store is %APPDATA%\\kalinor\\profiles.xml" grep -q 'name="ElsewhereService"' "$store"
+  expect "the store named by the variable is untouched" test "$(count_of ElsewhereService "$profiles")" -eq 0
+}
+
+# The connector's files as an archive connector leaves them: two stores
+# whose database files exist, and an archive-server address.
+prepare_settings() {
+  rm -rf "$local_unix/Tavrin" "$install_unix"
+  mkdir -p "$data_unix/Stores" "$install_unix/Data"
+  printf 'first store' >"$data_unix/Stores/first.fdb"
+  printf 'second store' >"$data_unix/Stores/second.fdb"
+  printf 'not listed' >"$data_unix/Stores/other.fdb"
+  cat >"$data_unix/StoreSettings.xml" <<EOF
+<?xml version="1.0" encoding="UTF-8"?>
+<QEVConfiguration>
+  <Store id="1122334455667788-99AABBCCDDEEFF00">
+    <dbFileName>$local_windows\\Tavrin\\Ostrand\\Stores\\first.fdb</dbFileName>
+  </Store>
+  <Store id="0ffeeddccbbaa998877665544332211">
+    <dbFileName>$local_windows\\Tavrin\\Ostrand\\Stores\\second.fdb</dbFileName>
+  </Store>
+</QEVConfiguration>
+EOF
+  cat >"$data_unix/GeneralSettings.xml" <<'EOF'
+<?xml version="1.0" encoding="UTF-8"?>
+<QEVConfiguration>
+  <General>
+    <PellucorURL>https://archive.example.com/pellucor</PellucorURL>
+    <OfflineMaxDays>30</OfflineMaxDays>
+  </General>
+</QEVConfiguration>
+EOF
+  # Blanks around the macro, and the macro in mixed case: trimmed and folded.
+  wine_reg add 'HKCU\Software\Policies\Tavrin\Pellucor' /v DataPath /d '  %LocalApplicationData%  ' /f &&
+    wine_reg add 'HKLM\SOFTWARE\Tavrin\KOVEX' /v Path /d "$install_windows" /f
+}
+
+check_uninstall() {
+  prepare_settings || { fail "prepare the settings and registry values"; return; }
+  local data_path=${local_windows//\\/\\\\}
+  expect_report "uninstall, then the settings cleanup" "debug Getting admin services for profile:
+debug Default
+debug Service uninstalled.\\n
+debug Clear store settings >>\\n
+debug $data_path
+debug Clear store settings <<\\n
+stdout 
+stderr 
+exit 0" "$(run_kalinor -u archiveconnector)"
+  expect "uninstall: no service left in the profile store" test "$(count_of '<Service ' "$profiles")" -eq 0
+  expect "uninstall: both stores' database files deleted" \
+    test ! -e "$data_unix/Stores/first.fdb" -a ! -e "$data_unix/Stores/second.fdb"
+  expect "uninstall: an unlisted database file is left alone" test -e "$data_unix/Stores/other.fdb"
+  expect "uninstall: StoreSettings.xml holds an empty QEVConfiguration" \
+    has_empty_element QEVConfiguration "$data_unix/StoreSettings.xml"
+  expect "uninstall: PellucorURL is empty" has_empty_element PellucorURL "$data_unix/GeneralSettings.xml"
+  expect "uninstall: the other general settings are kept" \
+    grep -q '<OfflineMaxDays>30</OfflineMaxDays>' "$data_unix/GeneralSettings.xml"
+  expect "uninstall: the debug-log folder is created" test -d "$data_unix/DebugLogs"
+
+  # Once more with the general settings missing from the data folder: they
+  # are seeded from the product's data folder ("Path" in the registry).
+  rm -f "$data_unix/GeneralSettings.xml"
+  cat >"$install_unix/Data/GeneralSettings.xml" <<'EOF'
+<?xml version="1.0" encoding="UTF-8"?>
+<QEVConfiguration><General><PellucorURL>https://seed.example.com/</PellucorURL><SynchronizeDaysSpan>7</SynchronizeDaysSpan></General></QEVConfiguration>
+EOF
+  expect_report "uninstall with nothing installed" "debug Getting admin services for profile:
+debug Default
+debug There is no such service installed.\\n
+debug Clear store settings >>\\n
+debug $data_path
+debug Clear store settings <<\\n
+stdout 
+stderr 
+exit 0" "$(run_kalinor /U ArchiveConnector)"
+  expect "seeded GeneralSettings.xml: PellucorURL is empty" \
+    has_empty_element PellucorURL "$data_unix/GeneralSettings.xml"
+  expect "seeded GeneralSettings.xml: the seed's other settings are kept" \
+    grep -q '<SynchronizeDaysSpan>7</SynchronizeDaysSpan>' "$data_unix/GeneralSettings.xml"
+  expect "the seed in the product's data folder is left as it was" \
+    grep -q 'https://seed.example.com/' "$install_unix/Data/GeneralSettings.xml"
+}
+
+boot_prefix || exit 1
+trap stop_prefix EXIT
+
+# The stand-in provider's profile store, and no service catalogue.
+mapi_folder="$work/mapi"
+rm -rf "$mapi_folder"
+profiles="$mapi_folder/profiles.xml"
+KALINOR_MAPI_PROFILES=$(windows_path "$profiles")
+KALINOR_MAPISVC=$(windows_path "$mapi_folder/mapisvc.inf")
+export KALINOR_MAPI_PROFILES KALINOR_MAPISVC
+
+# The Wine user's local and roaming application-data folders.
+local_windows=$(wine_run cmd /c 'echo %LOCALAPPDATA%' 2>/dev/null | tr -d '\r\n')
+local_unix=$(unix_path_on_c "$local_windows")
+appdata_windows=$(wine_run cmd /c 'echo %APPDATA%' 2>/dev/null | tr -d '\r\n')
+for folder in "$local_windows" "$appdata_windows"; do
+  case $folder in
+    [Cc]:\\*) ;;
+    *) echo "no application-data folder on drive C: '$folder'" >&2; exit 1 ;;
+  esac
+done
+data_unix="$local_unix/Tavrin/Ostrand"
+install_windows='C:\Program Files\Tavrin\KOVEX'
+install_unix=$(unix_path_on_c "$install_windows")
+
+check_usage
+check_no_provider
+check_install
+check_store_in_appdata
+check_uninstall
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "all checks passed"

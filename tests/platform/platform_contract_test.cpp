@@ -1,0 +1,192 @@
+// What the program relies on from the registry, special-folder and file
+// services, checked against the build's own implementation: the Windows
+// calls (in the Wine prefix under Wine) or the POSIX stand-ins.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/registry.h"
+#include "platform/special_folders.h"
+#include "platform/text.h"
+#include "platform/utf16le.h"
+#include "support/scoped_env.h"
+#include "support/temp_folder.h"
+#include "support/test_registry.h"
+
+namespace kalinor {
+namespace {
+
+using platform::RegistryRoot;
+using platform::RegistryValue;
+using Bytes = std::vector<std::uint8_t>;
+
+constexpr wchar_t kKey[] = L"Software\\Kalinor Tests\\Contract";
+constexpr std::uint32_t kRegBinary = 3;
+constexpr std::uint32_t kRegDword = 4;
+
+Bytes Utf16WithNul(const std::wstring& text) {
+  Bytes bytes = platform::ToUtf16Le(text);
+  bytes.insert(bytes.end(), {0, 0});
+  return bytes;
+}
+
+std::optional<RegistryValue> Read(RegistryRoot root, const std::wstring& key,
+                                  const std::wstring& name, std::size_t max_bytes = 520) {
+  RegistryValue value;
+  if (!platform::ReadRegistryValue(root, key, name, max_bytes, value)) return std::nullopt;
+  return value;
+}
+
+// --- Registry -----------------------------------------------------------------
+
+TEST(RegistryContract, ValuesComeBackWithTheirTypeAndExactBytes) {
+  testing::TestRegistry registry;
+  const Bytes expand = Utf16WithNul(L"%TEMP%\\J\u00f6rg");
+  const Bytes number = {0x2A, 0, 0, 0};
+  const Bytes odd = {'a', 0, 'b'};  // odd size, no terminator: the reader must not mend it
+  const Bytes unterminated = platform::ToUtf16Le(L"abc");
+  ASSERT_TRUE(registry.SetRaw(RegistryRoot::CurrentUser, kKey, L"Expand", platform::kRegExpandSz,
+                              expand));
+  ASSERT_TRUE(registry.SetRaw(RegistryRoot::CurrentUser, kKey, L"Number", kRegDword, number));
+  ASSERT_TRUE(registry.SetRaw(RegistryRoot::CurrentUser, kKey, L"Odd", platform::kRegSz, odd));
+  ASSERT_TRUE(registry.SetRaw(RegistryRoot::CurrentUser, kKey, L"Unterminated", platform::kRegSz,
+                              unterminated));
+  ASSERT_TRUE(registry.SetRaw(RegistryRoot::CurrentUser, kKey, L"Empty", kRegBinary, {}));
+  ASSERT_TRUE(registry.SetString(RegistryRoot::CurrentUser, kKey, L"", L"default"));
+
+  const auto check = [](const wchar_t* name, std::uint32_t type, const Bytes& data) {
+    SCOPED_TRACE(platform::ToUtf8(name));
+    const std::optional<RegistryValue> value = Read(RegistryRoot::CurrentUser, kKey, name);
+    ASSERT_TRUE(value.has_value());
+    EXPECT_EQ(value->type, type);
+    EXPECT_EQ(value->data, data);
+  };
+  check(L"Expand", platform::kRegExpandSz, expand);  // no environment expansion
+  check(L"Number", kRegDword, number);
+  check(L"Odd", platform::kRegSz, odd);
+  check(L"Unterminated", platform::kRegSz, unterminated);
+  check(L"Empty", kRegBinary, {});
+  check(L"", platform::kRegSz, Utf16WithNul(L"default"));
+}
+
+TEST(RegistryContract, DataMustFitTheBuffer) {
+  testing::TestRegistry registry;
+  const Bytes ten(10, 0x41);
+  ASSERT_TRUE(registry.SetRaw(RegistryRoot::CurrentUser, kKey, L"Ten", kRegBinary, ten));
+  ASSERT_TRUE(registry.SetRaw(RegistryRoot::CurrentUser, kKey, L"None", kRegBinary, {}));
+
+  EXPECT_EQ(Read(RegistryRoot::CurrentUser, kKey, L"Ten", 10)->data, ten);
+  EXPECT_FALSE(Read(RegistryRoot::CurrentUser, kKey, L"Ten", 9).has_value());
+  EXPECT_FALSE(Read(RegistryRoot::CurrentUser, kKey, L"Ten", 0).has_value());
+  EXPECT_TRUE(Read(RegistryRoot::CurrentUser, kKey, L"None", 0).has_value());
+}
+
+TEST(RegistryContract, MissingKeysValuesAndTheOtherRootReadAsNothing) {
+  testing::TestRegistry registry;
+  ASSERT_TRUE(registry.SetString(RegistryRoot::CurrentUser, kKey, L"DataPath", L"C:\\Data"));
+
+  EXPECT_TRUE(Read(RegistryRoot::CurrentUser, kKey, L"DataPath").has_value());
+  EXPECT_FALSE(Read(RegistryRoot::LocalMachine, kKey, L"DataPath").has_value());
+  EXPECT_FALSE(Read(RegistryRoot::CurrentUser, kKey, L"Missing").has_value());
+  EXPECT_FALSE(Read(RegistryRoot::CurrentUser, std::wstring(kKey) + L"\\Missing", L"DataPath")
+                   .has_value());
+  // A NUL would cut the name short and read another value.
+  EXPECT_FALSE(Read(RegistryRoot::CurrentUser, kKey, std::wstring(L"DataPath\0x", 10)).has_value());
+  EXPECT_FALSE(Read(RegistryRoot::CurrentUser, std::wstring(kKey) + std::wstring(L"\0y", 2),
+                    L"DataPath")
+                   .has_value());
+
+  ASSERT_TRUE(registry.Remove(RegistryRoot::CurrentUser, kKey, L"DataPath"));
+  EXPECT_FALSE(Read(RegistryRoot::CurrentUser, kKey, L"DataPath").has_value());
+}
+
+TEST(RegistryContract, ATestRegistryPutsBackWhatItChanged) {
+  {
+    testing::TestRegistry outer;
+    ASSERT_TRUE(outer.SetString(RegistryRoot::LocalMachine, kKey, L"Path", L"before"));
+    {
+      testing::TestRegistry inner;
+      ASSERT_TRUE(inner.SetString(RegistryRoot::LocalMachine, kKey, L"Path", L"during"));
+      ASSERT_TRUE(inner.SetString(RegistryRoot::LocalMachine, kKey, L"Added", L"x"));
+      EXPECT_EQ(Read(RegistryRoot::LocalMachine, kKey, L"Path")->data, Utf16WithNul(L"during"));
+    }
+    EXPECT_EQ(Read(RegistryRoot::LocalMachine, kKey, L"Path")->data, Utf16WithNul(L"before"));
+    EXPECT_FALSE(Read(RegistryRoot::LocalMachine, kKey, L"Added").has_value());
+  }
+  EXPECT_FALSE(Read(RegistryRoot::LocalMachine, kKey, L"Path").has_value());
+}
+
+// --- Special folders ------------------------------------------------------------
+
+TEST(SpecialFolderContract, PerUserFoldersExistAndUnknownIdentifiersGiveNothing) {
+  // The POSIX stand-in finds the folders below $HOME; Windows ignores these.
+  testing::TempFolder home;
+  testing::ScopedEnvironmentVariable home_variable(L"HOME", home.Path());
+  testing::ScopedEnvironmentVariable config(L"XDG_CONFIG_HOME", L"");
+  testing::ScopedEnvironmentVariable data(L"XDG_DATA_HOME", L"");
+
+  std::vector<std::wstring> found;
+  for (int csidl : {platform::kCsidlAppData, platform::kCsidlLocalAppData,
+                    platform::kCsidlPersonal, platform::kCsidlProfile}) {
+    SCOPED_TRACE(csidl);
+    const std::wstring folder = platform::GetSpecialFolderPath(csidl);
+    ASSERT_FALSE(folder.empty());
+    EXPECT_TRUE(testing::IsFolder(folder));
+    EXPECT_NE(folder.back(), platform::kPathSeparator);
+    found.push_back(folder);
+  }
+  EXPECT_NE(found[0], found[1]) << "roaming and local application data are apart";
+  EXPECT_EQ(platform::GetSpecialFolderPath(12345), L"");
+}
+
+// --- Whole-file writes ------------------------------------------------------------
+
+TEST(FilesContract, AtomicWritesReplaceTheWholeFileAndLeaveNothingBeside) {
+  testing::TempFolder folder;
+  const std::wstring path = folder.Join(L"Settings.xml");
+  ASSERT_TRUE(platform::WriteFileAtomically(path, "old content, longer than the new"));
+  ASSERT_TRUE(platform::WriteFileAtomically(path, std::string("new\0bytes", 9)));
+
+  std::string bytes;
+  ASSERT_TRUE(platform::ReadWholeFile(path, bytes));
+  EXPECT_EQ(bytes, std::string("new\0bytes", 9));
+  EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Settings.xml"});
+
+  ASSERT_TRUE(platform::WriteFileAtomically(path, ""));
+  ASSERT_TRUE(platform::ReadWholeFile(path, bytes));
+  EXPECT_EQ(bytes, "");
+}
+
+TEST(FilesContract, AFailedWriteLeavesTheOldStateWhole) {
+  testing::TempFolder folder;
+  const std::wstring sub = folder.Join(L"Sub");
+  ASSERT_TRUE(platform::CreateFolder(sub));
+
+  EXPECT_FALSE(platform::WriteFileAtomically(sub, "x")) << "a folder is never replaced";
+  EXPECT_TRUE(testing::IsFolder(sub));
+  EXPECT_FALSE(platform::WriteFileAtomically(folder.Join(L"Missing") + platform::kPathSeparator +
+                                                 L"f.xml",
+                                             "x"));
+  EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Sub"});
+}
+
+TEST(FilesContract, ReplacingMovesTheWrittenFileOverTheTarget) {
+  testing::TempFolder folder;
+  const std::wstring target = folder.Join(L"target.xml");
+  const std::wstring written = platform::TemporarySiblingPath(target);
+  ASSERT_TRUE(testing::WriteFileBytes(target, "old"));
+
+  EXPECT_FALSE(platform::ReplaceFileWith(written, target)) << "nothing written yet";
+  EXPECT_EQ(testing::ReadFileBytes(target), "old");
+
+  ASSERT_TRUE(testing::WriteFileBytes(written, "new"));
+  EXPECT_TRUE(platform::ReplaceFileWith(written, target));
+  EXPECT_EQ(testing::ReadFileBytes(target), "new");
+  EXPECT_FALSE(platform::PathExists(written));
+}
+
+}  // namespace
+}  // namespace kalinor

@@ -1,0 +1,7 @@
+// The test executables' entry point on POSIX: GoogleTest's own.
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv) {
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

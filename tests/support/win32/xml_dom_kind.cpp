@@ -1,0 +1,7 @@
+#include "support/xml_dom_kind.h"
+
+namespace kalinor::testing {
+
+bool XmlDomIsPugixml() { return false; }
+
+}  // namespace kalinor::testing
