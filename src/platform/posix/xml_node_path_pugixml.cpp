@@ -331,10 +331,75 @@ std::vector<Node> DescendantsOrSelf(const std::vector<Node>& nodes) {
   return all;
 }
 
+// The first node in document order that steps[index..] select from context,
+// found without building any node set: candidates are visited in document
+// order and the predicates decided as they come, so a step like Store[0] or
+// Store[@id="x"] stops at its first match. Only for paths without "//" and
+// "..", whose depth-first order is document order.
+bool FirstMatch(const Node& context, const std::vector<Step>& steps, std::size_t index,
+                Node& result) {
+  if (index == steps.size()) {
+    result = context;
+    return true;
+  }
+  const Step& step = steps[index];
+  std::vector<std::size_t> counts(step.predicates.size(), 0);
+  bool exhausted = false;  // a position predicate is past its position
+  auto passes = [&](const Node& item) {
+    for (std::size_t i = 0; i < step.predicates.size(); ++i) {
+      const Predicate& predicate = step.predicates[i];
+      if (predicate.position) {
+        if (counts[i]++ != *predicate.position) return false;
+        exhausted = true;  // no later candidate can hold this position
+      } else if (!PassesAttributeTest(item, predicate)) {
+        return false;
+      }
+    }
+    return true;
+  };
+  auto tryItem = [&](const Node& item) {
+    return passes(item) && FirstMatch(item, steps, index + 1, result);
+  };
+  switch (step.axis) {
+    case Axis::Child:
+      if (context.attribute) return false;
+      for (pugi::xml_node child = context.node.first_child(); child && !exhausted;
+           child = child.next_sibling()) {
+        if (Matches(child, step) && tryItem(Node{child, {}})) return true;
+      }
+      return false;
+    case Axis::Attribute:
+      if (context.attribute || context.node.type() != pugi::node_element) return false;
+      for (pugi::xml_attribute attribute = context.node.first_attribute(); attribute && !exhausted;
+           attribute = attribute.next_attribute()) {
+        if ((step.test == NodeTest::Any || step.name == attribute.name()) &&
+            tryItem(Node{context.node, attribute}))
+          return true;
+      }
+      return false;
+    case Axis::Self:
+      return tryItem(context);
+    case Axis::Parent:
+      break;
+  }
+  return false;
+}
+
+bool StreamsInDocumentOrder(const Query& query) {
+  return std::none_of(query.steps.begin(), query.steps.end(), [](const Step& step) {
+    return step.descendants || step.axis == Axis::Parent;
+  });
+}
+
 }  // namespace
 
 Node SelectFirst(const Node& context, std::wstring_view query) {
   const Query parsed = QueryParser(query).Parse();
+  if (StreamsInDocumentOrder(parsed)) {
+    Node result;
+    const Node start = parsed.absolute ? Node{context.node.root(), {}} : context;
+    return FirstMatch(start, parsed.steps, 0, result) ? result : Node{};
+  }
   std::vector<Node> current;
   current.push_back(parsed.absolute ? Node{context.node.root(), {}} : context);
   DocumentOrder order(context.node.root());
