@@ -13,6 +13,9 @@ namespace kalinor::platform {
 /// surrogate becomes U+FFFD. Never fails.
 std::string ToUtf8(std::wstring_view text);
 
+/// Appends one Unicode code point (at most U+10FFFF) to out as UTF-8.
+void AppendUtf8(std::string& out, char32_t codePoint);
+
 /// Decodes UTF-8. A byte that does not start or continue a valid sequence
 /// becomes U+DC80 + the byte, so nothing is dropped and ToUtf8 restores the
 /// original bytes. Never fails.

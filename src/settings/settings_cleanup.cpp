@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/debug_output.h"
+#include "frontend/debug_trace.h"
 #include "platform/files.h"
 #include "settings/general_settings.h"
 #include "settings/store_settings.h"
@@ -39,14 +39,12 @@ void ClearAllStores(StoreSettings& settings) {
 
 }  // namespace
 
-// The two messages go straight to the debugger channel, in the form DebugTrace
-// gives them (one line feed appended): settings does not depend on the front end.
 void ClearStoreSettings() {
-  platform::WriteDebugOutput(L"Clear store settings >>\n");
+  DebugTrace(L"Clear store settings >>");
   StoreSettings settings;
   ClearAllStores(settings);
   settings.Save();
-  platform::WriteDebugOutput(L"Clear store settings <<\n");
+  DebugTrace(L"Clear store settings <<");
 }
 
 void ClearArchiveUrl() {

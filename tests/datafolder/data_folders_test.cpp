@@ -16,7 +16,7 @@
 #include "platform/output_capture.h"
 #include "platform/special_folders.h"
 #include "platform/utf16le.h"
-#include "support/scoped_environment.h"
+#include "support/scoped_env.h"
 #include "support/temp_folder.h"
 #include "support/test_registry.h"
 

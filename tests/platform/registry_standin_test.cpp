@@ -6,7 +6,7 @@
 
 #include "platform/registry.h"
 #include "platform/utf16le.h"
-#include "support/scoped_environment.h"
+#include "support/scoped_env.h"
 #include "support/temp_folder.h"
 
 namespace kalinor {

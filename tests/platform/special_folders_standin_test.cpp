@@ -3,7 +3,7 @@
 
 #include "platform/special_folders.h"
 #include "platform/text.h"
-#include "support/scoped_environment.h"
+#include "support/scoped_env.h"
 #include "support/temp_folder.h"
 
 namespace kalinor {

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "platform/files.h"
+#include "platform/posix/file_descriptor.h"
 #include "platform/text.h"
 
 namespace kalinor::platform {
@@ -29,28 +30,6 @@ std::optional<std::string> NativePath(const std::wstring& path) {
   return ToUtf8(path);
 }
 
-// Closes a descriptor when it leaves scope.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : fd_(fd) {}
-  ~FileDescriptor() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-  // Closes now and reports whether the close succeeded (a late write error
-  // shows up here on some file systems).
-  bool Close() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd < 0 || ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
 
 bool WriteAll(int fd, const char* data, std::size_t size) {
   while (size > 0) {
@@ -85,9 +64,9 @@ bool CopyContent(int from, int to) {
 bool CopyRegularFile(const std::string& from, const std::string& to, bool exclusive,
                      bool durable) {
   FileDescriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!source.valid()) return false;
+  if (!source.Valid()) return false;
   struct stat source_status {};
-  if (::fstat(source.get(), &source_status) != 0 || !S_ISREG(source_status.st_mode)) return false;
+  if (::fstat(source.Get(), &source_status) != 0 || !S_ISREG(source_status.st_mode)) return false;
 
   struct stat target_status {};
   bool target_existed = ::stat(to.c_str(), &target_status) == 0;
@@ -102,14 +81,14 @@ bool CopyRegularFile(const std::string& from, const std::string& to, bool exclus
 
   int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : O_TRUNC);
   FileDescriptor target(::open(to.c_str(), flags, source_status.st_mode & 07777));
-  if (!target.valid()) return false;
+  if (!target.Valid()) return false;
 
-  bool copied = CopyContent(source.get(), target.get());
+  bool copied = CopyContent(source.Get(), target.Get());
   if (copied) {
     struct timespec times[2] = {source_status.st_atim, source_status.st_mtim};
-    ::futimens(target.get(), times);  // a lost time stamp is no reason to fail
+    ::futimens(target.Get(), times);  // a lost time stamp is no reason to fail
   }
-  if (copied && durable) copied = ::fsync(target.get()) == 0;
+  if (copied && durable) copied = ::fsync(target.Get()) == 0;
   copied = target.Close() && copied;
   if (!copied && !target_existed) ::unlink(to.c_str());
   return copied;

@@ -10,33 +10,13 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/posix/file_descriptor.h"
 #include "platform/text.h"
 
 namespace kalinor::platform {
 
 namespace {
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd) : m_fd(fd) {}
-  ~FileDescriptor() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-
-  int Get() const { return m_fd; }
-  bool Valid() const { return m_fd >= 0; }
-  /// Closes now; false when close reports a failure (e.g. a delayed write error).
-  bool Close() {
-    const int fd = m_fd;
-    m_fd = -1;
-    return ::close(fd) == 0;
-  }
-
- private:
-  int m_fd;
-};
 
 int OpenRetrying(const std::string& path, int flags, mode_t mode = 0) {
   int fd;

@@ -5,7 +5,7 @@
 
 #include "platform/text.h"
 #include "platform/utf16le.h"
-#include "support/scoped_environment.h"
+#include "support/scoped_env.h"
 #include "support/temp_folder.h"
 #include "support/test_registry.h"
 
