@@ -13,6 +13,7 @@
 #include "platform/files.h"
 #include "platform/hresult.h"
 #include "platform/posix/pugixml_dom.h"
+#include "platform/xml_names.h"
 #include "platform/text.h"
 #include "platform/xml_dom.h"
 
@@ -102,7 +103,7 @@ std::size_t ReferenceLength(std::string_view text, std::size_t at, bool hasDocty
   if (body == "lt" || body == "gt" || body == "amp" || body == "apos" || body == "quot")
     return end - at + 1;
   // Other entities can be declared only in a document type declaration.
-  return hasDoctype && pugixml_dom::IsXmlName(FromUtf8(body)) ? end - at + 1 : 0;
+  return hasDoctype && platform::IsXmlName(FromUtf8(body)) ? end - at + 1 : 0;
 }
 
 bool ReferencesAreValid(std::string_view text, bool hasDoctype) {
@@ -376,7 +377,7 @@ bool IsElement(const DomNodeRef& node) { return IsElementNode(NodeOf(node)); }
 
 DomNodeRef CreateElement(const DomDocumentRef& document, const std::wstring& name) {
   Document& owner = DocumentOf(document);
-  if (!pugixml_dom::IsXmlName(name)) throw _com_error(E_FAIL);
+  if (!platform::IsXmlName(name)) throw _com_error(E_FAIL);
   pugi::xml_node element = owner.unattached.append_child(pugi::node_element);
   if (!element || !element.set_name(ToUtf8(name).c_str())) throw _com_error(E_OUTOFMEMORY);
   Node made{element, {}};
@@ -485,7 +486,7 @@ std::optional<std::wstring> GetAttribute(const DomNodeRef& element, const std::w
 void SetAttribute(const DomNodeRef& element, const std::wstring& name, const std::wstring& value) {
   Node& node = NodeOf(element);
   RequireElement(node);
-  if (!pugixml_dom::IsXmlName(name)) throw _com_error(E_FAIL);
+  if (!platform::IsXmlName(name)) throw _com_error(E_FAIL);
   const std::string attributeName = ToUtf8(name);
   pugi::xml_attribute attribute = node.node.attribute(attributeName.c_str());
   if (!attribute) attribute = node.node.append_attribute(attributeName.c_str());

@@ -13,30 +13,10 @@
 #include "platform/hresult.h"
 #include "platform/posix/pugixml_dom.h"
 #include "platform/text.h"
+#include "platform/xml_names.h"
 
 namespace kalinor::platform::pugixml_dom {
 
-bool IsNameStartChar(wchar_t c) {
-  const auto u = static_cast<std::uint32_t>(c);
-  return (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || u == '_' || u == ':' ||
-         (u >= 0xC0 && u <= 0xD6) || (u >= 0xD8 && u <= 0xF6) || (u >= 0xF8 && u <= 0x2FF) ||
-         (u >= 0x370 && u <= 0x37D) || (u >= 0x37F && u <= 0x1FFF) ||
-         (u >= 0x200C && u <= 0x200D) || (u >= 0x2070 && u <= 0x218F) ||
-         (u >= 0x2C00 && u <= 0x2FEF) || (u >= 0x3001 && u <= 0xD7FF) ||
-         (u >= 0xF900 && u <= 0xFDCF) || (u >= 0xFDF0 && u <= 0xFFFD) ||
-         (u >= 0x10000 && u <= 0xEFFFF);
-}
-
-bool IsNameChar(wchar_t c) {
-  const auto u = static_cast<std::uint32_t>(c);
-  return IsNameStartChar(c) || u == '-' || u == '.' || (u >= '0' && u <= '9') || u == 0xB7 ||
-         (u >= 0x300 && u <= 0x36F) || (u >= 0x203F && u <= 0x2040);
-}
-
-bool IsXmlName(std::wstring_view name) {
-  if (name.empty() || !IsNameStartChar(name.front())) return false;
-  return std::all_of(name.begin() + 1, name.end(), IsNameChar);
-}
 
 pugi::xml_node NextInPreorder(pugi::xml_node node, pugi::xml_node top) {
   if (node.first_child()) return node.first_child();
@@ -119,9 +99,9 @@ class QueryParser {
   }
 
   std::string ParseName() {
-    if (AtEnd() || !IsNameStartChar(Peek())) Malformed();
+    if (AtEnd() || !IsXmlNameStartChar(Peek())) Malformed();
     const std::size_t start = m_at;
-    while (!AtEnd() && IsNameChar(Peek())) ++m_at;
+    while (!AtEnd() && IsXmlNameChar(Peek())) ++m_at;
     return ToUtf8(m_text.substr(start, m_at - start));
   }
 

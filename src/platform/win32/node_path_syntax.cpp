@@ -7,28 +7,12 @@
 
 #include <cstdint>
 
+#include "platform/xml_names.h"
+
 namespace kalinor::platform::msxml_dom {
 
 namespace {
 
-bool IsNameStartChar(wchar_t c) {
-  const auto u = static_cast<std::uint32_t>(c);
-  return (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || u == '_' || u == ':' ||
-         (u >= 0xC0 && u <= 0xD6) || (u >= 0xD8 && u <= 0xF6) || (u >= 0xF8 && u <= 0x2FF) ||
-         (u >= 0x370 && u <= 0x37D) || (u >= 0x37F && u <= 0x1FFF) ||
-         (u >= 0x200C && u <= 0x200D) || (u >= 0x2070 && u <= 0x218F) ||
-         (u >= 0x2C00 && u <= 0x2FEF) || (u >= 0x3001 && u <= 0xD7FF) ||
-         (u >= 0xF900 && u <= 0xFDCF) || (u >= 0xFDF0 && u <= 0xFFFD) ||
-         // Surrogates: the halves of a character beyond U+FFFF, which may
-         // start or continue a name.
-         (u >= 0xD800 && u <= 0xDFFF);
-}
-
-bool IsNameChar(wchar_t c) {
-  const auto u = static_cast<std::uint32_t>(c);
-  return IsNameStartChar(c) || u == '-' || u == '.' || (u >= '0' && u <= '9') || u == 0xB7 ||
-         (u >= 0x300 && u <= 0x36F) || (u >= 0x203F && u <= 0x2040);
-}
 
 class Recogniser {
  public:
@@ -59,8 +43,8 @@ class Recogniser {
   }
 
   bool Name() {
-    if (AtEnd() || !IsNameStartChar(Peek())) return false;
-    while (!AtEnd() && IsNameChar(Peek())) ++at_;
+    if (AtEnd() || !IsXmlNameStartChar(Peek())) return false;
+    while (!AtEnd() && IsXmlNameChar(Peek())) ++at_;
     return true;
   }
 
@@ -117,11 +101,5 @@ class Recogniser {
 
 bool IsNodePath(std::wstring_view query) { return Recogniser(query).Path(); }
 
-bool IsXmlName(std::wstring_view name) {
-  if (name.empty() || !IsNameStartChar(name.front())) return false;
-  for (wchar_t c : name.substr(1))
-    if (!IsNameChar(c)) return false;
-  return true;
-}
 
 }  // namespace kalinor::platform::msxml_dom

@@ -1,4 +1,4 @@
-// Inside the MSXML DOM primitives: the syntax of node paths and XML names.
+// Inside the MSXML DOM primitives: the syntax of node paths.
 // Used only by win32/ sources.
 #pragma once
 
@@ -11,9 +11,5 @@ namespace kalinor::platform::msxml_dom {
 /// versions of the component crash on malformed ones, so nothing else is
 /// handed to it.
 bool IsNodePath(std::wstring_view query);
-
-/// True when name is an XML 1.0 Name (a start character, then name
-/// characters), as an element or attribute must be named.
-bool IsXmlName(std::wstring_view name);
 
 }  // namespace kalinor::platform::msxml_dom

@@ -13,6 +13,7 @@
 #include "platform/files.h"
 #include "platform/hresult.h"
 #include "platform/win32/node_path_syntax.h"
+#include "platform/xml_names.h"
 #include "platform/xml_dom.h"
 
 namespace kalinor::platform {
@@ -261,7 +262,7 @@ DomNodeRef CreateElement(const DomDocumentRef& document, const std::wstring& nam
   IXMLDOMDocument* dom = DocumentOf(document);
   // MSXML refuses such a name itself; not every implementation of the
   // component does, and the saved file would not load again.
-  if (!msxml_dom::IsXmlName(name)) throw _com_error(E_FAIL);
+  if (!platform::IsXmlName(name)) throw _com_error(E_FAIL);
   Variant type;
   type.get().vt = VT_I4;
   type.get().lVal = NODE_ELEMENT;
@@ -320,7 +321,7 @@ std::optional<std::wstring> GetAttribute(const DomNodeRef& element, const std::w
 void SetAttribute(const DomNodeRef& element, const std::wstring& name, const std::wstring& value) {
   Com<IXMLDOMElement> holder;
   RequireElement(NodeOf(element), holder);
-  if (!msxml_dom::IsXmlName(name)) throw _com_error(E_FAIL);  // as in CreateElement
+  if (!platform::IsXmlName(name)) throw _com_error(E_FAIL);  // as in CreateElement
   const Bstr attribute(name);
   Variant text;
   Variant::Bstring(text, value);
