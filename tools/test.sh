@@ -6,6 +6,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
 jobs=$(nproc)
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+
+run_all() {
 
 echo "== POSIX build"
 cmake -S . -B build-posix -DCMAKE_BUILD_TYPE=Debug -DKALINOR_BUILD_TESTS=ON >/dev/null
@@ -23,3 +27,11 @@ fuzz/run.sh build-fuzz "${KALINOR_FUZZ_SECONDS:-60}"
 
 echo "== Windows builds"
 tools/test-windows.sh
+}
+
+run_all 2>&1 | tee "$log"
+
+# One closing line over every CTest run of both builds.
+awk '/tests passed, [0-9]+ tests? failed out of/ {
+       total += $NF; failed += $(NF-5) }
+     END { printf "%d passed, %d failed\n", total - failed, failed }' "$log"
