@@ -4,7 +4,6 @@
 #include <tuple>
 
 #include "platform/text.h"
-#include "platform/utf16le.h"
 #include "support/scoped_env.h"
 #include "support/temp_folder.h"
 #include "support/test_registry.h"
@@ -60,13 +59,6 @@ bool TestRegistry::State::Write() const {
 TestRegistry::TestRegistry() : state_(std::make_unique<State>()) { state_->Write(); }
 
 TestRegistry::~TestRegistry() = default;
-
-bool TestRegistry::SetString(platform::RegistryRoot root, const std::wstring& subkey,
-                             const std::wstring& name, const std::wstring& text, std::uint32_t type) {
-  std::vector<std::uint8_t> bytes = platform::ToUtf16Le(text);
-  bytes.insert(bytes.end(), {0, 0});
-  return SetRaw(root, subkey, name, type, bytes);
-}
 
 bool TestRegistry::SetRaw(platform::RegistryRoot root, const std::wstring& subkey,
                           const std::wstring& name, std::uint32_t type,

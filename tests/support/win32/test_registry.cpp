@@ -10,7 +10,6 @@
 #include <optional>
 #include <tuple>
 
-#include "platform/utf16le.h"
 #include "support/test_registry.h"
 
 namespace kalinor::testing {
@@ -172,13 +171,6 @@ void TestRegistry::State::RestoreAll() {
 TestRegistry::TestRegistry() : state_(std::make_unique<State>()) {}
 
 TestRegistry::~TestRegistry() { state_->RestoreAll(); }
-
-bool TestRegistry::SetString(platform::RegistryRoot root, const std::wstring& subkey,
-                             const std::wstring& name, const std::wstring& text, std::uint32_t type) {
-  std::vector<std::uint8_t> bytes = platform::ToUtf16Le(text);
-  bytes.insert(bytes.end(), {0, 0});
-  return SetRaw(root, subkey, name, type, bytes);
-}
 
 bool TestRegistry::SetRaw(platform::RegistryRoot root, const std::wstring& subkey,
                           const std::wstring& name, std::uint32_t type,
