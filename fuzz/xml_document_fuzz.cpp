@@ -106,9 +106,19 @@ std::vector<Command> ParseCommands(std::string_view text) {
 
 std::vector<Command> DefaultCommands() {
   const wchar_t* const paths[] = {
-      L"/",      L"*",         L"//*",           L"*/*[0]",      L"*/*[1]/*",
-      L"//*[@id]", L"*/@id",   L"*/text()",      L"//*[@id=\"1\"]", L"a/b[@id=\"n\"]/c",
-      L"*/*[9]/x", L"Root/New", L"/*/New[@k=\"v\"][@j=\"w\"]",
+      L"/",
+      L"*",
+      L"//*",
+      L"*/*[0]",
+      L"*/*[1]/*",
+      L"//*[@id]",
+      L"*/@id",
+      L"*/text()",
+      L"//*[@id=\"1\"]",
+      L"a/b[@id=\"n\"]/c",
+      L"*/*[9]/x",
+      L"Root/New",
+      L"/*/New[@k=\"v\"][@j=\"w\"]",
   };
   std::vector<Command> commands;
   for (const wchar_t* path : paths)

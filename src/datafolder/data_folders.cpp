@@ -48,8 +48,8 @@ std::wstring OstrandSuffix() { return Suffix(L"Tavrin") + Suffix(L"Ostrand"); }
 // depends on the locale the process happens to run in.
 bool IsWideWhiteSpace(wchar_t c) {
   if (c < 0x100) return (c >= 0x09 && c <= 0x0D) || c == 0x20 || c == 0xA0;
-  return c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 ||
-         c == 0x202F || c == 0x205F || c == 0x3000;
+  return c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x2028 || c == 0x2029 || c == 0x202F ||
+         c == 0x205F || c == 0x3000;
 }
 
 std::wstring ReadRegistryString(platform::RegistryRoot root, const wchar_t* subkey,
@@ -92,7 +92,8 @@ DataFolders::Folders DataFolders::Build() {
     platform::WriteDebugOutput(raw);
   }
   // A policy folder that does not exist is never created; the root falls back.
-  if (raw.empty() || !platform::PathExists(raw)) raw = GetSpecialFolder(platform::kCsidlLocalAppData);
+  if (raw.empty() || !platform::PathExists(raw))
+    raw = GetSpecialFolder(platform::kCsidlLocalAppData);
 
   std::wstring data = raw + OstrandSuffix();
   local += OstrandSuffix();
@@ -165,8 +166,9 @@ std::vector<std::wstring> DataFolders::FolderPathPrefixes(const std::wstring& pa
     // A UNC root (\\server\share) cannot be created and does not answer an
     // existence test as a folder does: the walk starts below it.
     std::size_t server_end = walked.find(kPathSeparator, 2);
-    std::size_t share_end =
-        server_end == std::wstring::npos ? std::wstring::npos : walked.find(kPathSeparator, server_end + 1);
+    std::size_t share_end = server_end == std::wstring::npos
+                                ? std::wstring::npos
+                                : walked.find(kPathSeparator, server_end + 1);
     if (share_end == std::wstring::npos) return prefixes;
     from = share_end + 1;
   }

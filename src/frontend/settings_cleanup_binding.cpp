@@ -3,8 +3,6 @@
 
 namespace kalinor {
 
-UninstallCleanup SettingsCleanup() {
-  return UninstallCleanup{ClearStoreSettings, ClearArchiveUrl};
-}
+UninstallCleanup SettingsCleanup() { return UninstallCleanup{ClearStoreSettings, ClearArchiveUrl}; }
 
 }  // namespace kalinor

@@ -69,7 +69,8 @@ bool FindService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& hold
 bool InstallService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
                     std::wstring serviceName, std::wstring displayName) {
   if (holder.ServiceAdmin == nullptr) {
-    DebugTrace(L"Unable to install service. First set the profile where the service should be installed.");
+    DebugTrace(
+        L"Unable to install service. First set the profile where the service should be installed.");
     return false;
   }
   if (FindService(mapi, holder, serviceName)) {
@@ -102,7 +103,8 @@ bool UninstallService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder&
     // A service that is still listed after its deletion succeeded would be
     // found again without end: treat it as a failed deletion.
     const bool reappeared = deletedAny && std::memcmp(uid.ab, lastDeleted.ab, sizeof uid.ab) == 0;
-    const HRESULT result = reappeared ? MAPI_E_CALL_FAILED : holder.ServiceAdmin->DeleteMsgService(&uid);
+    const HRESULT result =
+        reappeared ? MAPI_E_CALL_FAILED : holder.ServiceAdmin->DeleteMsgService(&uid);
     if (result != S_OK) {
       DebugTrace(L"Error uninstalling service: %#X", HResultBits(result));
       return false;

@@ -78,8 +78,8 @@ bool OpenServiceAdmin(const platform::MapiEntryPoints& mapi, ServiceAdminHolder&
   platform::WriteDebugOutput(name);
 
   // MAPI_UNICODE: the name travels as UTF-16 through MAPI's LPTSTR.
-  const HRESULT result = profAdmin->AdminServices(
-      reinterpret_cast<LPTSTR>(name.data()), nullptr, 0, MAPI_UNICODE, &holder.ServiceAdmin);
+  const HRESULT result = profAdmin->AdminServices(reinterpret_cast<LPTSTR>(name.data()), nullptr, 0,
+                                                  MAPI_UNICODE, &holder.ServiceAdmin);
   if (result != S_OK) {
     holder.ServiceAdmin = nullptr;  // never trust an out-parameter after a failure
     DebugTrace(L"Error getting a service admin: %#X", HResultBits(result));

@@ -8,10 +8,10 @@
 
 namespace kalinor::platform {
 
-inline constexpr int kCsidlPersonal = 5;           // CSIDL_PERSONAL
-inline constexpr int kCsidlAppData = 26;           // CSIDL_APPDATA (0x1A)
-inline constexpr int kCsidlLocalAppData = 28;      // CSIDL_LOCAL_APPDATA (0x1C)
-inline constexpr int kCsidlProfile = 40;           // CSIDL_PROFILE (0x28)
+inline constexpr int kCsidlPersonal = 5;       // CSIDL_PERSONAL
+inline constexpr int kCsidlAppData = 26;       // CSIDL_APPDATA (0x1A)
+inline constexpr int kCsidlLocalAppData = 28;  // CSIDL_LOCAL_APPDATA (0x1C)
+inline constexpr int kCsidlProfile = 40;       // CSIDL_PROFILE (0x28)
 
 /// The folder's path, created when missing (SHGetSpecialFolderPathW with the
 /// create flag). "" when it cannot be found or the identifier is unknown.

@@ -11,7 +11,6 @@ namespace {
 constexpr char32_t kReplacement = 0xFFFD;
 constexpr char32_t kEscapeBase = 0xDC00;  // U+DC80..U+DCFF carry raw bytes
 
-
 void AppendWide(std::wstring& out, char32_t c) {
   if constexpr (sizeof(wchar_t) == 2) {
     if (c >= 0x10000) {
@@ -32,11 +31,24 @@ size_t DecodeOne(std::string_view bytes, size_t i, char32_t& c) {
   const auto b0 = static_cast<unsigned char>(bytes[i]);
   size_t len;
   char32_t min;
-  if (b0 < 0x80) { c = b0; return 1; }
-  if ((b0 & 0xE0) == 0xC0) { len = 2; c = b0 & 0x1F; min = 0x80; }
-  else if ((b0 & 0xF0) == 0xE0) { len = 3; c = b0 & 0x0F; min = 0x800; }
-  else if ((b0 & 0xF8) == 0xF0) { len = 4; c = b0 & 0x07; min = 0x10000; }
-  else return 0;
+  if (b0 < 0x80) {
+    c = b0;
+    return 1;
+  }
+  if ((b0 & 0xE0) == 0xC0) {
+    len = 2;
+    c = b0 & 0x1F;
+    min = 0x80;
+  } else if ((b0 & 0xF0) == 0xE0) {
+    len = 3;
+    c = b0 & 0x0F;
+    min = 0x800;
+  } else if ((b0 & 0xF8) == 0xF0) {
+    len = 4;
+    c = b0 & 0x07;
+    min = 0x10000;
+  } else
+    return 0;
   if (i + len > bytes.size()) return 0;
   for (size_t k = 1; k < len; ++k) {
     const auto b = static_cast<unsigned char>(bytes[i + k]);

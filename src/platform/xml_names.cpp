@@ -12,8 +12,9 @@ bool IsXmlNameStartChar(wchar_t c) {
       sizeof(wchar_t) == 2 ? (u >= 0xD800 && u <= 0xDFFF) : (u >= 0x10000 && u <= 0xEFFFF);
   return (u >= 'A' && u <= 'Z') || (u >= 'a' && u <= 'z') || u == '_' || u == ':' ||
          (u >= 0xC0 && u <= 0xD6) || (u >= 0xD8 && u <= 0xF6) || (u >= 0xF8 && u <= 0x2FF) ||
-         (u >= 0x370 && u <= 0x37D) || (u >= 0x37F && u <= 0x1FFF) || (u >= 0x200C && u <= 0x200D) ||
-         (u >= 0x2070 && u <= 0x218F) || (u >= 0x2C00 && u <= 0x2FEF) || (u >= 0x3001 && u <= 0xD7FF) ||
+         (u >= 0x370 && u <= 0x37D) || (u >= 0x37F && u <= 0x1FFF) ||
+         (u >= 0x200C && u <= 0x200D) || (u >= 0x2070 && u <= 0x218F) ||
+         (u >= 0x2C00 && u <= 0x2FEF) || (u >= 0x3001 && u <= 0xD7FF) ||
          (u >= 0xF900 && u <= 0xFDCF) || (u >= 0xFDF0 && u <= 0xFFFD) || beyondBasicPlane;
 }
 

@@ -18,7 +18,8 @@ bool ReadHexNumber(const wchar_t*& text, std::uint64_t& value) {
 }
 
 void PutLittleEndian(std::uint64_t number, StoreIdBytes& bytes, std::size_t first) {
-  for (std::size_t i = 0; i < 8; ++i) bytes[first + i] = static_cast<std::uint8_t>(number >> (8 * i));
+  for (std::size_t i = 0; i < 8; ++i)
+    bytes[first + i] = static_cast<std::uint8_t>(number >> (8 * i));
 }
 
 }  // namespace

@@ -62,9 +62,9 @@ class DataFoldersTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const std::pair<int, const wchar_t*> names[] = {{kCsidlAppData, L"Roaming"},
-                                                     {kCsidlPersonal, L"Documents"},
-                                                     {kCsidlLocalAppData, L"Local"},
-                                                     {kCsidlProfile, L"Profile"}};
+                                                    {kCsidlPersonal, L"Documents"},
+                                                    {kCsidlLocalAppData, L"Local"},
+                                                    {kCsidlProfile, L"Profile"}};
     for (auto [csidl, name] : names) {
       folders_[csidl] = temp_.Join(name);
       ASSERT_TRUE(platform::CreateFolder(folders_[csidl]));
@@ -95,7 +95,9 @@ class DataFoldersTest : public ::testing::Test {
 
   std::wstring Local() { return folders_[kCsidlLocalAppData]; }
   std::wstring Profile() { return folders_[kCsidlProfile]; }
-  std::wstring Ostrand(const std::wstring& root) { return root + Sep() + L"Tavrin" + Sep() + L"Ostrand"; }
+  std::wstring Ostrand(const std::wstring& root) {
+    return root + Sep() + L"Tavrin" + Sep() + L"Ostrand";
+  }
 
   TempFolder temp_;
   TestRegistry registry_;
@@ -213,7 +215,8 @@ TEST_F(DataFoldersTest, PolicyEndingInASeparatorKeepsItInTheRoot) {
   const DataFolders& folders = Build();
 
   // The policy value comes back lower-cased.
-  EXPECT_EQ(folders.DataFolder(), platform::AsciiLower(root) + Sep() + L"Tavrin" + Sep() + L"Ostrand");
+  EXPECT_EQ(folders.DataFolder(),
+            platform::AsciiLower(root) + Sep() + L"Tavrin" + Sep() + L"Ostrand");
   EXPECT_TRUE(IsFolder(folders.DataFolder()));
 }
 
@@ -302,7 +305,8 @@ TEST_F(DataFoldersTest, RegistryStringsAreAcceptedOnlyWhenWellFormed) {
   EXPECT_EQ(policy_with(kRegBinary, Utf16WithNul(L"C:\\Data")), L"");
   EXPECT_EQ(policy_with(kRegMultiSz, Utf16WithNul(L"C:\\Data")), L"");
   EXPECT_EQ(policy_with(kRegDword, {0x61, 0, 0, 0}), L"");
-  EXPECT_EQ(policy_with(platform::kRegSz, Utf16WithNul(L"J\u00F6rg \U0001F600")), L"J\u00F6rg \U0001F600");
+  EXPECT_EQ(policy_with(platform::kRegSz, Utf16WithNul(L"J\u00F6rg \U0001F600")),
+            L"J\u00F6rg \U0001F600");
 }
 
 TEST(DataFoldersTrim, TrimsCLocaleWhiteSpaceAtBothEndsOnly) {
@@ -326,10 +330,14 @@ class FolderMacroTest : public ::testing::Test {
     DataFolders::SetSpecialFolderLookupForTesting([this](int csidl) {
       ++lookups_;
       switch (csidl) {
-        case kCsidlAppData: return std::wstring(L"R:\\Roaming");
-        case kCsidlLocalAppData: return std::wstring(L"L:\\Local");
-        case kCsidlProfile: return profile_;
-        default: return std::wstring();
+        case kCsidlAppData:
+          return std::wstring(L"R:\\Roaming");
+        case kCsidlLocalAppData:
+          return std::wstring(L"L:\\Local");
+        case kCsidlProfile:
+          return profile_;
+        default:
+          return std::wstring();
       }
     });
   }
@@ -345,14 +353,16 @@ class FolderMacroTest : public ::testing::Test {
 };
 
 TEST_F(FolderMacroTest, EveryOccurrenceOfTheFirstMacroIsReplacedInTheFolderCase) {
-  EXPECT_EQ(Expanded(L"A%LocalApplicationData%\\B%LOCALAPPLICATIONDATA%"), L"aL:\\Local\\bL:\\Local");
+  EXPECT_EQ(Expanded(L"A%LocalApplicationData%\\B%LOCALAPPLICATIONDATA%"),
+            L"aL:\\Local\\bL:\\Local");
   EXPECT_EQ(lookups_, 1);
   EXPECT_EQ(Expanded(L"x\\%UserProfile%"), L"x\\P:\\Users\\J\u00D6RG");
 }
 
 TEST_F(FolderMacroTest, TableOrderDecidesNotPositionInThePath) {
   EXPECT_EQ(Expanded(L"%userprofile%\\%applicationdata%"), L"%userprofile%\\R:\\Roaming");
-  EXPECT_EQ(Expanded(L"%localapplicationdata%%applicationdata%"), L"%localapplicationdata%R:\\Roaming");
+  EXPECT_EQ(Expanded(L"%localapplicationdata%%applicationdata%"),
+            L"%localapplicationdata%R:\\Roaming");
 }
 
 TEST_F(FolderMacroTest, LowerCasesOnlyAsciiLettersAndLeavesTextWithoutMacros) {

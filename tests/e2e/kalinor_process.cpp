@@ -12,7 +12,9 @@ void KalinorProcessTest::WriteHomeFile(const std::string& relative, const std::s
 
 int Occurrences(const std::string& haystack, const std::string& needle) {
   int count = 0;
-  for (size_t at = haystack.find(needle); at != std::string::npos; at = haystack.find(needle, at + 1)) ++count;
+  for (size_t at = haystack.find(needle); at != std::string::npos;
+       at = haystack.find(needle, at + 1))
+    ++count;
   return count;
 }
 

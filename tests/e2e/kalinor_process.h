@@ -17,10 +17,14 @@ namespace kalinor::testing {
 class KalinorProcessTest : public ::testing::Test {
  protected:
   /// Runs the tool with the arguments (bytes) in the fresh home.
-  ProcessResult Run(const std::vector<std::string>& args) { return RunProcess(KALINOR_EXE, args, environment); }
+  ProcessResult Run(const std::vector<std::string>& args) {
+    return RunProcess(KALINOR_EXE, args, environment);
+  }
 
   /// A path inside the home folder, as UTF-8.
-  std::string InHome(const std::string& relative) const { return platform::ToUtf8(home.Path()) + "/" + relative; }
+  std::string InHome(const std::string& relative) const {
+    return platform::ToUtf8(home.Path()) + "/" + relative;
+  }
 
   /// The whole file, or "<missing>".
   std::string FileText(const std::string& relative) const {

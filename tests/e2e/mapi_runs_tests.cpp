@@ -10,11 +10,15 @@ namespace {
 
 const std::string kUsage =
     "\nKalinor [-u] [profile:ProfileName] [descr:\"Service Description\"] ServiceName\n\n"
-    "-u\t\t- Uninstall all services with the specified name.\n\t\t  When this is missing perform install.\n\n"
-    "profile\t\t- Specify the profile where to install or uninstall the service.\n\t\t  When this is not "
+    "-u\t\t- Uninstall all services with the specified name.\n\t\t  When this is missing perform "
+    "install.\n\n"
+    "profile\t\t- Specify the profile where to install or uninstall the service.\n\t\t  When this "
+    "is not "
     "specified the single existing profile or\n\t\t  the default profile is used.\n\n"
-    "displayname\t- Specify the display name for the service to be installed.\n\t\t  The service name is used "
-    "when not specified. Even if the display name\n\t\t  is given the same setting from mapisvc.inf has "
+    "displayname\t- Specify the display name for the service to be installed.\n\t\t  The service "
+    "name is used "
+    "when not specified. Even if the display name\n\t\t  is given the same setting from "
+    "mapisvc.inf has "
     "priority.\n\n";
 
 using MapiRuns = KalinorProcessTest;
@@ -28,7 +32,7 @@ TEST_F(MapiRuns, UsageAndMissingServiceNameOnStandardOutput) {
   ProcessResult missing = Run({"-u"});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_EQ(missing.standardOutput, "No service name was specified.");
-  EXPECT_EQ(DebugOutput(), "<missing>");   // MAPI never started
+  EXPECT_EQ(DebugOutput(), "<missing>");  // MAPI never started
   EXPECT_EQ(ProfileStore(), "<missing>");
 }
 
@@ -37,7 +41,8 @@ TEST_F(MapiRuns, InstallThenUninstallInTheEmbeddedDefaultProfile) {
   EXPECT_EQ(install.exitCode, 0);
   EXPECT_EQ(install.standardOutput, "");
   EXPECT_EQ(DebugOutput(),
-            "Getting admin services for profile:\nDefault\nService configuration returned 0\nService installed.\n");
+            "Getting admin services for profile:\nDefault\nService configuration returned "
+            "0\nService installed.\n");
   const std::string store = ProfileStore();
   EXPECT_EQ(Occurrences(store, "name=\"ArchiveConnector\""), 1) << store;
   EXPECT_NE(store.find("configured=\"true\""), std::string::npos) << store;
@@ -61,9 +66,12 @@ TEST_F(MapiRuns, UninstallRemovesEveryServiceOfTheName) {
   WriteHomeFile(".config/kalinor/profiles.xml",
                 "<Profiles>\n"
                 "  <Profile name=\"Mail\" default=\"true\">\n"
-                "    <Service name=\"Arc\" displayName=\"A\" uid=\"0123456789abcdef0123456789abcdef\" configured=\"true\"/>\n"
-                "    <Service name=\"Other\" displayName=\"O\" uid=\"11111111111111111111111111111111\" configured=\"true\"/>\n"
-                "    <Service name=\"ARC\" displayName=\"B\" uid=\"fedcba9876543210fedcba9876543210\" configured=\"false\"/>\n"
+                "    <Service name=\"Arc\" displayName=\"A\" "
+                "uid=\"0123456789abcdef0123456789abcdef\" configured=\"true\"/>\n"
+                "    <Service name=\"Other\" displayName=\"O\" "
+                "uid=\"11111111111111111111111111111111\" configured=\"true\"/>\n"
+                "    <Service name=\"ARC\" displayName=\"B\" "
+                "uid=\"fedcba9876543210fedcba9876543210\" configured=\"false\"/>\n"
                 "  </Profile>\n"
                 "</Profiles>\n");
   ProcessResult run = Run({"-u", "Arc"});
@@ -77,7 +85,9 @@ TEST_F(MapiRuns, UninstallRemovesEveryServiceOfTheName) {
 TEST_F(MapiRuns, ANamedProfileThatDoesNotExist) {
   ProcessResult run = Run({"profile:Nowhere", "Arc"});
   EXPECT_EQ(run.exitCode, 0);
-  EXPECT_EQ(DebugOutput(), "Getting admin services for profile:\nNowhere\nError getting a service admin: 0X8004010F\n");
+  EXPECT_EQ(
+      DebugOutput(),
+      "Getting admin services for profile:\nNowhere\nError getting a service admin: 0X8004010F\n");
 }
 
 TEST_F(MapiRuns, UninstallWithNoProfileAtAllStillSucceeds) {
@@ -88,14 +98,17 @@ TEST_F(MapiRuns, UninstallWithNoProfileAtAllStillSucceeds) {
 }
 
 TEST_F(MapiRuns, TheCatalogueRefusesAnUnknownNameAndNamesTheKnownOne) {
-  WriteHomeFile(".config/kalinor/mapisvc.inf", "[Services]\nArchiveConnector=Archive Connector (catalogue)\n");
+  WriteHomeFile(".config/kalinor/mapisvc.inf",
+                "[Services]\nArchiveConnector=Archive Connector (catalogue)\n");
   ProcessResult unknown = Run({"Unknown"});
   EXPECT_EQ(unknown.exitCode, 0);
-  EXPECT_NE(DebugOutput().find("Error installing service: 0X8004010F\n"), std::string::npos) << DebugOutput();
+  EXPECT_NE(DebugOutput().find("Error installing service: 0X8004010F\n"), std::string::npos)
+      << DebugOutput();
 
   ASSERT_EQ(Run({"ArchiveConnector", "displayname:Mine"}).exitCode, 0);
   const std::string store = ProfileStore();
-  EXPECT_NE(store.find("displayName=\"Archive Connector (catalogue)\""), std::string::npos) << store;
+  EXPECT_NE(store.find("displayName=\"Archive Connector (catalogue)\""), std::string::npos)
+      << store;
   EXPECT_EQ(store.find("Unknown"), std::string::npos) << store;
 }
 

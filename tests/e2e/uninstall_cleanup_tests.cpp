@@ -20,10 +20,14 @@ class UninstallCleanupRuns : public KalinorProcessTest {
     WriteHomeFile(kDataFolder + "/b.fdb", "b");
     WriteHomeFile(kDataFolder + "/StoreSettings.xml",
                   "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<QEVConfiguration>\n"
-                  "  <Store id=\"1-2\"><dbFileName>" + InHome(kDataFolder + "/a.fdb") + "</dbFileName></Store>\n"
-                  "  <!-- kept -->\n"
-                  "  <Store id=\"3-4\"><dbFileName>" + InHome(kDataFolder + "/b.fdb") + "</dbFileName></Store>\n"
-                  "</QEVConfiguration>\n");
+                  "  <Store id=\"1-2\"><dbFileName>" +
+                      InHome(kDataFolder + "/a.fdb") +
+                      "</dbFileName></Store>\n"
+                      "  <!-- kept -->\n"
+                      "  <Store id=\"3-4\"><dbFileName>" +
+                      InHome(kDataFolder + "/b.fdb") +
+                      "</dbFileName></Store>\n"
+                      "</QEVConfiguration>\n");
   }
 };
 
@@ -51,7 +55,8 @@ TEST_F(UninstallCleanupRuns, AStoreWhoseDatabaseIsMissingIsStillRemoved) {
                 "<QEVConfiguration><Store id=\"1-2\"><dbFileName>" + InHome("nowhere/x.fdb") +
                     "</dbFileName></Store></QEVConfiguration>");
   EXPECT_EQ(Run({"-u", "ArchiveConnector"}).exitCode, 0);
-  EXPECT_EQ(DataFile("StoreSettings.xml").find("<Store"), std::string::npos) << DataFile("StoreSettings.xml");
+  EXPECT_EQ(DataFile("StoreSettings.xml").find("<Store"), std::string::npos)
+      << DataFile("StoreSettings.xml");
 }
 
 TEST_F(UninstallCleanupRuns, NoStoreListAnywhereCreatesNone) {
@@ -71,7 +76,9 @@ TEST_F(UninstallCleanupRuns, OnlyTheArchiveAddressIsBlanked) {
   const std::string general = DataFile("GeneralSettings.xml");
   EXPECT_EQ(general.find("archive.example"), std::string::npos) << general;
   EXPECT_NE(general.find("PellucorURL"), std::string::npos) << general;
-  EXPECT_NE(general.find("<UserName>J\xC3\xB6rg \xE6\x97\xA5\xE6\x9C\xAC</UserName>"), std::string::npos) << general;
+  EXPECT_NE(general.find("<UserName>J\xC3\xB6rg \xE6\x97\xA5\xE6\x9C\xAC</UserName>"),
+            std::string::npos)
+      << general;
   EXPECT_NE(general.find("<OfflineMaxDays>30</OfflineMaxDays>"), std::string::npos) << general;
 }
 
@@ -99,7 +106,8 @@ TEST_F(UninstallCleanupRuns, APolicyValueWithAMacroMovesTheDataFolder) {
                 "\"DataPath\"=\"  %UserProfile%/archive  \"\n");
   WriteHomeFile("archive/Tavrin/Ostrand/x.fdb", "x");
   WriteHomeFile("archive/Tavrin/Ostrand/StoreSettings.xml",
-                "<QEVConfiguration><Store id=\"1-2\"><dbFileName>" + InHome("archive/Tavrin/Ostrand/x.fdb") +
+                "<QEVConfiguration><Store id=\"1-2\"><dbFileName>" +
+                    InHome("archive/Tavrin/Ostrand/x.fdb") +
                     "</dbFileName></Store></QEVConfiguration>");
   EXPECT_EQ(Run({"-u", "ArchiveConnector"}).exitCode, 0);
   EXPECT_EQ(FileText("archive/Tavrin/Ostrand/x.fdb"), "<missing>");

@@ -24,16 +24,21 @@ TEST(UsageRequest, UsageTextIsWrittenInFourExactWrites) {
   platform::OutputCapture capture;
   PrintUsage();
   ASSERT_EQ(capture.standard_output.size(), 4u);
-  EXPECT_EQ(capture.standard_output[0],
-            L"\nKalinor [-u] [profile:ProfileName] [descr:\"Service Description\"] ServiceName\n\n");
+  EXPECT_EQ(
+      capture.standard_output[0],
+      L"\nKalinor [-u] [profile:ProfileName] [descr:\"Service Description\"] ServiceName\n\n");
   EXPECT_EQ(capture.standard_output[1],
-            L"-u\t\t- Uninstall all services with the specified name.\n\t\t  When this is missing perform install.\n\n");
+            L"-u\t\t- Uninstall all services with the specified name.\n\t\t  When this is missing "
+            L"perform install.\n\n");
   EXPECT_EQ(capture.standard_output[2],
-            L"profile\t\t- Specify the profile where to install or uninstall the service.\n\t\t  When this is not "
+            L"profile\t\t- Specify the profile where to install or uninstall the service.\n\t\t  "
+            L"When this is not "
             L"specified the single existing profile or\n\t\t  the default profile is used.\n\n");
   EXPECT_EQ(capture.standard_output[3],
-            L"displayname\t- Specify the display name for the service to be installed.\n\t\t  The service name is "
-            L"used when not specified. Even if the display name\n\t\t  is given the same setting from mapisvc.inf "
+            L"displayname\t- Specify the display name for the service to be installed.\n\t\t  The "
+            L"service name is "
+            L"used when not specified. Even if the display name\n\t\t  is given the same setting "
+            L"from mapisvc.inf "
             L"has priority.\n\n");
   EXPECT_TRUE(capture.debug_output.empty());
 }
@@ -52,7 +57,8 @@ TEST(ArgumentRules, UninstallSwitchInAnyCase) {
 }
 
 TEST(ArgumentRules, PrefixesMatchInAnyCaseAndValuesKeepTheirs) {
-  const RunSettings settings = ParseArguments({L"PROFILE:Work Mail", L"DisplayName:Archive Ä", L"Svc"});
+  const RunSettings settings =
+      ParseArguments({L"PROFILE:Work Mail", L"DisplayName:Archive Ä", L"Svc"});
   EXPECT_EQ(settings.ProfileName, L"Work Mail");
   EXPECT_EQ(settings.DisplayName, L"Archive Ä");
   EXPECT_EQ(settings.ServiceName, L"Svc");
@@ -71,8 +77,8 @@ TEST(ArgumentRules, EmptyProfileValueMeansNoneNamed) {
 }
 
 TEST(ArgumentRules, LaterArgumentsOfAKindWinAndOptionsStandAnywhere) {
-  const RunSettings settings =
-      ParseArguments({L"a", L"profile:One", L"displayname:X", L"b", L"profile:Two", L"-u", L"displayname:Y"});
+  const RunSettings settings = ParseArguments(
+      {L"a", L"profile:One", L"displayname:X", L"b", L"profile:Two", L"-u", L"displayname:Y"});
   EXPECT_EQ(settings.ServiceName, L"b");
   EXPECT_EQ(settings.ProfileName, L"Two");
   EXPECT_EQ(settings.DisplayName, L"Y");

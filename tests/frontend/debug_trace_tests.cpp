@@ -13,9 +13,10 @@ TEST(DebugTrace, AppendsOneLineFeedAndWritesOnce) {
   DebugTrace(L"Service installed.");
   DebugTrace(L"Service configuration returned %#X", 0u);
   DebugTrace(L"Service configuration returned %#X", static_cast<unsigned>(0x80004005));
-  EXPECT_EQ(capture.debug_output,
-            (std::vector<std::wstring>{L"Service installed.\n", L"Service configuration returned 0\n",
-                                       L"Service configuration returned 0X80004005\n"}));
+  EXPECT_EQ(
+      capture.debug_output,
+      (std::vector<std::wstring>{L"Service installed.\n", L"Service configuration returned 0\n",
+                                 L"Service configuration returned 0X80004005\n"}));
   EXPECT_TRUE(capture.standard_output.empty());
 }
 

@@ -16,7 +16,10 @@ using testing::FakeMapi;
 class RunSequenceTest : public ::testing::Test {
  protected:
   int Run(std::vector<std::wstring> args) {
-    UninstallCleanup cleanup{[this] { cleanupCalls.push_back("ClearStoreSettings"); clearStore(); },
+    UninstallCleanup cleanup{[this] {
+                               cleanupCalls.push_back("ClearStoreSettings");
+                               clearStore();
+                             },
                              [this] { cleanupCalls.push_back("ClearArchiveUrl"); }};
     const platform::MapiEntryPoints entry = mapi.EntryPoints();
     return RunKalinor(args, entry, cleanup);
@@ -29,7 +32,8 @@ class RunSequenceTest : public ::testing::Test {
   }
 
   size_t IndexOf(const std::string& call) {
-    return static_cast<size_t>(std::find(mapi.calls.begin(), mapi.calls.end(), call) - mapi.calls.begin());
+    return static_cast<size_t>(std::find(mapi.calls.begin(), mapi.calls.end(), call) -
+                               mapi.calls.begin());
   }
 
   FakeMapi mapi;
@@ -48,7 +52,8 @@ TEST_F(RunSequenceTest, UsageRequestPrintsUsageAndNeverStartsMapi) {
 }
 
 TEST_F(RunSequenceTest, MissingServiceNameIsReportedWithoutStartingMapi) {
-  for (std::vector<std::wstring> args : {std::vector<std::wstring>{L"-u"}, {L"Svc", L""}, {L"profile:P"}}) {
+  for (std::vector<std::wstring> args :
+       {std::vector<std::wstring>{L"-u"}, {L"Svc", L""}, {L"profile:P"}}) {
     platform::OutputCapture capture;
     EXPECT_EQ(Run(args), 1);
     EXPECT_EQ(capture.StandardOutputText(), L"No service name was specified.");
@@ -74,23 +79,34 @@ TEST_F(RunSequenceTest, InstallIntoTheOnlyProfileFollowsMapisCallOrder) {
   mapi.AddProfile("Default");
   EXPECT_EQ(Run({L"ArchiveConnector", L"displayname:Archive"}), 0);
 
-  const std::vector<std::string> expected = {
-      "MAPIInitialize(0,0x0)", "MAPIAdminProfiles(0x0)",
-      "GetProfileTable(0x0)", "GetRowCount:profiles(0x0)", "QueryRows:profiles(1,0x0)", "FreeProws",
-      "Release IMAPITable",
-      "AdminServices(Default,null,0,0x80000000)", "Release IProfAdmin",
-      "GetMsgServiceTable(0x0)", "GetRowCount:services(0x0)", "Release IMAPITable",
-      "CreateMsgService(ArchiveConnector,Archive,0,0x0)",
-      "GetMsgServiceTable(0x0)", "GetRowCount:services(0x0)", "QueryRows:services(1,0x0)", "FreeProws",
-      "Release IMAPITable",
-      "ConfigureMsgService(0,0x0,0,null)",
-      "Release IMsgServiceAdmin", "MAPIUninitialize"};
+  const std::vector<std::string> expected = {"MAPIInitialize(0,0x0)",
+                                             "MAPIAdminProfiles(0x0)",
+                                             "GetProfileTable(0x0)",
+                                             "GetRowCount:profiles(0x0)",
+                                             "QueryRows:profiles(1,0x0)",
+                                             "FreeProws",
+                                             "Release IMAPITable",
+                                             "AdminServices(Default,null,0,0x80000000)",
+                                             "Release IProfAdmin",
+                                             "GetMsgServiceTable(0x0)",
+                                             "GetRowCount:services(0x0)",
+                                             "Release IMAPITable",
+                                             "CreateMsgService(ArchiveConnector,Archive,0,0x0)",
+                                             "GetMsgServiceTable(0x0)",
+                                             "GetRowCount:services(0x0)",
+                                             "QueryRows:services(1,0x0)",
+                                             "FreeProws",
+                                             "Release IMAPITable",
+                                             "ConfigureMsgService(0,0x0,0,null)",
+                                             "Release IMsgServiceAdmin",
+                                             "MAPIUninitialize"};
   EXPECT_EQ(mapi.calls, expected);
   ASSERT_EQ(mapi.profiles[0].services.size(), 1u);
   EXPECT_TRUE(mapi.profiles[0].services[0].configured);
-  EXPECT_EQ(output.debug_output,
-            (std::vector<std::wstring>{L"Getting admin services for profile:", L"Default",
-                                       L"Service configuration returned 0\n", L"Service installed.\n"}));
+  EXPECT_EQ(
+      output.debug_output,
+      (std::vector<std::wstring>{L"Getting admin services for profile:", L"Default",
+                                 L"Service configuration returned 0\n", L"Service installed.\n"}));
   EXPECT_TRUE(output.standard_output.empty());
   EXPECT_TRUE(cleanupCalls.empty());
   ExpectNothingLeaked();
@@ -122,7 +138,8 @@ TEST_F(RunSequenceTest, UninstallRunsTheCleanupInOrderBeforeReleasingMapi) {
 
 TEST_F(RunSequenceTest, UninstallWithoutAnyProfileStillCleansUp) {
   EXPECT_EQ(Run({L"-u", L"Svc"}), 0);
-  EXPECT_EQ(output.debug_output, std::vector<std::wstring>{L"There is no profile, unable to add service.\n"});
+  EXPECT_EQ(output.debug_output,
+            std::vector<std::wstring>{L"There is no profile, unable to add service.\n"});
   EXPECT_EQ(cleanupCalls, (std::vector<std::string>{"ClearStoreSettings", "ClearArchiveUrl"}));
   EXPECT_EQ(mapi.uninitializeCount, 1);
   ExpectNothingLeaked();

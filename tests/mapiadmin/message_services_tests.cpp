@@ -77,9 +77,10 @@ TEST_F(MessageServicesTest, TableReadFailuresGoToStandardOutputWithoutLineBreak)
     const char* call;
     std::wstring text;
   };
-  for (const Case& c : {Case{"GetMsgServiceTable", L"Error getting services table: 0X80004005"},
-                        Case{"GetRowCount:services", L"Error getting the services count: 0X80004005"},
-                        Case{"QueryRows:services", L"Error getting service rows: 0X80004005"}}) {
+  for (const Case& c :
+       {Case{"GetMsgServiceTable", L"Error getting services table: 0X80004005"},
+        Case{"GetRowCount:services", L"Error getting the services count: 0X80004005"},
+        Case{"QueryRows:services", L"Error getting service rows: 0X80004005"}}) {
     mapi.FailCall(c.call, E_FAIL, 1);
     platform::OutputCapture output;
     EXPECT_FALSE(FindService(entry, holder, L"Svc")) << c.call;
@@ -98,8 +99,8 @@ TEST_F(MessageServicesTest, InstallCreatesOnceAndConfiguresTheNewService) {
   EXPECT_TRUE(profile->services[0].configured);
   // Without a display name the empty text is passed, not the service name.
   EXPECT_EQ(Count("CreateMsgService(Svc,,0,0x0)"), 1);
-  EXPECT_EQ(output.debug_output,
-            (std::vector<std::wstring>{L"Service configuration returned 0\n", L"Service installed.\n"}));
+  EXPECT_EQ(output.debug_output, (std::vector<std::wstring>{L"Service configuration returned 0\n",
+                                                            L"Service installed.\n"}));
 
   platform::OutputCapture again;
   EXPECT_FALSE(InstallService(entry, holder, L"SVC", L"Other"));
@@ -111,8 +112,8 @@ TEST_F(MessageServicesTest, InstallWithoutServiceAdminIsRefused) {
   platform::OutputCapture output;
   EXPECT_FALSE(InstallService(entry, holder, L"Svc", L"Name"));
   EXPECT_EQ(output.debug_output,
-            std::vector<std::wstring>{
-                L"Unable to install service. First set the profile where the service should be installed.\n"});
+            std::vector<std::wstring>{L"Unable to install service. First set the profile where the "
+                                      L"service should be installed.\n"});
   EXPECT_TRUE(mapi.calls.empty());
 }
 
@@ -121,7 +122,8 @@ TEST_F(MessageServicesTest, FailedCreationIsReported) {
   mapi.FailCall("CreateMsgService", MAPI_E_NOT_FOUND);
   platform::OutputCapture output;
   EXPECT_FALSE(InstallService(entry, holder, L"Svc", L"Name"));
-  EXPECT_EQ(output.debug_output, std::vector<std::wstring>{L"Error installing service: 0X8004010F\n"});
+  EXPECT_EQ(output.debug_output,
+            std::vector<std::wstring>{L"Error installing service: 0X8004010F\n"});
   EXPECT_EQ(Count("ConfigureMsgService"), 0);
 }
 
@@ -130,8 +132,9 @@ TEST_F(MessageServicesTest, AFailedConfigurationIsReportedAndTheInstallStillSucc
   mapi.FailCall("ConfigureMsgService", static_cast<HRESULT>(0x80040111));
   platform::OutputCapture output;
   EXPECT_TRUE(InstallService(entry, holder, L"Svc", L"Name"));
-  EXPECT_EQ(output.debug_output, (std::vector<std::wstring>{L"Service configuration returned 0X80040111\n",
-                                                            L"Service installed.\n"}));
+  EXPECT_EQ(output.debug_output,
+            (std::vector<std::wstring>{L"Service configuration returned 0X80040111\n",
+                                       L"Service installed.\n"}));
 }
 
 TEST_F(MessageServicesTest, AFailedLookupDuringTheInstallCheckLetsTheCreationGoAhead) {
@@ -173,7 +176,8 @@ TEST_F(MessageServicesTest, UninstallOfAnAbsentNameChangesNothing) {
   platform::OutputCapture output;
   EXPECT_TRUE(UninstallService(entry, holder, L"Svc"));
   EXPECT_EQ(profile->services.size(), 1u);
-  EXPECT_EQ(output.debug_output, std::vector<std::wstring>{L"There is no such service installed.\n"});
+  EXPECT_EQ(output.debug_output,
+            std::vector<std::wstring>{L"There is no such service installed.\n"});
 }
 
 TEST_F(MessageServicesTest, AFailedDeletionStopsTheUninstallAndKeepsWhatWasDeleted) {
@@ -184,7 +188,8 @@ TEST_F(MessageServicesTest, AFailedDeletionStopsTheUninstallAndKeepsWhatWasDelet
   platform::OutputCapture output;
   EXPECT_FALSE(UninstallService(entry, holder, L"Svc"));
   EXPECT_EQ(profile->services.size(), 1u);
-  EXPECT_EQ(output.debug_output, std::vector<std::wstring>{L"Error uninstalling service: 0X80070005\n"});
+  EXPECT_EQ(output.debug_output,
+            std::vector<std::wstring>{L"Error uninstalling service: 0X80070005\n"});
 }
 
 TEST_F(MessageServicesTest, AServiceThatOutlivesItsDeletionEndsTheUninstall) {
@@ -194,7 +199,8 @@ TEST_F(MessageServicesTest, AServiceThatOutlivesItsDeletionEndsTheUninstall) {
   platform::OutputCapture output;
   EXPECT_FALSE(UninstallService(entry, holder, L"Svc"));
   EXPECT_EQ(Count("DeleteMsgService"), 1);
-  EXPECT_EQ(output.debug_output, std::vector<std::wstring>{L"Error uninstalling service: 0X80004005\n"});
+  EXPECT_EQ(output.debug_output,
+            std::vector<std::wstring>{L"Error uninstalling service: 0X80004005\n"});
 }
 
 }  // namespace

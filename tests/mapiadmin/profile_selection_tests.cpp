@@ -45,7 +45,8 @@ TEST_F(ProfileSelectionTest, NamedProfileIsUsedAsTypedWithoutReadingTheTable) {
   EXPECT_NE(holder.ServiceAdmin, nullptr);
   EXPECT_EQ(AdminServicesCall(), "AdminServices(Work Mail,null,0,0x80000000)");
   for (const auto& call : mapi.calls) EXPECT_EQ(call.find("GetProfileTable"), std::string::npos);
-  EXPECT_EQ(output.debug_output, (std::vector<std::wstring>{L"Getting admin services for profile:", L"Work Mail"}));
+  EXPECT_EQ(output.debug_output,
+            (std::vector<std::wstring>{L"Getting admin services for profile:", L"Work Mail"}));
 }
 
 TEST_F(ProfileSelectionTest, EmptyNameMeansNoneNamed) {
@@ -91,20 +92,40 @@ struct SelectionFailure {
 
 TEST_F(ProfileSelectionTest, EachFailureIsReportedAndLeavesTheHolderEmpty) {
   const std::vector<SelectionFailure> cases = {
-      {"no default", [](FakeMapi& m) { m.AddProfile("A"); m.AddProfile("B"); },
+      {"no default",
+       [](FakeMapi& m) {
+         m.AddProfile("A");
+         m.AddProfile("B");
+       },
        L"Unable to find a default profile.\n"},
       {"single unnamed", [](FakeMapi& m) { m.AddProfile("", true).hasName = false; },
        L"Unable to find a default profile.\n"},
       {"no profile", [](FakeMapi&) {}, L"There is no profile, unable to add service.\n"},
       {"admin profiles", [](FakeMapi& m) { m.FailCall("MAPIAdminProfiles", E_OUTOFMEMORY, 2); },
        L"Error getting admin profile: 0X8007000E\n"},
-      {"profile table", [](FakeMapi& m) { m.AddProfile("A"); m.FailCall("GetProfileTable", E_FAIL); },
+      {"profile table",
+       [](FakeMapi& m) {
+         m.AddProfile("A");
+         m.FailCall("GetProfileTable", E_FAIL);
+       },
        L"Error getting profiles table: 0X80004005\n"},
-      {"row count", [](FakeMapi& m) { m.AddProfile("A"); m.FailCall("GetRowCount:profiles", 1); },
+      {"row count",
+       [](FakeMapi& m) {
+         m.AddProfile("A");
+         m.FailCall("GetRowCount:profiles", 1);
+       },
        L"Error getting profiles count: 0X1\n"},
-      {"rows", [](FakeMapi& m) { m.AddProfile("A"); m.FailCall("QueryRows:profiles", MAPI_E_NOT_FOUND); },
+      {"rows",
+       [](FakeMapi& m) {
+         m.AddProfile("A");
+         m.FailCall("QueryRows:profiles", MAPI_E_NOT_FOUND);
+       },
        L"Error getting profile rows: 0X8004010F\n"},
-      {"admin services", [](FakeMapi& m) { m.AddProfile("A"); m.FailCall("AdminServices", MAPI_E_NOT_FOUND, 2); },
+      {"admin services",
+       [](FakeMapi& m) {
+         m.AddProfile("A");
+         m.FailCall("AdminServices", MAPI_E_NOT_FOUND, 2);
+       },
        L"Error getting a service admin: 0X8004010F\n"},
   };
   for (const auto& failure : cases) {
@@ -117,8 +138,9 @@ TEST_F(ProfileSelectionTest, EachFailureIsReportedAndLeavesTheHolderEmpty) {
     ServiceAdminHolder held;
     IProfAdmin* admin = nullptr;
     ASSERT_EQ(entryPoints.MAPIAdminProfiles(0, &admin), S_OK);
-    ASSERT_EQ(admin->AdminServices(reinterpret_cast<LPTSTR>(const_cast<wchar_t*>(L"Previous")), nullptr, 0,
-                                   MAPI_UNICODE, &held.ServiceAdmin), S_OK);
+    ASSERT_EQ(admin->AdminServices(reinterpret_cast<LPTSTR>(const_cast<wchar_t*>(L"Previous")),
+                                   nullptr, 0, MAPI_UNICODE, &held.ServiceAdmin),
+              S_OK);
     admin->Release();
     fake.profiles.pop_back();  // only the held admin knew it
 

@@ -29,7 +29,9 @@ using test_helpers::WidePath;
 using test_helpers::WriteFileBytes;
 
 LPTSTR Text8(const char* text) { return reinterpret_cast<LPTSTR>(const_cast<char*>(text)); }
-LPTSTR TextWide(const wchar_t* text) { return reinterpret_cast<LPTSTR>(const_cast<wchar_t*>(text)); }
+LPTSTR TextWide(const wchar_t* text) {
+  return reinterpret_cast<LPTSTR>(const_cast<wchar_t*>(text));
+}
 
 MAPIUID UidFromBytes(const std::string& bytes) {
   MAPIUID uid{};
@@ -120,7 +122,8 @@ TEST_F(MapiStandin, MissingStoreReadsAsTheEmbeddedDefaultWithoutWritingIt) {
 TEST_F(MapiStandin, ServicesAreCreatedConfiguredAndDeletedOnDisk) {
   IMsgServiceAdmin* services = OpenServiceAdmin(L"default");
   ASSERT_NE(services, nullptr);
-  ASSERT_EQ(services->CreateMsgService(Text8("ArchiveConnector"), Text8("Archive Connector"), 0, 0), S_OK);
+  ASSERT_EQ(services->CreateMsgService(Text8("ArchiveConnector"), Text8("Archive Connector"), 0, 0),
+            S_OK);
   ASSERT_EQ(services->CreateMsgService(Text8("ArchiveConnector"), Text8("Second"), 0, 0), S_OK);
   ASSERT_EQ(services->CreateMsgService(Text8("Z\xC3\xBCrich"), nullptr, 0, 0), S_OK);
   services->Release();
@@ -179,7 +182,8 @@ TEST_F(MapiStandin, ProfilesAreFoundIgnoringCaseAndMissingOnesAreNotFound) {
   ASSERT_NE(services, nullptr);
   services->Release();
   services = reinterpret_cast<IMsgServiceAdmin*>(admin);  // must be overwritten with null
-  EXPECT_EQ(admin->AdminServices(TextWide(L"Default"), nullptr, 0, MAPI_UNICODE, &services), MAPI_E_NOT_FOUND);
+  EXPECT_EQ(admin->AdminServices(TextWide(L"Default"), nullptr, 0, MAPI_UNICODE, &services),
+            MAPI_E_NOT_FOUND);
   EXPECT_EQ(services, nullptr);
   EXPECT_EQ(admin->AdminServices(Text8(""), nullptr, 0, 0, &services), MAPI_E_NOT_FOUND);
   EXPECT_EQ(admin->Release(), 0u);
@@ -232,7 +236,8 @@ TEST_F(MapiStandin, MalformedStoreFailsEveryCallAndIsLeftUntouched) {
 
   IProfAdmin* admin = OpenProfAdmin();
   EXPECT_EQ(admin->GetProfileTable(0, &table), MAPI_E_CALL_FAILED);
-  EXPECT_EQ(admin->AdminServices(TextWide(L"Default"), nullptr, 0, MAPI_UNICODE, &services), MAPI_E_CALL_FAILED);
+  EXPECT_EQ(admin->AdminServices(TextWide(L"Default"), nullptr, 0, MAPI_UNICODE, &services),
+            MAPI_E_CALL_FAILED);
   admin->Release();
   EXPECT_EQ(ReadFileBytes(m_store), broken);
 }

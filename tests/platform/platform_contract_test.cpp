@@ -48,8 +48,8 @@ TEST(RegistryContract, ValuesComeBackWithTheirTypeAndExactBytes) {
   const Bytes number = {0x2A, 0, 0, 0};
   const Bytes odd = {'a', 0, 'b'};  // odd size, no terminator: the reader must not mend it
   const Bytes unterminated = platform::ToUtf16Le(L"abc");
-  ASSERT_TRUE(registry.SetRaw(RegistryRoot::CurrentUser, kKey, L"Expand", platform::kRegExpandSz,
-                              expand));
+  ASSERT_TRUE(
+      registry.SetRaw(RegistryRoot::CurrentUser, kKey, L"Expand", platform::kRegExpandSz, expand));
   ASSERT_TRUE(registry.SetRaw(RegistryRoot::CurrentUser, kKey, L"Number", kRegDword, number));
   ASSERT_TRUE(registry.SetRaw(RegistryRoot::CurrentUser, kKey, L"Odd", platform::kRegSz, odd));
   ASSERT_TRUE(registry.SetRaw(RegistryRoot::CurrentUser, kKey, L"Unterminated", platform::kRegSz,
@@ -91,13 +91,13 @@ TEST(RegistryContract, MissingKeysValuesAndTheOtherRootReadAsNothing) {
   EXPECT_TRUE(Read(RegistryRoot::CurrentUser, kKey, L"DataPath").has_value());
   EXPECT_FALSE(Read(RegistryRoot::LocalMachine, kKey, L"DataPath").has_value());
   EXPECT_FALSE(Read(RegistryRoot::CurrentUser, kKey, L"Missing").has_value());
-  EXPECT_FALSE(Read(RegistryRoot::CurrentUser, std::wstring(kKey) + L"\\Missing", L"DataPath")
-                   .has_value());
+  EXPECT_FALSE(
+      Read(RegistryRoot::CurrentUser, std::wstring(kKey) + L"\\Missing", L"DataPath").has_value());
   // A NUL would cut the name short and read another value.
   EXPECT_FALSE(Read(RegistryRoot::CurrentUser, kKey, std::wstring(L"DataPath\0x", 10)).has_value());
-  EXPECT_FALSE(Read(RegistryRoot::CurrentUser, std::wstring(kKey) + std::wstring(L"\0y", 2),
-                    L"DataPath")
-                   .has_value());
+  EXPECT_FALSE(
+      Read(RegistryRoot::CurrentUser, std::wstring(kKey) + std::wstring(L"\0y", 2), L"DataPath")
+          .has_value());
 
   ASSERT_TRUE(registry.Remove(RegistryRoot::CurrentUser, kKey, L"DataPath"));
   EXPECT_FALSE(Read(RegistryRoot::CurrentUser, kKey, L"DataPath").has_value());
@@ -129,8 +129,8 @@ TEST(SpecialFolderContract, PerUserFoldersExistAndUnknownIdentifiersGiveNothing)
   testing::ScopedEnvironmentVariable data(L"XDG_DATA_HOME", L"");
 
   std::vector<std::wstring> found;
-  for (int csidl : {platform::kCsidlAppData, platform::kCsidlLocalAppData,
-                    platform::kCsidlPersonal, platform::kCsidlProfile}) {
+  for (int csidl : {platform::kCsidlAppData, platform::kCsidlLocalAppData, platform::kCsidlPersonal,
+                    platform::kCsidlProfile}) {
     SCOPED_TRACE(csidl);
     const std::wstring folder = platform::GetSpecialFolderPath(csidl);
     ASSERT_FALSE(folder.empty());
@@ -167,9 +167,8 @@ TEST(FilesContract, AFailedWriteLeavesTheOldStateWhole) {
 
   EXPECT_FALSE(platform::WriteFileAtomically(sub, "x")) << "a folder is never replaced";
   EXPECT_TRUE(testing::IsFolder(sub));
-  EXPECT_FALSE(platform::WriteFileAtomically(folder.Join(L"Missing") + platform::kPathSeparator +
-                                                 L"f.xml",
-                                             "x"));
+  EXPECT_FALSE(platform::WriteFileAtomically(
+      folder.Join(L"Missing") + platform::kPathSeparator + L"f.xml", "x"));
   EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Sub"});
 }
 

@@ -23,7 +23,8 @@ TEST(ProfileStoreFormat, ReadsProfilesAndServicesInDocumentOrder) {
       "<Profiles>\n"
       "  <Profile name='Outlook' default=\"TRUE\">\n"
       "    <!-- two services -->\n"
-      "    <Service name=\"A\" displayName=\"First\" uid=\"000102030405060708090A0B0C0D0E0F\" configured=\"true\"/>\n"
+      "    <Service name=\"A\" displayName=\"First\" uid=\"000102030405060708090A0B0C0D0E0F\" "
+      "configured=\"true\"/>\n"
       "    <Service name=\"B\" uid=\"ffffffffffffffffffffffffffffffff\"></Service>\n"
       "  </Profile>\n"
       "  <Profile default=\"true\" />\n"
@@ -78,7 +79,8 @@ TEST(ProfileStoreFormat, WrittenStoreReadsBackUnchanged) {
 
 TEST(ProfileStoreFormat, DecodesCharacterReferencesAndNormalizesBreaks) {
   ProfileStore store;
-  ASSERT_TRUE(ParseProfileStore("<Profiles><Profile name=\"a&#65;&#x42;&lt;\r\nb\tc\"/></Profiles>", store));
+  ASSERT_TRUE(ParseProfileStore("<Profiles><Profile name=\"a&#65;&#x42;&lt;\r\nb\tc\"/></Profiles>",
+                                store));
   EXPECT_EQ(store.profiles.at(0).name, L"aAB< b c");
 }
 
@@ -92,24 +94,28 @@ TEST_P(MalformedProfileStore, IsRefused) {
 
 INSTANTIATE_TEST_SUITE_P(
     Inputs, MalformedProfileStore,
-    ::testing::Values("", "   ", "<Profiles>", "<Profiles></Profile>", "<Profiles><Profile name=\"a\"></Profiles>",
-                      "<Profiles/><Profiles/>", "<Profiles/>trailing", "<Other/>",
-                      "<Profiles><Service uid=\"0123456789abcdef0123456789abcdef\"/></Profiles>",
-                      "<Profiles><Profile><Profile/></Profile></Profiles>",
-                      "<Profiles>text</Profiles>", "<Profiles><!-- open </Profiles>", "<?xml version='1.0'",
-                      "<!DOCTYPE Profiles><Profiles/>", "<Profiles><![CDATA[x]]></Profiles>",
-                      "<Profiles><Profile name=\"a\" name=\"b\"/></Profiles>",
-                      "<Profiles><Profile name=\"a&bogus;\"/></Profiles>",
-                      "<Profiles><Profile name=\"a&amp\"/></Profiles>",
-                      "<Profiles><Profile name=\"&#0;\"/></Profiles>",
-                      "<Profiles><Profile name=\"&#xD800;\"/></Profiles>",
-                      "<Profiles><Profile name=\"a<b\"/></Profiles>", "<Profiles><Profile name=\"a/></Profiles>",
-                      "<Profiles><Profile name=a/></Profiles>", "<Profiles><Profile name=\"a\"default=\"true\"/></Profiles>",
-                      "<Profiles><Profile><Service name=\"x\"/></Profile></Profiles>",
-                      "<Profiles><Profile><Service uid=\"0123\"/></Profile></Profiles>",
-                      "<Profiles><Profile><Service uid=\"0123456789abcdef0123456789abcdeg\"/></Profile></Profiles>",
-                      "<Profiles><Profile><Service uid=\"0123456789abcdef0123456789abcdef\">x</Service>"
-                      "</Profile></Profiles>"));
+    ::testing::Values(
+        "", "   ", "<Profiles>", "<Profiles></Profile>",
+        "<Profiles><Profile name=\"a\"></Profiles>", "<Profiles/><Profiles/>",
+        "<Profiles/>trailing", "<Other/>",
+        "<Profiles><Service uid=\"0123456789abcdef0123456789abcdef\"/></Profiles>",
+        "<Profiles><Profile><Profile/></Profile></Profiles>", "<Profiles>text</Profiles>",
+        "<Profiles><!-- open </Profiles>", "<?xml version='1.0'", "<!DOCTYPE Profiles><Profiles/>",
+        "<Profiles><![CDATA[x]]></Profiles>",
+        "<Profiles><Profile name=\"a\" name=\"b\"/></Profiles>",
+        "<Profiles><Profile name=\"a&bogus;\"/></Profiles>",
+        "<Profiles><Profile name=\"a&amp\"/></Profiles>",
+        "<Profiles><Profile name=\"&#0;\"/></Profiles>",
+        "<Profiles><Profile name=\"&#xD800;\"/></Profiles>",
+        "<Profiles><Profile name=\"a<b\"/></Profiles>", "<Profiles><Profile name=\"a/></Profiles>",
+        "<Profiles><Profile name=a/></Profiles>",
+        "<Profiles><Profile name=\"a\"default=\"true\"/></Profiles>",
+        "<Profiles><Profile><Service name=\"x\"/></Profile></Profiles>",
+        "<Profiles><Profile><Service uid=\"0123\"/></Profile></Profiles>",
+        "<Profiles><Profile><Service "
+        "uid=\"0123456789abcdef0123456789abcdeg\"/></Profile></Profiles>",
+        "<Profiles><Profile><Service uid=\"0123456789abcdef0123456789abcdef\">x</Service>"
+        "</Profile></Profiles>"));
 
 TEST(ServiceCatalogue, ReadsOnlyTheServicesSection) {
   const ServiceCatalogue catalogue = ParseServiceCatalogue(

@@ -130,8 +130,9 @@ TEST_F(RegistryFileTest, ReadsTheUtf16FileThatRegeditWrites) {
 }
 
 TEST_F(RegistryFileTest, Utf8ByteOrderMarkAndCrLfAreAccepted) {
-  WriteFile("\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n"
-            "[HKEY_CURRENT_USER\\Software\\Test]\r\n\"V\" = \"x\"  \r\n");
+  WriteFile(
+      "\xEF\xBB\xBFWindows Registry Editor Version 5.00\r\n"
+      "[HKEY_CURRENT_USER\\Software\\Test]\r\n\"V\" = \"x\"  \r\n");
   EXPECT_EQ(ReadUser(L"V")->data, Utf16WithNul(L"x"));
 }
 
@@ -140,10 +141,10 @@ TEST_F(RegistryFileTest, MalformedFilesHoldNoValues) {
   const std::string good = "[HKEY_CURRENT_USER\\Software\\Test]\n\"V\"=\"x\"\n";
   const std::vector<std::string> files = {
       "",
-      good,                                                         // no header
-      "REGEDIT4\n\n" + good,                                        // the old format
+      good,                   // no header
+      "REGEDIT4\n\n" + good,  // the old format
       std::string(kHeader) + good + "garbage\n",
-      std::string(kHeader) + "\"V\"=\"x\"\n" + good,                // value before any key
+      std::string(kHeader) + "\"V\"=\"x\"\n" + good,  // value before any key
       std::string(kHeader) + good + "\"W\"=\"unterminated\n",
       std::string(kHeader) + good + "\"W\"=\"bad \\n escape\"\n",
       std::string(kHeader) + good + "\"W\"=\"x\" trailing\n",
@@ -158,8 +159,8 @@ TEST_F(RegistryFileTest, MalformedFilesHoldNoValues) {
       std::string(kHeader) + good + "\"W\"\n",
       std::string(kHeader) + good + "[HKEY_NOWHERE\\Software]\n",
       std::string(kHeader) + good + "[HKEY_CURRENT_USER\\Software\n",
-      std::string(kHeader) + good + "\"W\"=hex:01,\\\n",             // continuation at the end
-      std::string("\xFF\xFE\x57", 3),                               // UTF-16, cut short
+      std::string(kHeader) + good + "\"W\"=hex:01,\\\n",  // continuation at the end
+      std::string("\xFF\xFE\x57", 3),                     // UTF-16, cut short
       std::string("\x00\x01\x02\xFF\xFE", 5),
   };
   for (std::size_t i = 0; i < files.size(); ++i) {
@@ -168,9 +169,7 @@ TEST_F(RegistryFileTest, MalformedFilesHoldNoValues) {
   }
 }
 
-TEST_F(RegistryFileTest, AMissingFileHoldsNoValues) {
-  EXPECT_FALSE(ReadUser(L"V"));
-}
+TEST_F(RegistryFileTest, AMissingFileHoldsNoValues) { EXPECT_FALSE(ReadUser(L"V")); }
 
 TEST(RegistryFileLocation, FallsBackToTheConfigFolders) {
   testing::TempFolder temp;
@@ -187,8 +186,9 @@ TEST(RegistryFileLocation, FallsBackToTheConfigFolders) {
 
   testing::ScopedEnvironmentVariable config(L"XDG_CONFIG_HOME", temp.Join(L"xdg"));
   ASSERT_TRUE(testing::CreateFolderTree(temp.Join(L"xdg/kalinor")));
-  ASSERT_TRUE(testing::WriteFileBytes(temp.Join(L"xdg/kalinor/registry.reg"),
-                                      std::string(kHeader) + "[HKEY_CURRENT_USER\\K]\n\"V\"=\"xdg\"\n"));
+  ASSERT_TRUE(
+      testing::WriteFileBytes(temp.Join(L"xdg/kalinor/registry.reg"),
+                              std::string(kHeader) + "[HKEY_CURRENT_USER\\K]\n\"V\"=\"xdg\"\n"));
   ASSERT_TRUE(platform::ReadRegistryValue(RegistryRoot::CurrentUser, L"K", L"V", 100, value));
   EXPECT_EQ(value.data, Utf16WithNul(L"xdg"));
 }

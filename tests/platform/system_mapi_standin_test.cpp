@@ -32,11 +32,12 @@ TEST(SystemMapi, IsTheStandinOverTheProfileStore) {
   mapi.FreeProws(rows);
   table->Release();
   IMsgServiceAdmin* services = nullptr;
-  ASSERT_EQ(admin->AdminServices(reinterpret_cast<LPTSTR>(const_cast<wchar_t*>(L"Default")), nullptr, 0,
-                                 MAPI_UNICODE, &services),
+  ASSERT_EQ(admin->AdminServices(reinterpret_cast<LPTSTR>(const_cast<wchar_t*>(L"Default")),
+                                 nullptr, 0, MAPI_UNICODE, &services),
             S_OK);
   admin->Release();
-  EXPECT_EQ(services->CreateMsgService(const_cast<char*>("ArchiveConnector"), const_cast<char*>("Archive"), 0, 0),
+  EXPECT_EQ(services->CreateMsgService(const_cast<char*>("ArchiveConnector"),
+                                       const_cast<char*>("Archive"), 0, 0),
             S_OK);
   services->Release();
   mapi.MAPIUninitialize();

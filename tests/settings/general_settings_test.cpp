@@ -12,8 +12,12 @@ using GeneralSettingsTest = testing::SettingsFolders;
 
 std::string GeneralFile(const std::string& url, const std::string& days) {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<QEVConfiguration>\n  <General>\n"
-         "    <PellucorURL>" + url + "</PellucorURL>\n"
-         "    <OfflineMaxDays>" + days + "</OfflineMaxDays>\n"
+         "    <PellucorURL>" +
+         url +
+         "</PellucorURL>\n"
+         "    <OfflineMaxDays>" +
+         days +
+         "</OfflineMaxDays>\n"
          "    <Proxy port=\"8080\">proxy.example</Proxy>\n"
          "  </General>\n  <Other>kept</Other>\n</QEVConfiguration>\n";
 }

@@ -66,8 +66,7 @@ TEST_F(ClearStoreSettingsTest, NoFileAnywhereCreatesNothingAndStillWritesBothMes
 TEST_F(ClearStoreSettingsTest, FileThatCannotBeLoadedIsLeftAlone) {
   const std::wstring database = Join(OtherFolder(), L"a.fdb");
   WriteFile(database, "a");
-  const std::string malformed =
-      "<QEVConfiguration>" + Store(" id=\"1-2\"", database) + "<Store>";
+  const std::string malformed = "<QEVConfiguration>" + Store(" id=\"1-2\"", database) + "<Store>";
   const std::wstring file = Join(DataFolder(), L"StoreSettings.xml");
   WriteFile(file, malformed);
 
@@ -109,7 +108,8 @@ TEST_F(ClearStoreSettingsTest, StoresThatCannotBeRemovedAreSkippedAndTheRestClea
 TEST_F(ClearStoreSettingsTest, TakenOverStoresAreMovedThenCleared) {
   const std::wstring database = Join(OtherFolder(), L"old.fdb");
   WriteFile(database, "old");
-  WriteFile(Join(PellucorFolder(), L"StoreSettings.xml"), StoreFile(Store(" id=\"1-1\"", database)));
+  WriteFile(Join(PellucorFolder(), L"StoreSettings.xml"),
+            StoreFile(Store(" id=\"1-1\"", database)));
 
   ClearStoreSettings();
   EXPECT_FALSE(Exists(database));

@@ -12,7 +12,8 @@ namespace kalinor::testing {
 void SettingsFolders::SetUp() {
   ASSERT_TRUE(platform::CreateFolder(root_.Join(L"data")));
   ASSERT_TRUE(platform::CreateFolder(OtherFolder()));
-  localAppData_ = std::make_unique<ScopedEnvironmentVariable>(L"XDG_DATA_HOME", root_.Join(L"local"));
+  localAppData_ =
+      std::make_unique<ScopedEnvironmentVariable>(L"XDG_DATA_HOME", root_.Join(L"local"));
   registry_ = std::make_unique<TestRegistry>();
   ASSERT_TRUE(registry_->SetString(platform::RegistryRoot::CurrentUser,
                                    L"Software\\Policies\\Tavrin\\Pellucor", L"DataPath",
@@ -28,9 +29,8 @@ void SettingsFolders::SetUp() {
   // names no folder, the data root falls back to the local app-data folder.
   dataFolder_ = DataFolders::Instance().DataFolder();
   pellucorFolder_ = DataFolders::Instance().PellucorDataFolder();
-  const bool inPolicyRoot =
-      platform::EqualsIgnoringAsciiCase(platform::ToUtf8(dataFolder_),
-                                        platform::ToUtf8(OstrandIn(root_.Join(L"data"))));
+  const bool inPolicyRoot = platform::EqualsIgnoringAsciiCase(
+      platform::ToUtf8(dataFolder_), platform::ToUtf8(OstrandIn(root_.Join(L"data"))));
   const bool inLocalRoot = dataFolder_ == OstrandIn(root_.Join(L"local"));
   ASSERT_TRUE(inPolicyRoot || inLocalRoot) << platform::ToUtf8(dataFolder_);
   ASSERT_EQ(DataFolders::Instance().InstallDataFolder(), InstallDataFolder());
@@ -51,7 +51,9 @@ std::wstring SettingsFolders::OstrandIn(const std::wstring& root) {
   return Join(Join(root, L"Tavrin"), L"Ostrand");
 }
 
-std::wstring SettingsFolders::InstallDataFolder() const { return Join(root_.Join(L"install"), L"Data"); }
+std::wstring SettingsFolders::InstallDataFolder() const {
+  return Join(root_.Join(L"install"), L"Data");
+}
 
 std::wstring SettingsFolders::OtherFolder() const { return root_.Join(L"other"); }
 

@@ -91,7 +91,8 @@ TEST_F(StoreSettingsTest, TakeoverMovesDatabasesAndNeverOverwritesOne) {
 
   XMLDocument saved;
   ASSERT_EQ(saved.Load(settings.FilePath), S_OK);
-  EXPECT_EQ(saved.GetNodeText(L"QEVConfiguration/Store[0]/dbFileName"), Join(DataFolder(), L"a.fdb"));
+  EXPECT_EQ(saved.GetNodeText(L"QEVConfiguration/Store[0]/dbFileName"),
+            Join(DataFolder(), L"a.fdb"));
   // Stores whose database did not get to the data folder keep their path.
   EXPECT_EQ(saved.GetNodeText(L"QEVConfiguration/Store[1]/dbFileName"), blocked);
   EXPECT_EQ(saved.GetNodeText(L"QEVConfiguration/Store[2]/dbFileName"), missing);
@@ -155,9 +156,8 @@ TEST_F(StoreSettingsTest, NotLoadedRefusesEveryOperationAndCreatesNoFile) {
 }
 
 TEST_F(StoreSettingsTest, CountsEveryChildAndSelectsStoresByPosition) {
-  WriteFile(StoreFilePath(DataFolder()),
-            StoreFile(Store("A", L"a.fdb") + Store("B", L"b.fdb") + "<!-- between -->" +
-                      Store("C", L"")));
+  WriteFile(StoreFilePath(DataFolder()), StoreFile(Store("A", L"a.fdb") + Store("B", L"b.fdb") +
+                                                   "<!-- between -->" + Store("C", L"")));
   StoreSettings settings;
   EXPECT_EQ(settings.StoreCount(), 4);
   const wchar_t* ids[] = {L"A", L"B", L"C"};
@@ -208,8 +208,12 @@ TEST(StoreIdTest, ByteFormOfThePairForm) {
   // Lower-case digits read too; reading stops at the first character that
   // does not fit, keeping what was read.
   EXPECT_EQ(FormatStoreIdBytes(StoreIdBytesFromPairForm(L"ab-cd")), L"cd0000000ab0000000");
-  EXPECT_EQ(FormatStoreIdBytes(StoreIdBytesFromPairForm(L"12")), L"0000000012" L"0000000");
-  EXPECT_EQ(FormatStoreIdBytes(StoreIdBytesFromPairForm(L"12-zz")), L"0000000012" L"0000000");
+  EXPECT_EQ(FormatStoreIdBytes(StoreIdBytesFromPairForm(L"12")),
+            L"0000000012"
+            L"0000000");
+  EXPECT_EQ(FormatStoreIdBytes(StoreIdBytesFromPairForm(L"12-zz")),
+            L"0000000012"
+            L"0000000");
   EXPECT_EQ(FormatStoreIdBytes(StoreIdBytesFromPairForm(L"5g-3")), L"0000000050000000");
   EXPECT_EQ(FormatStoreIdBytes(StoreIdBytesFromPairForm(L"not an id")), L"0000000000000000");
   EXPECT_EQ(FormatStoreIdBytes(StoreIdBytesFromPairForm(L"")), L"0000000000000000");

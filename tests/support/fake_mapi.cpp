@@ -33,7 +33,9 @@ class FakeObject : public Interface {
     if (left == 0) delete this;
     return left;
   }
-  HRESULT STDMETHODCALLTYPE GetLastError(HRESULT, ULONG, LPMAPIERROR*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE GetLastError(HRESULT, ULONG, LPMAPIERROR*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
 
  protected:
   FakeMapi& fake_;
@@ -46,9 +48,13 @@ class FakeObject : public Interface {
 class FakeTable : public FakeObject<IMAPITable> {
  public:
   FakeTable(FakeMapi& fake, std::string suffix, std::vector<std::vector<SPropValue>> rows,
-            std::vector<std::unique_ptr<std::string>> strings, std::vector<std::unique_ptr<MAPIUID>> uids)
-      : FakeObject(fake, "IMAPITable"), suffix_(std::move(suffix)), rows_(std::move(rows)),
-        strings_(std::move(strings)), uids_(std::move(uids)) {}
+            std::vector<std::unique_ptr<std::string>> strings,
+            std::vector<std::unique_ptr<MAPIUID>> uids)
+      : FakeObject(fake, "IMAPITable"),
+        suffix_(std::move(suffix)),
+        rows_(std::move(rows)),
+        strings_(std::move(strings)),
+        uids_(std::move(uids)) {}
 
   HRESULT STDMETHODCALLTYPE GetRowCount(ULONG flags, ULONG* count) override {
     if (HRESULT hr = fake_.Enter("GetRowCount" + suffix_, Hex(flags)); hr != S_OK) return hr;
@@ -56,35 +62,56 @@ class FakeTable : public FakeObject<IMAPITable> {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE QueryRows(LONG count, ULONG flags, LPSRowSet* rows) override {
-    if (HRESULT hr = fake_.Enter("QueryRows" + suffix_, std::to_string(count) + "," + Hex(flags)); hr != S_OK) {
+    if (HRESULT hr = fake_.Enter("QueryRows" + suffix_, std::to_string(count) + "," + Hex(flags));
+        hr != S_OK) {
       return hr;
     }
-    std::vector<std::vector<SPropValue>> taken(rows_.begin(),
-                                               rows_.begin() + std::min<size_t>(rows_.size(), count));
+    std::vector<std::vector<SPropValue>> taken(
+        rows_.begin(), rows_.begin() + std::min<size_t>(rows_.size(), count));
     *rows = fake_.NewRowSet(taken);
     return S_OK;
   }
 
-  HRESULT STDMETHODCALLTYPE Advise(ULONG, LPMAPIADVISESINK, ULONG*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE Advise(ULONG, LPMAPIADVISESINK, ULONG*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
   HRESULT STDMETHODCALLTYPE Unadvise(ULONG) override { return MAPI_E_NO_SUPPORT; }
   HRESULT STDMETHODCALLTYPE GetStatus(ULONG*, ULONG*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE SetColumns(LPSPropTagArray, ULONG) override { return fake_.Enter("SetColumns"); }
-  HRESULT STDMETHODCALLTYPE QueryColumns(ULONG, LPSPropTagArray*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE SetColumns(LPSPropTagArray, ULONG) override {
+    return fake_.Enter("SetColumns");
+  }
+  HRESULT STDMETHODCALLTYPE QueryColumns(ULONG, LPSPropTagArray*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
   HRESULT STDMETHODCALLTYPE SeekRow(BOOKMARK, LONG, LONG*) override { return MAPI_E_NO_SUPPORT; }
   HRESULT STDMETHODCALLTYPE SeekRowApprox(ULONG, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE QueryPosition(ULONG*, ULONG*, ULONG*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE FindRow(LPSRestriction, BOOKMARK, ULONG) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE QueryPosition(ULONG*, ULONG*, ULONG*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT STDMETHODCALLTYPE FindRow(LPSRestriction, BOOKMARK, ULONG) override {
+    return MAPI_E_NO_SUPPORT;
+  }
   HRESULT STDMETHODCALLTYPE Restrict(LPSRestriction, ULONG) override { return MAPI_E_NO_SUPPORT; }
   HRESULT STDMETHODCALLTYPE CreateBookmark(BOOKMARK*) override { return MAPI_E_NO_SUPPORT; }
   HRESULT STDMETHODCALLTYPE FreeBookmark(BOOKMARK) override { return MAPI_E_NO_SUPPORT; }
   HRESULT STDMETHODCALLTYPE SortTable(LPSSortOrderSet, ULONG) override { return MAPI_E_NO_SUPPORT; }
   HRESULT STDMETHODCALLTYPE QuerySortOrder(LPSSortOrderSet*) override { return MAPI_E_NO_SUPPORT; }
   HRESULT STDMETHODCALLTYPE Abort() override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE ExpandRow(ULONG, LPBYTE, ULONG, ULONG, LPSRowSet*, ULONG*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE CollapseRow(ULONG, LPBYTE, ULONG, ULONG*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE WaitForCompletion(ULONG, ULONG, ULONG*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE GetCollapseState(ULONG, ULONG, LPBYTE, ULONG*, LPBYTE*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE SetCollapseState(ULONG, ULONG, LPBYTE, BOOKMARK*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE ExpandRow(ULONG, LPBYTE, ULONG, ULONG, LPSRowSet*, ULONG*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT STDMETHODCALLTYPE CollapseRow(ULONG, LPBYTE, ULONG, ULONG*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT STDMETHODCALLTYPE WaitForCompletion(ULONG, ULONG, ULONG*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT STDMETHODCALLTYPE GetCollapseState(ULONG, ULONG, LPBYTE, ULONG*, LPBYTE*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT STDMETHODCALLTYPE SetCollapseState(ULONG, ULONG, LPBYTE, BOOKMARK*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
 
  private:
   std::string suffix_;
@@ -95,7 +122,8 @@ class FakeTable : public FakeObject<IMAPITable> {
   std::vector<std::unique_ptr<MAPIUID>> uids_;
 };
 
-SPropValue StringProp(ULONG tag, std::vector<std::unique_ptr<std::string>>& strings, const std::string& text) {
+SPropValue StringProp(ULONG tag, std::vector<std::unique_ptr<std::string>>& strings,
+                      const std::string& text) {
   strings.push_back(std::make_unique<std::string>(text));
   SPropValue value{};
   value.ulPropTag = tag;
@@ -126,10 +154,12 @@ class FakeServiceAdmin : public FakeObject<IMsgServiceAdmin> {
       row.push_back(StringProp(PR_SERVICE_NAME_A, strings, service.name));
       rows.push_back(row);
     }
-    *table = new FakeTable(fake_, ":services", std::move(rows), std::move(strings), std::move(uids));
+    *table =
+        new FakeTable(fake_, ":services", std::move(rows), std::move(strings), std::move(uids));
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE CreateMsgService(LPTSTR service, LPTSTR display, ULONG_PTR ui, ULONG flags) override {
+  HRESULT STDMETHODCALLTYPE CreateMsgService(LPTSTR service, LPTSTR display, ULONG_PTR ui,
+                                             ULONG flags) override {
     const std::string name = service ? service : "(null)";
     const std::string shown = display ? display : "(null)";
     const std::string args = name + "," + shown + "," + std::to_string(ui) + "," + Hex(flags);
@@ -149,9 +179,10 @@ class FakeServiceAdmin : public FakeObject<IMsgServiceAdmin> {
     }
     return MAPI_E_NOT_FOUND;
   }
-  HRESULT STDMETHODCALLTYPE ConfigureMsgService(LPMAPIUID uid, ULONG_PTR ui, ULONG flags, ULONG count, LPSPropValue props) override {
-    const std::string args = std::to_string(ui) + "," + Hex(flags) + "," + std::to_string(count) + "," +
-                             (props == nullptr ? "null" : "props");
+  HRESULT STDMETHODCALLTYPE ConfigureMsgService(LPMAPIUID uid, ULONG_PTR ui, ULONG flags,
+                                                ULONG count, LPSPropValue props) override {
+    const std::string args = std::to_string(ui) + "," + Hex(flags) + "," + std::to_string(count) +
+                             "," + (props == nullptr ? "null" : "props");
     if (HRESULT hr = fake_.Enter("ConfigureMsgService", args); hr != S_OK) return hr;
     for (FakeService& service : Services()) {
       if (std::memcmp(service.uid.ab, uid->ab, sizeof uid->ab) == 0) service.configured = true;
@@ -159,15 +190,28 @@ class FakeServiceAdmin : public FakeObject<IMsgServiceAdmin> {
     return S_OK;
   }
 
-  HRESULT STDMETHODCALLTYPE CopyMsgService(LPMAPIUID, LPTSTR, LPCIID, LPCIID, LPVOID, ULONG_PTR, ULONG) override {
+  HRESULT STDMETHODCALLTYPE CopyMsgService(LPMAPIUID, LPTSTR, LPCIID, LPCIID, LPVOID, ULONG_PTR,
+                                           ULONG) override {
     return MAPI_E_NO_SUPPORT;
   }
-  HRESULT STDMETHODCALLTYPE RenameMsgService(LPMAPIUID, ULONG, LPTSTR) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE OpenProfileSection(LPMAPIUID, LPCIID, ULONG, LPPROFSECT*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE MsgServiceTransportOrder(ULONG, LPMAPIUID, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE AdminProviders(LPMAPIUID, ULONG, LPPROVIDERADMIN*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE SetPrimaryIdentity(LPMAPIUID, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE GetProviderTable(ULONG, LPMAPITABLE*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE RenameMsgService(LPMAPIUID, ULONG, LPTSTR) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT STDMETHODCALLTYPE OpenProfileSection(LPMAPIUID, LPCIID, ULONG, LPPROFSECT*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT STDMETHODCALLTYPE MsgServiceTransportOrder(ULONG, LPMAPIUID, ULONG) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT STDMETHODCALLTYPE AdminProviders(LPMAPIUID, ULONG, LPPROVIDERADMIN*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT STDMETHODCALLTYPE SetPrimaryIdentity(LPMAPIUID, ULONG) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT STDMETHODCALLTYPE GetProviderTable(ULONG, LPMAPITABLE*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
 
  private:
   std::vector<FakeService>& Services() { return fake_.Profile(profile_)->services; }
@@ -194,23 +238,32 @@ class FakeProfAdmin : public FakeObject<IProfAdmin> {
     *table = new FakeTable(fake_, ":profiles", std::move(rows), std::move(strings), {});
     return S_OK;
   }
-  HRESULT STDMETHODCALLTYPE AdminServices(LPTSTR name, LPTSTR password, ULONG_PTR ui, ULONG flags, LPSERVICEADMIN* admin) override {
+  HRESULT STDMETHODCALLTYPE AdminServices(LPTSTR name, LPTSTR password, ULONG_PTR ui, ULONG flags,
+                                          LPSERVICEADMIN* admin) override {
     // With MAPI_UNICODE the name is wide text.
     const std::wstring wide = name ? reinterpret_cast<const wchar_t*>(name) : L"(null)";
     const std::string profile = platform::ToAnsiCodePage(wide);
-    const std::string args = profile + "," + (password ? "password" : "null") + "," + std::to_string(ui) +
-                             "," + Hex(flags);
+    const std::string args = profile + "," + (password ? "password" : "null") + "," +
+                             std::to_string(ui) + "," + Hex(flags);
     if (HRESULT hr = fake_.Enter("AdminServices", args); hr != S_OK) return hr;
     if (fake_.Profile(profile) == nullptr) return MAPI_E_NOT_FOUND;
     *admin = new FakeServiceAdmin(fake_, profile);
     return S_OK;
   }
 
-  HRESULT STDMETHODCALLTYPE CreateProfile(LPTSTR, LPTSTR, ULONG_PTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE CreateProfile(LPTSTR, LPTSTR, ULONG_PTR, ULONG) override {
+    return MAPI_E_NO_SUPPORT;
+  }
   HRESULT STDMETHODCALLTYPE DeleteProfile(LPTSTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE ChangeProfilePassword(LPTSTR, LPTSTR, LPTSTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE CopyProfile(LPTSTR, LPTSTR, LPTSTR, ULONG_PTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE RenameProfile(LPTSTR, LPTSTR, LPTSTR, ULONG_PTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT STDMETHODCALLTYPE ChangeProfilePassword(LPTSTR, LPTSTR, LPTSTR, ULONG) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT STDMETHODCALLTYPE CopyProfile(LPTSTR, LPTSTR, LPTSTR, ULONG_PTR, ULONG) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT STDMETHODCALLTYPE RenameProfile(LPTSTR, LPTSTR, LPTSTR, ULONG_PTR, ULONG) override {
+    return MAPI_E_NO_SUPPORT;
+  }
   HRESULT STDMETHODCALLTYPE SetDefaultProfile(LPTSTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
 };
 
@@ -235,7 +288,8 @@ HRESULT FakeMapi::Enter(const std::string& call, const std::string& arguments) {
 platform::MapiEntryPoints FakeMapi::EntryPoints() {
   platform::MapiEntryPoints entry;
   entry.MAPIInitialize = [this](MAPIINIT_0* init) {
-    const std::string args = init == nullptr ? "null" : std::to_string(init->ulVersion) + "," + Hex(init->ulFlags);
+    const std::string args =
+        init == nullptr ? "null" : std::to_string(init->ulVersion) + "," + Hex(init->ulFlags);
     const HRESULT hr = Enter("MAPIInitialize", args);
     if (hr == S_OK) ++initializeCount;
     return hr;
@@ -285,7 +339,8 @@ FakeProfile* FakeMapi::Profile(const std::string& name) {
 LPSRowSet FakeMapi::NewRowSet(const std::vector<std::vector<SPropValue>>& rows) {
   // One block for the set, one per row's properties, as MAPI allocates them.
   const size_t count = rows.size();
-  auto* set = static_cast<LPSRowSet>(::operator new(sizeof(SRowSet) + sizeof(SRow) * (count ? count - 1 : 0)));
+  auto* set = static_cast<LPSRowSet>(
+      ::operator new(sizeof(SRowSet) + sizeof(SRow) * (count ? count - 1 : 0)));
   set->cRows = static_cast<ULONG>(count);
   for (size_t i = 0; i < count; ++i) {
     set->aRow[i].ulAdrEntryPad = 0;

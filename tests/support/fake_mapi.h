@@ -16,7 +16,7 @@ struct FakeService {
   MAPIUID uid{};            // PR_SERVICE_UID
   std::string displayName;  // as passed to CreateMsgService
   bool configured = false;
-  bool hasUid = true;       // false: the row carries no PR_SERVICE_UID
+  bool hasUid = true;  // false: the row carries no PR_SERVICE_UID
 };
 
 struct FakeProfile {

@@ -56,7 +56,9 @@ inline bool WriteFileBytes(const std::wstring& path, std::string_view bytes) {
 }
 
 /// ReadBytes under the name some suites use.
-inline std::optional<std::string> ReadFileBytes(const std::wstring& path) { return ReadBytes(path); }
+inline std::optional<std::string> ReadFileBytes(const std::wstring& path) {
+  return ReadBytes(path);
+}
 
 /// True when path names a folder.
 bool IsFolder(const std::wstring& path);

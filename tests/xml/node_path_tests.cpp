@@ -87,9 +87,8 @@ TEST(PredicateAttributes, DropsFourCharactersUnreadAndTrimsOnlyTheName) {
 }
 
 TEST(PredicateAttributes, IndexesAndTestsWithoutValueSetNothing) {
-  for (const wchar_t* predicate :
-       {L"", L"[2]", L"[12]", L"[@id]", L"[@=\"x\"]", L"[@ =\"x\"]", L"[]", L"[@id=\"x\"",
-        L"no brackets", L"]["}) {
+  for (const wchar_t* predicate : {L"", L"[2]", L"[12]", L"[@id]", L"[@=\"x\"]", L"[@ =\"x\"]",
+                                   L"[]", L"[@id=\"x\"", L"no brackets", L"]["}) {
     SCOPED_TRACE(platform::ToUtf8(predicate));
     EXPECT_TRUE(PredicateAttributes(predicate).empty());
   }

@@ -133,8 +133,7 @@ TEST_F(XMLDocumentTest, SetNodeTextCannotAddASecondRoot) {
 
 TEST_F(XMLDocumentTest, SetNodeTextWithSpacedPredicateKeepsTheQuoteInTheValue) {
   // The character after "=" is dropped unread, here the space.
-  EXPECT_EQ(document.SetNodeText(L"QEVConfiguration/Store[@id = \"C3\"]/dbFileName", L"x"),
-            E_FAIL);
+  EXPECT_EQ(document.SetNodeText(L"QEVConfiguration/Store[@id = \"C3\"]/dbFileName", L"x"), E_FAIL);
   EXPECT_EQ(document.GetNodeAttribute(L"QEVConfiguration/Store[2]", L"id"), L"\"C3");
   // So the path still selects nothing, and the text is not set.
   EXPECT_TRUE(document.NodeExists(L"QEVConfiguration/Store[2]/dbFileName"));

@@ -122,9 +122,8 @@ TEST_F(DomTest, SelectionsRelativeToAnElement) {
 
 TEST_F(DomTest, QueriesOutsideTheLanguageRaise) {
   Load(kNested);
-  for (const wchar_t* query :
-       {L"", L"R/", L"R//", L"R[", L"R[]", L"R[@]", L"R[@k=\"1]", L"R/foo()", L"3R", L"R B",
-        L"R/@", L"R[0", L"R]"}) {
+  for (const wchar_t* query : {L"", L"R/", L"R//", L"R[", L"R[]", L"R[@]", L"R[@k=\"1]", L"R/foo()",
+                               L"3R", L"R B", L"R/@", L"R[0", L"R]"}) {
     SCOPED_TRACE(platform::ToUtf8(query));
     EXPECT_EQ(RaisedBy([&] { Select(query); }), E_FAIL);
   }

@@ -234,7 +234,9 @@ TEST_F(XmlFilesTest, TextHoldingUndecodedBytesStillSavesALoadableFile) {
   SKIP_UNLESS_PUGIXML();
   // FromUtf8 keeps bytes it cannot decode as U+DC80 + byte; four such bytes
   // look like a UTF-8 sequence for a code point past Unicode.
-  const std::wstring text = L"a\xDCF5\xDC8C\xDCAC\xDC9A" L"b";
+  const std::wstring text =
+      L"a\xDCF5\xDC8C\xDCAC\xDC9A"
+      L"b";
   for (const EncodedFile& file : EncodedFiles()) {
     SCOPED_TRACE(file.name);
     XMLDocument document;

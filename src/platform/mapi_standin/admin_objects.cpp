@@ -33,13 +33,16 @@ MAPIUID NewUniqueUid(const ProfileStore& store) {
   return uid;
 }
 
-std::string UidBytes(const MAPIUID& uid) { return std::string(reinterpret_cast<const char*>(uid.ab), sizeof(uid.ab)); }
+std::string UidBytes(const MAPIUID& uid) {
+  return std::string(reinterpret_cast<const char*>(uid.ab), sizeof(uid.ab));
+}
 
 TableRow ServiceRow(const StoredService& service) {
   TableRow row;
   row.push_back(BytesValue(PR_SERVICE_UID, UidBytes(service.uid)));
   if (service.name) row.push_back(BytesValue(PR_SERVICE_NAME_A, ToAnsiCodePage(*service.name)));
-  if (service.display_name) row.push_back(BytesValue(PR_DISPLAY_NAME_A, ToAnsiCodePage(*service.display_name)));
+  if (service.display_name)
+    row.push_back(BytesValue(PR_DISPLAY_NAME_A, ToAnsiCodePage(*service.display_name)));
   return row;
 }
 
@@ -52,8 +55,8 @@ TableRow ProfileRow(const StoredProfile& profile) {
 
 // The display name a new service gets: the catalogue's when it gives one,
 // else the caller's, else the service name.
-std::wstring ChosenDisplayName(const std::optional<std::wstring>& catalogued, const void* given, ULONG flags,
-                               const std::wstring& service_name) {
+std::wstring ChosenDisplayName(const std::optional<std::wstring>& catalogued, const void* given,
+                               ULONG flags, const std::wstring& service_name) {
   if (catalogued && !catalogued->empty()) return *catalogued;
   if (given != nullptr) return TextArgument(given, flags);
   return service_name;
@@ -62,7 +65,9 @@ std::wstring ChosenDisplayName(const std::optional<std::wstring>& catalogued, co
 class MsgServiceAdmin final : public RefCounted<IMsgServiceAdmin> {
  public:
   MsgServiceAdmin(StandinFiles files, std::wstring profile_name)
-      : RefCounted(kIidIMsgServiceAdmin), m_files(std::move(files)), m_profile_name(std::move(profile_name)) {}
+      : RefCounted(kIidIMsgServiceAdmin),
+        m_files(std::move(files)),
+        m_profile_name(std::move(profile_name)) {}
 
   HRESULT KALINOR_MAPI_CALL GetMsgServiceTable(ULONG, LPMAPITABLE* lppTable) override {
     if (lppTable == nullptr) return MAPI_E_INVALID_PARAMETER;
@@ -131,18 +136,31 @@ class MsgServiceAdmin final : public RefCounted<IMsgServiceAdmin> {
     });
   }
 
-  HRESULT KALINOR_MAPI_CALL GetLastError(HRESULT, ULONG, LPMAPIERROR*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT KALINOR_MAPI_CALL CopyMsgService(LPMAPIUID, LPTSTR, LPCIID, LPCIID, LPVOID, ULONG_PTR, ULONG) override {
+  HRESULT KALINOR_MAPI_CALL GetLastError(HRESULT, ULONG, LPMAPIERROR*) override {
     return MAPI_E_NO_SUPPORT;
   }
-  HRESULT KALINOR_MAPI_CALL RenameMsgService(LPMAPIUID, ULONG, LPTSTR) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT KALINOR_MAPI_CALL CopyMsgService(LPMAPIUID, LPTSTR, LPCIID, LPCIID, LPVOID, ULONG_PTR,
+                                           ULONG) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT KALINOR_MAPI_CALL RenameMsgService(LPMAPIUID, ULONG, LPTSTR) override {
+    return MAPI_E_NO_SUPPORT;
+  }
   HRESULT KALINOR_MAPI_CALL OpenProfileSection(LPMAPIUID, LPCIID, ULONG, LPPROFSECT*) override {
     return MAPI_E_NO_SUPPORT;
   }
-  HRESULT KALINOR_MAPI_CALL MsgServiceTransportOrder(ULONG, LPMAPIUID, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT KALINOR_MAPI_CALL AdminProviders(LPMAPIUID, ULONG, LPPROVIDERADMIN*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT KALINOR_MAPI_CALL SetPrimaryIdentity(LPMAPIUID, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT KALINOR_MAPI_CALL GetProviderTable(ULONG, LPMAPITABLE*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT KALINOR_MAPI_CALL MsgServiceTransportOrder(ULONG, LPMAPIUID, ULONG) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT KALINOR_MAPI_CALL AdminProviders(LPMAPIUID, ULONG, LPPROVIDERADMIN*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT KALINOR_MAPI_CALL SetPrimaryIdentity(LPMAPIUID, ULONG) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT KALINOR_MAPI_CALL GetProviderTable(ULONG, LPMAPITABLE*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
 
  private:
   // Applies change to this object's profile under the store's lock;
@@ -196,8 +214,12 @@ class ProfAdmin final : public RefCounted<IProfAdmin> {
     });
   }
 
-  HRESULT KALINOR_MAPI_CALL GetLastError(HRESULT, ULONG, LPMAPIERROR*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT KALINOR_MAPI_CALL CreateProfile(LPTSTR, LPTSTR, ULONG_PTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT KALINOR_MAPI_CALL GetLastError(HRESULT, ULONG, LPMAPIERROR*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT KALINOR_MAPI_CALL CreateProfile(LPTSTR, LPTSTR, ULONG_PTR, ULONG) override {
+    return MAPI_E_NO_SUPPORT;
+  }
   HRESULT KALINOR_MAPI_CALL DeleteProfile(LPTSTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
   HRESULT KALINOR_MAPI_CALL ChangeProfilePassword(LPTSTR, LPTSTR, LPTSTR, ULONG) override {
     return MAPI_E_NO_SUPPORT;

@@ -25,7 +25,9 @@ BlockHeader* HeaderOf(void* block) {
   return reinterpret_cast<BlockHeader*>(static_cast<unsigned char*>(block) - sizeof(BlockHeader));
 }
 
-void* BytesOf(BlockHeader* header) { return reinterpret_cast<unsigned char*>(header) + sizeof(BlockHeader); }
+void* BytesOf(BlockHeader* header) {
+  return reinterpret_cast<unsigned char*>(header) + sizeof(BlockHeader);
+}
 
 BlockHeader* NewBlock(ULONG size, std::uint32_t tag) {
   if (size > std::numeric_limits<std::size_t>::max() - sizeof(BlockHeader)) return nullptr;
@@ -80,7 +82,8 @@ ULONG MAPIFreeBuffer(LPVOID lpBuffer) {
 
 void FreeProws(LPSRowSet lpRows) {
   if (lpRows == nullptr) return;
-  for (ULONG row = 0; row < lpRows->cRows; ++row) mapi_standin::MAPIFreeBuffer(lpRows->aRow[row].lpProps);
+  for (ULONG row = 0; row < lpRows->cRows; ++row)
+    mapi_standin::MAPIFreeBuffer(lpRows->aRow[row].lpProps);
   mapi_standin::MAPIFreeBuffer(lpRows);
 }
 

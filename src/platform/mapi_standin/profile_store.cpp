@@ -27,7 +27,6 @@ bool IsNameChar(char c) {
   return !IsXmlSpace(c) && std::strchr("<>/=!?\"'&", c) == nullptr && c != '\0';
 }
 
-
 // A numeric character reference's digits ("#65" or "#x41" without the '#').
 bool DecodeCharacterReference(std::string_view digits, std::string& out) {
   int base = 10;
@@ -39,10 +38,14 @@ bool DecodeCharacterReference(std::string_view digits, std::string& out) {
   char32_t code = 0;
   for (char c : digits) {
     int value;
-    if (c >= '0' && c <= '9') value = c - '0';
-    else if (base == 16 && c >= 'a' && c <= 'f') value = c - 'a' + 10;
-    else if (base == 16 && c >= 'A' && c <= 'F') value = c - 'A' + 10;
-    else return false;
+    if (c >= '0' && c <= '9')
+      value = c - '0';
+    else if (base == 16 && c >= 'a' && c <= 'f')
+      value = c - 'a' + 10;
+    else if (base == 16 && c >= 'A' && c <= 'F')
+      value = c - 'A' + 10;
+    else
+      return false;
     code = code * base + value;
   }
   if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
@@ -51,13 +54,20 @@ bool DecodeCharacterReference(std::string_view digits, std::string& out) {
 }
 
 bool DecodeEntity(std::string_view entity, std::string& out) {
-  if (entity == "lt") out += '<';
-  else if (entity == "gt") out += '>';
-  else if (entity == "amp") out += '&';
-  else if (entity == "quot") out += '"';
-  else if (entity == "apos") out += '\'';
-  else if (!entity.empty() && entity[0] == '#') return DecodeCharacterReference(entity.substr(1), out);
-  else return false;
+  if (entity == "lt")
+    out += '<';
+  else if (entity == "gt")
+    out += '>';
+  else if (entity == "amp")
+    out += '&';
+  else if (entity == "quot")
+    out += '"';
+  else if (entity == "apos")
+    out += '\'';
+  else if (!entity.empty() && entity[0] == '#')
+    return DecodeCharacterReference(entity.substr(1), out);
+  else
+    return false;
   return true;
 }
 
@@ -70,7 +80,8 @@ bool DecodeAttributeValue(std::string_view raw, std::string& value) {
     if (c == '<') return false;
     if (c == '&') {
       const size_t end = raw.find(';', i);
-      if (end == std::string_view::npos || !DecodeEntity(raw.substr(i + 1, end - i - 1), value)) return false;
+      if (end == std::string_view::npos || !DecodeEntity(raw.substr(i + 1, end - i - 1), value))
+        return false;
       i = end;
     } else if (c == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n') {
       continue;
@@ -90,7 +101,9 @@ class XmlCursor {
   }
 
   bool AtEnd() const { return m_pos >= m_text.size(); }
-  bool StartsWith(std::string_view prefix) const { return m_text.substr(m_pos).starts_with(prefix); }
+  bool StartsWith(std::string_view prefix) const {
+    return m_text.substr(m_pos).starts_with(prefix);
+  }
 
   // Skips white space, comments and processing instructions (the XML
   // declaration among them).
@@ -241,11 +254,21 @@ void AppendEscaped(std::string& out, std::string_view text) {
   static const char kHex[] = "0123456789ABCDEF";
   for (char c : text) {
     switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&apos;"; break;
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      case '\'':
+        out += "&apos;";
+        break;
       default:
         if (static_cast<unsigned char>(c) < 0x20) {
           // Kept as references: a raw line break or tab would read back as a space.
@@ -268,7 +291,8 @@ void AppendAttribute(std::string& out, std::string_view name, std::string_view v
   out += '"';
 }
 
-void AppendOptionalAttribute(std::string& out, std::string_view name, const std::optional<std::wstring>& value) {
+void AppendOptionalAttribute(std::string& out, std::string_view name,
+                             const std::optional<std::wstring>& value) {
   if (value) AppendAttribute(out, name, ToUtf8(*value));
 }
 
@@ -363,11 +387,13 @@ StoredService* FindServiceByUid(StoredProfile& profile, const MAPIUID& uid) {
 }
 
 bool StoreHasUid(const ProfileStore& store, const MAPIUID& uid) {
-  return std::any_of(store.profiles.begin(), store.profiles.end(), [&](const StoredProfile& profile) {
-    return std::any_of(profile.services.begin(), profile.services.end(), [&](const StoredService& service) {
-      return std::memcmp(service.uid.ab, uid.ab, sizeof(uid.ab)) == 0;
-    });
-  });
+  return std::any_of(
+      store.profiles.begin(), store.profiles.end(), [&](const StoredProfile& profile) {
+        return std::any_of(profile.services.begin(), profile.services.end(),
+                           [&](const StoredService& service) {
+                             return std::memcmp(service.uid.ab, uid.ab, sizeof(uid.ab)) == 0;
+                           });
+      });
 }
 
 }  // namespace kalinor::platform::mapi_standin

@@ -15,7 +15,8 @@ std::string_view Trimmed(std::string_view text) {
 }
 
 std::string_view Unquoted(std::string_view text) {
-  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') return text.substr(1, text.size() - 2);
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
+    return text.substr(1, text.size() - 2);
   return text;
 }
 
@@ -39,7 +40,8 @@ ServiceCatalogue ParseServiceCatalogue(std::string_view text) {
     if (!in_services || equals == std::string_view::npos) continue;
     const std::string_view name = Trimmed(line.substr(0, equals));
     if (name.empty()) continue;
-    catalogue.services.emplace_back(FromUtf8(name), FromUtf8(Unquoted(Trimmed(line.substr(equals + 1)))));
+    catalogue.services.emplace_back(FromUtf8(name),
+                                    FromUtf8(Unquoted(Trimmed(line.substr(equals + 1)))));
   }
   return catalogue;
 }
@@ -53,7 +55,8 @@ HRESULT ReadServiceCatalogue(const std::wstring& path, ServiceCatalogue& catalog
   return S_OK;
 }
 
-std::optional<std::wstring> CatalogueDisplayName(const ServiceCatalogue& catalogue, const std::wstring& name) {
+std::optional<std::wstring> CatalogueDisplayName(const ServiceCatalogue& catalogue,
+                                                 const std::wstring& name) {
   const std::wstring wanted = AsciiLower(name);
   for (const auto& [listed, display_name] : catalogue.services)
     if (AsciiLower(listed) == wanted) return display_name;

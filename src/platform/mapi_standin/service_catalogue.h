@@ -29,6 +29,7 @@ HRESULT ReadServiceCatalogue(const std::wstring& path, ServiceCatalogue& catalog
 
 /// The display name the catalogue gives the service, whose name is matched
 /// ignoring the case of ASCII letters. nullopt when it is not listed.
-std::optional<std::wstring> CatalogueDisplayName(const ServiceCatalogue& catalogue, const std::wstring& name);
+std::optional<std::wstring> CatalogueDisplayName(const ServiceCatalogue& catalogue,
+                                                 const std::wstring& name);
 
 }  // namespace kalinor::platform::mapi_standin

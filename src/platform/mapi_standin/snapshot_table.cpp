@@ -28,7 +28,8 @@ HRESULT FillValue(const TableValue& value, LPSPropValue props, SPropValue& prop)
   if (hr != S_OK) return hr;
   if (!value.bytes.empty()) std::memcpy(copy, value.bytes.data(), value.bytes.size());
   if (is_string) {
-    prop.Value.lpszA = static_cast<LPSTR>(copy);  // already NUL-terminated: the block is zero-filled
+    prop.Value.lpszA =
+        static_cast<LPSTR>(copy);  // already NUL-terminated: the block is zero-filled
   } else {
     prop.Value.bin.cb = static_cast<ULONG>(value.bytes.size());
     prop.Value.bin.lpb = static_cast<LPBYTE>(copy);
@@ -39,17 +40,20 @@ HRESULT FillValue(const TableValue& value, LPSPropValue props, SPropValue& prop)
 HRESULT FillRow(const TableRow& row, SRow& out) {
   void* props = nullptr;
   const size_t slots = row.empty() ? 1 : row.size();
-  HRESULT hr = mapi_standin::MAPIAllocateBuffer(static_cast<ULONG>(slots * sizeof(SPropValue)), &props);
+  HRESULT hr =
+      mapi_standin::MAPIAllocateBuffer(static_cast<ULONG>(slots * sizeof(SPropValue)), &props);
   if (hr != S_OK) return hr;
   out.lpProps = static_cast<LPSPropValue>(props);
   out.cValues = static_cast<ULONG>(row.size());
-  for (size_t i = 0; i < row.size() && hr == S_OK; ++i) hr = FillValue(row[i], out.lpProps, out.lpProps[i]);
+  for (size_t i = 0; i < row.size() && hr == S_OK; ++i)
+    hr = FillValue(row[i], out.lpProps, out.lpProps[i]);
   return hr;
 }
 
 // Builds a row set from rows[first, first + count); on failure nothing is
 // left allocated.
-HRESULT BuildRowSet(const std::vector<TableRow>& rows, size_t first, size_t count, LPSRowSet* row_set) {
+HRESULT BuildRowSet(const std::vector<TableRow>& rows, size_t first, size_t count,
+                    LPSRowSet* row_set) {
   *row_set = nullptr;
   void* memory = nullptr;
   const size_t size = offsetof(SRowSet, aRow) + (count == 0 ? 1 : count) * sizeof(SRow);
@@ -68,7 +72,8 @@ HRESULT BuildRowSet(const std::vector<TableRow>& rows, size_t first, size_t coun
 
 class SnapshotTable final : public RefCounted<IMAPITable> {
  public:
-  explicit SnapshotTable(std::vector<TableRow> rows) : RefCounted(kIidIMAPITable), m_rows(std::move(rows)) {}
+  explicit SnapshotTable(std::vector<TableRow> rows)
+      : RefCounted(kIidIMAPITable), m_rows(std::move(rows)) {}
 
   HRESULT KALINOR_MAPI_CALL GetRowCount(ULONG, ULONG* lpulCount) override {
     if (lpulCount == nullptr) return MAPI_E_INVALID_PARAMETER;
@@ -86,7 +91,8 @@ class SnapshotTable final : public RefCounted<IMAPITable> {
     size_t first = m_position;
     size_t count;
     if (wanted >= 0) {
-      count = static_cast<size_t>(std::min<long long>(wanted, static_cast<long long>(m_rows.size() - m_position)));
+      count = static_cast<size_t>(
+          std::min<long long>(wanted, static_cast<long long>(m_rows.size() - m_position)));
     } else {
       count = static_cast<size_t>(std::min<long long>(-wanted, static_cast<long long>(m_position)));
       first = m_position - count;
@@ -96,16 +102,28 @@ class SnapshotTable final : public RefCounted<IMAPITable> {
     return hr;
   }
 
-  HRESULT KALINOR_MAPI_CALL GetLastError(HRESULT, ULONG, LPMAPIERROR*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT KALINOR_MAPI_CALL Advise(ULONG, LPMAPIADVISESINK, ULONG*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT KALINOR_MAPI_CALL GetLastError(HRESULT, ULONG, LPMAPIERROR*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT KALINOR_MAPI_CALL Advise(ULONG, LPMAPIADVISESINK, ULONG*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
   HRESULT KALINOR_MAPI_CALL Unadvise(ULONG) override { return MAPI_E_NO_SUPPORT; }
   HRESULT KALINOR_MAPI_CALL GetStatus(ULONG*, ULONG*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT KALINOR_MAPI_CALL SetColumns(LPSPropTagArray, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT KALINOR_MAPI_CALL QueryColumns(ULONG, LPSPropTagArray*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT KALINOR_MAPI_CALL SetColumns(LPSPropTagArray, ULONG) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT KALINOR_MAPI_CALL QueryColumns(ULONG, LPSPropTagArray*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
   HRESULT KALINOR_MAPI_CALL SeekRow(BOOKMARK, LONG, LONG*) override { return MAPI_E_NO_SUPPORT; }
   HRESULT KALINOR_MAPI_CALL SeekRowApprox(ULONG, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT KALINOR_MAPI_CALL QueryPosition(ULONG*, ULONG*, ULONG*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT KALINOR_MAPI_CALL FindRow(LPSRestriction, BOOKMARK, ULONG) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT KALINOR_MAPI_CALL QueryPosition(ULONG*, ULONG*, ULONG*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT KALINOR_MAPI_CALL FindRow(LPSRestriction, BOOKMARK, ULONG) override {
+    return MAPI_E_NO_SUPPORT;
+  }
   HRESULT KALINOR_MAPI_CALL Restrict(LPSRestriction, ULONG) override { return MAPI_E_NO_SUPPORT; }
   HRESULT KALINOR_MAPI_CALL CreateBookmark(BOOKMARK*) override { return MAPI_E_NO_SUPPORT; }
   HRESULT KALINOR_MAPI_CALL FreeBookmark(BOOKMARK) override { return MAPI_E_NO_SUPPORT; }
@@ -115,8 +133,12 @@ class SnapshotTable final : public RefCounted<IMAPITable> {
   HRESULT KALINOR_MAPI_CALL ExpandRow(ULONG, LPBYTE, ULONG, ULONG, LPSRowSet*, ULONG*) override {
     return MAPI_E_NO_SUPPORT;
   }
-  HRESULT KALINOR_MAPI_CALL CollapseRow(ULONG, LPBYTE, ULONG, ULONG*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT KALINOR_MAPI_CALL WaitForCompletion(ULONG, ULONG, ULONG*) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT KALINOR_MAPI_CALL CollapseRow(ULONG, LPBYTE, ULONG, ULONG*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
+  HRESULT KALINOR_MAPI_CALL WaitForCompletion(ULONG, ULONG, ULONG*) override {
+    return MAPI_E_NO_SUPPORT;
+  }
   HRESULT KALINOR_MAPI_CALL GetCollapseState(ULONG, ULONG, LPBYTE, ULONG*, LPBYTE*) override {
     return MAPI_E_NO_SUPPORT;
   }
@@ -145,6 +167,8 @@ TableValue BytesValue(ULONG tag, std::string bytes) {
   return value;
 }
 
-IMAPITable* NewSnapshotTable(std::vector<TableRow> rows) { return new SnapshotTable(std::move(rows)); }
+IMAPITable* NewSnapshotTable(std::vector<TableRow> rows) {
+  return new SnapshotTable(std::move(rows));
+}
 
 }  // namespace kalinor::platform::mapi_standin

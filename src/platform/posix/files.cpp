@@ -30,7 +30,6 @@ std::optional<std::string> NativePath(const std::wstring& path) {
   return ToUtf8(path);
 }
 
-
 bool WriteAll(int fd, const char* data, std::size_t size) {
   while (size > 0) {
     ssize_t written = ::write(fd, data, size);
@@ -61,8 +60,7 @@ bool CopyContent(int from, int to) {
 // CopyFileW does. With exclusive, an existing destination makes it fail
 // untouched. A destination this call created is removed again on failure.
 // With durable, the copy is flushed to disk before success is reported.
-bool CopyRegularFile(const std::string& from, const std::string& to, bool exclusive,
-                     bool durable) {
+bool CopyRegularFile(const std::string& from, const std::string& to, bool exclusive, bool durable) {
   FileDescriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
   if (!source.Valid()) return false;
   struct stat source_status {};

@@ -17,7 +17,6 @@ namespace kalinor::platform {
 
 namespace {
 
-
 int OpenRetrying(const std::string& path, int flags, mode_t mode = 0) {
   int fd;
   do fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);

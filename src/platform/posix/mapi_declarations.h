@@ -133,7 +133,8 @@ using LPUNKNOWN = IUnknown*;
 
 struct IMAPITable : IUnknown {
   virtual HRESULT GetLastError(HRESULT hResult, ULONG ulFlags, LPMAPIERROR* lppMAPIError) = 0;
-  virtual HRESULT Advise(ULONG ulEventMask, LPMAPIADVISESINK lpAdviseSink, ULONG* lpulConnection) = 0;
+  virtual HRESULT Advise(ULONG ulEventMask, LPMAPIADVISESINK lpAdviseSink,
+                         ULONG* lpulConnection) = 0;
   virtual HRESULT Unadvise(ULONG ulConnection) = 0;
   virtual HRESULT GetStatus(ULONG* lpulTableStatus, ULONG* lpulTableType) = 0;
   virtual HRESULT SetColumns(LPSPropTagArray lpPropTagArray, ULONG ulFlags) = 0;
@@ -150,9 +151,10 @@ struct IMAPITable : IUnknown {
   virtual HRESULT QuerySortOrder(LPSSortOrderSet* lppSortCriteria) = 0;
   virtual HRESULT QueryRows(LONG lRowCount, ULONG ulFlags, LPSRowSet* lppRows) = 0;
   virtual HRESULT Abort() = 0;
-  virtual HRESULT ExpandRow(ULONG cbInstanceKey, LPBYTE pbInstanceKey, ULONG ulRowCount, ULONG ulFlags,
-                            LPSRowSet* lppRows, ULONG* lpulMoreRows) = 0;
-  virtual HRESULT CollapseRow(ULONG cbInstanceKey, LPBYTE pbInstanceKey, ULONG ulFlags, ULONG* lpulRowCount) = 0;
+  virtual HRESULT ExpandRow(ULONG cbInstanceKey, LPBYTE pbInstanceKey, ULONG ulRowCount,
+                            ULONG ulFlags, LPSRowSet* lppRows, ULONG* lpulMoreRows) = 0;
+  virtual HRESULT CollapseRow(ULONG cbInstanceKey, LPBYTE pbInstanceKey, ULONG ulFlags,
+                              ULONG* lpulRowCount) = 0;
   virtual HRESULT WaitForCompletion(ULONG ulFlags, ULONG ulTimeout, ULONG* lpulTableStatus) = 0;
   virtual HRESULT GetCollapseState(ULONG ulFlags, ULONG cbInstanceKey, LPBYTE lpbInstanceKey,
                                    ULONG* lpcbCollapseState, LPBYTE* lppbCollapseState) = 0;
@@ -171,12 +173,13 @@ struct IMsgServiceAdmin : IUnknown {
                                  LPCIID lpInterfaceDst, LPVOID lpObjectDst, ULONG_PTR ulUIParam,
                                  ULONG ulFlags) = 0;
   virtual HRESULT RenameMsgService(LPMAPIUID lpUID, ULONG ulFlags, LPTSTR lpszDisplayName) = 0;
-  virtual HRESULT ConfigureMsgService(LPMAPIUID lpUID, ULONG_PTR ulUIParam, ULONG ulFlags, ULONG cValues,
-                                      LPSPropValue lpProps) = 0;
+  virtual HRESULT ConfigureMsgService(LPMAPIUID lpUID, ULONG_PTR ulUIParam, ULONG ulFlags,
+                                      ULONG cValues, LPSPropValue lpProps) = 0;
   virtual HRESULT OpenProfileSection(LPMAPIUID lpUID, LPCIID lpInterface, ULONG ulFlags,
                                      LPPROFSECT* lppProfSect) = 0;
   virtual HRESULT MsgServiceTransportOrder(ULONG cUID, LPMAPIUID lpUIDList, ULONG ulFlags) = 0;
-  virtual HRESULT AdminProviders(LPMAPIUID lpUID, ULONG ulFlags, LPPROVIDERADMIN* lppProviderAdmin) = 0;
+  virtual HRESULT AdminProviders(LPMAPIUID lpUID, ULONG ulFlags,
+                                 LPPROVIDERADMIN* lppProviderAdmin) = 0;
   virtual HRESULT SetPrimaryIdentity(LPMAPIUID lpUID, ULONG ulFlags) = 0;
   virtual HRESULT GetProviderTable(ULONG ulFlags, LPMAPITABLE* lppTable) = 0;
 };
@@ -190,8 +193,8 @@ struct IProfAdmin : IUnknown {
   virtual HRESULT DeleteProfile(LPTSTR lpszProfileName, ULONG ulFlags) = 0;
   virtual HRESULT ChangeProfilePassword(LPTSTR lpszProfileName, LPTSTR lpszOldPassword,
                                         LPTSTR lpszNewPassword, ULONG ulFlags) = 0;
-  virtual HRESULT CopyProfile(LPTSTR lpszOldProfileName, LPTSTR lpszOldPassword, LPTSTR lpszNewProfileName,
-                              ULONG_PTR ulUIParam, ULONG ulFlags) = 0;
+  virtual HRESULT CopyProfile(LPTSTR lpszOldProfileName, LPTSTR lpszOldPassword,
+                              LPTSTR lpszNewProfileName, ULONG_PTR ulUIParam, ULONG ulFlags) = 0;
   virtual HRESULT RenameProfile(LPTSTR lpszOldProfileName, LPTSTR lpszOldPassword,
                                 LPTSTR lpszNewProfileName, ULONG_PTR ulUIParam, ULONG ulFlags) = 0;
   virtual HRESULT SetDefaultProfile(LPTSTR lpszProfileName, ULONG ulFlags) = 0;

@@ -43,7 +43,6 @@ Node SelectFirst(const Node& context, std::wstring_view query);
 /// The node after node in a pre-order walk of top's subtree; empty at its end.
 pugi::xml_node NextInPreorder(pugi::xml_node node, pugi::xml_node top);
 
-
 /// True when c may start an XML name.
 bool IsNameStartChar(wchar_t c);
 

@@ -156,7 +156,8 @@ std::optional<std::wstring> ParseQuoted(std::wstring_view& text) {
       return result;
     }
     if (c == L'\\') {
-      if (i + 1 >= text.size() || (text[i + 1] != L'\\' && text[i + 1] != L'"')) return std::nullopt;
+      if (i + 1 >= text.size() || (text[i + 1] != L'\\' && text[i + 1] != L'"'))
+        return std::nullopt;
       c = text[++i];
     }
     result.push_back(c);
@@ -165,7 +166,8 @@ std::optional<std::wstring> ParseQuoted(std::wstring_view& text) {
 }
 
 bool StartsWithIgnoringCase(std::wstring_view text, std::wstring_view prefix) {
-  return text.size() >= prefix.size() && AsciiLower(std::wstring(text.substr(0, prefix.size()))) == prefix;
+  return text.size() >= prefix.size() &&
+         AsciiLower(std::wstring(text.substr(0, prefix.size()))) == prefix;
 }
 
 // The data after "=": a quoted string, dword:, hex: or hex(N):.
@@ -236,8 +238,9 @@ class RegFileParser {
     if (deletion) line.remove_prefix(1);
     std::size_t slash = line.find(L'\\');
     std::wstring root_name = AsciiLower(std::wstring(line.substr(0, slash)));
-    std::wstring key = slash == std::wstring_view::npos ? std::wstring()
-                                                        : AsciiLower(std::wstring(line.substr(slash + 1)));
+    std::wstring key = slash == std::wstring_view::npos
+                           ? std::wstring()
+                           : AsciiLower(std::wstring(line.substr(slash + 1)));
     section_ = Section::Kept;
     if (root_name == L"hkey_current_user") {
       root_ = RegistryRoot::CurrentUser;
@@ -261,9 +264,9 @@ class RegFileParser {
   void DeleteKey(const std::wstring& key) {
     for (auto it = values_.begin(); it != values_.end();) {
       const auto& [root, value_key, name] = it->first;
-      bool below = value_key == key || (value_key.size() > key.size() &&
-                                        value_key.compare(0, key.size(), key) == 0 &&
-                                        value_key[key.size()] == L'\\');
+      bool below = value_key == key ||
+                   (value_key.size() > key.size() && value_key.compare(0, key.size(), key) == 0 &&
+                    value_key[key.size()] == L'\\');
       it = root == root_ && below ? values_.erase(it) : std::next(it);
     }
   }

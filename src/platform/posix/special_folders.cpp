@@ -59,7 +59,8 @@ bool EnsureFolder(const std::wstring& path) {
 std::optional<std::wstring> UserDirsValue(std::wstring_view line, std::wstring_view name,
                                           const std::wstring& home) {
   while (!line.empty() && (line.front() == L' ' || line.front() == L'\t')) line.remove_prefix(1);
-  if (line.substr(0, name.size()) != name || line.substr(name.size(), 2) != L"=\"") return std::nullopt;
+  if (line.substr(0, name.size()) != name || line.substr(name.size(), 2) != L"=\"")
+    return std::nullopt;
   line.remove_prefix(name.size() + 2);
   std::wstring value;
   bool closed = false;
@@ -88,7 +89,8 @@ std::wstring UserDirsDocuments() {
   if (file == nullptr) return {};
   std::string bytes;
   char buffer[4096];
-  for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0 && bytes.size() < (1 << 20);)
+  for (std::size_t got;
+       (got = std::fread(buffer, 1, sizeof buffer, file)) > 0 && bytes.size() < (1 << 20);)
     bytes.append(buffer, got);
   std::fclose(file);
 

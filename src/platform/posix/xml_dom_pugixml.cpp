@@ -107,8 +107,7 @@ std::size_t ReferenceLength(std::string_view text, std::size_t at, bool hasDocty
 }
 
 bool ReferencesAreValid(std::string_view text, bool hasDoctype) {
-  for (std::size_t at = text.find('&'); at != std::string_view::npos;
-       at = text.find('&', at + 1)) {
+  for (std::size_t at = text.find('&'); at != std::string_view::npos; at = text.find('&', at + 1)) {
     if (ReferenceLength(text, at, hasDoctype) == 0) return false;
   }
   return true;
@@ -176,12 +175,23 @@ bool HasWellFormedStructure(const pugi::xml_document& tree) {
 bool StartsWithByteOrderMark(const std::string& bytes, pugi::xml_encoding encoding) {
   std::string_view mark;
   switch (encoding) {
-    case pugi::encoding_utf8: mark = "\xEF\xBB\xBF"; break;
-    case pugi::encoding_utf16_le: mark = "\xFF\xFE"; break;
-    case pugi::encoding_utf16_be: mark = "\xFE\xFF"; break;
-    case pugi::encoding_utf32_le: mark = std::string_view("\xFF\xFE\0\0", 4); break;
-    case pugi::encoding_utf32_be: mark = std::string_view("\0\0\xFE\xFF", 4); break;
-    default: return false;
+    case pugi::encoding_utf8:
+      mark = "\xEF\xBB\xBF";
+      break;
+    case pugi::encoding_utf16_le:
+      mark = "\xFF\xFE";
+      break;
+    case pugi::encoding_utf16_be:
+      mark = "\xFE\xFF";
+      break;
+    case pugi::encoding_utf32_le:
+      mark = std::string_view("\xFF\xFE\0\0", 4);
+      break;
+    case pugi::encoding_utf32_be:
+      mark = std::string_view("\0\0\xFE\xFF", 4);
+      break;
+    default:
+      return false;
   }
   return std::string_view(bytes).substr(0, mark.size()) == mark;
 }
@@ -207,8 +217,11 @@ class StringWriter : public pugi::xml_writer {
 // that starts no valid sequence stands for itself.
 std::pair<char32_t, std::size_t> DecodeUtf8(std::string_view text, std::size_t at) {
   const auto lead = static_cast<unsigned char>(text[at]);
-  std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3
-                                         : (lead >> 3) == 0x1E ? 4 : 0;
+  std::size_t length = lead < 0x80           ? 1
+                       : (lead >> 5) == 0x6  ? 2
+                       : (lead >> 4) == 0xE  ? 3
+                       : (lead >> 3) == 0x1E ? 4
+                                             : 0;
   if (length <= 1 || at + length > text.size()) return {lead, 1};
   char32_t code = lead & (0xFF >> (length + 1));
   for (std::size_t i = 1; i < length; ++i) {
@@ -442,8 +455,7 @@ std::wstring GetText(const DomNodeRef& reference) {
   const Node& node = NodeOf(reference);
   if (node.attribute) return FromUtf8(node.attribute.value());
   const pugi::xml_node_type type = node.node.type();
-  if (type != pugi::node_element && type != pugi::node_document)
-    return FromUtf8(node.node.value());
+  if (type != pugi::node_element && type != pugi::node_document) return FromUtf8(node.node.value());
   std::string text;
   AppendAllText(node.node, text);
   return FromUtf8(text);
@@ -490,8 +502,7 @@ void SetAttribute(const DomNodeRef& element, const std::wstring& name, const std
   const std::string attributeName = ToUtf8(name);
   pugi::xml_attribute attribute = node.node.attribute(attributeName.c_str());
   if (!attribute) attribute = node.node.append_attribute(attributeName.c_str());
-  if (!attribute || !attribute.set_value(DomString(value).c_str()))
-    throw _com_error(E_OUTOFMEMORY);
+  if (!attribute || !attribute.set_value(DomString(value).c_str())) throw _com_error(E_OUTOFMEMORY);
 }
 
 std::int32_t ChildNodeCount(const DomNodeRef& reference) {

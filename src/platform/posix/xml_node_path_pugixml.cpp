@@ -17,7 +17,6 @@
 
 namespace kalinor::platform::pugixml_dom {
 
-
 pugi::xml_node NextInPreorder(pugi::xml_node node, pugi::xml_node top) {
   if (node.first_child()) return node.first_child();
   while (node && node != top) {
@@ -162,8 +161,8 @@ class QueryParser {
     constexpr std::size_t kBeyondAnyDocument = std::numeric_limits<std::size_t>::max() / 16;
     std::size_t position = 0;
     while (Peek() >= L'0' && Peek() <= L'9') {
-      position = std::min(position * 10 + static_cast<std::size_t>(Peek() - L'0'),
-                          kBeyondAnyDocument);
+      position =
+          std::min(position * 10 + static_cast<std::size_t>(Peek() - L'0'), kBeyondAnyDocument);
       ++m_at;
     }
     return position;
@@ -302,8 +301,7 @@ std::vector<Node> DescendantsOrSelf(const std::vector<Node>& nodes) {
   for (const Node& item : nodes) {
     if (item.attribute) continue;
     if (seen.count(item.node.internal_object()) != 0) continue;
-    for (pugi::xml_node node = item.node; node;
-         node = NextInPreorder(node, item.node)) {
+    for (pugi::xml_node node = item.node; node; node = NextInPreorder(node, item.node)) {
       seen.insert(node.internal_object());
       all.push_back(Node{node, {}});
     }

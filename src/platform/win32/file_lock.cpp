@@ -19,7 +19,8 @@ ExclusiveFileLock::ExclusiveFileLock(const std::wstring& path)
   if (file == INVALID_HANDLE_VALUE) return;
   m_handle = reinterpret_cast<std::intptr_t>(file);
   OVERLAPPED whole_file = {};
-  m_locked = ::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole_file) != FALSE;
+  m_locked =
+      ::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole_file) != FALSE;
 }
 
 ExclusiveFileLock::~ExclusiveFileLock() {

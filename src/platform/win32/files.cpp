@@ -154,9 +154,8 @@ bool WriteFileAtomically(const std::wstring& path, std::string_view bytes) {
     written = WriteAll(file.get(), bytes.data(), bytes.size()) && FlushFileBuffers(file.get());
     written = file.Close() && written;
   }
-  if (written &&
-      MoveFileExW(temporary.c_str(), path.c_str(),
-                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE)
+  if (written && MoveFileExW(temporary.c_str(), path.c_str(),
+                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE)
     return true;
   DeleteFileW(temporary.c_str());
   return false;

@@ -13,7 +13,6 @@ namespace kalinor::platform::msxml_dom {
 
 namespace {
 
-
 class Recogniser {
  public:
   explicit Recogniser(std::wstring_view text) : text_(text) {}
@@ -100,6 +99,5 @@ class Recogniser {
 }  // namespace
 
 bool IsNodePath(std::wstring_view query) { return Recogniser(query).Path(); }
-
 
 }  // namespace kalinor::platform::msxml_dom

@@ -182,8 +182,8 @@ void ReleaseDomObject(DomNodeTag, void* object) noexcept {
 
 DomDocumentRef CreateDomDocument() {
   Com<IUnknown> object;
-  Check(CoCreateInstance(kClsidDomDocument, nullptr, kClassContext, kIidUnknown,
-                         object.out_void()));
+  Check(
+      CoCreateInstance(kClsidDomDocument, nullptr, kClassContext, kIidUnknown, object.out_void()));
   if (!object) throw _com_error(E_POINTER);
   Check(OleRun(object.get()));
   Com<IXMLDOMDocument> document;

@@ -71,11 +71,16 @@ class Handle {
 std::string Escaped(const std::string& bytes) {
   std::string out;
   for (unsigned char c : bytes) {
-    if (c == '\\') out += "\\\\";
-    else if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else if (c == '\t') out += "\\t";
-    else if (c >= 0x20 && c < 0x7F) out += static_cast<char>(c);
+    if (c == '\\')
+      out += "\\\\";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
+    else if (c == '\t')
+      out += "\\t";
+    else if (c >= 0x20 && c < 0x7F)
+      out += static_cast<char>(c);
     else {
       char hex[5];
       std::snprintf(hex, sizeof hex, "\\x%02X", c);
@@ -87,16 +92,18 @@ std::string Escaped(const std::string& bytes) {
 
 std::string ToUtf8(const std::wstring& text) {
   if (text.empty()) return std::string();
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                       nullptr, nullptr);
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size,
+                      nullptr, nullptr);
   return out;
 }
 
 std::string AnsiToUtf8(const std::string& text) {
   if (text.empty()) return std::string();
-  const int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  const int size =
+      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(size), L'\0');
   MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
   return ToUtf8(wide);
@@ -112,7 +119,8 @@ std::string UpToNul(std::string text) {
 void Report(const std::string& line) {
   const std::string text = line + "\n";
   DWORD written = 0;
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written,
+            nullptr);
 }
 
 // The report's event lines (debug writes, exceptions, the timeout) in the
@@ -146,12 +154,14 @@ class DbwinListener {
     bool taken = GetLastError() == ERROR_ALREADY_EXISTS;
     m_data_ready.Reset(CreateEventW(nullptr, FALSE, FALSE, L"DBWIN_DATA_READY"));
     taken = taken || GetLastError() == ERROR_ALREADY_EXISTS;
-    m_mapping.Reset(
-        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kBufferSize, L"DBWIN_BUFFER"));
+    m_mapping.Reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                       kBufferSize, L"DBWIN_BUFFER"));
     taken = taken || GetLastError() == ERROR_ALREADY_EXISTS;
     m_stop.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (m_mapping.Valid()) m_view = static_cast<const char*>(MapViewOfFile(m_mapping.Get(), FILE_MAP_READ, 0, 0, 0));
-    m_ready = !taken && m_buffer_ready.Valid() && m_data_ready.Valid() && m_stop.Valid() && m_view != nullptr;
+    if (m_mapping.Valid())
+      m_view = static_cast<const char*>(MapViewOfFile(m_mapping.Get(), FILE_MAP_READ, 0, 0, 0));
+    m_ready = !taken && m_buffer_ready.Valid() && m_data_ready.Valid() && m_stop.Valid() &&
+              m_view != nullptr;
   }
 
   ~DbwinListener() {
@@ -198,7 +208,8 @@ class DbwinListener {
     DWORD pid = 0;
     std::memcpy(&pid, m_view, sizeof pid);
     if (pid != m_pid) return;
-    m_log.AddDebugWrite(AnsiToUtf8(UpToNul(std::string(m_view + sizeof pid, kBufferSize - sizeof pid))));
+    m_log.AddDebugWrite(
+        AnsiToUtf8(UpToNul(std::string(m_view + sizeof pid, kBufferSize - sizeof pid))));
   }
 
   EventLog& m_log;
@@ -217,7 +228,8 @@ bool RunningUnderWine() {
 // Clears BeingDebugged in the child's PEB (see the note at the top).
 bool HideDebuggerFromPeb(HANDLE process) {
   using QueryFunction = NTSTATUS(NTAPI*)(HANDLE, PROCESSINFOCLASS, PVOID, ULONG, PULONG);
-  const FARPROC address = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess");
+  const FARPROC address =
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess");
   if (address == nullptr) return false;
   const auto query = reinterpret_cast<QueryFunction>(reinterpret_cast<void (*)()>(address));
   PROCESS_BASIC_INFORMATION basic = {};
@@ -255,7 +267,8 @@ bool MakeInheritedPipe(Handle& read_end, Handle& write_end) {
 void ReadAll(HANDLE pipe, std::string* bytes) {
   char buffer[4096];
   DWORD got = 0;
-  while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes->append(buffer, got);
+  while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    bytes->append(buffer, got);
 }
 
 // The text of one OutputDebugString write, read from the child's memory.
@@ -307,7 +320,10 @@ Options ParseOptions() {
 class DebugLoop {
  public:
   DebugLoop(const PROCESS_INFORMATION& child, DWORD timeout_ms, bool hide_from_peb, EventLog& log)
-      : m_child(child), m_deadline(GetTickCount64() + timeout_ms), m_hide_from_peb(hide_from_peb), m_log(log) {}
+      : m_child(child),
+        m_deadline(GetTickCount64() + timeout_ms),
+        m_hide_from_peb(hide_from_peb),
+        m_log(log) {}
 
   /// Runs until the child has exited; returns the exit code its exit event gives.
   DWORD Run() {
@@ -351,7 +367,8 @@ class DebugLoop {
   DWORD TakeEvent(const DEBUG_EVENT& event) {
     switch (event.dwDebugEventCode) {
       case CREATE_PROCESS_DEBUG_EVENT:
-        if (event.u.CreateProcessInfo.hFile != nullptr) CloseHandle(event.u.CreateProcessInfo.hFile);
+        if (event.u.CreateProcessInfo.hFile != nullptr)
+          CloseHandle(event.u.CreateProcessInfo.hFile);
         return DBG_CONTINUE;
       case LOAD_DLL_DEBUG_EVENT:
         if (event.u.LoadDll.hFile != nullptr) CloseHandle(event.u.LoadDll.hFile);
@@ -418,8 +435,8 @@ int main() {
     return 2;
   }
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  Handle no_input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  Handle no_input(CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
@@ -430,9 +447,11 @@ int main() {
   PROCESS_INFORMATION child = {};
   std::wstring command_line = options.command_line;
   // Suspended until the DBWIN listener knows the child's process id.
-  if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE, DEBUG_ONLY_THIS_PROCESS | CREATE_SUSPENDED,
-                      nullptr, nullptr, &startup, &child)) {
-    std::fprintf(stderr, "kalinor_debug_harness: cannot start the program (error %lu)\n", GetLastError());
+  if (!CreateProcessW(nullptr, command_line.data(), nullptr, nullptr, TRUE,
+                      DEBUG_ONLY_THIS_PROCESS | CREATE_SUSPENDED, nullptr, nullptr, &startup,
+                      &child)) {
+    std::fprintf(stderr, "kalinor_debug_harness: cannot start the program (error %lu)\n",
+                 GetLastError());
     return 2;
   }
   Handle process(child.hProcess), thread(child.hThread);

@@ -63,8 +63,8 @@ class MapiProviderDll : public ::testing::Test {
 };
 
 TEST_F(MapiProviderDll, ExportsTheNamesMapi32LooksUp) {
-  for (const char* name : {"MAPIInitialize", "MAPIUninitialize", "MAPIAdminProfiles", "MAPIAllocateBuffer",
-                           "MAPIAllocateMore", "MAPIFreeBuffer"}) {
+  for (const char* name : {"MAPIInitialize", "MAPIUninitialize", "MAPIAdminProfiles",
+                           "MAPIAllocateBuffer", "MAPIAllocateMore", "MAPIFreeBuffer"}) {
     EXPECT_NE(GetProcAddress(m_dll, name), nullptr) << name;
   }
 }

@@ -131,10 +131,10 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   std::wstring command_line = CommandLine(program_path, args);
   std::wstring block = EnvironmentBlock(environment);
   PROCESS_INFORMATION process{};
-  const BOOL started = CreateProcessW(
-      program_path.c_str(), command_line.data(), nullptr, nullptr, TRUE,
-      CREATE_UNICODE_ENVIRONMENT | EXTENDED_STARTUPINFO_PRESENT | CREATE_NO_WINDOW, block.data(),
-      nullptr, &startup.StartupInfo, &process);
+  const BOOL started =
+      CreateProcessW(program_path.c_str(), command_line.data(), nullptr, nullptr, TRUE,
+                     CREATE_UNICODE_ENVIRONMENT | EXTENDED_STARTUPINFO_PRESENT | CREATE_NO_WINDOW,
+                     block.data(), nullptr, &startup.StartupInfo, &process);
   write_end.Close();  // the child holds its own copy; EOF comes when it exits
   if (!started) return result;
   Handle child(process.hProcess);

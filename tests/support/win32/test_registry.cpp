@@ -79,8 +79,8 @@ std::optional<platform::RegistryValue> ReadValue(Root root, const std::wstring& 
   return value;
 }
 
-bool WriteValue(Root root, const std::wstring& subkey, const std::wstring& name,
-                std::uint32_t type, const std::vector<std::uint8_t>& bytes) {
+bool WriteValue(Root root, const std::wstring& subkey, const std::wstring& name, std::uint32_t type,
+                const std::vector<std::uint8_t>& bytes) {
   Key key;
   if (RegCreateKeyExW(RootKey(root), subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                       KEY_SET_VALUE | kSixtyFourBitView, nullptr, key.out(),
@@ -97,8 +97,8 @@ bool WriteValue(Root root, const std::wstring& subkey, const std::wstring& name,
 
 bool DeleteValue(Root root, const std::wstring& subkey, const std::wstring& name) {
   Key key;
-  const LONG opened = RegOpenKeyExW(RootKey(root), subkey.c_str(), 0,
-                                    KEY_SET_VALUE | kSixtyFourBitView, key.out());
+  const LONG opened =
+      RegOpenKeyExW(RootKey(root), subkey.c_str(), 0, KEY_SET_VALUE | kSixtyFourBitView, key.out());
   if (opened == ERROR_FILE_NOT_FOUND) return true;
   if (opened != ERROR_SUCCESS) return false;
   const LONG deleted = RegDeleteValueW(key.get(), name.c_str());
@@ -108,7 +108,8 @@ bool DeleteValue(Root root, const std::wstring& subkey, const std::wstring& name
 // Deletes a key and everything below it.
 void DeleteKeyTree(Root root, const std::wstring& subkey) {
   const std::size_t split = subkey.rfind(L'\\');
-  const std::wstring parent = split == std::wstring::npos ? std::wstring() : subkey.substr(0, split);
+  const std::wstring parent =
+      split == std::wstring::npos ? std::wstring() : subkey.substr(0, split);
   const std::wstring leaf = split == std::wstring::npos ? subkey : subkey.substr(split + 1);
   Key key;
   if (RegOpenKeyExW(RootKey(root), parent.c_str(), 0, KEY_ALL_ACCESS | kSixtyFourBitView,
