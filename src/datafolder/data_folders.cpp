@@ -155,37 +155,9 @@ void DataFolders::ExpandFolderMacros(std::wstring& path) {
   }
 }
 
-std::vector<std::wstring> DataFolders::FolderPathPrefixes(const std::wstring& path) {
-  std::wstring walked = path;
-  if (walked.empty() || walked.back() != kPathSeparator) walked += kPathSeparator;
-  std::vector<std::wstring> prefixes;
-  if (walked.size() <= 2) return prefixes;
-
-  std::size_t from = 2;  // past a drive ("C:") or the POSIX root
-  if (walked[0] == kPathSeparator && walked[1] == kPathSeparator) {
-    // A UNC root (\\server\share) cannot be created and does not answer an
-    // existence test as a folder does: the walk starts below it.
-    std::size_t server_end = walked.find(kPathSeparator, 2);
-    std::size_t share_end = server_end == std::wstring::npos
-                                ? std::wstring::npos
-                                : walked.find(kPathSeparator, server_end + 1);
-    if (share_end == std::wstring::npos) return prefixes;
-    from = share_end + 1;
-  }
-  for (std::size_t at = walked.find(kPathSeparator, from); at != std::wstring::npos;
-       at = walked.find(kPathSeparator, at + 1))
-    prefixes.push_back(walked.substr(0, at));
-  return prefixes;
-}
-
 bool DataFolders::CreateFolderPath(const std::wstring& path) {
   if (path.empty()) throw CAtlException(E_INVALIDARG);
-  for (const std::wstring& prefix : FolderPathPrefixes(path)) {
-    if (platform::PathExists(prefix)) continue;
-    // A folder that appeared meanwhile (another process made it) counts as made.
-    if (!platform::CreateFolder(prefix) && !platform::PathExists(prefix)) return false;
-  }
-  return true;
+  return platform::CreateFolderWithParents(path);
 }
 
 void DataFolders::ResetForTesting() { g_built = false; }

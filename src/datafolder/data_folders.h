@@ -39,12 +39,8 @@ class DataFolders {
   /// Lower-cases the path (A-Z only) and expands the first folder macro found, every occurrence
   /// of it; a failed folder lookup replaces it with "".
   static void ExpandFolderMacros(std::wstring& path);
-  /// The folders CreateFolderPath tests and creates when missing, in order: the text before each
-  /// separator from the third character on ("C:", "C:\x"; "/a" but not "/"); below a UNC root
-  /// ("\\server\share") only, never the root's own parts. Empty for paths of one character.
-  static std::vector<std::wstring> FolderPathPrefixes(const std::wstring& path);
-  /// Creates the missing folders along path; true when all of them exist afterwards. Raises
-  /// CAtlException(E_INVALIDARG) for an empty path.
+  /// Creates the missing folders along path (platform::FolderPathPrefixes); true when all of them
+  /// exist afterwards. Raises CAtlException(E_INVALIDARG) for an empty path.
   static bool CreateFolderPath(const std::wstring& path);
 
   /// For tests only: forgets the built object, so that the next Instance() builds again.

@@ -1,23 +1,48 @@
 // File-system services: the existence test, folder creation, the copy, move
 // and delete that the settings code fires and forgets, the file-status query,
 // the pause, whole-file reads and atomic whole-file writes. Paths are wide
-// text (UTF-8 file names on POSIX). None of these raises.
+// text (UTF-8 file names on POSIX). None of these raises. Every operation
+// refuses an empty path and a path with a NUL inside (which the system calls
+// would silently cut short to another file's name).
 #pragma once
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kalinor::platform {
 
 /// The separator between a folder and what it holds: '\\' on Windows, '/' on POSIX.
 extern const wchar_t kPathSeparator;
 
+/// True when path is absolute: "/..." on POSIX; "X:\..." (or "X:/...") or a
+/// UNC path "\\..." on Windows. False for "".
+bool IsAbsolutePath(const std::wstring& path);
+
 /// True when anything (file or folder) exists at path. False for "".
 bool PathExists(const std::wstring& path);
 
+/// Who may use a folder that is created.
+enum class FolderAccess {
+  kDefault,    ///< the system's default (POSIX: 0777 less the umask)
+  kOwnerOnly,  ///< the user alone (POSIX: 0700; on Windows the default)
+};
+
 /// Creates one folder (its parent must exist). False when it was not created,
 /// also when it exists already.
-bool CreateFolder(const std::wstring& path);
+bool CreateFolder(const std::wstring& path, FolderAccess access = FolderAccess::kDefault);
+
+/// The folders CreateFolderWithParents tests and creates, in order: the text
+/// before each separator from the third character on ("C:", "C:\x"; "/a" but
+/// not "/"); below a UNC root ("\\server\share") only, never the root's own
+/// parts. Empty for paths of at most one character.
+std::vector<std::wstring> FolderPathPrefixes(const std::wstring& path);
+
+/// Creates every missing folder along path, parents first. True when all of
+/// them exist afterwards (one made meanwhile by another process counts);
+/// false at the first that could not be made. True for "".
+bool CreateFolderWithParents(const std::wstring& path,
+                             FolderAccess access = FolderAccess::kDefault);
 
 /// Copies a file; with fail_if_exists an existing destination makes it fail
 /// and stays untouched. False on any failure.

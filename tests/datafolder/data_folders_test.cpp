@@ -195,18 +195,6 @@ TEST_F(DataFoldersTest, BlankPolicyCountsAsAbsent) {
   EXPECT_EQ(folders.DataFolder(), Ostrand(Local()));
 }
 
-TEST_F(DataFoldersTest, PolicyOf260CharactersReadsAsEmptyAnd259AreAccepted) {
-  const std::wstring longest(259, L'a');
-  ASSERT_TRUE(SetPolicy(longest));
-  EXPECT_EQ(DataFolders::ReadPolicyValue(L"DataPath"), longest);
-
-  ASSERT_TRUE(SetPolicy(std::wstring(260, L'a')));
-  EXPECT_EQ(DataFolders::ReadPolicyValue(L"DataPath"), L"");
-  const DataFolders& folders = Build();
-  EXPECT_TRUE(capture_.debug_output.empty());
-  EXPECT_EQ(folders.DataFolder(), Ostrand(Local()));
-}
-
 TEST_F(DataFoldersTest, PolicyEndingInASeparatorKeepsItInTheRoot) {
   const std::wstring root = temp_.Join(L"policy") + Sep();
   ASSERT_TRUE(platform::CreateFolder(temp_.Join(L"policy")));
@@ -228,19 +216,6 @@ TEST_F(DataFoldersTest, FailedMacroLookupInsertsNothing) {
 
   EXPECT_EQ(capture_.debug_output, std::vector<std::wstring>{Sep() + L"x"});
   EXPECT_EQ(folders.DataFolder(), Ostrand(Local()));
-}
-
-TEST_F(DataFoldersTest, WithoutALocalFolderTheDataFolderHangsFromTheRoot) {
-  unavailable_ = {kCsidlLocalAppData};
-  // The build tries to create these at the root of the file system; put back what it made.
-  const std::wstring tavrin = Sep() + L"Tavrin";
-  const bool existed = platform::PathExists(tavrin);
-
-  const DataFolders& folders = Build();
-
-  EXPECT_EQ(folders.DataFolder(), Path({L"", L"Tavrin", L"Ostrand"}));
-  EXPECT_EQ(folders.PellucorDataFolder(), Path({L"", L"Tavrin", L"Pellucor"}));
-  if (!existed) testing::RemoveTree(tavrin);
 }
 
 TEST_F(DataFoldersTest, IsBuiltOnceAndLaterRegistryChangesAreNotSeen) {
@@ -300,6 +275,9 @@ TEST_F(DataFoldersTest, RegistryStringsAreAcceptedOnlyWhenWellFormed) {
   EXPECT_EQ(policy_with(platform::kRegSz, {0}), L"") << "one byte";
   EXPECT_EQ(policy_with(platform::kRegSz, embedded), L"ab") << "up to the first NUL";
   EXPECT_EQ(policy_with(platform::kRegSz, unterminated_inner), L"") << "NUL inside, not last";
+  EXPECT_EQ(policy_with(platform::kRegSz, Utf16WithNul(std::wstring(259, L'a'))),
+            std::wstring(259, L'a'))
+      << "520 bytes with the terminator: the longest that fits";
   EXPECT_EQ(policy_with(platform::kRegSz, full_without_nul), L"") << "520 bytes, no terminator";
   EXPECT_EQ(policy_with(platform::kRegSz, one_too_many), L"") << "522 bytes";
   EXPECT_EQ(policy_with(kRegBinary, Utf16WithNul(L"C:\\Data")), L"");
@@ -377,37 +355,37 @@ TEST_F(FolderMacroTest, AFolderWhoseNameHoldsTheMacroIsNotExpandedAgain) {
 
 TEST(CreateFolderPathWalk, DrivePathsWalkEveryPrefixFromTheDrive) {
   const std::wstring s = Sep();
-  EXPECT_EQ(DataFolders::FolderPathPrefixes(L"C:" + s + L"x" + s + L"y"),
+  EXPECT_EQ(platform::FolderPathPrefixes(L"C:" + s + L"x" + s + L"y"),
             (std::vector<std::wstring>{L"C:", L"C:" + s + L"x", L"C:" + s + L"x" + s + L"y"}));
   // A trailing separator changes nothing.
-  EXPECT_EQ(DataFolders::FolderPathPrefixes(L"C:" + s + L"x" + s),
+  EXPECT_EQ(platform::FolderPathPrefixes(L"C:" + s + L"x" + s),
             (std::vector<std::wstring>{L"C:", L"C:" + s + L"x"}));
   // The drive alone is still tested (and would be created, failing, were it missing).
-  EXPECT_EQ(DataFolders::FolderPathPrefixes(L"C:"), std::vector<std::wstring>{L"C:"});
+  EXPECT_EQ(platform::FolderPathPrefixes(L"C:"), std::vector<std::wstring>{L"C:"});
   // Two characters with the separator: nothing to walk.
-  EXPECT_TRUE(DataFolders::FolderPathPrefixes(L"x").empty());
+  EXPECT_TRUE(platform::FolderPathPrefixes(L"x").empty());
 }
 
 TEST(CreateFolderPathWalk, AbsolutePathsLeaveTheRootAlone) {
   const std::wstring s = Sep();
-  EXPECT_EQ(DataFolders::FolderPathPrefixes(s + L"a" + s + L"b"),
+  EXPECT_EQ(platform::FolderPathPrefixes(s + L"a" + s + L"b"),
             (std::vector<std::wstring>{s + L"a", s + L"a" + s + L"b"}));
-  EXPECT_EQ(DataFolders::FolderPathPrefixes(s + L"Tavrin" + s + L"Ostrand"),
+  EXPECT_EQ(platform::FolderPathPrefixes(s + L"Tavrin" + s + L"Ostrand"),
             (std::vector<std::wstring>{s + L"Tavrin", s + L"Tavrin" + s + L"Ostrand"}));
-  EXPECT_TRUE(DataFolders::FolderPathPrefixes(s).empty());
+  EXPECT_TRUE(platform::FolderPathPrefixes(s).empty());
   // A doubled separator gives a prefix that ends in one.
-  EXPECT_EQ(DataFolders::FolderPathPrefixes(s + L"a" + s + s + L"b"),
+  EXPECT_EQ(platform::FolderPathPrefixes(s + L"a" + s + s + L"b"),
             (std::vector<std::wstring>{s + L"a", s + L"a" + s, s + L"a" + s + s + L"b"}));
 }
 
 TEST(CreateFolderPathWalk, UncRootIsNeverCreatedOnlyTheFoldersBelowIt) {
   const std::wstring s = Sep();
   const std::wstring share = s + s + L"server" + s + L"share";
-  EXPECT_EQ(DataFolders::FolderPathPrefixes(share + s + L"a" + s + L"b"),
+  EXPECT_EQ(platform::FolderPathPrefixes(share + s + L"a" + s + L"b"),
             (std::vector<std::wstring>{share + s + L"a", share + s + L"a" + s + L"b"}));
-  EXPECT_TRUE(DataFolders::FolderPathPrefixes(share).empty());
-  EXPECT_TRUE(DataFolders::FolderPathPrefixes(share + s).empty());
-  EXPECT_TRUE(DataFolders::FolderPathPrefixes(s + s + L"server").empty());
+  EXPECT_TRUE(platform::FolderPathPrefixes(share).empty());
+  EXPECT_TRUE(platform::FolderPathPrefixes(share + s).empty());
+  EXPECT_TRUE(platform::FolderPathPrefixes(s + s + L"server").empty());
 }
 
 TEST(CreateFolderPath, CreatesEveryMissingFolderAndStopsAtAFailure) {
