@@ -37,11 +37,7 @@ class ScopedHandle {
   /// The handle held, still owned here; the invalid value when empty.
   Handle Get() const noexcept { return m_handle; }
   /// Member access for interface pointers.
-  Handle operator->() const noexcept
-    requires std::is_pointer_v<Handle>
-  {
-    return m_handle;
-  }
+  Handle operator->() const noexcept requires std::is_pointer_v<Handle> { return m_handle; }
   /// Closes what is held, then gives the address a call writes a new handle to.
   Handle* Receive() noexcept {
     Reset();

@@ -23,8 +23,7 @@ using os::IsUsablePath;
 // WriteFile takes at most a DWORD per call.
 bool WriteAll(HANDLE file, std::string_view bytes) {
   while (!bytes.empty()) {
-    const DWORD chunk =
-        bytes.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(bytes.size());
+    const DWORD chunk = bytes.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(bytes.size());
     DWORD written = 0;
     if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
     bytes.remove_prefix(written);
@@ -48,7 +47,7 @@ NewFileResult WriteNewFile(const std::wstring& path, const std::wstring& /*like*
   if (!file.IsValid()) {
     const DWORD error = GetLastError();
     return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? NewFileResult::kNameTaken
-                                                                        : NewFileResult::kFailed;
+                                                                       : NewFileResult::kFailed;
   }
   bool written = WriteAll(file.Get(), bytes) && FlushFileBuffers(file.Get());
   written = file.Close() && written;
@@ -74,8 +73,8 @@ bool RenameOver(const std::wstring& from, const std::wstring& to) {
 
 bool IsAbsolutePath(const std::wstring& path) {
   if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) return true;  // UNC
-  return path.size() >= 3 && ((path[0] >= L'A' && path[0] <= L'Z') ||
-                              (path[0] >= L'a' && path[0] <= L'z')) &&
+  return path.size() >= 3 &&
+         ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
          path[1] == L':' && IsSeparator(path[2]);
 }
 

@@ -28,8 +28,8 @@ bool ReadRegistryValue(RegistryRoot root, const std::wstring& subkey, const std:
   // A NUL inside a name would silently shorten it to another key's name.
   if (HasNul(subkey) || HasNul(name)) return false;
   RegistryKey key;
-  if (RegOpenKeyExW(RootKey(root), subkey.c_str(), 0, KEY_READ | kSixtyFourBitView, key.Receive()) !=
-      ERROR_SUCCESS)
+  if (RegOpenKeyExW(RootKey(root), subkey.c_str(), 0, KEY_READ | kSixtyFourBitView,
+                    key.Receive()) != ERROR_SUCCESS)
     return false;
   const DWORD capacity =
       static_cast<DWORD>(std::min<std::size_t>(max_bytes, std::numeric_limits<DWORD>::max()));
