@@ -1,4 +1,6 @@
 // An uninstall run clears the connector's local state in its data folder.
+// The cleanup's own cases are unit tests (tests/settings); these check the
+// wiring of the whole run: order, the data folder found, install untouched.
 #include <gtest/gtest.h>
 
 #include "e2e/kalinor_process.h"
@@ -48,46 +50,6 @@ TEST_F(UninstallCleanupRuns, EveryStoreIsDeletedAndTheListEmptied) {
   ASSERT_NE(end, std::string::npos) << debug;
   EXPECT_LT(begin, end);
   EXPECT_LT(debug.find("There is no such service installed.\n"), begin);
-}
-
-TEST_F(UninstallCleanupRuns, AStoreWhoseDatabaseIsMissingIsStillRemoved) {
-  WriteHomeFile(kDataFolder + "/StoreSettings.xml",
-                "<QEVConfiguration><Store id=\"1-2\"><dbFileName>" + InHome("nowhere/x.fdb") +
-                    "</dbFileName></Store></QEVConfiguration>");
-  EXPECT_EQ(Run({"-u", "ArchiveConnector"}).exitCode, 0);
-  EXPECT_EQ(DataFile("StoreSettings.xml").find("<Store"), std::string::npos)
-      << DataFile("StoreSettings.xml");
-}
-
-TEST_F(UninstallCleanupRuns, NoStoreListAnywhereCreatesNone) {
-  EXPECT_EQ(Run({"-u", "ArchiveConnector"}).exitCode, 0);
-  EXPECT_EQ(DataFile("StoreSettings.xml"), "<missing>");
-  EXPECT_EQ(Occurrences(DebugOutput(), "Clear store settings >>\n"), 1);
-  EXPECT_EQ(Occurrences(DebugOutput(), "Clear store settings <<\n"), 1);
-}
-
-TEST_F(UninstallCleanupRuns, OnlyTheArchiveAddressIsBlanked) {
-  WriteHomeFile(kDataFolder + "/GeneralSettings.xml",
-                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<QEVConfiguration><General>"
-                "<PellucorURL>https://archive.example/x</PellucorURL>"
-                "<UserName>J\xC3\xB6rg \xE6\x97\xA5\xE6\x9C\xAC</UserName>"
-                "<OfflineMaxDays>30</OfflineMaxDays></General></QEVConfiguration>\n");
-  EXPECT_EQ(Run({"-u", "ArchiveConnector"}).exitCode, 0);
-  const std::string general = DataFile("GeneralSettings.xml");
-  EXPECT_EQ(general.find("archive.example"), std::string::npos) << general;
-  EXPECT_NE(general.find("PellucorURL"), std::string::npos) << general;
-  EXPECT_NE(general.find("<UserName>J\xC3\xB6rg \xE6\x97\xA5\xE6\x9C\xAC</UserName>"),
-            std::string::npos)
-      << general;
-  EXPECT_NE(general.find("<OfflineMaxDays>30</OfflineMaxDays>"), std::string::npos) << general;
-}
-
-TEST_F(UninstallCleanupRuns, AMissingGeneralSettingsFileIsCreatedWithABlankAddress) {
-  EXPECT_EQ(Run({"-u", "ArchiveConnector"}).exitCode, 0);
-  const std::string general = DataFile("GeneralSettings.xml");
-  EXPECT_NE(general.find("<QEVConfiguration>"), std::string::npos) << general;
-  EXPECT_NE(general.find("<General>"), std::string::npos) << general;
-  EXPECT_NE(general.find("<PellucorURL"), std::string::npos) << general;
 }
 
 TEST_F(UninstallCleanupRuns, InstallTouchesNoSettings) {
