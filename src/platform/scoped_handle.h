@@ -61,20 +61,25 @@ class ScopedHandle {
   Handle m_handle = Traits::Invalid();
 };
 
-/// A COM or MAPI interface: null is empty; closing is one Release().
-template <class Interface>
-struct InterfaceTraits {
-  using Handle = Interface*;
+/// Traits of a handle that is a pointer (or like one): null is empty, and
+/// CloseFunction closes a valid one (false when that failed).
+template <typename Pointer, bool (*CloseFunction)(Pointer) noexcept>
+struct NullIsEmptyTraits {
+  using Handle = Pointer;
   static Handle Invalid() noexcept { return nullptr; }
-  static bool IsValid(Handle pointer) noexcept { return pointer != nullptr; }
-  static bool Close(Handle pointer) noexcept {
-    pointer->Release();
-    return true;
-  }
+  static bool IsValid(Handle handle) noexcept { return handle != nullptr; }
+  static bool Close(Handle handle) noexcept { return CloseFunction(handle); }
 };
+
+/// Gives back one reference to a COM or MAPI interface. Never fails.
+template <class Interface>
+bool ReleaseInterface(Interface* pointer) noexcept {
+  pointer->Release();
+  return true;
+}
 
 /// Holds one reference to a COM or MAPI interface and releases it once.
 template <class Interface>
-using InterfacePtr = ScopedHandle<InterfaceTraits<Interface>>;
+using InterfacePtr = ScopedHandle<NullIsEmptyTraits<Interface*, &ReleaseInterface<Interface>>>;
 
 }  // namespace kalinor::platform

@@ -34,25 +34,19 @@ void ReleaseDomObject(DomDocumentTag, void* object) noexcept;
 /// Releases one reference to an implementation's node object. Never fails.
 void ReleaseDomObject(DomNodeTag, void* object) noexcept;
 
-/// One reference to an implementation's DOM object: null is empty; closing
-/// is ReleaseDomObject.
+/// ReleaseDomObject for a ScopedHandle. Never fails.
 template <typename Tag>
-struct DomObjectTraits {
-  using Handle = void*;
-  static Handle Invalid() noexcept { return nullptr; }
-  static bool IsValid(Handle object) noexcept { return object != nullptr; }
-  static bool Close(Handle object) noexcept {
-    ReleaseDomObject(Tag{}, object);
-    return true;
-  }
-};
+bool ReleaseDomReference(void* object) noexcept {
+  ReleaseDomObject(Tag{}, object);
+  return true;
+}
 
 /// An owning, move-only reference to one DOM object (a COM reference that
 /// needs Release on Windows). Empty when default-made or moved from.
 template <typename Tag>
-class DomRef : public ScopedHandle<DomObjectTraits<Tag>> {
+class DomRef : public ScopedHandle<NullIsEmptyTraits<void*, &ReleaseDomReference<Tag>>> {
  public:
-  using ScopedHandle<DomObjectTraits<Tag>>::ScopedHandle;
+  using ScopedHandle<NullIsEmptyTraits<void*, &ReleaseDomReference<Tag>>>::ScopedHandle;
   /// The implementation's object, or null; for the platform implementation only.
   void* Object() const noexcept { return this->Get(); }
 };

@@ -21,15 +21,10 @@ struct KernelHandleTraits {
 /// An owned file (or other kernel object) HANDLE.
 using FileHandle = ScopedHandle<KernelHandleTraits>;
 
-/// An open registry key: null is empty; closing is RegCloseKey.
-struct RegistryKeyTraits {
-  using Handle = HKEY;
-  static Handle Invalid() noexcept { return nullptr; }
-  static bool IsValid(Handle key) noexcept { return key != nullptr; }
-  static bool Close(Handle key) noexcept { return RegCloseKey(key) == ERROR_SUCCESS; }
-};
+/// RegCloseKey for a ScopedHandle; false when it failed.
+inline bool CloseRegistryKey(HKEY key) noexcept { return RegCloseKey(key) == ERROR_SUCCESS; }
 
-/// An owned open registry key.
-using RegistryKey = ScopedHandle<RegistryKeyTraits>;
+/// An owned open registry key: null is empty.
+using RegistryKey = ScopedHandle<NullIsEmptyTraits<HKEY, &CloseRegistryKey>>;
 
 }  // namespace kalinor::platform
