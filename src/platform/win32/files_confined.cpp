@@ -1,0 +1,106 @@
+// The file-status, real-path and flush services that confine what the
+// uninstall may touch, over Win32 calls. Every query opens the entry itself
+// (FILE_FLAG_OPEN_REPARSE_POINT), so that a link at the end is never followed.
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/files.h"
+
+namespace kalinor::platform {
+
+namespace {
+
+bool Usable(const std::wstring& path) {
+  return !path.empty() && path.find(L'\0') == std::wstring::npos;
+}
+
+// An open handle to the entry at a path (file or folder, a link itself),
+// closed when it leaves scope.
+class EntryHandle {
+ public:
+  EntryHandle(const std::wstring& path, DWORD access)
+      : handle_(Usable(path) ? CreateFileW(path.c_str(), access,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                           nullptr, OPEN_EXISTING,
+                                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                           nullptr)
+                             : INVALID_HANDLE_VALUE) {}
+  ~EntryHandle() {
+    if (Valid()) CloseHandle(handle_);
+  }
+  EntryHandle(const EntryHandle&) = delete;
+  EntryHandle& operator=(const EntryHandle&) = delete;
+  HANDLE Get() const { return handle_; }
+  bool Valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+
+bool IsLinkTag(DWORD tag) { return tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT; }
+
+// GetFinalPathNameByHandleW's \\?\C:\x and \\?\UNC\server\share\x in the
+// forms the rest of the program writes: C:\x and \\server\share\x.
+std::wstring WithoutLongPathPrefix(std::wstring path) {
+  if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + path.substr(8);
+  if (path.rfind(L"\\\\?\\", 0) == 0) return path.substr(4);
+  return path;
+}
+
+}  // namespace
+
+FileKind QueryFileKind(const std::wstring& path) {
+  EntryHandle entry(path, FILE_READ_ATTRIBUTES);
+  if (!entry.Valid()) return FileKind::kMissing;
+  if (GetFileType(entry.Get()) != FILE_TYPE_DISK) return FileKind::kOther;
+  FILE_ATTRIBUTE_TAG_INFO info{};
+  if (!GetFileInformationByHandleEx(entry.Get(), FileAttributeTagInfo, &info, sizeof info))
+    return FileKind::kMissing;
+  if ((info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsLinkTag(info.ReparseTag))
+    return FileKind::kLink;
+  if ((info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return FileKind::kFolder;
+  if ((info.FileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) return FileKind::kOther;
+  return FileKind::kRegularFile;
+}
+
+bool IsAbsolutePath(const std::wstring& path) {
+  auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+  if (path.size() >= 3 && iswalpha(path[0]) && path[1] == L':' && separator(path[2])) return true;
+  // \\server\share: a server name must follow the two separators.
+  return path.size() >= 3 && separator(path[0]) && separator(path[1]) && !separator(path[2]);
+}
+
+std::wstring RealPathOf(const std::wstring& path) {
+  EntryHandle entry(path, FILE_READ_ATTRIBUTES);
+  if (!entry.Valid()) return {};
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length = GetFinalPathNameByHandleW(entry.Get(), buffer.data(),
+                                                   static_cast<DWORD>(buffer.size()),
+                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0) return {};
+    if (length < buffer.size()) return WithoutLongPathPrefix(std::wstring(buffer.data(), length));
+    buffer.resize(length + 1);
+  }
+}
+
+std::wstring PathComparisonKey(const std::wstring& path) {
+  std::wstring key = path;
+  if (!key.empty()) CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
+  return key;
+}
+
+bool RenameFileNoReplace(const std::wstring& from, const std::wstring& to) {
+  // Without MOVEFILE_COPY_ALLOWED or MOVEFILE_REPLACE_EXISTING: a rename on
+  // one volume that fails on an existing destination.
+  return Usable(from) && Usable(to) &&
+         MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+bool FlushFileToDisk(const std::wstring& path) {
+  EntryHandle file(path, GENERIC_WRITE);
+  return file.Valid() && FlushFileBuffers(file.Get()) != FALSE;
+}
+
+}  // namespace kalinor::platform
