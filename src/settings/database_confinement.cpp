@@ -25,7 +25,8 @@ std::wstring FolderKey(const std::wstring& folder) {
 }
 
 bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
-  return !prefix.empty() && text.size() > prefix.size() && text.compare(0, prefix.size(), prefix) == 0;
+  return !prefix.empty() && text.size() > prefix.size() &&
+         text.compare(0, prefix.size(), prefix) == 0;
 }
 
 bool IsSettingsFileName(const std::wstring& key) {
@@ -48,7 +49,8 @@ std::wstring FileNamePart(const std::wstring& path) {
   return path.substr(separator);
 }
 
-DatabaseConfinement::DatabaseConfinement(std::wstring dataFolder, const std::wstring& pellucorFolder)
+DatabaseConfinement::DatabaseConfinement(std::wstring dataFolder,
+                                         const std::wstring& pellucorFolder)
     : dataFolder_(std::move(dataFolder)),
       dataKey_(FolderKey(dataFolder_)),
       pellucorKey_(FolderKey(pellucorFolder)) {}

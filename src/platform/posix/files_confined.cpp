@@ -21,7 +21,8 @@ bool Usable(const std::wstring& path) {
 
 // realpath(3) of an existing path; "" when it cannot be resolved.
 std::wstring ResolvedPath(const std::string& path) {
-  std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr), &std::free);
+  std::unique_ptr<char, decltype(&std::free)> resolved(::realpath(path.c_str(), nullptr),
+                                                       &std::free);
   return resolved ? FromUtf8(resolved.get()) : std::wstring();
 }
 

@@ -20,12 +20,13 @@ bool Usable(const std::wstring& path) {
 class EntryHandle {
  public:
   EntryHandle(const std::wstring& path, DWORD access)
-      : handle_(Usable(path) ? CreateFileW(path.c_str(), access,
-                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                           nullptr, OPEN_EXISTING,
-                                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                           nullptr)
-                             : INVALID_HANDLE_VALUE) {}
+      : handle_(Usable(path)
+                    ? CreateFileW(path.c_str(), access,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                  nullptr)
+                    : INVALID_HANDLE_VALUE) {}
   ~EntryHandle() {
     if (Valid()) CloseHandle(handle_);
   }
@@ -38,7 +39,9 @@ class EntryHandle {
   HANDLE handle_;
 };
 
-bool IsLinkTag(DWORD tag) { return tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT; }
+bool IsLinkTag(DWORD tag) {
+  return tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT;
+}
 
 // GetFinalPathNameByHandleW's \\?\C:\x and \\?\UNC\server\share\x in the
 // forms the rest of the program writes: C:\x and \\server\share\x.
@@ -76,9 +79,9 @@ std::wstring RealPathOf(const std::wstring& path) {
   if (!entry.Valid()) return {};
   std::vector<wchar_t> buffer(MAX_PATH);
   for (;;) {
-    const DWORD length = GetFinalPathNameByHandleW(entry.Get(), buffer.data(),
-                                                   static_cast<DWORD>(buffer.size()),
-                                                   FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    const DWORD length =
+        GetFinalPathNameByHandleW(entry.Get(), buffer.data(), static_cast<DWORD>(buffer.size()),
+                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
     if (length == 0) return {};
     if (length < buffer.size()) return WithoutLongPathPrefix(std::wstring(buffer.data(), length));
     buffer.resize(length + 1);
