@@ -89,9 +89,13 @@ std::wstring RealPathOf(const std::wstring& path) {
 }
 
 std::wstring PathComparisonKey(const std::wstring& path) {
-  std::wstring key = path;
-  if (!key.empty()) CharUpperBuffW(key.data(), static_cast<DWORD>(key.size()));
-  return key;
+  // NTFS compares names by upper-casing them with an invariant table.
+  if (path.empty()) return path;
+  std::wstring key(path.size(), L'\0');
+  const int length = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, path.data(),
+                                   static_cast<int>(path.size()), key.data(),
+                                   static_cast<int>(key.size()), nullptr, nullptr, 0);
+  return length == static_cast<int>(path.size()) ? key : path;
 }
 
 bool RenameFileNoReplace(const std::wstring& from, const std::wstring& to) {
