@@ -237,5 +237,14 @@ TEST_F(ClearArchiveUrlTest, NoFileAnywhereIsCreatedWithTheEmptyAddress) {
   EXPECT_EQ(saved.GetNodeText(L"QEVConfiguration/General/PellucorURL"), L"");
 }
 
+// Waits out the one-second pause before the second load.
+TEST_F(ClearArchiveUrlTest, AnUnreadableFileIsLeftAsItWasAndReportedUndone) {
+  const std::wstring file = Join(DataFolder(), L"GeneralSettings.xml");
+  const std::string malformed = "<QEVConfiguration><General><PellucorURL>x</General>";
+  WriteFile(file, malformed);
+  EXPECT_FALSE(ClearArchiveUrl());
+  EXPECT_EQ(ReadFile(file), malformed);
+}
+
 }  // namespace
 }  // namespace kalinor

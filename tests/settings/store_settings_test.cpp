@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "platform/text.h"
 #include "platform/files.h"
+#include "platform/output_capture.h"
 #include "settings/store_id.h"
 #include "settings_test_folders.h"
 #include "xml/xml_document.h"
@@ -87,8 +89,13 @@ TEST_F(StoreSettingsTest, TakeoverMovesOnlyTheOlderFoldersFilesAndNeverOverwrite
                       Store("6-6", outside)));
   WriteFile(StoreFilePath(InstallDataFolder()), StoreFile(""));
 
+  platform::OutputCapture capture;
   StoreSettings settings;
   EXPECT_EQ(settings.IsLoaded, 1);
+  EXPECT_EQ(capture.debug_output,
+            (std::vector<std::wstring>{
+                L"Database file not moved (a folder): " + folder + L"\n",
+                L"Database file not moved (outside the older data folder): " + outside + L"\n"}));
   EXPECT_FALSE(Exists(StoreFilePath(PellucorFolder())));
   EXPECT_FALSE(Exists(moved));
   EXPECT_EQ(ReadFile(Join(DataFolder(), L"a.fdb")), "database a");
