@@ -52,6 +52,12 @@ bool IsWideWhiteSpace(wchar_t c) {
          c == 0x205F || c == 0x3000;
 }
 
+// A special folder is used only as an absolute path: anything else would be
+// taken relative to the current folder or drive.
+std::wstring AbsoluteOrEmpty(std::wstring folder) {
+  return platform::IsAbsolutePath(folder) ? folder : std::wstring();
+}
+
 std::wstring ReadRegistryString(platform::RegistryRoot root, const wchar_t* subkey,
                                 const std::wstring& name) {
   platform::RegistryValue value;
@@ -85,25 +91,35 @@ DataFolders::Folders DataFolders::Build() {
   Folders folders;
   std::wstring raw = ReadPolicyValue(L"DataPath");
   // Looked up whether or not the policy is used: the debug logs always live here.
-  std::wstring local = GetSpecialFolder(platform::kCsidlLocalAppData);
+  std::wstring local = AbsoluteOrEmpty(GetSpecialFolder(platform::kCsidlLocalAppData));
   TrimWhiteSpace(raw);
   if (!raw.empty()) {
     ExpandFolderMacros(raw);
     platform::WriteDebugOutput(raw);
   }
-  // A policy folder that does not exist is never created; the root falls back.
-  if (raw.empty() || !platform::PathExists(raw))
-    raw = GetSpecialFolder(platform::kCsidlLocalAppData);
+  // A policy folder that does not exist is never created, and a relative one
+  // would depend on the current folder: the root falls back.
+  if (raw.empty() || !platform::IsAbsolutePath(raw) || !platform::PathExists(raw))
+    raw = AbsoluteOrEmpty(GetSpecialFolder(platform::kCsidlLocalAppData));
 
-  std::wstring data = raw + OstrandSuffix();
-  local += OstrandSuffix();
-  CreateFolderPath(data);
+  if (raw.empty()) {
+    // Without a root the data folder would be at the root of the current
+    // drive, where any user may have planted files: no data folder at all.
+    platform::WriteDebugOutput(L"Error finding the local application data folder: 0X80004005");
+  } else {
+    folders.DataFolder = raw + OstrandSuffix();
+    folders.PellucorDataFolder = raw + Suffix(L"Tavrin") + Suffix(L"Pellucor");
+    CreateFolderPath(folders.DataFolder);
+  }
   folders.InstallPath = ReadProductValue(L"Path");
-  folders.DataFolder = data;
-  folders.PellucorDataFolder = raw + Suffix(L"Tavrin") + Suffix(L"Pellucor");
-  folders.InstallDataFolder = folders.InstallPath + Suffix(L"Data");
-  folders.DebugLogsFolder = local + Suffix(L"DebugLogs");
-  CreateFolderPath(folders.DebugLogsFolder);
+  // An empty or relative product path would seed from a folder at the root
+  // of the current drive, or under the current folder: no seed folder then.
+  if (platform::IsAbsolutePath(folders.InstallPath))
+    folders.InstallDataFolder = folders.InstallPath + Suffix(L"Data");
+  if (!local.empty()) {
+    folders.DebugLogsFolder = local + OstrandSuffix() + Suffix(L"DebugLogs");
+    CreateFolderPath(folders.DebugLogsFolder);
+  }
   return folders;
 }
 

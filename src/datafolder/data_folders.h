@@ -17,11 +17,15 @@ class DataFolders {
   /// exception passes to the caller and the next call builds again.
   static const DataFolders& Instance();
 
-  /// The connector's data folder (created when building): data root + "\Tavrin\Ostrand".
+  /// The connector's data folder (created when building): data root + "\Tavrin\Ostrand". The
+  /// data root is an absolute policy folder that exists, else the local application-data folder;
+  /// "" when neither is known (building then writes one error line).
   std::wstring DataFolder() const;
-  /// The older data folder, a seed source: data root + "\Tavrin\Pellucor" (not created).
+  /// The older data folder, a seed source: data root + "\Tavrin\Pellucor" (not created); ""
+  /// when the data root is not known.
   std::wstring PellucorDataFolder() const;
-  /// The product's seed folder: install path + "\Data"; "\Data" without one.
+  /// The product's seed folder: install path + "\Data"; "" when the install path is empty or
+  /// relative.
   std::wstring InstallDataFolder() const;
 
   /// The per-user policy value `name` under HKCU "Software\Policies\Tavrin\Pellucor"; "" when

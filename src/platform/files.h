@@ -16,7 +16,7 @@ namespace kalinor::platform {
 extern const wchar_t kPathSeparator;
 
 /// True when path is absolute: "/..." on POSIX; "X:\..." (or "X:/...") or a
-/// UNC path "\\..." on Windows. False for "".
+/// UNC path "\\server\..." on Windows. False for "".
 bool IsAbsolutePath(const std::wstring& path);
 
 /// True when anything (file or folder) exists at path. False for "".
@@ -75,5 +75,35 @@ bool ReplaceFileWith(const std::wstring& written, const std::wstring& target);
 
 /// A name for a temporary file in the same folder as path, not existing now.
 std::wstring TemporarySiblingPath(const std::wstring& path);
+
+/// What lies at a path, seen without following a link at its end.
+enum class FileKind { kMissing, kRegularFile, kFolder, kLink, kOther };
+
+/// The kind of what lies at path; a link (on Windows a symbolic link or a
+/// junction) is kLink whatever it points at; a device, pipe or socket is
+/// kOther. kMissing when nothing is there or it cannot be queried.
+FileKind QueryFileKind(const std::wstring& path);
+
+/// The absolute path of what lies at path with ".", ".." and every link on
+/// the way resolved; a link at its end is not followed (its own place is
+/// given). On Windows the form GetFinalPathNameByHandleW gives, without its
+/// \\?\ prefix (C:\x, \\server\share\x). "" when nothing is there
+/// or it cannot be resolved.
+std::wstring RealPathOf(const std::wstring& path);
+
+/// The path as the file system compares names: upper-cased on Windows,
+/// unchanged on POSIX. Two real paths name the same entry when their keys
+/// are equal.
+std::wstring PathComparisonKey(const std::wstring& path);
+
+/// Renames a file or folder within one volume. Never replaces an existing
+/// destination and never copies; false on failure (also across volumes).
+bool RenameFileNoReplace(const std::wstring& from, const std::wstring& to);
+
+/// Copies a regular file to a temporary file beside to, flushes it and
+/// renames it into place without replacing an existing file, so that to
+/// never holds a part of the content. False on any failure; the temporary
+/// file is then removed and a file already at to stays as it was.
+bool CopyFileAtomicallyNoReplace(const std::wstring& from, const std::wstring& to);
 
 }  // namespace kalinor::platform

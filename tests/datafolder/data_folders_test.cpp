@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <vector>
@@ -116,20 +117,27 @@ TEST_F(DataFoldersTest, WithoutPolicyTheLocalFolderIsTheRootAndNothingIsWritten)
   EXPECT_EQ(folders.PellucorDataFolder(), Path({Local(), L"Tavrin", L"Pellucor"}));
   EXPECT_FALSE(platform::PathExists(folders.PellucorDataFolder()));
   EXPECT_TRUE(IsFolder(Path({Ostrand(Local()), L"DebugLogs"})));
-  EXPECT_EQ(folders.InstallDataFolder(), Sep() + L"Data");
+  // No product path: no seed folder at the root of the drive.
+  EXPECT_EQ(folders.InstallDataFolder(), L"");
   EXPECT_TRUE(capture_.debug_output.empty());
   // The local folder is looked up before the policy is judged, and afresh for the fallback.
   EXPECT_EQ(lookups_, (std::vector<int>{kCsidlLocalAppData, kCsidlLocalAppData}));
 }
 
-TEST_F(DataFoldersTest, ProductPathIsTakenExactlyAsRead) {
-  const std::wstring install = L" %UserProfile%" + Sep() + L"KOVEX ";
+TEST_F(DataFoldersTest, AnAbsoluteProductPathIsTakenExactlyAsReadAndARelativeOneIsNone) {
+  const std::wstring install = temp_.Join(L"%UserProfile%" + Sep() + L"KOVEX ");
   ASSERT_TRUE(registry_.SetString(RegistryRoot::LocalMachine, kProductKey, L"Path", install));
   // The product value lives under HKLM only; the same key under HKCU is not read.
   ASSERT_TRUE(registry_.SetString(RegistryRoot::CurrentUser, kProductKey, L"Path", L"wrong"));
-
   EXPECT_EQ(Build().InstallDataFolder(), install + Sep() + L"Data");
   EXPECT_EQ(DataFolders::ReadProductValue(L"Path"), install);
+
+  // Relative to the current folder (or drive): nothing is seeded from it.
+  for (const std::wstring& relative : {L" " + install, std::wstring(L"KOVEX"), Sep() + L"x"}) {
+    if (relative == Sep() + L"x" && platform::kPathSeparator == L'/') continue;  // absolute here
+    ASSERT_TRUE(registry_.SetString(RegistryRoot::LocalMachine, kProductKey, L"Path", relative));
+    EXPECT_EQ(Build().InstallDataFolder(), L"") << platform::ToUtf8(relative);
+  }
 }
 
 TEST_F(DataFoldersTest, PolicyMacroInMixedCaseIsTrimmedLoweredExpandedAndWritten) {
@@ -216,6 +224,46 @@ TEST_F(DataFoldersTest, FailedMacroLookupInsertsNothing) {
 
   EXPECT_EQ(capture_.debug_output, std::vector<std::wstring>{Sep() + L"x"});
   EXPECT_EQ(folders.DataFolder(), Ostrand(Local()));
+}
+
+// Without a local folder (or with a relative one) the data folder would hang
+// from the root of the drive or the current folder: there is none, one error
+// line says so, and nothing is created. An existing policy folder still serves.
+TEST_F(DataFoldersTest, WithoutAnAbsoluteLocalFolderThereIsNoDataFolder) {
+  const std::wstring error = L"Error finding the local application data folder: 0X80004005";
+  for (const bool relative : {false, true}) {
+    if (relative) {
+      unavailable_.clear();
+      folders_[kCsidlLocalAppData] = L"Local";
+    } else {
+      unavailable_ = {kCsidlLocalAppData};
+    }
+    capture_.debug_output.clear();
+    const DataFolders& folders = Build();
+    EXPECT_EQ(folders.DataFolder(), L"");
+    EXPECT_EQ(folders.PellucorDataFolder(), L"");
+    EXPECT_EQ(capture_.debug_output, std::vector<std::wstring>{error});
+    EXPECT_FALSE(platform::PathExists(Sep() + L"Tavrin"));
+    EXPECT_FALSE(platform::PathExists(L"Local"));
+  }
+
+  ASSERT_TRUE(SetPolicy(L"%userprofile%"));
+  capture_.debug_output.clear();
+  EXPECT_EQ(Build().DataFolder(), Ostrand(Profile()));
+  EXPECT_EQ(capture_.debug_output, std::vector<std::wstring>{Profile()});
+}
+
+// A relative policy value would put the data folder under the current
+// folder: the root falls back as for a folder that does not exist.
+TEST_F(DataFoldersTest, ARelativePolicyValueFallsBackToTheLocalFolder) {
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(std::filesystem::path(temp_.Path()));
+  ASSERT_TRUE(platform::CreateFolder(L"relative"));
+  ASSERT_TRUE(SetPolicy(L"relative"));
+  const std::wstring dataFolder = Build().DataFolder();
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(dataFolder, Ostrand(Local()));
+  EXPECT_FALSE(platform::PathExists(temp_.Join(L"relative" + Sep() + L"Tavrin")));
 }
 
 TEST_F(DataFoldersTest, IsBuiltOnceAndLaterRegistryChangesAreNotSeen) {

@@ -3,6 +3,8 @@
 // wiring of the whole run: order, the data folder found, install untouched.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "e2e/kalinor_process.h"
 
 namespace kalinor::testing {
@@ -50,6 +52,23 @@ TEST_F(UninstallCleanupRuns, EveryStoreIsDeletedAndTheListEmptied) {
   ASSERT_NE(end, std::string::npos) << debug;
   EXPECT_LT(begin, end);
   EXPECT_LT(debug.find("There is no such service installed.\n"), begin);
+}
+
+// Without a local application-data folder the data folder would hang from
+// the root of the file system: one error line, and no file is touched.
+TEST_F(UninstallCleanupRuns, WithoutALocalApplicationDataFolderNothingIsTouched) {
+  WriteHomeFile("not-a-folder", "file");
+  environment["XDG_DATA_HOME"] = InHome("not-a-folder");
+  const bool rootHadTavrin = std::filesystem::exists("/Tavrin");
+  EXPECT_EQ(Run({"-u", "ArchiveConnector"}).exitCode, 0);
+  const std::string debug = DebugOutput();
+  EXPECT_EQ(Occurrences(debug, "Error finding the local application data folder: 0X80004005\n"), 1)
+      << debug;
+  EXPECT_EQ(Occurrences(debug, "Clear store settings <<\n"), 1) << debug;
+  EXPECT_EQ(FileText("not-a-folder"), "file");
+  EXPECT_EQ(std::filesystem::exists("/Tavrin"), rootHadTavrin);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(InHome("")))
+    EXPECT_EQ(entry.path().string().find("Tavrin"), std::string::npos) << entry.path();
 }
 
 TEST_F(UninstallCleanupRuns, InstallTouchesNoSettings) {

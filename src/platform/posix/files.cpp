@@ -235,6 +235,12 @@ bool QueryFileStatus(const std::wstring& path) {
   return native && ::stat(native->c_str(), &status) == 0;
 }
 
+bool RenameFileNoReplace(const std::wstring& from, const std::wstring& to) {
+  auto source = NativePath(from);
+  auto target = NativePath(to);
+  return source && target && RenameNoReplace(*source, *target) == 0;
+}
+
 void SleepMilliseconds(unsigned milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }

@@ -72,7 +72,9 @@ bool RenameOver(const std::wstring& from, const std::wstring& to) {
 }  // namespace os
 
 bool IsAbsolutePath(const std::wstring& path) {
-  if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) return true;  // UNC
+  // \\server\share: a server name must follow the two separators.
+  if (path.size() >= 3 && IsSeparator(path[0]) && IsSeparator(path[1]))
+    return !IsSeparator(path[2]);
   return path.size() >= 3 &&
          ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
          path[1] == L':' && IsSeparator(path[2]);
