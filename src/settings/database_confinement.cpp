@@ -102,3 +102,22 @@ std::wstring DatabaseConfinement::SameNameInDataFolder(const std::wstring& path)
 }
 
 }  // namespace kalinor
+
+namespace kalinor {
+
+DatabaseDecision DecideDatabase(const std::wstring& dbFileName,
+                                const DatabaseConfinement& confinement) {
+  DatabaseDecision decision;
+  decision.Path = confinement.Resolve(dbFileName);
+  if (decision.Path.empty()) return decision;
+  // A takeover cut short after the move but before the save leaves the list
+  // naming the older folder, and the database in the data folder.
+  if (confinement.IsMissingFromPellucorFolder(decision.Path))
+    decision.Path = confinement.SameNameInDataFolder(decision.Path);
+  if (platform::QueryFileKind(decision.Path) == platform::FileKind::kMissing) return decision;
+  decision.Refusal = confinement.RefusalToDelete(decision.Path);
+  decision.Fate = decision.Refusal != nullptr ? DatabaseFate::kRefuse : DatabaseFate::kDelete;
+  return decision;
+}
+
+}  // namespace kalinor

@@ -25,17 +25,17 @@ bool NamesItsOwnStore(const std::wstring& id) {
 // True when it is gone or was never there; false when it was refused (one
 // debugger line) or could not be deleted.
 bool DeleteDatabase(const std::wstring& value, const DatabaseConfinement& confinement) {
-  std::wstring path = confinement.Resolve(value);
-  if (path.empty()) return true;
-  // A takeover cut short after the move but before the save leaves the list
-  // naming the older folder, and the database in the data folder.
-  if (confinement.IsMissingFromPellucorFolder(path)) path = confinement.SameNameInDataFolder(path);
-  if (platform::QueryFileKind(path) == platform::FileKind::kMissing) return true;
-  if (const wchar_t* refusal = confinement.RefusalToDelete(path)) {
-    DebugTrace(L"Database file not deleted (%ls): %ls", refusal, path.c_str());
-    return false;
+  const DatabaseDecision decision = DecideDatabase(value, confinement);
+  switch (decision.Fate) {
+    case DatabaseFate::kAbsent:
+      return true;
+    case DatabaseFate::kRefuse:
+      DebugTrace(L"Database file not deleted (%ls): %ls", decision.Refusal, decision.Path.c_str());
+      return false;
+    case DatabaseFate::kDelete:
+      break;
   }
-  return platform::DeleteFileAt(path);
+  return platform::DeleteFileAt(decision.Path);
 }
 
 // Clears every store: its database first, then its entry. False when any
