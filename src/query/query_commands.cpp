@@ -10,6 +10,7 @@
 #include "mapiadmin/message_services.h"
 #include "mapiadmin/profile_selection.h"
 #include "mapiadmin/service_admin_holder.h"
+#include "platform/com_apartment.h"
 #include "platform/console.h"
 #include "platform/text.h"
 #include "query/json_object.h"
@@ -197,6 +198,8 @@ void ReportDataFolder(const DataFolders& folders, QueryOutput& out) {
 }
 
 int PlanCommand(QueryOutput& out) {
+  // Without a MAPI session, nothing else has initialised COM for the DOM.
+  const platform::ComApartment com;
   DataFolders::CreateNoFolders();
   const DataFolders& folders = DataFolders::Instance();
   const CleanupPlan plan = PlanCleanup();
