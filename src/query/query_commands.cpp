@@ -152,6 +152,8 @@ const wchar_t* SourceName(SettingsFileSource source) {
       return L"take over";
     case SettingsFileSource::kSeed:
       return L"seed";
+    case SettingsFileSource::kCreate:
+      return L"create";
     case SettingsFileSource::kNone:
       break;
   }

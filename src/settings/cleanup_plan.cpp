@@ -76,6 +76,9 @@ CleanupPlan PlanCleanup() {
       FileInOrEmpty(GeneralSettings::FileIn, data),
       {{SettingsFileSource::kSeed, FileInOrEmpty(GeneralSettings::FileIn, pellucor)},
        {SettingsFileSource::kSeed, FileInOrEmpty(GeneralSettings::FileIn, install)}});
+  // ClearArchiveUrl saves even when there was nothing to load.
+  if (plan.GeneralSettingsFile.Source == SettingsFileSource::kNone && !data.empty())
+    plan.GeneralSettingsFile.Source = SettingsFileSource::kCreate;
   PlanDatabases(plan, DatabaseConfinement(data, pellucor));
   return plan;
 }

@@ -16,7 +16,8 @@ enum class SettingsFileSource {
   kLoad,      ///< it stands in the data folder and is loaded there
   kTakeOver,  ///< moved in from the older data folder, with its databases
   kSeed,      ///< copied from a seed folder
-  kNone,      ///< none anywhere (or no data folder)
+  kCreate,    ///< none anywhere: written new, holding only what the cleanup sets
+  kNone,      ///< none anywhere and none written (or no data folder)
 };
 
 struct SettingsFilePlan {

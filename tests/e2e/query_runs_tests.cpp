@@ -128,9 +128,18 @@ TEST_F(QueryRuns, EachCommandAnswersAndChangesNothing) {
 }
 
 TEST_F(QueryRuns, BeforeAnyRunNothingIsCreated) {
-  for (const char* command : {"profiles", "plan", "has"}) {
-    Query({command, "ArchiveConnector"});
+  for (const char* command : {"profiles", "has", "plan"}) {
+    const ProcessResult run = Query({command, "ArchiveConnector"});
     EXPECT_EQ(Listing().size(), 0u) << command;
+    if (std::string(command) != "plan") continue;
+    // The data folder that the uninstall would create, and a general
+    // settings file it would write new.
+    const std::string data = InHome(kData);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.standardOutput, "data folder\t" + data +
+                                      "\nfound by\tfallback\nstore settings\tnone\t" + data +
+                                      "/StoreSettings.xml\ngeneral settings\tcreate\t" + data +
+                                      "/GeneralSettings.xml\n");
   }
 }
 
