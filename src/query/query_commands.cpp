@@ -1,7 +1,6 @@
 #include "query/query_commands.h"
 
 #include <algorithm>
-#include <functional>
 
 #include "datafolder/data_folders.h"
 #include "frontend/command_line.h"
