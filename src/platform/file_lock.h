@@ -2,6 +2,7 @@
 // lock file separately), held on a lock file beside the data it guards.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -12,10 +13,11 @@ namespace kalinor::platform {
 /// two holders lock two different files.
 class ExclusiveFileLock {
  public:
-  /// Opens or creates the file at path and waits until this object holds the
-  /// exclusive lock. IsLocked() is false when the file could not be opened
-  /// or locked (its folder must exist).
-  explicit ExclusiveFileLock(const std::wstring& path);
+  /// Opens or creates the file at path and waits at most `timeout` until this
+  /// object holds the exclusive lock. IsLocked() is false when the file could
+  /// not be opened or locked (its folder must exist), and TimedOut() tells
+  /// that another holder kept it for the whole wait.
+  ExclusiveFileLock(const std::wstring& path, std::chrono::milliseconds timeout);
 
   /// Releases the lock and closes the file.
   ~ExclusiveFileLock();
@@ -26,9 +28,21 @@ class ExclusiveFileLock {
   /// True while the lock is held.
   bool IsLocked() const { return m_locked; }
 
+  /// True when the wait ended because the lock stayed taken.
+  bool TimedOut() const { return m_timed_out; }
+
  private:
-  std::intptr_t m_handle;  // a file descriptor or a HANDLE, by platform
+  enum class Attempt { kLocked, kTaken, kFailed };
+
+  // Per platform: opens or creates the lock file (false when it cannot),
+  // tries once to lock it without waiting, and unlocks and closes it.
+  bool Open(const std::wstring& path);
+  Attempt TryLock();
+  void UnlockAndClose();
+
+  std::intptr_t m_handle = -1;  // a file descriptor or a HANDLE, by platform
   bool m_locked = false;
+  bool m_timed_out = false;
 };
 
 }  // namespace kalinor::platform

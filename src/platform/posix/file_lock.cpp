@@ -12,18 +12,24 @@
 
 namespace kalinor::platform {
 
-ExclusiveFileLock::ExclusiveFileLock(const std::wstring& path) : m_handle(-1) {
-  const int fd = ::open(ToUtf8(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return;
+bool ExclusiveFileLock::Open(const std::wstring& path) {
+  if (path.find(L'\0') != std::wstring::npos) return false;
+  const int fd = ::open(ToUtf8(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+  if (fd < 0) return false;
   m_handle = fd;
-  int result;
-  do {
-    result = ::flock(fd, LOCK_EX);
-  } while (result != 0 && errno == EINTR);
-  m_locked = result == 0;
+  return true;
 }
 
-ExclusiveFileLock::~ExclusiveFileLock() {
+ExclusiveFileLock::Attempt ExclusiveFileLock::TryLock() {
+  int result;
+  do {
+    result = ::flock(static_cast<int>(m_handle), LOCK_EX | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  if (result == 0) return Attempt::kLocked;
+  return errno == EWOULDBLOCK ? Attempt::kTaken : Attempt::kFailed;
+}
+
+void ExclusiveFileLock::UnlockAndClose() {
   if (m_handle < 0) return;
   const int fd = static_cast<int>(m_handle);
   if (m_locked) ::flock(fd, LOCK_UN);

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <chrono>
 #include <cstdio>
 #include <optional>
@@ -166,6 +167,22 @@ bool QueryFileStatus(const std::wstring& path) {
   auto native = NativePath(path);
   struct stat status {};
   return native && ::stat(native->c_str(), &status) == 0;
+}
+
+std::optional<FileStamp> QueryFileStamp(const std::wstring& path) {
+  auto native = NativePath(path);
+  struct stat status {};
+  if (!native || ::stat(native->c_str(), &status) != 0) return std::nullopt;
+  constexpr std::uint64_t kNanoseconds = 1000000000;
+  FileStamp stamp;
+  stamp.volume = static_cast<std::uint64_t>(status.st_dev);
+  stamp.file = static_cast<std::uint64_t>(status.st_ino);
+  stamp.size = static_cast<std::uint64_t>(status.st_size);
+  stamp.modified = static_cast<std::uint64_t>(status.st_mtim.tv_sec) * kNanoseconds +
+                   static_cast<std::uint64_t>(status.st_mtim.tv_nsec);
+  stamp.changed = static_cast<std::uint64_t>(status.st_ctim.tv_sec) * kNanoseconds +
+                  static_cast<std::uint64_t>(status.st_ctim.tv_nsec);
+  return stamp;
 }
 
 void SleepMilliseconds(unsigned milliseconds) {

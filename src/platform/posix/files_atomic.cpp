@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <string>
 
 #include "platform/files.h"
@@ -59,17 +60,25 @@ void CopyPermissions(int fd, const std::string& from) {
 
 }  // namespace
 
-bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+bool ReadWholeFile(const std::wstring& path, std::string& bytes, std::size_t max_bytes) {
   bytes.clear();
-  if (path.empty()) return false;
-  FileDescriptor file(OpenRetrying(ToUtf8(path), O_RDONLY));
+  if (path.empty() || path.find(L'\0') != std::wstring::npos) return false;
+  // O_NONBLOCK: opening a FIFO would otherwise wait for a writer for ever.
+  FileDescriptor file(OpenRetrying(ToUtf8(path), O_RDONLY | O_NONBLOCK | O_NOCTTY));
   if (!file.Valid()) return false;
-  // Read to the end rather than trusting the size: the file may grow.
+  struct stat status;
+  if (::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode) ||
+      static_cast<std::uintmax_t>(status.st_size) > max_bytes)
+    return false;
+  const int flags = ::fcntl(file.Get(), F_GETFL);
+  if (flags < 0 || ::fcntl(file.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return false;
+  // Read to the end rather than trusting the size: the file may grow, but
+  // never past the cap.
   char buffer[64 * 1024];
   for (;;) {
     const ssize_t got = ::read(file.Get(), buffer, sizeof buffer);
-    if (got < 0) {
-      if (errno == EINTR) continue;
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0 || bytes.size() + static_cast<std::size_t>(got) > max_bytes) {
       bytes.clear();
       return false;
     }

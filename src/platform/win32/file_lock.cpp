@@ -11,21 +11,26 @@ HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle);
 
 }  // namespace
 
-ExclusiveFileLock::ExclusiveFileLock(const std::wstring& path)
-    : m_handle(reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE)) {
+bool ExclusiveFileLock::Open(const std::wstring& path) {
   const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                     OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
+  if (file == INVALID_HANDLE_VALUE) return false;
   m_handle = reinterpret_cast<std::intptr_t>(file);
-  OVERLAPPED whole_file = {};
-  m_locked =
-      ::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole_file) != FALSE;
+  return true;
 }
 
-ExclusiveFileLock::~ExclusiveFileLock() {
+ExclusiveFileLock::Attempt ExclusiveFileLock::TryLock() {
+  OVERLAPPED whole_file = {};
+  if (::LockFileEx(AsHandle(m_handle), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                   MAXDWORD, MAXDWORD, &whole_file))
+    return Attempt::kLocked;
+  return ::GetLastError() == ERROR_LOCK_VIOLATION ? Attempt::kTaken : Attempt::kFailed;
+}
+
+void ExclusiveFileLock::UnlockAndClose() {
+  if (m_handle == -1) return;
   const HANDLE file = AsHandle(m_handle);
-  if (file == INVALID_HANDLE_VALUE) return;
   if (m_locked) {
     OVERLAPPED whole_file = {};
     ::UnlockFileEx(file, 0, MAXDWORD, MAXDWORD, &whole_file);

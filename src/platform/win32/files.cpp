@@ -84,9 +84,30 @@ bool QueryFileStatus(const std::wstring& path) {
   return Usable(path) && GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) != FALSE;
 }
 
+std::optional<FileStamp> QueryFileStamp(const std::wstring& path) {
+  if (!Usable(path)) return std::nullopt;
+  // No access asked for: the status can be read even while others hold the
+  // file open; backup semantics lets a folder be opened too.
+  FileHandle file(CreateFileW(path.c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!file.valid() || !GetFileInformationByHandle(file.get(), &info)) return std::nullopt;
+  const auto join = [](DWORD high, DWORD low) {
+    return (static_cast<std::uint64_t>(high) << 32) | low;
+  };
+  FileStamp stamp;
+  stamp.volume = info.dwVolumeSerialNumber;
+  stamp.file = join(info.nFileIndexHigh, info.nFileIndexLow);
+  stamp.size = join(info.nFileSizeHigh, info.nFileSizeLow);
+  stamp.modified = join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime);
+  stamp.changed = join(info.ftCreationTime.dwHighDateTime, info.ftCreationTime.dwLowDateTime);
+  return stamp;
+}
+
 void SleepMilliseconds(unsigned milliseconds) { Sleep(milliseconds); }
 
-bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+bool ReadWholeFile(const std::wstring& path, std::string& bytes, std::size_t max_bytes) {
   bytes.clear();
   if (!Usable(path)) return false;
   // Others may go on reading, writing or renaming it: the settings files are
@@ -94,21 +115,23 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
   FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return false;
+  if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK) return false;
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
-      static_cast<std::uint64_t>(size.QuadPart) > bytes.max_size())
+      static_cast<std::uint64_t>(size.QuadPart) > max_bytes)
     return false;
   try {
     bytes.reserve(static_cast<std::size_t>(size.QuadPart));
   } catch (...) {
     return false;
   }
-  // Read to the end rather than trusting the size: the file may grow.
+  // Read to the end rather than trusting the size: the file may grow, but
+  // never past the cap.
   char buffer[64 * 1024];
   for (;;) {
     DWORD got = 0;
-    if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
+    if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) ||
+        bytes.size() + got > max_bytes) {
       bytes.clear();
       return false;
     }
