@@ -115,7 +115,11 @@ INSTANTIATE_TEST_SUITE_P(
         "<Profiles><Profile><Service "
         "uid=\"0123456789abcdef0123456789abcdeg\"/></Profile></Profiles>",
         "<Profiles><Profile><Service uid=\"0123456789abcdef0123456789abcdef\">x</Service>"
-        "</Profile></Profiles>"));
+        "</Profile></Profiles>",
+        // Unknown elements are kept, but must be well-formed and hold no known one.
+        "<Profiles><Extra><Profile/></Extra></Profiles>", "<Profiles><Extra></Profiles>",
+        "<Profiles><Extra>a &bogus; b</Extra></Profiles>", "<Profiles><Extra><!-- x</Extra>",
+        "<Profiles><Extra a=\"1\" a=\"2\"/></Profiles>"));
 
 TEST(ServiceCatalogue, ReadsOnlyTheServicesSection) {
   const ServiceCatalogue catalogue = ParseServiceCatalogue(
