@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every test of both builds: the POSIX suites (plain and with address and
-# undefined-behaviour sanitizers), a bounded fuzz run of the XML layer, and
+# undefined-behaviour sanitizers), a bounded run of each fuzz target, and
 # the Windows build's suites under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,7 +22,7 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKALINOR_BUILD_TESTS=ON \
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure
 
-echo "== Fuzzing the XML layer"
+echo "== Fuzzing the XML layer and the stand-ins' parsers"
 fuzz/run.sh build-fuzz "${KALINOR_FUZZ_SECONDS:-60}"
 
 echo "== Windows builds"

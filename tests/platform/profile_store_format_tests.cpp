@@ -106,6 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
         "<Profiles><Profile name=\"a&bogus;\"/></Profiles>",
         "<Profiles><Profile name=\"a&amp\"/></Profiles>",
         "<Profiles><Profile name=\"&#0;\"/></Profiles>",
+        "<Profiles><Profile name=\"a\x01\"/></Profiles>",
         "<Profiles><Profile name=\"&#xD800;\"/></Profiles>",
         "<Profiles><Profile name=\"a<b\"/></Profiles>", "<Profiles><Profile name=\"a/></Profiles>",
         "<Profiles><Profile name=a/></Profiles>",

@@ -78,12 +78,13 @@ bool DecodeEntity(std::string_view entity, std::string& out) {
 }
 
 // An attribute value or a text as XML reads it: references replaced, each
-// line break or tab turned into one space.
+// line break or tab turned into one space. A raw control character other
+// than those is not XML (and could not be written back as read).
 bool DecodeAttributeValue(std::string_view raw, std::string& value) {
   value.clear();
   for (size_t i = 0; i < raw.size(); ++i) {
     const char c = raw[i];
-    if (c == '<') return false;
+    if (c == '<' || (static_cast<unsigned char>(c) < 0x20 && !IsXmlSpace(c))) return false;
     if (c == '&') {
       const size_t end = raw.find(';', i);
       if (end == std::string_view::npos || !DecodeEntity(raw.substr(i + 1, end - i - 1), value))
