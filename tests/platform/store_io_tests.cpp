@@ -14,6 +14,7 @@
 #include "platform/mapi_standin/service_catalogue.h"
 #include "platform/mapi_standin/store_file.h"
 #include "platform/registry.h"
+#include "platform/special_folders.h"
 #include "support/scoped_env.h"
 #include "support/special_files.h"
 
@@ -31,37 +32,46 @@ constexpr std::uintmax_t kOversize = 64 * 1024 * 1024 + 1;
 
 struct Reader {
   const char* name;
+  const char* file_name;
   std::string valid_content;                   // what it reads when the file is regular
   std::function<bool(const fs::path&)> reads;  // true when it read the file at the path
 };
 
 std::vector<Reader> Readers() {
   std::vector<Reader> readers = {
-      {"whole-file read (settings files)", "<QEVConfiguration/>",
+      {"whole-file read (settings files)", "StoreSettings.xml", "<QEVConfiguration/>",
        [](const fs::path& path) {
          std::string bytes;
          return ReadWholeFile(WidePath(path), bytes);
        }},
-      {"profile store", "<Profiles><Profile name=\"P\"/></Profiles>",
+      {"profile store", "profiles.xml", "<Profiles><Profile name=\"P\"/></Profiles>",
        [](const fs::path& path) {
          ProfileStore store;
          return ReadProfileStoreFile(WidePath(path), store) == S_OK;
        }},
-      {"service catalogue", "[Services]\nA=B\n",
+      {"service catalogue", "mapisvc.inf", "[Services]\nA=B\n",
        [](const fs::path& path) {
          ServiceCatalogue catalogue;
          return ReadServiceCatalogue(WidePath(path), catalogue) == S_OK && catalogue.present;
        }},
   };
-  if (testing::RegistryIsAFile()) {
+  if (testing::ServicesAreStandIns()) {
     readers.push_back(
-        {"registry file",
+        {"registry file", "registry.reg",
          "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K]\n\"V\"=\"x\"\n",
          [](const fs::path& path) {
            const testing::ScopedEnvironmentVariable registry(L"KALINOR_REGISTRY", WidePath(path));
            RegistryValue value;
            return ReadRegistryValue(RegistryRoot::CurrentUser, L"K", L"V", 520, value);
          }});
+    readers.push_back({"XDG user folders", "user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/docs\"\n",
+                       [](const fs::path& path) {
+                         const std::wstring folder = WidePath(path.parent_path());
+                         const testing::ScopedEnvironmentVariable home(L"HOME", folder);
+                         const testing::ScopedEnvironmentVariable config(L"XDG_CONFIG_HOME",
+                                                                         folder);
+                         return GetSpecialFolderPath(kCsidlPersonal) == folder + L"/docs";
+                       }});
   }
   return readers;
 }
@@ -97,7 +107,7 @@ TEST(UnreadableFiles, EveryReaderRefusesWhatIsNoRegularFileOfSaneSize) {
   for (const Reader& reader : Readers()) {
     for (const FileKind& kind : kFileKinds) {
       TemporaryFolder folder;
-      const fs::path path = folder.Path() / "input";
+      const fs::path path = folder.Path() / reader.file_name;
       if (!kind.make(path, reader.valid_content)) continue;
       EXPECT_EQ(reader.reads(path), kind.readable) << reader.name << ", " << kind.name;
     }

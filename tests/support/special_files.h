@@ -13,8 +13,8 @@ bool MakeFifo(const std::filesystem::path& path);
 /// Makes path a symbolic link to a device that never runs dry (/dev/zero).
 bool LinkToEndlessDevice(const std::filesystem::path& path);
 
-/// True where the registry is the stand-in's .reg file rather than the
-/// system's own.
-bool RegistryIsAFile();
+/// True where the registry and the special folders are the POSIX stand-ins,
+/// which read files of their own (the .reg file, user-dirs.dirs).
+bool ServicesAreStandIns();
 
 }  // namespace kalinor::testing

@@ -3,10 +3,10 @@
 // created (with its parents, private to the user as XDG asks).
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <optional>
 
 #include "platform/environment.h"
+#include "platform/files.h"
 #include "platform/special_folders.h"
 #include "platform/text.h"
 
@@ -85,14 +85,10 @@ std::optional<std::wstring> UserDirsValue(std::wstring_view line, std::wstring_v
 std::wstring UserDirsDocuments() {
   std::wstring config = XdgFolder(L"XDG_CONFIG_HOME", L"/.config");
   if (config.empty()) return {};
-  std::FILE* file = std::fopen(ToUtf8(config + L"/user-dirs.dirs").c_str(), "rb");
-  if (file == nullptr) return {};
+  // xdg-user-dirs writes a dozen lines; a file past 1 MiB is none of its.
+  constexpr std::size_t kLargestUserDirsFile = 1024 * 1024;
   std::string bytes;
-  char buffer[4096];
-  for (std::size_t got;
-       (got = std::fread(buffer, 1, sizeof buffer, file)) > 0 && bytes.size() < (1 << 20);)
-    bytes.append(buffer, got);
-  std::fclose(file);
+  if (!ReadWholeFile(config + L"/user-dirs.dirs", bytes, kLargestUserDirsFile)) return {};
 
   std::wstring text = FromUtf8(bytes);
   std::wstring home = Home();

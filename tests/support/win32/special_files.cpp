@@ -8,6 +8,6 @@ bool MakeFifo(const std::filesystem::path&) { return false; }
 
 bool LinkToEndlessDevice(const std::filesystem::path&) { return false; }
 
-bool RegistryIsAFile() { return false; }
+bool ServicesAreStandIns() { return false; }
 
 }  // namespace kalinor::testing
