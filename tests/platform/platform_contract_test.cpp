@@ -160,6 +160,15 @@ TEST(FilesContract, AtomicWritesReplaceTheWholeFileAndLeaveNothingBeside) {
   EXPECT_EQ(bytes, "");
 }
 
+// Windows' null device opens as a file would; it must not read as one. (On
+// POSIX the name is an ordinary missing file; the stand-in's devices are
+// covered with the other unreadable kinds in store_io_tests.cpp.)
+TEST(FilesContract, TheNullDeviceIsNoFileToRead) {
+  std::string bytes = "left over";
+  EXPECT_FALSE(platform::ReadWholeFile(L"\\\\.\\NUL", bytes));
+  EXPECT_EQ(bytes, "");
+}
+
 TEST(FilesContract, AFailedWriteLeavesTheOldStateWhole) {
   testing::TempFolder folder;
   const std::wstring sub = folder.Join(L"Sub");
