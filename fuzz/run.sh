@@ -1,16 +1,17 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets with clang and runs each for a bounded time: the
-# XML layer, then the stand-ins' registry-file, profile-store and catalogue
-# parsers.
-#   fuzz/run.sh [build dir (default build-fuzz)] [seconds per target (default 60)]
+# Builds the fuzz targets (preset fuzz: clang, sanitizers, in build/fuzz) and
+# runs each for a bounded time: the XML layer, then the stand-ins'
+# registry-file, profile-store and catalogue parsers.
+#   fuzz/run.sh [seconds per target (default 60)]
 # Exits non-zero when the build fails or the fuzzer finds a crash, a leak,
 # undefined behaviour or a broken check; the input is left in
-# <build dir>/fuzz-artifacts/<target>/.
+# build/fuzz/fuzz-artifacts/<target>/.
 set -euo pipefail
 
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build_dir=${1:-build-fuzz}
-seconds=${2:-60}
+cd "$source_dir"
+build_dir=build/fuzz
+seconds=${1:-60}
 
 # target, then its committed seed folder
 targets=(
@@ -20,17 +21,8 @@ targets=(
   "kalinor_service_catalogue_fuzz seeds/service_catalogue"
 )
 
-sanitizers="-fsanitize=address,undefined -fno-sanitize-recover=undefined"
-cmake -S "$source_dir" -B "$build_dir" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_CXX_FLAGS="$sanitizers -fsanitize=fuzzer-no-link -fno-omit-frame-pointer" \
-  -DCMAKE_EXE_LINKER_FLAGS="$sanitizers" \
-  -DKALINOR_BUILD_TESTS=OFF \
-  -DKALINOR_BUILD_FUZZ=ON
-names=()
-for entry in "${targets[@]}"; do names+=("${entry%% *}"); done
-cmake --build "$build_dir" --target "${names[@]}" -j2
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j2
 
 export ASAN_OPTIONS="${ASAN_OPTIONS:-abort_on_error=1:detect_leaks=1}"
 export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"

@@ -6,19 +6,21 @@
 #include <algorithm>
 #include <thread>
 
+#include "platform/files_os.h"
+
 namespace kalinor::platform {
 
 ExclusiveFileLock::ExclusiveFileLock(const std::wstring& path, std::chrono::milliseconds timeout) {
-  if (!Open(path)) return;
+  if (!os::IsUsablePath(path)) return;
+  ScopedHandle<LockedFileTraits> file(OpenLockFile(path));
+  if (!file.IsValid()) return;
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + timeout;
   std::chrono::milliseconds pause(1);
   for (;;) {
-    const Attempt attempt = TryLock();
-    if (attempt != Attempt::kTaken) {
-      m_locked = attempt == Attempt::kLocked;
-      return;
-    }
+    const Attempt attempt = TryLock(file.Get());
+    if (attempt == Attempt::kLocked) m_file = std::move(file);
+    if (attempt != Attempt::kTaken) return;
     const Clock::time_point now = Clock::now();
     if (now >= deadline) {
       m_timed_out = true;
@@ -28,7 +30,5 @@ ExclusiveFileLock::ExclusiveFileLock(const std::wstring& path, std::chrono::mill
     pause = std::min(pause * 2, std::chrono::milliseconds(50));
   }
 }
-
-ExclusiveFileLock::~ExclusiveFileLock() { UnlockAndClose(); }
 
 }  // namespace kalinor::platform
