@@ -3,16 +3,21 @@
 // copy and delete (MoveFileW), a copy can refuse an existing destination
 // (CopyFileW), and a delete removes files only (DeleteFileW). Also the OS
 // steps of the atomic write (files_os.h): a new file written and flushed,
-// then renamed over the old one, whose folder is flushed in turn.
+// with the old one's owner and mode, then renamed over the old one, whose
+// folder is flushed in turn.
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <thread>
 
@@ -154,11 +159,17 @@ void FlushFolderOf(const std::string& path) {
   if (folder.IsValid()) ::fsync(folder.Get());
 }
 
-// The new file keeps the permissions of the file it replaces.
-void CopyPermissions(int fd, const std::string& from) {
+// The new file keeps the owner, group and permissions of the file it
+// replaces, so that a file of another user stays theirs when root rewrites
+// it.
+void CopyOwnerAndPermissions(int fd, const std::string& from) {
   struct stat status {};
-  if (::stat(from.c_str(), &status) == 0 && S_ISREG(status.st_mode))
-    ::fchmod(fd, status.st_mode & 07777);
+  if (::stat(from.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return;
+  // Only root (or the owner, for a group it belongs to) may give a file
+  // away; without that right (EPERM) the writer stays the owner.
+  [[maybe_unused]] const int owned = ::fchown(fd, status.st_uid, status.st_gid);
+  // After the owner: a change of owner clears the set-user and set-group bits.
+  ::fchmod(fd, status.st_mode & 07777);
 }
 
 }  // namespace
@@ -167,13 +178,32 @@ namespace os {
 
 unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }
 
+bool IsProcessGone(unsigned long process_id) {
+  // 0 and the values past pid_t's range name no single process.
+  if (process_id == 0 || process_id > static_cast<unsigned long>(INT_MAX)) return false;
+  return ::kill(static_cast<pid_t>(process_id), 0) != 0 && errno == ESRCH;
+}
+
+std::vector<std::wstring> FolderEntryNames(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  const std::string native = folder.empty() ? std::string(".") : ToUtf8(folder);
+  if (native.find('\0') != std::string::npos) return names;
+  const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(native.c_str()), &::closedir);
+  if (!listing) return names;
+  while (const dirent* entry = ::readdir(listing.get())) {
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(FromUtf8(name));
+  }
+  return names;
+}
+
 NewFileResult WriteNewFile(const std::wstring& path, const std::wstring& like,
                            std::string_view bytes) {
   const auto native = NativePath(path);
   if (!native) return NewFileResult::kFailed;
   FileDescriptor file(OpenRetrying(*native, O_WRONLY | O_CREAT | O_EXCL, 0666));
   if (!file.IsValid()) return errno == EEXIST ? NewFileResult::kNameTaken : NewFileResult::kFailed;
-  if (const auto model = NativePath(like)) CopyPermissions(file.Get(), *model);
+  if (const auto model = NativePath(like)) CopyOwnerAndPermissions(file.Get(), *model);
   bool written = WriteAll(file.Get(), bytes) && ::fsync(file.Get()) == 0;
   written = file.Close() && written;
   if (written) return NewFileResult::kWritten;

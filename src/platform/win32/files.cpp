@@ -2,11 +2,12 @@
 // written against: MoveFileW never replaces and crosses volumes by copy and
 // delete, CopyFileW can refuse an existing destination, DeleteFileW removes
 // files only. Also the OS steps of the atomic write (files_os.h): a new file
-// written and flushed, then moved over the old one with MoveFileExW.
+// written and flushed, then put in the old one's place with ReplaceFileW.
 #include <windows.h>
 #include <shlwapi.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/files_os.h"
@@ -33,11 +34,41 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
+bool MoveReplacing(const std::wstring& from, const std::wstring& to) {
+  return MoveFileExW(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
 }  // namespace
 
 namespace os {
 
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
+
+bool IsProcessGone(unsigned long process_id) {
+  const FileHandle process(
+      OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(process_id)));
+  // Access denied means the process runs but is not this user's.
+  return !process.IsValid() && GetLastError() == ERROR_INVALID_PARAMETER;
+}
+
+std::vector<std::wstring> FolderEntryNames(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  std::wstring pattern = folder;
+  if (!pattern.empty() && !IsSeparator(pattern.back())) pattern += L'\\';
+  pattern += L'*';
+  if (!IsUsablePath(pattern)) return names;
+  WIN32_FIND_DATAW entry;
+  const HANDLE listing =
+      FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+  if (listing == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = entry.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(listing, &entry));
+  FindClose(listing);
+  return names;
+}
 
 NewFileResult WriteNewFile(const std::wstring& path, const std::wstring& /*like*/,
                            std::string_view bytes) {
@@ -64,9 +95,22 @@ bool FlushFileAt(const std::wstring& path) {
 }
 
 bool RenameOver(const std::wstring& from, const std::wstring& to) {
-  return IsUsablePath(from) && IsUsablePath(to) &&
-         MoveFileExW(from.c_str(), to.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  if (!IsUsablePath(from) || !IsUsablePath(to)) return false;
+  // ReplaceFileW gives the new file the old one's security descriptor,
+  // attributes, creation time and streams; a move would leave it with the
+  // folder's inherited ones, so that a file of another user could become
+  // unreadable to them. Its ACL and merge errors are not fatal, as on POSIX a
+  // refused change of owner is not. Only without an old file a move does.
+  if (GetFileAttributesW(to.c_str()) == INVALID_FILE_ATTRIBUTES &&
+      GetLastError() == ERROR_FILE_NOT_FOUND)
+    return MoveReplacing(from, to);
+  if (ReplaceFileW(to.c_str(), from.c_str(), nullptr,
+                   REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
+                   nullptr))
+    return true;
+  // The old file is gone but the new one stayed under its own name: it is
+  // whole (written and flushed), so it takes the place.
+  return GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT && MoveReplacing(from, to);
 }
 
 }  // namespace os
