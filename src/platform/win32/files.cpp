@@ -101,9 +101,12 @@ bool RenameOver(const std::wstring& from, const std::wstring& to) {
   // folder's inherited ones, so that a file of another user could become
   // unreadable to them. Its ACL and merge errors are not fatal, as on POSIX a
   // refused change of owner is not. Only without an old file a move does.
-  if (GetFileAttributesW(to.c_str()) == INVALID_FILE_ATTRIBUTES &&
-      GetLastError() == ERROR_FILE_NOT_FOUND)
+  const DWORD attributes = GetFileAttributesW(to.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
     return MoveReplacing(from, to);
+  // A folder is never replaced (Wine's ReplaceFileW would move it aside).
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return false;
   if (ReplaceFileW(to.c_str(), from.c_str(), nullptr,
                    REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
                    nullptr))
