@@ -4,6 +4,9 @@
 #include <cstdint>
 #include <cwchar>
 
+#include "frontend/hresult_names.h"
+#include "platform/text.h"
+
 namespace kalinor {
 
 namespace {
@@ -27,13 +30,22 @@ bool ParseCode(const std::wstring& text, std::uint32_t& code) {
 
 int ErrorCommand(const std::wstring& text, QueryOutput& out) {
   std::uint32_t code = 0;
-  if (!ParseCode(text, code)) return 1;
-  out.Line(text);
-  return 1;
+  const bool parsed = ParseCode(text, code);
+  const HResultName* name = parsed ? FindHResultName(static_cast<HRESULT>(code)) : nullptr;
+  const std::wstring shown = parsed ? platform::FormatText(L"%#X", code) : text;
+  out.Json().Add("code", shown).Add("known", name != nullptr);
+  if (name == nullptr) {
+    out.Line(shown + L"\tunknown");
+    return 1;
+  }
+  out.Line(shown + L"\t" + name->Name + L"\t" + name->Meaning);
+  out.Json().Add("name", name->Name).Add("meaning", name->Meaning);
+  return 0;
 }
 
 int VersionCommand(QueryOutput& out) {
-  out.Line(L"kalinor-query");
+  out.Line(std::wstring(L"kalinor-query ") + KALINOR_VERSION_TEXT);
+  out.Json().Add("version", KALINOR_VERSION_TEXT);
   return 0;
 }
 
