@@ -42,7 +42,7 @@ TEST_F(ClearStoreSettingsTest, DeletesEveryDatabaseAndEmptiesTheStoreList) {
                             Store(" id=\"x\"", Join(OtherFolder(), L"missing.fdb"))));
 
   platform::OutputCapture capture;
-  ClearStoreSettings();
+  EXPECT_TRUE(ClearStoreSettings());
   EXPECT_EQ(capture.debug_output, kBothMessages);
 
   EXPECT_FALSE(Exists(first));
@@ -57,7 +57,7 @@ TEST_F(ClearStoreSettingsTest, DeletesEveryDatabaseAndEmptiesTheStoreList) {
 
 TEST_F(ClearStoreSettingsTest, NoFileAnywhereCreatesNothingAndStillWritesBothMessages) {
   platform::OutputCapture capture;
-  ClearStoreSettings();
+  EXPECT_TRUE(ClearStoreSettings());
   EXPECT_EQ(capture.debug_output, kBothMessages);
   EXPECT_FALSE(Exists(Join(DataFolder(), L"StoreSettings.xml")));
   EXPECT_FALSE(Exists(Join(PellucorFolder(), L"StoreSettings.xml")));
@@ -71,7 +71,7 @@ TEST_F(ClearStoreSettingsTest, FileThatCannotBeLoadedIsLeftAlone) {
   WriteFile(file, malformed);
 
   platform::OutputCapture capture;
-  ClearStoreSettings();
+  EXPECT_FALSE(ClearStoreSettings());
   EXPECT_EQ(capture.debug_output, kBothMessages);
   EXPECT_EQ(ReadFile(file), malformed);
   EXPECT_EQ(ReadFile(database), "a");
@@ -94,7 +94,7 @@ TEST_F(ClearStoreSettingsTest, StoresThatCannotBeRemovedAreSkippedAndTheRestClea
                             Store(" id=\"E5\"", databases[4])));
 
   platform::OutputCapture capture;
-  ClearStoreSettings();
+  EXPECT_FALSE(ClearStoreSettings());
   EXPECT_EQ(capture.debug_output, kBothMessages);
 
   for (const std::wstring& database : databases) EXPECT_FALSE(Exists(database)) << database.c_str();
@@ -111,7 +111,7 @@ TEST_F(ClearStoreSettingsTest, TakenOverStoresAreMovedThenCleared) {
   WriteFile(Join(PellucorFolder(), L"StoreSettings.xml"),
             StoreFile(Store(" id=\"1-1\"", database)));
 
-  ClearStoreSettings();
+  EXPECT_TRUE(ClearStoreSettings());
   EXPECT_FALSE(Exists(database));
   EXPECT_FALSE(Exists(Join(DataFolder(), L"old.fdb")));
   EXPECT_FALSE(Exists(Join(PellucorFolder(), L"StoreSettings.xml")));
@@ -128,7 +128,7 @@ TEST_F(ClearArchiveUrlTest, EmptiesOnlyTheArchiveAddress) {
             "<PellucorURL>https://archive.example/\xC3\xA9</PellucorURL>"
             "<OfflineMaxDays>30</OfflineMaxDays></General></QEVConfiguration>\n");
 
-  ClearArchiveUrl();
+  EXPECT_TRUE(ClearArchiveUrl());
 
   XMLDocument saved;
   ASSERT_EQ(saved.Load(file), S_OK);
@@ -143,7 +143,7 @@ TEST_F(ClearArchiveUrlTest, EmptiesOnlyTheArchiveAddress) {
 // Waits out the one-second pause before the second load.
 TEST_F(ClearArchiveUrlTest, NoFileAnywhereIsCreatedWithTheEmptyAddress) {
   const std::wstring file = Join(DataFolder(), L"GeneralSettings.xml");
-  ClearArchiveUrl();
+  EXPECT_TRUE(ClearArchiveUrl());
 
   XMLDocument saved;
   ASSERT_EQ(saved.Load(file), S_OK);

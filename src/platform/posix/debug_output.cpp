@@ -8,6 +8,7 @@
 namespace kalinor::platform {
 
 void WriteDebugOutput(std::wstring_view text) {
+  NotifyDebugOutputObserver(text);
   if (auto* capture = OutputCapture::Active()) {
     capture->debug_output.emplace_back(text);
     return;
