@@ -7,21 +7,23 @@
 # run goes through the debug harness, so each debugger-channel write, the
 # standard output and the exit code are compared exactly.
 #
-#   wine_e2e.sh KALINOR_EXE HARNESS_EXE PROVIDER_DLL WORK_FOLDER
+#   wine_e2e.sh KALINOR_EXE HARNESS_EXE PROVIDER_DLL WORK_FOLDER VERSION
 #
+# VERSION is the version the run log's header must name.
 # WORK_FOLDER holds a Wine prefix of its own (booted on the first run, then
 # reused; every run resets the state it checks). Every check is reported;
 # the exit code is 1 when any failed.
 set -u
 
-if [ $# -ne 4 ]; then
-  echo "usage: $0 KALINOR_EXE HARNESS_EXE PROVIDER_DLL WORK_FOLDER" >&2
+if [ $# -ne 5 ]; then
+  echo "usage: $0 KALINOR_EXE HARNESS_EXE PROVIDER_DLL WORK_FOLDER VERSION" >&2
   exit 2
 fi
 kalinor_exe=$(realpath "$1")
 harness_exe=$(realpath "$2")
 provider_dll=$(realpath "$3")
 work=$(realpath -m "$4")
+version=$5
 
 readonly wine_timeout=120   # seconds for any one Wine program
 readonly boot_timeout=600   # the first boot of a prefix is slow
@@ -180,6 +182,31 @@ stderr
 exit 0' "$(run_kalinor 'profile:Nowhere' ArchiveConnector)"
 }
 
+# The run log on standard error (as a quiet-exec custom action captures it)
+# and in a file, beside an unchanged debugger channel; the detailed exit code.
+check_run_log() {
+  # In the harness's report a line feed reads \n: the pattern's nl matches it.
+  local report nl='\\n' stamp='[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}\.[0-9]{3}[+-][0-9]{2}:[0-9]{2}'
+  report=$(KALINOR_LOG=stderr KALINOR_EXIT_CODES=detailed run_kalinor 'profile:Nowhere' ArchiveConnector)
+  expect "log: the debugger channel is unchanged" \
+    grep -q -x -F 'debug Error getting a service admin: 0X8004010F\n' <<<"$report"
+  expect "log: the header names version, build, user and arguments" grep -q -E \
+    "^stderr $stamp Kalinor ${version//./\\.} \(x64\), user [^,]+, local time $stamp, arguments: profile:Nowhere ArchiveConnector$nl" \
+    <<<"$report"
+  expect "log: the HRESULT is named" grep -q -E \
+    "$nl$stamp Error getting a service admin: 0X8004010F \(MAPI_E_NOT_FOUND\)$nl$stamp Exit code 2\.$nl\$" \
+    <<<"$report"
+  expect "log: the detailed exit code for a missing profile" grep -q -x 'exit 2' <<<"$report"
+
+  local log_file="$work/setup.log"
+  rm -f "$log_file"
+  report=$(KALINOR_LOG=$(windows_path "$log_file") run_kalinor ArchiveConnector)
+  expect "log file: standard error stays empty" grep -q -x 'stderr ' <<<"$report"
+  # The header, the profile's two writes, "already installed", the exit code.
+  expect "log file: one line per write" test "$(grep -c -E "^$stamp " "$log_file")" -eq 5
+  expect "log file: the last line is the exit code" grep -q -E "^$stamp Exit code 0\.\$" "$log_file"
+}
+
 # On Windows neither XDG_CONFIG_HOME nor HOME is set as a rule: the provider
 # then keeps its store in the user's roaming application-data folder.
 check_store_in_appdata() {
@@ -305,6 +332,7 @@ install_unix=$(unix_path_on_c "$install_windows")
 check_usage
 check_no_provider
 check_install
+check_run_log
 check_store_in_appdata
 check_uninstall
 
