@@ -6,7 +6,7 @@ packages=(
   cmake g++ make pkg-config
   libgtest-dev libgmock-dev googletest libbenchmark-dev libpugixml-dev
   clang libclang-rt-14-dev
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wixl
 )
 
 missing=()

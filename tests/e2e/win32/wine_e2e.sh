@@ -24,106 +24,11 @@ harness_exe=$(realpath "$2")
 provider_dll=$(realpath "$3")
 work=$(realpath -m "$4")
 version=$5
-
-readonly wine_timeout=120   # seconds for any one Wine program
-readonly boot_timeout=600   # the first boot of a prefix is slow
-
-export WINEPREFIX="$work/prefix"
-export WINEDEBUG=-all
-# No Mono or Gecko: their installers would ask, and nothing here needs them.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-# Wine links the user's folders to $HOME: keep them inside the work folder.
-export HOME="$work/home"
-unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME DISPLAY WAYLAND_DISPLAY
-
-failures=0
-pass() { echo "PASS: $1"; }
-fail() {
-  echo "FAIL: $1"
-  failures=$((failures + 1))
-}
-
-# The Windows name of a file on the Unix side (drive Z: is the root).
-windows_path() {
-  local unix
-  unix=$(realpath -m "$1")
-  printf 'Z:%s' "${unix//\//\\}"
-}
-
-# The Unix name of a path on drive C: of the prefix.
-unix_path_on_c() {
-  local rest=${1#[Cc]:}
-  printf '%s/drive_c%s' "$WINEPREFIX" "${rest//\\//}"
-}
-
-wine_run() { timeout "$wine_timeout" wine "$@" </dev/null; }
-
-wine_reg() {
-  wine_run reg "$@" >/dev/null 2>&1 || { echo "wine reg $* failed" >&2; return 1; }
-}
+. "$(dirname "$0")/wine_prefix.sh"
 
 # The harness's report of one run of kalinor.exe with the given arguments.
 run_kalinor() {
   wine_run "$harness_exe" --timeout-ms 60000 "$(windows_path "$kalinor_exe")" "$@" 2>&1
-}
-
-# expect_report NAME EXPECTED ACTUAL: the whole report, line for line.
-expect_report() {
-  if [ "$2" == "$3" ]; then
-    pass "$1"
-  else
-    fail "$1"
-    diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") | sed 's/^/    /'
-  fi
-}
-
-# expect NAME COMMAND...: the command succeeds.
-expect() {
-  local name=$1
-  shift
-  if "$@"; then pass "$name"; else fail "$name"; fi
-}
-
-count_of() { grep -o -- "$1" "$2" 2>/dev/null | wc -l; }
-
-# An element that is present and empty, in either form a DOM may save it.
-has_empty_element() {
-  tr -d '\r\n' <"$2" | grep -E -q "<$1[[:space:]]*/>|<$1>[[:space:]]*</$1>"
-}
-
-boot_prefix() {
-  local ready="$WINEPREFIX/.kalinor-e2e-ready"
-  if [ ! -f "$ready" ]; then
-    echo "Booting a new Wine prefix in $WINEPREFIX (the first time takes a while)"
-    rm -rf "$WINEPREFIX" "$HOME"
-    mkdir -p "$HOME"
-    if ! timeout "$boot_timeout" wineboot -i </dev/null >/dev/null 2>&1; then
-      echo "wineboot failed in $WINEPREFIX" >&2
-      return 1
-    fi
-    # Real folders instead of links to $HOME, so the prefix stands alone.
-    local link
-    for link in "$WINEPREFIX"/drive_c/users/*/*; do
-      if [ -L "$link" ]; then rm -f "$link" && mkdir -p "$link"; fi
-    done
-    touch "$ready"
-  fi
-  # Start the prefix's background processes away from this script's output,
-  # which they would otherwise hold open after the script ends.
-  timeout "$boot_timeout" wineboot </dev/null >/dev/null 2>&1 || true
-  [ "$(readlink "$WINEPREFIX/dosdevices/z:")" == "/" ] || { echo "drive Z: is not the root" >&2; return 1; }
-}
-
-stop_prefix() { WINEPREFIX="$WINEPREFIX" timeout 60 wineserver -w >/dev/null 2>&1 || true; }
-
-register_provider() {
-  wine_reg add 'HKLM\Software\Clients\Mail' /ve /d 'Kalinor Stand-in' /f &&
-    wine_reg add 'HKLM\Software\Clients\Mail\Kalinor Stand-in' /v DLLPathEx /d "$(windows_path "$provider_dll")" /f
-}
-
-unregister_provider() {
-  wine_reg delete 'HKLM\Software\Clients\Mail' /f ||
-    ! wine_run reg query 'HKLM\Software\Clients\Mail' >/dev/null 2>&1
 }
 
 usage_stdout='stdout \nKalinor [-u] [profile:ProfileName] [descr:"Service Description"] ServiceName\n\n'\
@@ -224,39 +129,6 @@ exit 0' "$(unset HOME KALINOR_MAPI_PROFILES && run_kalinor ElsewhereService)"
   expect "the store named by the variable is untouched" test "$(count_of ElsewhereService "$profiles")" -eq 0
 }
 
-# The connector's files as an archive connector leaves them: two stores
-# whose database files exist, and an archive-server address.
-prepare_settings() {
-  rm -rf "$local_unix/Tavrin" "$install_unix"
-  mkdir -p "$data_unix/Stores" "$install_unix/Data"
-  printf 'first store' >"$data_unix/Stores/first.fdb"
-  printf 'second store' >"$data_unix/Stores/second.fdb"
-  printf 'not listed' >"$data_unix/Stores/other.fdb"
-  cat >"$data_unix/StoreSettings.xml" <<EOF
-<?xml version="1.0" encoding="UTF-8"?>
-<QEVConfiguration>
-  <Store id="1122334455667788-99AABBCCDDEEFF00">
-    <dbFileName>$local_windows\\Tavrin\\Ostrand\\Stores\\first.fdb</dbFileName>
-  </Store>
-  <Store id="0ffeeddccbbaa998877665544332211">
-    <dbFileName>$local_windows\\Tavrin\\Ostrand\\Stores\\second.fdb</dbFileName>
-  </Store>
-</QEVConfiguration>
-EOF
-  cat >"$data_unix/GeneralSettings.xml" <<'EOF'
-<?xml version="1.0" encoding="UTF-8"?>
-<QEVConfiguration>
-  <General>
-    <PellucorURL>https://archive.example.com/pellucor</PellucorURL>
-    <OfflineMaxDays>30</OfflineMaxDays>
-  </General>
-</QEVConfiguration>
-EOF
-  # Blanks around the macro, and the macro in mixed case: trimmed and folded.
-  wine_reg add 'HKCU\Software\Policies\Tavrin\Pellucor' /v DataPath /d '  %LocalApplicationData%  ' /f &&
-    wine_reg add 'HKLM\SOFTWARE\Tavrin\KOVEX' /v Path /d "$install_windows" /f
-}
-
 check_uninstall() {
   prepare_settings || { fail "prepare the settings and registry values"; return; }
   local data_path=${local_windows//\\/\\\\}
@@ -306,28 +178,8 @@ exit 0" "$(run_kalinor /U ArchiveConnector)"
 
 boot_prefix || exit 1
 trap stop_prefix EXIT
-
-# The stand-in provider's profile store, and no service catalogue.
-mapi_folder="$work/mapi"
-rm -rf "$mapi_folder"
-profiles="$mapi_folder/profiles.xml"
-KALINOR_MAPI_PROFILES=$(windows_path "$profiles")
-KALINOR_MAPISVC=$(windows_path "$mapi_folder/mapisvc.inf")
-export KALINOR_MAPI_PROFILES KALINOR_MAPISVC
-
-# The Wine user's local and roaming application-data folders.
-local_windows=$(wine_run cmd /c 'echo %LOCALAPPDATA%' 2>/dev/null | tr -d '\r\n')
-local_unix=$(unix_path_on_c "$local_windows")
-appdata_windows=$(wine_run cmd /c 'echo %APPDATA%' 2>/dev/null | tr -d '\r\n')
-for folder in "$local_windows" "$appdata_windows"; do
-  case $folder in
-    [Cc]:\\*) ;;
-    *) echo "no application-data folder on drive C: '$folder'" >&2; exit 1 ;;
-  esac
-done
-data_unix="$local_unix/Tavrin/Ostrand"
-install_windows='C:\Program Files\Tavrin\KOVEX'
-install_unix=$(unix_path_on_c "$install_windows")
+use_standin_store "$work/mapi"
+locate_user_folders || exit 1
 
 check_usage
 check_no_provider
