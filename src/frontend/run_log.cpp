@@ -6,6 +6,7 @@
 
 #include "frontend/hresult_names.h"
 #include "kalinor_version.h"
+#include "platform/console.h"
 #include "platform/debug_output.h"
 #include "platform/environment.h"
 #include "platform/log_output.h"
@@ -25,7 +26,7 @@ bool WriteLogLine(std::wstring_view line) {
     case LogTarget::kFile:
       return platform::AppendLineToFile(g_path, line);
     case LogTarget::kStandardError:
-      platform::WriteLineToStandardError(line);
+      platform::WriteStandardError(std::wstring(line) + L'\n');
       return true;
     case LogTarget::kNone:
       break;
@@ -48,7 +49,14 @@ std::wstring Stamped(std::wstring_view text) {
   return FormatTimestamp(platform::CurrentLocalTime()) + L' ' + NameHResults(OneLine(text));
 }
 
-void CopyToLog(std::wstring_view text) { WriteLogLine(Stamped(text)); }
+// The observer of the debugger channel. Nothing the log does may change the
+// run: a failure here is swallowed.
+void CopyToLog(std::wstring_view text) {
+  try {
+    WriteLogLine(Stamped(text));
+  } catch (...) {
+  }
+}
 
 // An argument as a command line would give it: quoted when it holds a blank
 // or a quote, or is empty.
@@ -77,15 +85,18 @@ bool IsHexDigit(wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'A' && c 
 }  // namespace
 
 RunLog::RunLog(const std::vector<std::wstring>& args) {
-  g_path = platform::GetEnvironmentVariableText(L"KALINOR_LOG");
-  if (g_path.empty()) return;
-  g_target =
-      platform::AsciiLower(g_path) == L"stderr" ? LogTarget::kStandardError : LogTarget::kFile;
-  if (!WriteLogLine(HeaderLine(args))) {
-    g_target = LogTarget::kNone;
-    return;
+  try {
+    g_path = platform::GetEnvironmentVariableText(L"KALINOR_LOG");
+    if (g_path.empty()) return;
+    g_target =
+        platform::AsciiLower(g_path) == L"stderr" ? LogTarget::kStandardError : LogTarget::kFile;
+    if (WriteLogLine(HeaderLine(args))) {
+      platform::SetDebugOutputObserver(CopyToLog);
+      return;
+    }
+  } catch (...) {
   }
-  platform::SetDebugOutputObserver(CopyToLog);
+  g_target = LogTarget::kNone;
 }
 
 RunLog::~RunLog() {
@@ -95,8 +106,7 @@ RunLog::~RunLog() {
 }
 
 void RunLog::Finish(int exitCode) {
-  if (g_target == LogTarget::kNone) return;
-  WriteLogLine(Stamped(L"Exit code " + std::to_wstring(exitCode) + L"."));
+  if (g_target != LogTarget::kNone) CopyToLog(L"Exit code " + std::to_wstring(exitCode) + L".");
 }
 
 std::wstring NameHResults(std::wstring_view text) {

@@ -1,5 +1,5 @@
-// Where the run log goes: a file that each line is appended to, or the
-// standard error stream (which a setup program's quiet-exec action captures).
+// The run log's file: each line appended on its own, so that runs at once
+// share one log. (A log on standard error goes through console.h.)
 #pragma once
 
 #include <string>
@@ -13,10 +13,5 @@ namespace kalinor::platform {
 /// blocks on a pipe without reader. False when it could not be opened or
 /// written; the file is then left as it was as far as possible.
 bool AppendLineToFile(const std::wstring& path, std::wstring_view line);
-
-/// Writes line and a line feed to standard error: the console's wide write
-/// on Windows, UTF-8 when redirected (always UTF-8 on POSIX). Failures are
-/// ignored.
-void WriteLineToStandardError(std::wstring_view line);
 
 }  // namespace kalinor::platform

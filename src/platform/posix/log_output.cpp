@@ -2,7 +2,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 
 #include "platform/log_output.h"
 #include "platform/posix/file_descriptor.h"
@@ -25,12 +24,6 @@ bool AppendLineToFile(const std::wstring& path, std::wstring_view line) {
     written = ::write(file.Get(), bytes.data(), bytes.size());
   } while (written < 0 && errno == EINTR);
   return written == static_cast<ssize_t>(bytes.size()) && file.Close();
-}
-
-void WriteLineToStandardError(std::wstring_view line) {
-  const std::string bytes = ToUtf8(line) + '\n';
-  std::fwrite(bytes.data(), 1, bytes.size(), stderr);
-  std::fflush(stderr);
 }
 
 }  // namespace kalinor::platform

@@ -23,20 +23,4 @@ bool AppendLineToFile(const std::wstring& path, std::wstring_view line) {
   return CloseHandle(file) != FALSE && whole;
 }
 
-void WriteLineToStandardError(std::wstring_view line) {
-  HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
-  if (error == nullptr || error == INVALID_HANDLE_VALUE) return;
-  std::wstring text(line);
-  text += L'\n';
-  DWORD written = 0;
-  DWORD mode = 0;
-  if (GetConsoleMode(error, &mode)) {
-    WriteConsoleW(error, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    return;
-  }
-  // Redirected to a file or a pipe (a setup program's capture): UTF-8.
-  const std::string bytes = ToUtf8(text);
-  WriteFile(error, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-}
-
 }  // namespace kalinor::platform
