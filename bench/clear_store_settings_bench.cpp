@@ -1,7 +1,9 @@
 // ClearStoreSettings on StoreSettings.xml files of growing size (database
 // files absent), beside one load and one save of the same document.
-// The goal: the cleanup grows linearly and, at 100,000 stores, costs at most
-// three times one load and save.
+// The goals: the cleanup grows linearly and, at 100,000 stores, costs at most
+// three times one load and save; 20,000 stores without an id (each stays in
+// the list) and the takeover of 20,000 stores from the older data folder
+// each cost at most five times the cleanup of 20,000 stores with ids.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -34,6 +36,10 @@ class ScratchDataFolder {
     kalinor::DataFolders::ResetForTesting();
     settings_file_ = kalinor::DataFolders::Instance().DataFolder() +
                      kalinor::platform::kPathSeparator + L"StoreSettings.xml";
+    older_settings_file_ = kalinor::DataFolders::Instance().PellucorDataFolder() +
+                           kalinor::platform::kPathSeparator + L"StoreSettings.xml";
+    std::filesystem::create_directories(
+        std::filesystem::path(kalinor::DataFolders::Instance().PellucorDataFolder()));
   }
   ~ScratchDataFolder() {
     std::error_code ignored;
@@ -41,11 +47,13 @@ class ScratchDataFolder {
   }
 
   const std::wstring& SettingsFile() const { return settings_file_; }
+  const std::wstring& OlderSettingsFile() const { return older_settings_file_; }
   std::filesystem::path Root() const { return root_; }
 
  private:
   std::filesystem::path root_;
   std::wstring settings_file_;
+  std::wstring older_settings_file_;
 };
 
 ScratchDataFolder& Scratch() {
@@ -54,39 +62,56 @@ ScratchDataFolder& Scratch() {
 }
 
 // The text of a StoreSettings.xml with that many stores, as the connector
-// writes it: pair-form ids and full database paths (to files that are absent).
-std::string StoreSettingsText(int stores) {
+// writes it: pair-form ids (or none) and full database paths (to files that
+// are absent).
+std::string StoreSettingsText(int stores, bool withIds = true) {
   const std::string folder = (Scratch().Root() / "absent").string();
   std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<QEVConfiguration>\n";
   char id[64];
   for (int i = 0; i < stores; ++i) {
     std::snprintf(id, sizeof id, "%X-%X", 0x51E00000u + static_cast<unsigned>(i),
                   0xA0000u + static_cast<unsigned>(i));
-    text += "  <Store id=\"";
-    text += id;
-    text += "\">\n    <dbFileName>" + folder + "/store" + std::to_string(i) +
+    text += withIds ? "  <Store id=\"" + std::string(id) + "\">" : std::string("  <Store>");
+    text += "\n    <dbFileName>" + folder + "/store" + std::to_string(i) +
             ".fdb</dbFileName>\n    <SyncState>3</SyncState>\n  </Store>\n";
   }
   return text + "</QEVConfiguration>\n";
 }
 
-void WriteSettingsFile(const std::string& text) {
-  std::ofstream out(std::filesystem::path(Scratch().SettingsFile()),
-                    std::ios::binary | std::ios::trunc);
+void WriteSettingsFile(const std::string& text,
+                       const std::wstring& path = Scratch().SettingsFile()) {
+  std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
-void BM_ClearStoreSettings(benchmark::State& state) {
-  const std::string text = StoreSettingsText(static_cast<int>(state.range(0)));
+// The cleanup of a list in the data folder (with ids or without), or of one
+// taken over from the older data folder.
+enum class Input { kWithIds, kWithoutIds, kTakeover };
+
+void ClearStoreSettingsOf(benchmark::State& state, Input input) {
+  const std::string text =
+      StoreSettingsText(static_cast<int>(state.range(0)), input != Input::kWithoutIds);
   kalinor::platform::OutputCapture quiet;  // keeps the two messages off stderr
   for (auto _ : state) {
     state.PauseTiming();
-    WriteSettingsFile(text);
+    std::filesystem::remove(std::filesystem::path(Scratch().SettingsFile()));
+    WriteSettingsFile(
+        text, input == Input::kTakeover ? Scratch().OlderSettingsFile() : Scratch().SettingsFile());
     state.ResumeTiming();
     kalinor::ClearStoreSettings();
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
+
+void BM_ClearStoreSettings(benchmark::State& state) {
+  ClearStoreSettingsOf(state, Input::kWithIds);
+}
+
+void BM_ClearStoresWithoutId(benchmark::State& state) {
+  ClearStoreSettingsOf(state, Input::kWithoutIds);
+}
+
+void BM_TakeOverAndClear(benchmark::State& state) { ClearStoreSettingsOf(state, Input::kTakeover); }
 
 void BM_LoadAndSave(benchmark::State& state) {
   const std::string text = StoreSettingsText(static_cast<int>(state.range(0)));
@@ -104,7 +129,14 @@ void BM_LoadAndSave(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-BENCHMARK(BM_ClearStoreSettings)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ClearStoreSettings)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(20000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ClearStoresWithoutId)->Arg(20000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TakeOverAndClear)->Arg(20000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadAndSave)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,24 +1,19 @@
 #!/usr/bin/env bash
-# Builds the XML fuzz target with clang and runs it for a bounded time.
-#   fuzz/run.sh [build dir (default build-fuzz)] [seconds (default 60)]
+# Builds the XML fuzz target (preset fuzz: clang, sanitizers, in build/fuzz)
+# and runs it for a bounded time.
+#   fuzz/run.sh [seconds (default 60)]
 # Exits non-zero when the build fails or the fuzzer finds a crash, a leak,
 # undefined behaviour or a broken check; the input is left in
-# <build dir>/fuzz-artifacts/.
+# build/fuzz/fuzz-artifacts/.
 set -euo pipefail
 
 source_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-build_dir=${1:-build-fuzz}
-seconds=${2:-60}
+cd "$source_dir"
+build_dir=build/fuzz
+seconds=${1:-60}
 
-sanitizers="-fsanitize=address,undefined -fno-sanitize-recover=undefined"
-cmake -S "$source_dir" -B "$build_dir" \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_CXX_COMPILER=clang++ \
-  -DCMAKE_CXX_FLAGS="$sanitizers -fsanitize=fuzzer-no-link -fno-omit-frame-pointer" \
-  -DCMAKE_EXE_LINKER_FLAGS="$sanitizers" \
-  -DKALINOR_BUILD_TESTS=OFF \
-  -DKALINOR_BUILD_FUZZ=ON
-cmake --build "$build_dir" --target kalinor_xml_fuzz -j2
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz -j2
 
 # New inputs go to a working corpus in the build dir; the committed seeds
 # are only read.

@@ -1,9 +1,9 @@
 #!/bin/sh
 # Builds Kalinor's Windows Installer package with wixl from packaging/kalinor.wxs.
 #
-#   tools/build-msi.sh                  the Release 64-bit Windows build (in
-#                                       build-msi/win64), then
-#                                       build-msi/kalinor-<version>-x64.msi
+#   tools/build-msi.sh                  the preset msi (Release 64-bit Windows
+#                                       build in build/msi), then
+#                                       build/msi/kalinor-<version>-x64.msi
 #   tools/build-msi.sh EXE VERSION MSI  packages the given kalinor.exe as
 #                                       version VERSION into the file MSI
 #
@@ -42,9 +42,9 @@ if [ $# -ne 0 ]; then
 fi
 
 "$root/tools/install-deps.sh"
-build="$root/build-msi/win64"
-cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-      -DCMAKE_BUILD_TYPE=Release -DKALINOR_BUILD_TESTS=OFF
-cmake --build "$build" -j "${KALINOR_JOBS:-2}" --target kalinor
+build="$root/build/msi"
+cd "$root"
+cmake --preset msi
+cmake --build --preset msi -j "${KALINOR_JOBS:-2}" --target kalinor
 version=$(sed -n 's/^#define KALINOR_VERSION_TEXT "\(.*\)"$/\1/p' "$build/generated/kalinor_version.h")
-package "$build/src/frontend/kalinor.exe" "$version" "$root/build-msi/kalinor-$version-x64.msi"
+package "$build/src/frontend/kalinor.exe" "$version" "$build/kalinor-$version-x64.msi"

@@ -17,9 +17,6 @@ struct UninstallCleanup {
   std::function<bool()> ClearArchiveUrl;
 };
 
-/// The cleanup operations of the settings subsystem.
-UninstallCleanup SettingsCleanup();
-
 /// Runs the tool: usage, or install / uninstall through the given MAPI and
 /// cleanup. A failure raised in one step is reported on the debugger channel
 /// with a line beginning "Error" and ends that step only: an uninstall's

@@ -40,7 +40,7 @@ enum class Lookup { kFound, kAbsent, kUnreadable };
 Lookup LookUpService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
                      const std::wstring& serviceName, MAPIUID* uid) {
   const std::string name = platform::ToAnsiCodePage(serviceName);
-  MapiPtr<IMAPITable> table;
+  InterfacePtr<IMAPITable> table;
   HRESULT result = holder.ServiceAdmin->GetMsgServiceTable(0, table.Receive());
   if (result != S_OK) {
     PrintTableError(L"Error getting services table: %#X", result);
@@ -78,7 +78,7 @@ bool FindService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& hold
 
 ServiceOutcome InstallService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
                               std::wstring serviceName, std::wstring displayName) {
-  if (holder.ServiceAdmin == nullptr) {
+  if (!holder.ServiceAdmin) {
     DebugTrace(
         L"Unable to install service. First set the profile where the service should be installed.");
     return ServiceOutcome::kNoServiceAdmin;

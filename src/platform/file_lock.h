@@ -5,7 +5,18 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/scoped_handle.h"
+
 namespace kalinor::platform {
+
+/// A lock file held locked: the OS handle as an integer (a file descriptor
+/// or a HANDLE); closing unlocks it and closes the file.
+struct LockedFileTraits {
+  using Handle = std::intptr_t;
+  static Handle Invalid() noexcept;
+  static bool IsValid(Handle handle) noexcept;
+  static bool Close(Handle handle) noexcept;
+};
 
 /// Holds an exclusive lock on a lock file while it lives. The lock file is
 /// created when missing and left in place afterwards: deleting it would let
@@ -14,21 +25,14 @@ class ExclusiveFileLock {
  public:
   /// Opens or creates the file at path and waits until this object holds the
   /// exclusive lock. IsLocked() is false when the file could not be opened
-  /// or locked (its folder must exist).
+  /// or locked (its folder must exist); the file is then closed again.
   explicit ExclusiveFileLock(const std::wstring& path);
 
-  /// Releases the lock and closes the file.
-  ~ExclusiveFileLock();
-
-  ExclusiveFileLock(const ExclusiveFileLock&) = delete;
-  ExclusiveFileLock& operator=(const ExclusiveFileLock&) = delete;
-
   /// True while the lock is held.
-  bool IsLocked() const { return m_locked; }
+  bool IsLocked() const { return m_file.IsValid(); }
 
  private:
-  std::intptr_t m_handle;  // a file descriptor or a HANDLE, by platform
-  bool m_locked = false;
+  ScopedHandle<LockedFileTraits> m_file;  // released: unlocked and closed
 };
 
 }  // namespace kalinor::platform

@@ -2,8 +2,10 @@
 
 #include <string>
 
+#include "datafolder/data_folders.h"
 #include "frontend/debug_trace.h"
 #include "platform/files.h"
+#include "settings/database_confinement.h"
 #include "settings/general_settings.h"
 #include "settings/store_settings.h"
 
@@ -19,40 +21,36 @@ bool NamesItsOwnStore(const std::wstring& id) {
   return !id.empty() && id.find(L'"') == std::wstring::npos;
 }
 
-// Deletes the database file; true when it is gone (or never was there).
-bool DeleteDatabase(const std::wstring& database) {
-  if (!platform::PathExists(database)) return true;
-  return platform::DeleteFileAt(database);
-}
-
-// Clears the store at the current position. True when its entry is gone, so
-// that the next store has moved up to this position; `complete` turns false
-// when its database file stays behind.
-bool ClearSelectedStore(StoreSettings& settings, bool& complete) {
-  const std::wstring database = settings.GetValue(L"dbFileName");
-  const std::wstring id = settings.GetAttribute(L"id");
-  if (!DeleteDatabase(database)) complete = false;
-  return NamesItsOwnStore(id) && settings.RemoveStore(id);
-}
-
-// Walks the stores by position: a store that stays is passed over, so that
-// the stores after it are still cleared. True when every store was cleared.
-bool ClearAllStores(StoreSettings& settings) {
-  bool complete = true;
-  int position = 0;
-  while (settings.SelectStore(position)) {
-    if (!ClearSelectedStore(settings, complete)) {
-      complete = false;
-      ++position;
-    }
+// Deletes the database file a dbFileName value names, when the rule allows.
+// True when it is gone or was never there; false when it was refused (one
+// debugger line) or could not be deleted.
+bool DeleteDatabase(const std::wstring& value, const DatabaseConfinement& confinement) {
+  std::wstring path = confinement.Resolve(value);
+  if (path.empty()) return true;
+  // A takeover cut short after the move but before the save leaves the list
+  // naming the older folder, and the database in the data folder.
+  if (confinement.IsMissingFromPellucorFolder(path)) path = confinement.SameNameInDataFolder(path);
+  if (platform::QueryFileKind(path) == platform::FileKind::kMissing) return true;
+  if (const wchar_t* refusal = confinement.RefusalToDelete(path)) {
+    DebugTrace(L"Database file not deleted (%ls): %ls", refusal, path.c_str());
+    return false;
   }
-  return complete;
+  return platform::DeleteFileAt(path);
 }
 
-// True when the cleared list is on disk, or there was no file to save.
-bool SaveStoreSettings(StoreSettings& settings) {
-  if (!settings.IsLoaded) return !platform::PathExists(settings.FilePath);
-  return settings.Save() == S_OK;
+// Clears every store: its database first, then its entry. False when any
+// database was left on disk.
+bool ClearAllStores(StoreSettings& settings) {
+  const DataFolders& folders = DataFolders::Instance();
+  const DatabaseConfinement confinement(folders.DataFolder(), folders.PellucorDataFolder());
+  bool everyDatabaseGone = true;
+  settings.VisitStores([&] {
+    const std::wstring database = settings.GetValue(L"dbFileName");
+    const std::wstring id = settings.GetAttribute(L"id");
+    if (!DeleteDatabase(database, confinement)) everyDatabaseGone = false;
+    return NamesItsOwnStore(id) && settings.RemoveStore(id);
+  });
+  return everyDatabaseGone;
 }
 
 }  // namespace
@@ -60,16 +58,19 @@ bool SaveStoreSettings(StoreSettings& settings) {
 bool ClearStoreSettings() {
   DebugTrace(L"Clear store settings >>");
   StoreSettings settings;
-  const bool cleared = ClearAllStores(settings);
-  const bool saved = SaveStoreSettings(settings);
+  bool done = ClearAllStores(settings);
+  if (settings.IsLoaded)
+    done = settings.Save() == S_OK && done;
+  else  // unreadable, or no data folder: nothing could be cleared
+    done = !settings.FilePath.empty() && !platform::PathExists(settings.FilePath);
   DebugTrace(L"Clear store settings <<");
-  return cleared && saved;
+  return done;
 }
 
 bool ClearArchiveUrl() {
   GeneralSettings settings;
-  const bool blanked = settings.SetValue(L"PellucorURL", L"") == S_OK;
-  return settings.Save() == S_OK && blanked;
+  settings.SetValue(L"PellucorURL", L"");
+  return settings.Save() == S_OK;
 }
 
 }  // namespace kalinor

@@ -138,8 +138,13 @@ TEST_F(FilesTest, PathsWithANulOrNothingNameNothing) {
   EXPECT_FALSE(DeleteFileAt(cut));
   EXPECT_FALSE(MoveFileTo(cut, temp_.Join(L"moved")));
   EXPECT_FALSE(CopyFileTo(file, temp_.Join(L"c") + std::wstring(1, L'\0'), false));
+  std::string bytes = "stale";
+  EXPECT_FALSE(platform::ReadWholeFile(cut, bytes));
+  EXPECT_EQ(bytes, "");
+  EXPECT_FALSE(platform::WriteFileAtomically(cut, "lost"));
   EXPECT_EQ(ReadFileBytes(file), "keep");
   EXPECT_FALSE(PathExists(temp_.Join(L"c")));
+  EXPECT_EQ(temp_.Entries(), std::vector<std::wstring>{L"file"});
 }
 
 }  // namespace

@@ -381,9 +381,20 @@ TEST_F(MapiStandin, FilesLiveInTheConfigFolderWithoutTheirVariables) {
   ScopedEnvironmentVariable store(L"KALINOR_MAPI_PROFILES", L"");
   ScopedEnvironmentVariable catalogue(L"KALINOR_MAPISVC", L"");
   ScopedEnvironmentVariable home_variable(L"HOME", WidePath(home.Path()));
-  for (const bool with_xdg : {false, true}) {
+  // Run from the home folder, so that a relative XDG_CONFIG_HOME, were it
+  // taken, would show there (and stay inside the test's folder).
+  struct InFolder {
+    std::filesystem::path previous = std::filesystem::current_path();
+    explicit InFolder(const std::filesystem::path& folder) {
+      std::filesystem::current_path(folder);
+    }
+    ~InFolder() { std::filesystem::current_path(previous); }
+  } in_home(home.Path());
+  const std::wstring absolute_xdg = WidePath(home.Path() / "xdg");
+  for (const std::wstring& xdg_value : {std::wstring(), absolute_xdg, std::wstring(L"relative")}) {
+    const bool with_xdg = xdg_value == absolute_xdg;
     const std::filesystem::path config = with_xdg ? home.Path() / "xdg" : home.Path() / ".config";
-    ScopedEnvironmentVariable xdg(L"XDG_CONFIG_HOME", with_xdg ? WidePath(config) : L"");
+    ScopedEnvironmentVariable xdg(L"XDG_CONFIG_HOME", xdg_value);
     std::filesystem::create_directories(config / "kalinor");
     WriteFileBytes(config / "kalinor" / "mapisvc.inf", "[Services]\nListed=Listed Service\n");
     IMsgServiceAdmin* services = OpenServiceAdmin();
@@ -393,6 +404,9 @@ TEST_F(MapiStandin, FilesLiveInTheConfigFolderWithoutTheirVariables) {
     services->Release();
     const std::string written = ReadFileBytes(config / "kalinor" / "profiles.xml");
     EXPECT_NE(written.find("displayName=\"Listed Service\""), std::string::npos) << written;
+    EXPECT_FALSE(std::filesystem::exists(home.Path() / "relative"))
+        << "a relative value is ignored";
+    std::filesystem::remove_all(config / "kalinor");
   }
 }
 

@@ -94,13 +94,6 @@ TEST_F(RegistryFileTest, KeysAndNamesIgnoreCaseButRootsAreKeptApart) {
   EXPECT_FALSE(ReadUser(L"Missing"));
 }
 
-TEST_F(RegistryFileTest, DataLargerThanTheBufferIsAFailure) {
-  WriteFile(std::string(kHeader) + "[HKEY_CURRENT_USER\\Software\\Test]\n\"V\"=\"abc\"\n");
-  EXPECT_TRUE(ReadUser(L"V").has_value());
-  EXPECT_TRUE(Read(RegistryRoot::CurrentUser, L"Software\\Test", L"V", 8));
-  EXPECT_FALSE(Read(RegistryRoot::CurrentUser, L"Software\\Test", L"V", 7));
-}
-
 TEST_F(RegistryFileTest, LaterLinesOverrideAndDeletionsRemove) {
   WriteFile(std::string(kHeader) +
             "[HKEY_CURRENT_USER\\Software\\Test]\n\"A\"=\"first\"\n\"B\"=\"b\"\n\"C\"=\"c\"\n"

@@ -318,13 +318,6 @@ void AppendProfile(std::string& out, const StoredProfile& profile) {
   out += "  </Profile>\n";
 }
 
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 }  // namespace
 
 ProfileStore EmbeddedDefaultStore() {

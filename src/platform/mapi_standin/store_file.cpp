@@ -25,23 +25,11 @@ std::wstring ParentFolder(const std::wstring& path) {
   return path.substr(0, separator);
 }
 
-// Creates folder and its missing ancestors. True when it exists afterwards,
-// also when another process created it in the meantime.
-bool CreateFolderChain(const std::wstring& folder) {
-  if (folder.empty() || PathExists(folder)) return true;
-  const std::wstring parent = ParentFolder(folder);
-  if (parent != folder && !CreateFolderChain(parent)) return false;
-  CreateFolder(folder);
-  return PathExists(folder);
-}
-
 // Windows has neither XDG_CONFIG_HOME nor (as a rule) HOME: there the user's
 // roaming application-data folder, %APPDATA%, holds the files.
 std::wstring ConfigFolder() {
-  std::wstring folder = GetEnvironmentVariableText(L"XDG_CONFIG_HOME");
+  std::wstring folder = XdgBaseFolder(L"XDG_CONFIG_HOME", L".config");
   if (!folder.empty()) return folder;
-  const std::wstring home = GetEnvironmentVariableText(L"HOME");
-  if (!home.empty()) return home + kPathSeparator + L".config";
   return GetEnvironmentVariableText(L"APPDATA");
 }
 
@@ -92,7 +80,7 @@ HRESULT ReadProfileStoreFile(const std::wstring& path, ProfileStore& store) {
 }
 
 HRESULT UpdateProfileStoreFile(const std::wstring& path, const StoreChange& change) {
-  if (path.empty() || !CreateFolderChain(ParentFolder(path))) return MAPI_E_CALL_FAILED;
+  if (path.empty() || !CreateFolderWithParents(ParentFolder(path))) return MAPI_E_CALL_FAILED;
   const ExclusiveFileLock lock(LockFilePath(path));
   if (!lock.IsLocked()) return MAPI_E_CALL_FAILED;
   ProfileStore store;

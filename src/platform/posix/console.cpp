@@ -17,10 +17,7 @@ void WriteUtf8(std::FILE* stream, std::wstring_view text) {
 }  // namespace
 
 void WriteStandardOutput(std::wstring_view text) {
-  if (auto* capture = OutputCapture::Active()) {
-    capture->standard_output.emplace_back(text);
-    return;
-  }
+  if (OutputCapture::CaptureStandardOutput(text)) return;
   WriteUtf8(stdout, text);
 }
 

@@ -1,7 +1,9 @@
 // File operations over POSIX calls, with the Win32 semantics the callers
 // expect: a move never replaces its destination and crosses file systems by
 // copy and delete (MoveFileW), a copy can refuse an existing destination
-// (CopyFileW), and a delete removes files only (DeleteFileW).
+// (CopyFileW), and a delete removes files only (DeleteFileW). Also the OS
+// steps of the atomic write (files_os.h): a new file written and flushed,
+// then renamed over the old one, whose folder is flushed in turn.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -14,7 +16,8 @@
 #include <thread>
 
 #include "platform/files.h"
-#include "platform/posix/file_descriptor.h"
+#include "platform/files_os.h"
+#include "platform/posix/scoped_handles.h"
 #include "platform/text.h"
 
 namespace kalinor::platform {
@@ -26,19 +29,25 @@ namespace {
 // The file-system name of a path. An empty path, or one with a NUL inside
 // (which the C calls would silently cut short), has none.
 std::optional<std::string> NativePath(const std::wstring& path) {
-  if (path.empty() || path.find(L'\0') != std::wstring::npos) return std::nullopt;
+  if (!os::IsUsablePath(path)) return std::nullopt;
   return ToUtf8(path);
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t written = ::write(fd, data, size);
+int OpenRetrying(const std::string& path, int flags, mode_t mode = 0) {
+  int fd;
+  do fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+  while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) continue;
       return false;
     }
-    data += written;
-    size -= static_cast<std::size_t>(written);
+    bytes.remove_prefix(static_cast<std::size_t>(written));
   }
   return true;
 }
@@ -52,7 +61,7 @@ bool CopyContent(int from, int to) {
       return false;
     }
     if (got == 0) return true;
-    if (!WriteAll(to, buffer, static_cast<std::size_t>(got))) return false;
+    if (!WriteAll(to, std::string_view(buffer, static_cast<std::size_t>(got)))) return false;
   }
 }
 
@@ -61,8 +70,8 @@ bool CopyContent(int from, int to) {
 // untouched. A destination this call created is removed again on failure.
 // With durable, the copy is flushed to disk before success is reported.
 bool CopyRegularFile(const std::string& from, const std::string& to, bool exclusive, bool durable) {
-  FileDescriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!source.Valid()) return false;
+  FileDescriptor source(OpenRetrying(from, O_RDONLY));
+  if (!source.IsValid()) return false;
   struct stat source_status {};
   if (::fstat(source.Get(), &source_status) != 0 || !S_ISREG(source_status.st_mode)) return false;
 
@@ -77,9 +86,9 @@ bool CopyRegularFile(const std::string& from, const std::string& to, bool exclus
     if (!S_ISREG(target_status.st_mode)) return false;
   }
 
-  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : O_TRUNC);
-  FileDescriptor target(::open(to.c_str(), flags, source_status.st_mode & 07777));
-  if (!target.Valid()) return false;
+  int flags = O_WRONLY | O_CREAT | (exclusive ? O_EXCL : O_TRUNC);
+  FileDescriptor target(OpenRetrying(to, flags, source_status.st_mode & 07777));
+  if (!target.IsValid()) return false;
 
   bool copied = CopyContent(source.Get(), target.Get());
   if (copied) {
@@ -116,7 +125,65 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
   return 0;
 }
 
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// The rename itself is on disk only once its folder is flushed. Some file
+// systems refuse fsync on a folder; the rename has happened all the same.
+void FlushFolderOf(const std::string& path) {
+  FileDescriptor folder(OpenRetrying(FolderOf(path), O_RDONLY | O_DIRECTORY));
+  if (folder.IsValid()) ::fsync(folder.Get());
+}
+
+// The new file keeps the permissions of the file it replaces.
+void CopyPermissions(int fd, const std::string& from) {
+  struct stat status {};
+  if (::stat(from.c_str(), &status) == 0 && S_ISREG(status.st_mode))
+    ::fchmod(fd, status.st_mode & 07777);
+}
+
 }  // namespace
+
+namespace os {
+
+unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }
+
+NewFileResult WriteNewFile(const std::wstring& path, const std::wstring& like,
+                           std::string_view bytes) {
+  const auto native = NativePath(path);
+  if (!native) return NewFileResult::kFailed;
+  FileDescriptor file(OpenRetrying(*native, O_WRONLY | O_CREAT | O_EXCL, 0666));
+  if (!file.IsValid()) return errno == EEXIST ? NewFileResult::kNameTaken : NewFileResult::kFailed;
+  if (const auto model = NativePath(like)) CopyPermissions(file.Get(), *model);
+  bool written = WriteAll(file.Get(), bytes) && ::fsync(file.Get()) == 0;
+  written = file.Close() && written;
+  if (written) return NewFileResult::kWritten;
+  ::unlink(native->c_str());
+  return NewFileResult::kFailed;
+}
+
+bool FlushFileAt(const std::wstring& path) {
+  const auto native = NativePath(path);
+  if (!native) return false;
+  FileDescriptor file(OpenRetrying(*native, O_WRONLY));
+  return file.IsValid() && ::fsync(file.Get()) == 0 && file.Close();
+}
+
+bool RenameOver(const std::wstring& from, const std::wstring& to) {
+  const auto source = NativePath(from);
+  const auto target = NativePath(to);
+  if (!source || !target || ::rename(source->c_str(), target->c_str()) != 0) return false;
+  FlushFolderOf(*target);
+  return true;
+}
+
+}  // namespace os
+
+bool IsAbsolutePath(const std::wstring& path) { return !path.empty() && path.front() == L'/'; }
 
 bool PathExists(const std::wstring& path) {
   auto native = NativePath(path);
@@ -124,9 +191,9 @@ bool PathExists(const std::wstring& path) {
   return native && ::lstat(native->c_str(), &status) == 0;
 }
 
-bool CreateFolder(const std::wstring& path) {
+bool CreateFolder(const std::wstring& path, FolderAccess access) {
   auto native = NativePath(path);
-  return native && ::mkdir(native->c_str(), 0777) == 0;
+  return native && ::mkdir(native->c_str(), access == FolderAccess::kOwnerOnly ? 0700 : 0777) == 0;
 }
 
 bool CopyFileTo(const std::wstring& from, const std::wstring& to, bool fail_if_exists) {
@@ -168,8 +235,34 @@ bool QueryFileStatus(const std::wstring& path) {
   return native && ::stat(native->c_str(), &status) == 0;
 }
 
+bool RenameFileNoReplace(const std::wstring& from, const std::wstring& to) {
+  auto source = NativePath(from);
+  auto target = NativePath(to);
+  return source && target && RenameNoReplace(*source, *target) == 0;
+}
+
 void SleepMilliseconds(unsigned milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+  bytes.clear();
+  const auto native = NativePath(path);
+  if (!native) return false;
+  FileDescriptor file(OpenRetrying(*native, O_RDONLY));
+  if (!file.IsValid()) return false;
+  // Read to the end rather than trusting the size: the file may grow.
+  char buffer[64 * 1024];
+  for (;;) {
+    const ssize_t got = ::read(file.Get(), buffer, sizeof buffer);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      bytes.clear();
+      return false;
+    }
+    if (got == 0) return true;
+    bytes.append(buffer, static_cast<std::size_t>(got));
+  }
 }
 
 }  // namespace kalinor::platform

@@ -4,7 +4,7 @@
 #include <cerrno>
 
 #include "platform/log_output.h"
-#include "platform/posix/file_descriptor.h"
+#include "platform/posix/scoped_handles.h"
 #include "platform/text.h"
 
 namespace kalinor::platform {
@@ -16,7 +16,7 @@ bool AppendLineToFile(const std::wstring& path, std::wstring_view line) {
   FileDescriptor file(::open(ToUtf8(path).c_str(),
                              O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
                              0644));
-  if (!file.Valid()) return false;
+  if (!file.IsValid()) return false;
   const std::string bytes = ToUtf8(line) + '\n';
   // One write of the whole line: O_APPEND places it at the end in one piece.
   ssize_t written;

@@ -40,13 +40,8 @@ using RegistryValues = std::map<ValuePlace, RegistryValue>;
 std::wstring RegistryFilePath() {
   std::wstring path = GetEnvironmentVariableText(L"KALINOR_REGISTRY");
   if (!path.empty()) return path;
-  std::wstring config = GetEnvironmentVariableText(L"XDG_CONFIG_HOME");
-  if (config.empty() || config.front() != L'/') {  // a relative one is ignored, as XDG says
-    std::wstring home = GetEnvironmentVariableText(L"HOME");
-    if (home.empty()) return {};
-    config = home + L"/.config";
-  }
-  return config + L"/kalinor/registry.reg";
+  const std::wstring config = XdgBaseFolder(L"XDG_CONFIG_HOME", L".config");
+  return config.empty() ? std::wstring() : config + L"/kalinor/registry.reg";
 }
 
 std::optional<std::string> ReadFileBytes(const std::wstring& path) {
@@ -108,19 +103,12 @@ std::vector<std::wstring> LogicalLines(std::wstring_view text) {
   return lines;
 }
 
-int HexDigit(wchar_t c) {
-  if (c >= L'0' && c <= L'9') return c - L'0';
-  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-  return -1;
-}
-
 // 1 to 8 hexadecimal digits, nothing else.
 std::optional<std::uint32_t> ParseHexNumber(std::wstring_view digits) {
   if (digits.empty() || digits.size() > 8) return std::nullopt;
   std::uint32_t number = 0;
   for (wchar_t c : digits) {
-    int digit = HexDigit(c);
+    int digit = HexDigitValue(c);
     if (digit < 0) return std::nullopt;
     number = number * 16 + static_cast<std::uint32_t>(digit);
   }

@@ -26,10 +26,7 @@ void WriteToStandardHandle(DWORD which, std::wstring_view text) {
 }  // namespace
 
 void WriteStandardOutput(std::wstring_view text) {
-  if (auto* capture = OutputCapture::Active()) {
-    capture->standard_output.emplace_back(text);
-    return;
-  }
+  if (OutputCapture::CaptureStandardOutput(text)) return;
   WriteToStandardHandle(STD_OUTPUT_HANDLE, text);
 }
 

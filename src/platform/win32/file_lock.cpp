@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include "platform/files_os.h"
+#include "platform/win32/scoped_handles.h"
+
 namespace kalinor::platform {
 namespace {
 
@@ -11,26 +14,29 @@ HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle);
 
 }  // namespace
 
-ExclusiveFileLock::ExclusiveFileLock(const std::wstring& path)
-    : m_handle(reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE)) {
-  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  m_handle = reinterpret_cast<std::intptr_t>(file);
-  OVERLAPPED whole_file = {};
-  m_locked =
-      ::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole_file) != FALSE;
+LockedFileTraits::Handle LockedFileTraits::Invalid() noexcept {
+  return reinterpret_cast<Handle>(INVALID_HANDLE_VALUE);
 }
 
-ExclusiveFileLock::~ExclusiveFileLock() {
-  const HANDLE file = AsHandle(m_handle);
-  if (file == INVALID_HANDLE_VALUE) return;
-  if (m_locked) {
-    OVERLAPPED whole_file = {};
-    ::UnlockFileEx(file, 0, MAXDWORD, MAXDWORD, &whole_file);
-  }
-  ::CloseHandle(file);
+bool LockedFileTraits::IsValid(Handle handle) noexcept {
+  return KernelHandleTraits::IsValid(AsHandle(handle));
+}
+
+bool LockedFileTraits::Close(Handle handle) noexcept {
+  OVERLAPPED whole_file = {};
+  ::UnlockFileEx(AsHandle(handle), 0, MAXDWORD, MAXDWORD, &whole_file);
+  return ::CloseHandle(AsHandle(handle)) != FALSE;
+}
+
+ExclusiveFileLock::ExclusiveFileLock(const std::wstring& path) {
+  if (!os::IsUsablePath(path)) return;
+  FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) return;
+  OVERLAPPED whole_file = {};
+  if (::LockFileEx(file.Get(), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole_file))
+    m_file.Reset(reinterpret_cast<std::intptr_t>(file.Detach()));
 }
 
 }  // namespace kalinor::platform

@@ -1,14 +1,16 @@
 // File operations over the Win32 calls whose behaviour the callers are
 // written against: MoveFileW never replaces and crosses volumes by copy and
 // delete, CopyFileW can refuse an existing destination, DeleteFileW removes
-// files only.
+// files only. Also the OS steps of the atomic write (files_os.h): a new file
+// written and flushed, then moved over the old one with MoveFileExW.
 #include <windows.h>
 #include <shlwapi.h>
 
-#include <atomic>
 #include <cstdint>
 
 #include "platform/files.h"
+#include "platform/files_os.h"
+#include "platform/win32/scoped_handles.h"
 
 namespace kalinor::platform {
 
@@ -16,87 +18,109 @@ extern const wchar_t kPathSeparator = L'\\';
 
 namespace {
 
-// A path the wide calls can take: not empty, and without a NUL inside (which
-// c_str() would silently cut short).
-bool Usable(const std::wstring& path) {
-  return !path.empty() && path.find(L'\0') == std::wstring::npos;
-}
-
-// Closes a file handle when it leaves scope.
-class FileHandle {
- public:
-  explicit FileHandle(HANDLE handle) : handle_(handle) {}
-  ~FileHandle() {
-    if (valid()) CloseHandle(handle_);
-  }
-  FileHandle(const FileHandle&) = delete;
-  FileHandle& operator=(const FileHandle&) = delete;
-  HANDLE get() const { return handle_; }
-  bool valid() const { return handle_ != INVALID_HANDLE_VALUE && handle_ != nullptr; }
-  // Closes now and reports whether the close succeeded.
-  bool Close() {
-    HANDLE handle = handle_;
-    handle_ = INVALID_HANDLE_VALUE;
-    return handle == INVALID_HANDLE_VALUE || CloseHandle(handle) != FALSE;
-  }
-
- private:
-  HANDLE handle_;
-};
+using os::IsUsablePath;
 
 // WriteFile takes at most a DWORD per call.
-bool WriteAll(HANDLE file, const char* data, std::size_t size) {
-  while (size > 0) {
-    const DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+bool WriteAll(HANDLE file, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const DWORD chunk = bytes.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(bytes.size());
     DWORD written = 0;
-    if (!WriteFile(file, data, chunk, &written, nullptr) || written == 0) return false;
-    data += written;
-    size -= written;
+    if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
+    bytes.remove_prefix(written);
   }
   return true;
 }
 
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
 }  // namespace
 
-bool PathExists(const std::wstring& path) {
-  return Usable(path) && PathFileExistsW(path.c_str()) != FALSE;
+namespace os {
+
+unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
+
+NewFileResult WriteNewFile(const std::wstring& path, const std::wstring& /*like*/,
+                           std::string_view bytes) {
+  if (!IsUsablePath(path)) return NewFileResult::kFailed;
+  FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.IsValid()) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? NewFileResult::kNameTaken
+                                                                       : NewFileResult::kFailed;
+  }
+  bool written = WriteAll(file.Get(), bytes) && FlushFileBuffers(file.Get());
+  written = file.Close() && written;
+  if (written) return NewFileResult::kWritten;
+  DeleteFileW(path.c_str());
+  return NewFileResult::kFailed;
 }
 
-bool CreateFolder(const std::wstring& path) {
-  return Usable(path) && CreateDirectoryW(path.c_str(), nullptr) != FALSE;
+bool FlushFileAt(const std::wstring& path) {
+  if (!IsUsablePath(path)) return false;
+  FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.IsValid() && FlushFileBuffers(file.Get()) && file.Close();
+}
+
+bool RenameOver(const std::wstring& from, const std::wstring& to) {
+  return IsUsablePath(from) && IsUsablePath(to) &&
+         MoveFileExW(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
+}  // namespace os
+
+bool IsAbsolutePath(const std::wstring& path) {
+  // \\server\share: a server name must follow the two separators.
+  if (path.size() >= 3 && IsSeparator(path[0]) && IsSeparator(path[1]))
+    return !IsSeparator(path[2]);
+  return path.size() >= 3 &&
+         ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')) &&
+         path[1] == L':' && IsSeparator(path[2]);
+}
+
+bool PathExists(const std::wstring& path) {
+  return IsUsablePath(path) && PathFileExistsW(path.c_str()) != FALSE;
+}
+
+bool CreateFolder(const std::wstring& path, FolderAccess /*access*/) {
+  // Folders under the user's profile are the user's alone already.
+  return IsUsablePath(path) && CreateDirectoryW(path.c_str(), nullptr) != FALSE;
 }
 
 bool CopyFileTo(const std::wstring& from, const std::wstring& to, bool fail_if_exists) {
-  return Usable(from) && Usable(to) &&
+  return IsUsablePath(from) && IsUsablePath(to) &&
          CopyFileW(from.c_str(), to.c_str(), fail_if_exists ? TRUE : FALSE) != FALSE;
 }
 
 bool MoveFileTo(const std::wstring& from, const std::wstring& to) {
-  return Usable(from) && Usable(to) && MoveFileW(from.c_str(), to.c_str()) != FALSE;
+  return IsUsablePath(from) && IsUsablePath(to) && MoveFileW(from.c_str(), to.c_str()) != FALSE;
 }
 
 bool DeleteFileAt(const std::wstring& path) {
-  return Usable(path) && DeleteFileW(path.c_str()) != FALSE;
+  return IsUsablePath(path) && DeleteFileW(path.c_str()) != FALSE;
 }
 
 bool QueryFileStatus(const std::wstring& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  return Usable(path) && GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) != FALSE;
+  return IsUsablePath(path) &&
+         GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) != FALSE;
 }
 
 void SleepMilliseconds(unsigned milliseconds) { Sleep(milliseconds); }
 
 bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
   bytes.clear();
-  if (!Usable(path)) return false;
+  if (!IsUsablePath(path)) return false;
   // Others may go on reading, writing or renaming it: the settings files are
   // the connector's too.
   FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return false;
+  if (!file.IsValid()) return false;
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(file.get(), &size) || size.QuadPart < 0 ||
+  if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
       static_cast<std::uint64_t>(size.QuadPart) > bytes.max_size())
     return false;
   try {
@@ -108,57 +132,13 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
   char buffer[64 * 1024];
   for (;;) {
     DWORD got = 0;
-    if (!ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr)) {
+    if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) {
       bytes.clear();
       return false;
     }
     if (got == 0) return true;
     bytes.append(buffer, got);
   }
-}
-
-std::wstring TemporarySiblingPath(const std::wstring& path) {
-  // The whole path plus a suffix keeps the file in the same folder, and so
-  // on the same volume, which the rename over path needs.
-  static std::atomic<unsigned> counter{0};
-  const std::wstring stem = path + L"." + std::to_wstring(GetCurrentProcessId()) + L"-";
-  std::wstring candidate;
-  for (int attempt = 0; attempt < 1000; ++attempt) {
-    candidate = stem + std::to_wstring(counter++) + L".tmp";
-    if (GetFileAttributesW(candidate.c_str()) == INVALID_FILE_ATTRIBUTES) break;
-  }
-  return candidate;
-}
-
-bool ReplaceFileWith(const std::wstring& written, const std::wstring& target) {
-  if (!Usable(written) || !Usable(target)) return false;
-  {
-    // The content must be on disk before the name points at it, or a crash
-    // right after the rename could leave an empty file behind.
-    FileHandle file(CreateFileW(written.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid() || !FlushFileBuffers(file.get()) || !file.Close()) return false;
-  }
-  return MoveFileExW(written.c_str(), target.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-}
-
-bool WriteFileAtomically(const std::wstring& path, std::string_view bytes) {
-  if (!Usable(path)) return false;
-  const std::wstring temporary = TemporarySiblingPath(path);
-  bool written;
-  {
-    FileHandle file(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return false;
-    written = WriteAll(file.get(), bytes.data(), bytes.size()) && FlushFileBuffers(file.get());
-    written = file.Close() && written;
-  }
-  if (written && MoveFileExW(temporary.c_str(), path.c_str(),
-                             MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE)
-    return true;
-  DeleteFileW(temporary.c_str());
-  return false;
 }
 
 }  // namespace kalinor::platform
