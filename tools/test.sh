@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test of both builds, each in its preset's folder under build/:
 # the POSIX suites (posix-debug, then asan: address and undefined-behaviour
-# sanitizers), a bounded fuzz run of the XML layer (fuzz), and the Windows
+# sanitizers), a bounded fuzz run of the XML layer and the
+# stand-ins' parsers (fuzz), and the Windows
 # builds (win64 under Wine, win32 built only). Warnings are errors in all of
 # them. Ends with one "N passed, N failed" line over every CTest run and
 # exits non-zero on any failure.
@@ -30,7 +31,7 @@ posix_suites() {
 run_all() {
   step "POSIX build (posix-debug)" posix_suites posix-debug
   step "POSIX build with sanitizers (asan)" posix_suites asan
-  step "Fuzzing the XML layer (fuzz)" fuzz/run.sh "${KALINOR_FUZZ_SECONDS:-60}"
+  step "Fuzzing the XML layer and the stand-ins' parsers (fuzz)" fuzz/run.sh "${KALINOR_FUZZ_SECONDS:-60}"
   step "Windows builds (win64, win32)" tools/test-windows.sh
   if [ ${#failed_steps[@]} -gt 0 ]; then
     printf '== FAILED: %s\n' "${failed_steps[@]}"

@@ -2,6 +2,7 @@
 // lock file separately), held on a lock file beside the data it guards.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
@@ -23,16 +24,28 @@ struct LockedFileTraits {
 /// two holders lock two different files.
 class ExclusiveFileLock {
  public:
-  /// Opens or creates the file at path and waits until this object holds the
-  /// exclusive lock. IsLocked() is false when the file could not be opened
-  /// or locked (its folder must exist); the file is then closed again.
-  explicit ExclusiveFileLock(const std::wstring& path);
+  /// Opens or creates the file at path and waits at most `timeout` until this
+  /// object holds the exclusive lock. IsLocked() is false when the file could
+  /// not be opened or locked (its folder must exist); the file is then closed
+  /// again, and TimedOut() tells that another holder kept it for the whole wait.
+  ExclusiveFileLock(const std::wstring& path, std::chrono::milliseconds timeout);
 
   /// True while the lock is held.
   bool IsLocked() const { return m_file.IsValid(); }
 
+  /// True when the wait ended because the lock stayed taken.
+  bool TimedOut() const { return m_timed_out; }
+
  private:
+  enum class Attempt { kLocked, kTaken, kFailed };
+
+  // Per platform: opens or creates the lock file without waiting for anything
+  // (the invalid value when it cannot), and tries once to lock it.
+  static LockedFileTraits::Handle OpenLockFile(const std::wstring& path);
+  static Attempt TryLock(LockedFileTraits::Handle file);
+
   ScopedHandle<LockedFileTraits> m_file;  // released: unlocked and closed
+  bool m_timed_out = false;
 };
 
 }  // namespace kalinor::platform

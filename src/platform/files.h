@@ -6,6 +6,9 @@
 // would silently cut short to another file's name).
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,11 +61,37 @@ bool DeleteFileAt(const std::wstring& path);
 /// A stat-style query: true when the path's status could be read.
 bool QueryFileStatus(const std::wstring& path);
 
+/// What tells one version of a file from another: its identity (device and
+/// inode, or volume and file index), its size and its last change times. A
+/// file replaced by a rename gets a new identity.
+struct FileStamp {
+  std::uint64_t volume = 0;
+  std::uint64_t file = 0;
+  std::uint64_t size = 0;
+  std::uint64_t modified = 0;  // in the platform's own units
+  std::uint64_t changed = 0;   // status change (POSIX) or creation (Windows)
+  bool operator==(const FileStamp&) const = default;
+};
+
+/// The stamp of the file at path, links followed. nullopt when there is no
+/// file or its status cannot be read.
+std::optional<FileStamp> QueryFileStamp(const std::wstring& path);
+
 /// Pauses the thread for the given milliseconds.
 void SleepMilliseconds(unsigned milliseconds);
 
-/// Reads a whole file into bytes. False (bytes emptied) when it cannot be read.
-bool ReadWholeFile(const std::wstring& path, std::string& bytes);
+/// The size cap of a whole-file read unless the reader names its own: 64 MiB.
+/// The connector's settings files hold about 150 bytes per store, so this is
+/// some 400,000 stores; a file past it is no settings file, or a device.
+inline constexpr std::size_t kWholeFileReadLimit = 64 * 1024 * 1024;
+
+/// Reads a whole regular file into bytes without ever waiting for a writer:
+/// it is opened without blocking (a FIFO opens at once) and refused unless it
+/// is a regular file (Windows: a disk file), so a FIFO, a device or a folder
+/// reads as unreadable. False (bytes emptied) when it cannot be read, is no
+/// regular file, or holds more than max_bytes.
+bool ReadWholeFile(const std::wstring& path, std::string& bytes,
+                   std::size_t max_bytes = kWholeFileReadLimit);
 
 /// Writes bytes as the whole new content of path: to a temporary file in the
 /// same folder, flushed to disk, then renamed over path. On any failure the

@@ -9,8 +9,6 @@
 
 #include <cerrno>
 
-#include "platform/files_os.h"
-#include "platform/posix/scoped_handles.h"
 #include "platform/text.h"
 
 namespace kalinor::platform {
@@ -21,19 +19,23 @@ bool LockedFileTraits::IsValid(Handle handle) noexcept { return handle >= 0; }
 
 bool LockedFileTraits::Close(Handle handle) noexcept {
   const int fd = static_cast<int>(handle);
-  ::flock(fd, LOCK_UN);
+  ::flock(fd, LOCK_UN);  // nothing to undo on a file that was never locked
   return ::close(fd) == 0;
 }
 
-ExclusiveFileLock::ExclusiveFileLock(const std::wstring& path) {
-  if (!os::IsUsablePath(path)) return;
-  FileDescriptor file(::open(ToUtf8(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
-  if (!file.IsValid()) return;
+LockedFileTraits::Handle ExclusiveFileLock::OpenLockFile(const std::wstring& path) {
+  // O_NONBLOCK: a FIFO put in the lock file's place would otherwise wait for
+  // a writer for ever.
+  return ::open(ToUtf8(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+}
+
+ExclusiveFileLock::Attempt ExclusiveFileLock::TryLock(LockedFileTraits::Handle file) {
   int result;
   do {
-    result = ::flock(file.Get(), LOCK_EX);
+    result = ::flock(static_cast<int>(file), LOCK_EX | LOCK_NB);
   } while (result != 0 && errno == EINTR);
-  if (result == 0) m_file.Reset(file.Detach());
+  if (result == 0) return Attempt::kLocked;
+  return errno == EWOULDBLOCK ? Attempt::kTaken : Attempt::kFailed;
 }
 
 }  // namespace kalinor::platform

@@ -3,15 +3,21 @@
 // copy and delete (MoveFileW), a copy can refuse an existing destination
 // (CopyFileW), and a delete removes files only (DeleteFileW). Also the OS
 // steps of the atomic write (files_os.h): a new file written and flushed,
-// then renamed over the old one, whose folder is flushed in turn.
+// with the old one's owner and mode, then renamed over the old one, whose
+// folder is flushed in turn.
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <thread>
 
@@ -52,17 +58,31 @@ bool WriteAll(int fd, std::string_view bytes) {
   return true;
 }
 
-bool CopyContent(int from, int to) {
+// Hands each chunk of the file to sink until the end, a read error or a
+// sink that returns false.
+template <typename Sink>
+bool ReadToEnd(int fd, Sink sink) {
   char buffer[64 * 1024];
   for (;;) {
-    ssize_t got = ::read(from, buffer, sizeof buffer);
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
     if (got < 0) {
       if (errno == EINTR) continue;
       return false;
     }
     if (got == 0) return true;
-    if (!WriteAll(to, std::string_view(buffer, static_cast<std::size_t>(got)))) return false;
+    if (!sink(std::string_view(buffer, static_cast<std::size_t>(got)))) return false;
   }
+}
+
+// Opens path for reading only if it is a regular file, filling status. The
+// open does not block (a FIFO would otherwise wait for a writer for ever);
+// the descriptor blocks again once it is known to be a file. Empty otherwise.
+FileDescriptor OpenRegularFile(const std::string& path, struct stat& status) {
+  FileDescriptor file(OpenRetrying(path, O_RDONLY | O_NONBLOCK | O_NOCTTY));
+  if (!file.IsValid() || ::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode)) return {};
+  const int flags = ::fcntl(file.Get(), F_GETFL);
+  if (flags < 0 || ::fcntl(file.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return {};
+  return file;
 }
 
 // Copies a regular file's content, permissions and modification time, as
@@ -70,10 +90,9 @@ bool CopyContent(int from, int to) {
 // untouched. A destination this call created is removed again on failure.
 // With durable, the copy is flushed to disk before success is reported.
 bool CopyRegularFile(const std::string& from, const std::string& to, bool exclusive, bool durable) {
-  FileDescriptor source(OpenRetrying(from, O_RDONLY));
-  if (!source.IsValid()) return false;
   struct stat source_status {};
-  if (::fstat(source.Get(), &source_status) != 0 || !S_ISREG(source_status.st_mode)) return false;
+  const FileDescriptor source = OpenRegularFile(from, source_status);
+  if (!source.IsValid()) return false;
 
   struct stat target_status {};
   bool target_existed = ::stat(to.c_str(), &target_status) == 0;
@@ -90,7 +109,8 @@ bool CopyRegularFile(const std::string& from, const std::string& to, bool exclus
   FileDescriptor target(OpenRetrying(to, flags, source_status.st_mode & 07777));
   if (!target.IsValid()) return false;
 
-  bool copied = CopyContent(source.Get(), target.Get());
+  bool copied = ReadToEnd(source.Get(),
+                          [&](std::string_view chunk) { return WriteAll(target.Get(), chunk); });
   if (copied) {
     struct timespec times[2] = {source_status.st_atim, source_status.st_mtim};
     ::futimens(target.Get(), times);  // a lost time stamp is no reason to fail
@@ -139,11 +159,17 @@ void FlushFolderOf(const std::string& path) {
   if (folder.IsValid()) ::fsync(folder.Get());
 }
 
-// The new file keeps the permissions of the file it replaces.
-void CopyPermissions(int fd, const std::string& from) {
+// The new file keeps the owner, group and permissions of the file it
+// replaces, so that a file of another user stays theirs when root rewrites
+// it.
+void CopyOwnerAndPermissions(int fd, const std::string& from) {
   struct stat status {};
-  if (::stat(from.c_str(), &status) == 0 && S_ISREG(status.st_mode))
-    ::fchmod(fd, status.st_mode & 07777);
+  if (::stat(from.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return;
+  // Only root (or the owner, for a group it belongs to) may give a file
+  // away; without that right (EPERM) the writer stays the owner.
+  [[maybe_unused]] const int owned = ::fchown(fd, status.st_uid, status.st_gid);
+  // After the owner: a change of owner clears the set-user and set-group bits.
+  ::fchmod(fd, status.st_mode & 07777);
 }
 
 }  // namespace
@@ -152,13 +178,32 @@ namespace os {
 
 unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }
 
+bool IsProcessGone(unsigned long process_id) {
+  // 0 and the values past pid_t's range name no single process.
+  if (process_id == 0 || process_id > static_cast<unsigned long>(INT_MAX)) return false;
+  return ::kill(static_cast<pid_t>(process_id), 0) != 0 && errno == ESRCH;
+}
+
+std::vector<std::wstring> FolderEntryNames(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  const std::string native = folder.empty() ? std::string(".") : ToUtf8(folder);
+  if (native.find('\0') != std::string::npos) return names;
+  const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(native.c_str()), &::closedir);
+  if (!listing) return names;
+  while (const dirent* entry = ::readdir(listing.get())) {
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(FromUtf8(name));
+  }
+  return names;
+}
+
 NewFileResult WriteNewFile(const std::wstring& path, const std::wstring& like,
                            std::string_view bytes) {
   const auto native = NativePath(path);
   if (!native) return NewFileResult::kFailed;
   FileDescriptor file(OpenRetrying(*native, O_WRONLY | O_CREAT | O_EXCL, 0666));
   if (!file.IsValid()) return errno == EEXIST ? NewFileResult::kNameTaken : NewFileResult::kFailed;
-  if (const auto model = NativePath(like)) CopyPermissions(file.Get(), *model);
+  if (const auto model = NativePath(like)) CopyOwnerAndPermissions(file.Get(), *model);
   bool written = WriteAll(file.Get(), bytes) && ::fsync(file.Get()) == 0;
   written = file.Close() && written;
   if (written) return NewFileResult::kWritten;
@@ -235,6 +280,22 @@ bool QueryFileStatus(const std::wstring& path) {
   return native && ::stat(native->c_str(), &status) == 0;
 }
 
+std::optional<FileStamp> QueryFileStamp(const std::wstring& path) {
+  auto native = NativePath(path);
+  struct stat status {};
+  if (!native || ::stat(native->c_str(), &status) != 0) return std::nullopt;
+  constexpr std::uint64_t kNanoseconds = 1000000000;
+  FileStamp stamp;
+  stamp.volume = static_cast<std::uint64_t>(status.st_dev);
+  stamp.file = static_cast<std::uint64_t>(status.st_ino);
+  stamp.size = static_cast<std::uint64_t>(status.st_size);
+  stamp.modified = static_cast<std::uint64_t>(status.st_mtim.tv_sec) * kNanoseconds +
+                   static_cast<std::uint64_t>(status.st_mtim.tv_nsec);
+  stamp.changed = static_cast<std::uint64_t>(status.st_ctim.tv_sec) * kNanoseconds +
+                  static_cast<std::uint64_t>(status.st_ctim.tv_nsec);
+  return stamp;
+}
+
 bool RenameFileNoReplace(const std::wstring& from, const std::wstring& to) {
   auto source = NativePath(from);
   auto target = NativePath(to);
@@ -245,24 +306,22 @@ void SleepMilliseconds(unsigned milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+bool ReadWholeFile(const std::wstring& path, std::string& bytes, std::size_t max_bytes) {
   bytes.clear();
   const auto native = NativePath(path);
   if (!native) return false;
-  FileDescriptor file(OpenRetrying(*native, O_RDONLY));
-  if (!file.IsValid()) return false;
-  // Read to the end rather than trusting the size: the file may grow.
-  char buffer[64 * 1024];
-  for (;;) {
-    const ssize_t got = ::read(file.Get(), buffer, sizeof buffer);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      bytes.clear();
-      return false;
-    }
-    if (got == 0) return true;
-    bytes.append(buffer, static_cast<std::size_t>(got));
-  }
+  struct stat status {};
+  const FileDescriptor file = OpenRegularFile(*native, status);
+  if (!file.IsValid() || static_cast<std::uintmax_t>(status.st_size) > max_bytes) return false;
+  // Read to the end rather than trusting the size: the file may grow, but
+  // never past the cap.
+  const bool read = ReadToEnd(file.Get(), [&](std::string_view chunk) {
+    if (bytes.size() + chunk.size() > max_bytes) return false;
+    bytes.append(chunk);
+    return true;
+  });
+  if (!read) bytes.clear();
+  return read;
 }
 
 }  // namespace kalinor::platform

@@ -3,7 +3,6 @@
 // created (with its parents, private to the user as XDG asks).
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <optional>
 
 #include "platform/environment.h"
@@ -64,14 +63,10 @@ std::optional<std::wstring> UserDirsValue(std::wstring_view line, std::wstring_v
 std::wstring UserDirsDocuments() {
   std::wstring config = ConfigHome();
   if (config.empty()) return {};
-  std::FILE* file = std::fopen(ToUtf8(config + L"/user-dirs.dirs").c_str(), "rb");
-  if (file == nullptr) return {};
+  // xdg-user-dirs writes a dozen lines; a file past 1 MiB is none of its.
+  constexpr std::size_t kLargestUserDirsFile = 1024 * 1024;
   std::string bytes;
-  char buffer[4096];
-  for (std::size_t got;
-       (got = std::fread(buffer, 1, sizeof buffer, file)) > 0 && bytes.size() < (1 << 20);)
-    bytes.append(buffer, got);
-  std::fclose(file);
+  if (!ReadWholeFile(config + L"/user-dirs.dirs", bytes, kLargestUserDirsFile)) return {};
 
   std::wstring text = FromUtf8(bytes);
   std::wstring home = Home();

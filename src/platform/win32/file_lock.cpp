@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include "platform/files_os.h"
 #include "platform/win32/scoped_handles.h"
 
 namespace kalinor::platform {
@@ -24,19 +23,24 @@ bool LockedFileTraits::IsValid(Handle handle) noexcept {
 
 bool LockedFileTraits::Close(Handle handle) noexcept {
   OVERLAPPED whole_file = {};
+  // Fails harmlessly on a file that was never locked.
   ::UnlockFileEx(AsHandle(handle), 0, MAXDWORD, MAXDWORD, &whole_file);
   return ::CloseHandle(AsHandle(handle)) != FALSE;
 }
 
-ExclusiveFileLock::ExclusiveFileLock(const std::wstring& path) {
-  if (!os::IsUsablePath(path)) return;
-  FileHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.IsValid()) return;
+LockedFileTraits::Handle ExclusiveFileLock::OpenLockFile(const std::wstring& path) {
+  return reinterpret_cast<LockedFileTraits::Handle>(
+      ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+ExclusiveFileLock::Attempt ExclusiveFileLock::TryLock(LockedFileTraits::Handle file) {
   OVERLAPPED whole_file = {};
-  if (::LockFileEx(file.Get(), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole_file))
-    m_file.Reset(reinterpret_cast<std::intptr_t>(file.Detach()));
+  if (::LockFileEx(AsHandle(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                   MAXDWORD, &whole_file))
+    return Attempt::kLocked;
+  return ::GetLastError() == ERROR_LOCK_VIOLATION ? Attempt::kTaken : Attempt::kFailed;
 }
 
 }  // namespace kalinor::platform

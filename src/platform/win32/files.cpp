@@ -2,11 +2,12 @@
 // written against: MoveFileW never replaces and crosses volumes by copy and
 // delete, CopyFileW can refuse an existing destination, DeleteFileW removes
 // files only. Also the OS steps of the atomic write (files_os.h): a new file
-// written and flushed, then moved over the old one with MoveFileExW.
+// written and flushed, then put in the old one's place with ReplaceFileW.
 #include <windows.h>
 #include <shlwapi.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/files_os.h"
@@ -33,11 +34,41 @@ bool WriteAll(HANDLE file, std::string_view bytes) {
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
+bool MoveReplacing(const std::wstring& from, const std::wstring& to) {
+  return MoveFileExW(from.c_str(), to.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
 }  // namespace
 
 namespace os {
 
 unsigned long CurrentProcessId() { return GetCurrentProcessId(); }
+
+bool IsProcessGone(unsigned long process_id) {
+  const FileHandle process(
+      OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(process_id)));
+  // Access denied means the process runs but is not this user's.
+  return !process.IsValid() && GetLastError() == ERROR_INVALID_PARAMETER;
+}
+
+std::vector<std::wstring> FolderEntryNames(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  std::wstring pattern = folder;
+  if (!pattern.empty() && !IsSeparator(pattern.back())) pattern += L'\\';
+  pattern += L'*';
+  if (!IsUsablePath(pattern)) return names;
+  WIN32_FIND_DATAW entry;
+  const HANDLE listing =
+      FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
+  if (listing == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = entry.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(listing, &entry));
+  FindClose(listing);
+  return names;
+}
 
 NewFileResult WriteNewFile(const std::wstring& path, const std::wstring& /*like*/,
                            std::string_view bytes) {
@@ -64,9 +95,25 @@ bool FlushFileAt(const std::wstring& path) {
 }
 
 bool RenameOver(const std::wstring& from, const std::wstring& to) {
-  return IsUsablePath(from) && IsUsablePath(to) &&
-         MoveFileExW(from.c_str(), to.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  if (!IsUsablePath(from) || !IsUsablePath(to)) return false;
+  // ReplaceFileW gives the new file the old one's security descriptor,
+  // attributes, creation time and streams; a move would leave it with the
+  // folder's inherited ones, so that a file of another user could become
+  // unreadable to them. Its ACL and merge errors are not fatal, as on POSIX a
+  // refused change of owner is not. Only without an old file a move does.
+  const DWORD attributes = GetFileAttributesW(to.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
+    return MoveReplacing(from, to);
+  // A folder is never replaced (Wine's ReplaceFileW would move it aside).
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+    return false;
+  if (ReplaceFileW(to.c_str(), from.c_str(), nullptr,
+                   REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
+                   nullptr))
+    return true;
+  // The old file is gone but the new one stayed under its own name: it is
+  // whole (written and flushed), so it takes the place.
+  return GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT && MoveReplacing(from, to);
 }
 
 }  // namespace os
@@ -108,9 +155,30 @@ bool QueryFileStatus(const std::wstring& path) {
          GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) != FALSE;
 }
 
+std::optional<FileStamp> QueryFileStamp(const std::wstring& path) {
+  if (!IsUsablePath(path)) return std::nullopt;
+  // No access asked for: the status can be read even while others hold the
+  // file open; backup semantics lets a folder be opened too.
+  FileHandle file(CreateFileW(path.c_str(), 0,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!file.IsValid() || !GetFileInformationByHandle(file.Get(), &info)) return std::nullopt;
+  const auto join = [](DWORD high, DWORD low) {
+    return (static_cast<std::uint64_t>(high) << 32) | low;
+  };
+  FileStamp stamp;
+  stamp.volume = info.dwVolumeSerialNumber;
+  stamp.file = join(info.nFileIndexHigh, info.nFileIndexLow);
+  stamp.size = join(info.nFileSizeHigh, info.nFileSizeLow);
+  stamp.modified = join(info.ftLastWriteTime.dwHighDateTime, info.ftLastWriteTime.dwLowDateTime);
+  stamp.changed = join(info.ftCreationTime.dwHighDateTime, info.ftCreationTime.dwLowDateTime);
+  return stamp;
+}
+
 void SleepMilliseconds(unsigned milliseconds) { Sleep(milliseconds); }
 
-bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
+bool ReadWholeFile(const std::wstring& path, std::string& bytes, std::size_t max_bytes) {
   bytes.clear();
   if (!IsUsablePath(path)) return false;
   // Others may go on reading, writing or renaming it: the settings files are
@@ -118,21 +186,23 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes) {
   FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.IsValid()) return false;
+  if (!file.IsValid() || GetFileType(file.Get()) != FILE_TYPE_DISK) return false;
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
-      static_cast<std::uint64_t>(size.QuadPart) > bytes.max_size())
+      static_cast<std::uint64_t>(size.QuadPart) > max_bytes)
     return false;
   try {
     bytes.reserve(static_cast<std::size_t>(size.QuadPart));
   } catch (...) {
     return false;
   }
-  // Read to the end rather than trusting the size: the file may grow.
+  // Read to the end rather than trusting the size: the file may grow, but
+  // never past the cap.
   char buffer[64 * 1024];
   for (;;) {
     DWORD got = 0;
-    if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) {
+    if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) ||
+        bytes.size() + got > max_bytes) {
       bytes.clear();
       return false;
     }
