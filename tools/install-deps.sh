@@ -9,7 +9,7 @@ all_packages=(
   "${tool_packages[@]}"
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang libclang-rt-14-dev
-  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64
+  g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wixl
 )
 
 case "${1:-}" in

@@ -1,6 +1,7 @@
 #!/bin/sh
 # The Windows builds: cross-compiles the 64-bit build with MinGW-w64 and runs
-# its tests under Wine, then cross-compiles the 32-bit build (built only:
+# its tests under Wine (among them the MSI built with wixl, installed and
+# removed by Wine's msiexec), then cross-compiles the 32-bit build (built only:
 # there is no 32-bit Wine to run it). Exits non-zero on any failure.
 #
 # The presets win64 and win32 (warnings as errors) build in build/win64 and

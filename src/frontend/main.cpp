@@ -1,12 +1,19 @@
 // The program: the system's arguments and MAPI, and the settings subsystem's
-// two cleanup operations, handed to the run sequence.
+// two cleanup operations, handed to the run sequence; the run log, when
+// asked for, sees the whole run.
+#include "frontend/exit_codes.h"
+#include "frontend/run_log.h"
 #include "frontend/run_sequence.h"
 #include "platform/command_line.h"
 #include "platform/mapi.h"
 #include "settings/settings_cleanup.h"
 
 int main(int argc, char** argv) {
+  const std::vector<std::wstring> args = kalinor::platform::CommandLineArguments(argc, argv);
+  kalinor::RunLog log(args);
   const kalinor::UninstallCleanup cleanup{kalinor::ClearStoreSettings, kalinor::ClearArchiveUrl};
-  return kalinor::RunKalinor(kalinor::platform::CommandLineArguments(argc, argv),
-                             kalinor::platform::SystemMapi(), cleanup);
+  const int exitCode = kalinor::RunKalinor(args, kalinor::platform::SystemMapi(), cleanup,
+                                           kalinor::ExitCodeModeFromEnvironment());
+  log.Finish(exitCode);
+  return exitCode;
 }

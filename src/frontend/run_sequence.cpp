@@ -44,30 +44,65 @@ std::unique_ptr<ServiceAdminHolder> StartMapi(const platform::MapiEntryPoints& m
   }
 }
 
-// Install, or uninstall and clean up; `step` names what is under way for
-// the error line should something escape.
-void RunAction(const RunSettings& settings, const platform::MapiEntryPoints& mapi,
-               const UninstallCleanup& cleanup, ServiceAdminHolder& holder, const wchar_t*& step) {
-  step = L"opening the service administration";
-  const wchar_t* profile = settings.ProfileName.empty() ? nullptr : settings.ProfileName.c_str();
-  const bool opened = OpenServiceAdmin(mapi, holder, profile);
-  if (settings.InstallMode) {
-    step = L"installing the service";
-    if (opened) InstallService(mapi, holder, settings.ServiceName, settings.DisplayName);
-    return;
+RunOutcome FromService(ServiceOutcome outcome) {
+  return outcome == ServiceOutcome::kFailed ? RunOutcome::kServiceFailed : RunOutcome::kDone;
+}
+
+RunOutcome FromCleanup(bool complete) {
+  return complete ? RunOutcome::kDone : RunOutcome::kCleanupIncomplete;
+}
+
+// Runs one step of the run. A failure that escapes it is reported as one
+// "Error <step>: 0X…" line and makes the run kFailed; the steps after it
+// still run.
+template <typename Step>
+RunOutcome Guarded(const wchar_t* name, Step&& step) {
+  try {
+    return step();
+  } catch (...) {
+    const HRESULT failure = HResultOf(std::current_exception());
+    try {
+      DebugTrace(L"Error %ls: %#X", name, HResultBits(failure));
+    } catch (...) {
+    }
+    return RunOutcome::kFailed;
   }
-  step = L"uninstalling the service";
-  if (opened) UninstallService(mapi, holder, settings.ServiceName);
-  step = L"clearing the store settings";
-  cleanup.ClearStoreSettings();
-  step = L"clearing the archive server address";
-  cleanup.ClearArchiveUrl();
+}
+
+// Install, or uninstall and clean up. The cleanup runs whatever the MAPI
+// side came to, and its second step whatever the first came to.
+RunOutcome RunAction(const RunSettings& settings, const platform::MapiEntryPoints& mapi,
+                     const UninstallCleanup& cleanup, ServiceAdminHolder& holder) {
+  bool opened = false;
+  RunOutcome outcome = Guarded(L"opening the service administration", [&] {
+    const wchar_t* profile = settings.ProfileName.empty() ? nullptr : settings.ProfileName.c_str();
+    opened = OpenServiceAdmin(mapi, holder, profile);
+    return opened ? RunOutcome::kDone : RunOutcome::kNoServiceAdmin;
+  });
+  if (settings.InstallMode) {
+    if (!opened) return outcome;
+    return WorseOutcome(outcome, Guarded(L"installing the service", [&] {
+                          return FromService(InstallService(mapi, holder, settings.ServiceName,
+                                                            settings.DisplayName));
+                        }));
+  }
+  if (opened) {
+    outcome =
+        WorseOutcome(outcome, Guarded(L"uninstalling the service", [&] {
+                       return FromService(UninstallService(mapi, holder, settings.ServiceName));
+                     }));
+  }
+  outcome = WorseOutcome(outcome, Guarded(L"clearing the store settings", [&] {
+                           return FromCleanup(cleanup.ClearStoreSettings());
+                         }));
+  return WorseOutcome(outcome, Guarded(L"clearing the archive server address",
+                                       [&] { return FromCleanup(cleanup.ClearArchiveUrl()); }));
 }
 
 }  // namespace
 
 int RunKalinor(const std::vector<std::wstring>& args, const platform::MapiEntryPoints& mapi,
-               const UninstallCleanup& cleanup) {
+               const UninstallCleanup& cleanup, ExitCodeMode mode) {
   if (IsUsageRequest(args)) {
     PrintUsage();
     return 0;
@@ -75,27 +110,16 @@ int RunKalinor(const std::vector<std::wstring>& args, const platform::MapiEntryP
   const RunSettings settings = ParseArguments(args);
   if (settings.ServiceName.empty()) {
     platform::WriteStandardOutput(L"No service name was specified.");
-    return 1;
+    return ExitCodeFor(RunOutcome::kFailed, mode);
   }
   std::unique_ptr<ServiceAdminHolder> holder = StartMapi(mapi);
-  if (!holder) return 1;
+  if (!holder) return ExitCodeFor(RunOutcome::kFailed, mode);
 
-  int exitCode = 0;
-  const wchar_t* step = L"starting";
-  try {
-    RunAction(settings, mapi, cleanup, *holder, step);
-  } catch (...) {
-    // Whatever escaped, MAPI is still shut down below in the proper order.
-    const HRESULT failure = HResultOf(std::current_exception());
-    try {
-      DebugTrace(L"Error %ls: %#X", step, HResultBits(failure));
-    } catch (...) {
-    }
-    exitCode = 1;
-  }
+  const RunOutcome outcome = RunAction(settings, mapi, cleanup, *holder);
+  // Whatever failed above, MAPI is shut down in the proper order.
   holder->Release();
   mapi.MAPIUninitialize();
-  return exitCode;
+  return ExitCodeFor(outcome, mode);
 }
 
 }  // namespace kalinor

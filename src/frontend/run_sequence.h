@@ -5,21 +5,25 @@
 #include <string>
 #include <vector>
 
+#include "frontend/exit_codes.h"
 #include "platform/mapi.h"
 
 namespace kalinor {
 
-/// The two operations that clear the connector's local state on uninstall.
+/// The two operations that clear the connector's local state on uninstall;
+/// each returns true when it left nothing undone.
 struct UninstallCleanup {
-  std::function<void()> ClearStoreSettings;
-  std::function<void()> ClearArchiveUrl;
+  std::function<bool()> ClearStoreSettings;
+  std::function<bool()> ClearArchiveUrl;
 };
 
 /// Runs the tool: usage, or install / uninstall through the given MAPI and
-/// cleanup. Returns the exit code: 0, or 1 when no service name was given,
-/// MAPI could not be started, or the run failed part-way (reported on the
-/// debugger channel with a line beginning "Error").
+/// cleanup. A failure raised in one step is reported on the debugger channel
+/// with a line beginning "Error" and ends that step only: an uninstall's
+/// cleanup steps still run. Returns the exit code: in classic mode 0, or 1
+/// when no service name was given, MAPI could not be started, or a step
+/// failed that way; in detailed mode the RunOutcome's value (usage: 0).
 int RunKalinor(const std::vector<std::wstring>& args, const platform::MapiEntryPoints& mapi,
-               const UninstallCleanup& cleanup);
+               const UninstallCleanup& cleanup, ExitCodeMode mode = ExitCodeMode::kClassic);
 
 }  // namespace kalinor

@@ -32,38 +32,48 @@ bool CopyServiceUid(const SRow& row, MAPIUID& uid) {
   return true;
 }
 
-}  // namespace
+enum class Lookup { kFound, kAbsent, kUnreadable };
 
-bool FindService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
-                 std::wstring serviceName, MAPIUID* uid) {
+// FindService, telling a service table that could not be read (reported on
+// standard output), or a matching row without its identifier, from a table
+// without the name.
+Lookup LookUpService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
+                     const std::wstring& serviceName, MAPIUID* uid) {
   const std::string name = platform::ToAnsiCodePage(serviceName);
   InterfacePtr<IMAPITable> table;
   HRESULT result = holder.ServiceAdmin->GetMsgServiceTable(0, table.Receive());
   if (result != S_OK) {
     PrintTableError(L"Error getting services table: %#X", result);
-    return false;
+    return Lookup::kUnreadable;
   }
   ULONG count = 0;
   result = table->GetRowCount(0, &count);
   if (result != S_OK) {
     PrintTableError(L"Error getting the services count: %#X", result);
-    return false;
+    return Lookup::kUnreadable;
   }
-  if (count == 0) return false;
+  if (count == 0) return Lookup::kAbsent;
   RowSetPtr rows(mapi);
   result = table->QueryRows(static_cast<LONG>(count), 0, rows.Receive());
   if (result != S_OK) {
     PrintTableError(L"Error getting service rows: %#X", result);
-    return false;
+    return Lookup::kUnreadable;
   }
   const LPSRowSet set = rows.Get();
   for (ULONG i = 0; set != nullptr && i < set->cRows; ++i) {
     const SRow& row = set->aRow[i];
     if (!NameMatches(row, name)) continue;
     // The first match decides; later rows are not looked at.
-    return uid == nullptr || CopyServiceUid(row, *uid);
+    return uid == nullptr || CopyServiceUid(row, *uid) ? Lookup::kFound : Lookup::kUnreadable;
   }
-  return false;
+  return Lookup::kAbsent;
+}
+
+}  // namespace
+
+bool FindService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
+                 std::wstring serviceName, MAPIUID* uid) {
+  return LookUpService(mapi, holder, serviceName, uid) == Lookup::kFound;
 }
 
 HRESULT ListServices(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
@@ -91,16 +101,17 @@ bool IsServiceNamed(const ServiceRow& row, const std::wstring& serviceName) {
   return platform::EqualsIgnoringAsciiCase(row.Name, platform::ToAnsiCodePage(serviceName));
 }
 
-bool InstallService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
-                    std::wstring serviceName, std::wstring displayName) {
+ServiceOutcome InstallService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
+                              std::wstring serviceName, std::wstring displayName) {
   if (!holder.ServiceAdmin) {
     DebugTrace(
         L"Unable to install service. First set the profile where the service should be installed.");
-    return false;
+    return ServiceOutcome::kNoServiceAdmin;
   }
-  if (FindService(mapi, holder, serviceName)) {
+  const Lookup before = LookUpService(mapi, holder, serviceName, nullptr);
+  if (before == Lookup::kFound) {
     DebugTrace(L"The service is already installed.");
-    return false;
+    return ServiceOutcome::kAlreadyInstalled;
   }
   std::string service = platform::ToAnsiCodePage(serviceName);
   std::string display = platform::ToAnsiCodePage(displayName);
@@ -108,23 +119,27 @@ bool InstallService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& h
       holder.ServiceAdmin->CreateMsgService(service.data(), display.data(), 0, 0);
   if (result != S_OK) {
     DebugTrace(L"Error installing service: %#X", HResultBits(result));
-    return false;
+    return ServiceOutcome::kFailed;
   }
   MAPIUID uid{};
+  HRESULT configured = MAPI_E_NOT_FOUND;
   if (FindService(mapi, holder, serviceName, &uid)) {
-    const HRESULT configured = holder.ServiceAdmin->ConfigureMsgService(&uid, 0, 0, 0, nullptr);
+    configured = holder.ServiceAdmin->ConfigureMsgService(&uid, 0, 0, 0, nullptr);
     DebugTrace(L"Service configuration returned %#X", HResultBits(configured));
   }
   DebugTrace(L"Service installed.");
-  return true;
+  // A table that could not be read may have hidden a service of the name.
+  const bool done = configured == S_OK && before == Lookup::kAbsent;
+  return done ? ServiceOutcome::kDone : ServiceOutcome::kFailed;
 }
 
-bool UninstallService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
-                      std::wstring serviceName) {
+ServiceOutcome UninstallService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
+                                std::wstring serviceName) {
   bool deletedAny = false;
   MAPIUID uid{};
   MAPIUID lastDeleted{};
-  while (FindService(mapi, holder, serviceName, &uid)) {
+  Lookup lookup;
+  while ((lookup = LookUpService(mapi, holder, serviceName, &uid)) == Lookup::kFound) {
     // A service that is still listed after its deletion succeeded would be
     // found again without end: treat it as a failed deletion.
     const bool reappeared = deletedAny && std::memcmp(uid.ab, lastDeleted.ab, sizeof uid.ab) == 0;
@@ -132,13 +147,13 @@ bool UninstallService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder&
         reappeared ? MAPI_E_CALL_FAILED : holder.ServiceAdmin->DeleteMsgService(&uid);
     if (result != S_OK) {
       DebugTrace(L"Error uninstalling service: %#X", HResultBits(result));
-      return false;
+      return ServiceOutcome::kFailed;
     }
     deletedAny = true;
     lastDeleted = uid;
   }
   DebugTrace(deletedAny ? L"Service uninstalled." : L"There is no such service installed.");
-  return true;
+  return lookup == Lookup::kAbsent ? ServiceOutcome::kDone : ServiceOutcome::kFailed;
 }
 
 }  // namespace kalinor

@@ -32,15 +32,25 @@ HRESULT ListServices(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& 
 /// True when the row carries the service name, by the rule of FindService.
 bool IsServiceNamed(const ServiceRow& row, const std::wstring& serviceName);
 
-/// Creates the service once and runs its configuration without interface.
-/// True when it was created; false (reported) when there is no service
-/// administration, the name is present already, or the creation failed.
-bool InstallService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
-                    std::wstring serviceName, std::wstring displayName);
+/// How an install or uninstall ended.
+enum class ServiceOutcome {
+  kDone,              // created and configured; or no service of the name is left
+  kAlreadyInstalled,  // install found the name present and changed nothing
+  kNoServiceAdmin,    // install without a service administration
+  kFailed,  // creation, configuration or deletion failed, or the service table could not be read
+};
 
-/// Deletes every service of the name, one per pass. False only when a
-/// deletion failed. The holder must hold a service administration.
-bool UninstallService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
-                      std::wstring serviceName);
+/// Creates the service once and runs its configuration without interface.
+/// kDone when it was created and configured; kFailed when the creation, the
+/// configuration or a table read failed; the other outcomes create nothing.
+/// Every outcome but kDone is reported.
+ServiceOutcome InstallService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
+                              std::wstring serviceName, std::wstring displayName);
+
+/// Deletes every service of the name, one per pass. kDone when none is left
+/// (none was there, too); kFailed when a deletion failed or the service
+/// table could not be read. The holder must hold a service administration.
+ServiceOutcome UninstallService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
+                                std::wstring serviceName);
 
 }  // namespace kalinor

@@ -1,5 +1,6 @@
-// Standard output: the only console text the tool writes is the usage text
-// and a few error lines, each written exactly as given.
+// Standard output and standard error: the only console text the tool writes
+// is the usage text and a few error lines, each written exactly as given, and
+// the run log when it is asked for on standard error.
 #pragma once
 
 #include <string_view>
@@ -10,5 +11,9 @@ namespace kalinor::platform {
 /// the console's own wide write on Windows, UTF-8 when redirected). A failed
 /// write is ignored: there is nowhere else to report it.
 void WriteStandardOutput(std::wstring_view text);
+
+/// Writes text to standard error unchanged, as WriteStandardOutput does to
+/// standard output (OutputCapture does not record it). Failures are ignored.
+void WriteStandardError(std::wstring_view text);
 
 }  // namespace kalinor::platform

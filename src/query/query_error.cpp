@@ -5,6 +5,7 @@
 #include <cwchar>
 
 #include "frontend/hresult_names.h"
+#include "kalinor_version.h"
 #include "platform/text.h"
 
 namespace kalinor {
@@ -31,7 +32,7 @@ bool ParseCode(const std::wstring& text, std::uint32_t& code) {
 int ErrorCommand(const std::wstring& text, QueryOutput& out) {
   std::uint32_t code = 0;
   const bool parsed = ParseCode(text, code);
-  const HResultName* name = parsed ? FindHResultName(static_cast<HRESULT>(code)) : nullptr;
+  const HResultName* name = parsed ? FindHResultName(code) : nullptr;
   const std::wstring shown = parsed ? platform::FormatText(L"%#X", code) : text;
   out.Json().Add("code", shown).Add("known", name != nullptr);
   if (name == nullptr) {
@@ -44,8 +45,9 @@ int ErrorCommand(const std::wstring& text, QueryOutput& out) {
 }
 
 int VersionCommand(QueryOutput& out) {
-  out.Line(std::wstring(L"kalinor-query ") + KALINOR_VERSION_TEXT);
-  out.Json().Add("version", KALINOR_VERSION_TEXT);
+  const std::wstring version = platform::FromUtf8(KALINOR_VERSION_TEXT);
+  out.Line(L"kalinor-query " + version);
+  out.Json().Add("version", version);
   return 0;
 }
 

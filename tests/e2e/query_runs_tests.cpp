@@ -112,15 +112,15 @@ TEST_F(QueryRuns, EachCommandAnswersAndChangesNothing) {
       {{"error", "0x8004010F"},
        "",
        0,
-       "0X8004010F\tMAPI_E_NOT_FOUND\tNot found: no such profile, or a service name missing "
-       "from mapisvc.inf.\n"},
+       "0X8004010F\tMAPI_E_NOT_FOUND\tnot found: no such profile, or the service is not in "
+       "mapisvc.inf\n"},
       {{"error", "0x1234ABCD"}, "", 1, "0X1234ABCD\tunknown\n"},
       {{"error", "--json", "-2147221233"},
        "",
        0,
        "{\"code\":\"0X8004010F\",\"known\":true,\"name\":\"MAPI_E_NOT_FOUND\",",
        true},
-      {{"--version"}, "", 0, "kalinor-query " KALINOR_VERSION_TEXT "\n"},
+      {{"--version"}, "", 0, "kalinor-query " KALINOR_VERSION "\n"},
       {{"--help"}, "", 0, "kalinor-query COMMAND [--json]\n", true},
       {{"nonsense"}, "", 1, "kalinor-query COMMAND [--json]\n", true},
   };

@@ -94,7 +94,7 @@ TEST_F(MessageServicesTest, TableReadFailuresGoToStandardOutputWithoutLineBreak)
 TEST_F(MessageServicesTest, InstallCreatesOnceAndConfiguresTheNewService) {
   OpenProfile();
   platform::OutputCapture output;
-  EXPECT_TRUE(InstallService(entry, holder, L"Svc", L""));
+  EXPECT_EQ(InstallService(entry, holder, L"Svc", L""), ServiceOutcome::kDone);
   ASSERT_EQ(profile->services.size(), 1u);
   EXPECT_TRUE(profile->services[0].configured);
   // Without a display name the empty text is passed, not the service name.
@@ -103,14 +103,14 @@ TEST_F(MessageServicesTest, InstallCreatesOnceAndConfiguresTheNewService) {
                                                             L"Service installed.\n"}));
 
   platform::OutputCapture again;
-  EXPECT_FALSE(InstallService(entry, holder, L"SVC", L"Other"));
+  EXPECT_EQ(InstallService(entry, holder, L"SVC", L"Other"), ServiceOutcome::kAlreadyInstalled);
   EXPECT_EQ(again.debug_output, std::vector<std::wstring>{L"The service is already installed.\n"});
   EXPECT_EQ(profile->services.size(), 1u);
 }
 
 TEST_F(MessageServicesTest, InstallWithoutServiceAdminIsRefused) {
   platform::OutputCapture output;
-  EXPECT_FALSE(InstallService(entry, holder, L"Svc", L"Name"));
+  EXPECT_EQ(InstallService(entry, holder, L"Svc", L"Name"), ServiceOutcome::kNoServiceAdmin);
   EXPECT_EQ(output.debug_output,
             std::vector<std::wstring>{L"Unable to install service. First set the profile where the "
                                       L"service should be installed.\n"});
@@ -121,17 +121,17 @@ TEST_F(MessageServicesTest, FailedCreationIsReported) {
   OpenProfile();
   mapi.FailCall("CreateMsgService", MAPI_E_NOT_FOUND);
   platform::OutputCapture output;
-  EXPECT_FALSE(InstallService(entry, holder, L"Svc", L"Name"));
+  EXPECT_EQ(InstallService(entry, holder, L"Svc", L"Name"), ServiceOutcome::kFailed);
   EXPECT_EQ(output.debug_output,
             std::vector<std::wstring>{L"Error installing service: 0X8004010F\n"});
   EXPECT_EQ(Count("ConfigureMsgService"), 0);
 }
 
-TEST_F(MessageServicesTest, AFailedConfigurationIsReportedAndTheInstallStillSucceeds) {
+TEST_F(MessageServicesTest, AFailedConfigurationIsReportedAndTheServiceStays) {
   OpenProfile();
   mapi.FailCall("ConfigureMsgService", static_cast<HRESULT>(0x80040111));
   platform::OutputCapture output;
-  EXPECT_TRUE(InstallService(entry, holder, L"Svc", L"Name"));
+  EXPECT_EQ(InstallService(entry, holder, L"Svc", L"Name"), ServiceOutcome::kFailed);
   EXPECT_EQ(output.debug_output,
             (std::vector<std::wstring>{L"Service configuration returned 0X80040111\n",
                                        L"Service installed.\n"}));
@@ -142,7 +142,7 @@ TEST_F(MessageServicesTest, AFailedLookupDuringTheInstallCheckLetsTheCreationGoA
   OpenProfile();
   mapi.FailCall("GetMsgServiceTable", E_FAIL, 1);
   platform::OutputCapture output;
-  EXPECT_TRUE(InstallService(entry, holder, L"Svc", L"Name"));
+  EXPECT_EQ(InstallService(entry, holder, L"Svc", L"Name"), ServiceOutcome::kFailed);
   EXPECT_EQ(output.StandardOutputText(), L"Error getting services table: 0X80004005");
   EXPECT_EQ(profile->services.size(), 2u);
 }
@@ -151,7 +151,7 @@ TEST_F(MessageServicesTest, NoConfigurationWhenTheNewServiceCannotBeFound) {
   OpenProfile();
   mapi.FailCall("QueryRows:services", E_FAIL, 1);  // only the lookup after the creation reads rows
   platform::OutputCapture output;
-  EXPECT_TRUE(InstallService(entry, holder, L"Svc", L"Name"));
+  EXPECT_EQ(InstallService(entry, holder, L"Svc", L"Name"), ServiceOutcome::kFailed);
   EXPECT_EQ(Count("ConfigureMsgService"), 0);
   EXPECT_EQ(output.debug_output, std::vector<std::wstring>{L"Service installed.\n"});
 }
@@ -162,7 +162,7 @@ TEST_F(MessageServicesTest, UninstallDeletesEveryServiceOfTheName) {
   mapi.AddService(*profile, "svc");
   OpenProfile();
   platform::OutputCapture output;
-  EXPECT_TRUE(UninstallService(entry, holder, L"SVC"));
+  EXPECT_EQ(UninstallService(entry, holder, L"SVC"), ServiceOutcome::kDone);
   ASSERT_EQ(profile->services.size(), 1u);
   EXPECT_EQ(profile->services[0].name, "Keep");
   EXPECT_EQ(Count("DeleteMsgService"), 2);
@@ -174,10 +174,20 @@ TEST_F(MessageServicesTest, UninstallOfAnAbsentNameChangesNothing) {
   mapi.AddService(*profile, "Other");
   OpenProfile();
   platform::OutputCapture output;
-  EXPECT_TRUE(UninstallService(entry, holder, L"Svc"));
+  EXPECT_EQ(UninstallService(entry, holder, L"Svc"), ServiceOutcome::kDone);
   EXPECT_EQ(profile->services.size(), 1u);
   EXPECT_EQ(output.debug_output,
             std::vector<std::wstring>{L"There is no such service installed.\n"});
+}
+
+TEST_F(MessageServicesTest, AnUnreadableServiceTableFailsTheUninstall) {
+  mapi.AddService(*profile, "Svc");
+  OpenProfile();
+  mapi.FailCall("GetRowCount:services", E_FAIL, 1);
+  platform::OutputCapture output;
+  EXPECT_EQ(UninstallService(entry, holder, L"Svc"), ServiceOutcome::kFailed);
+  EXPECT_EQ(output.StandardOutputText(), L"Error getting the services count: 0X80004005");
+  EXPECT_EQ(profile->services.size(), 1u);
 }
 
 TEST_F(MessageServicesTest, AFailedDeletionStopsTheUninstallAndKeepsWhatWasDeleted) {
@@ -186,7 +196,7 @@ TEST_F(MessageServicesTest, AFailedDeletionStopsTheUninstallAndKeepsWhatWasDelet
   OpenProfile();
   mapi.FailCall("DeleteMsgService", static_cast<HRESULT>(0x80070005), 2);
   platform::OutputCapture output;
-  EXPECT_FALSE(UninstallService(entry, holder, L"Svc"));
+  EXPECT_EQ(UninstallService(entry, holder, L"Svc"), ServiceOutcome::kFailed);
   EXPECT_EQ(profile->services.size(), 1u);
   EXPECT_EQ(output.debug_output,
             std::vector<std::wstring>{L"Error uninstalling service: 0X80070005\n"});
@@ -197,7 +207,7 @@ TEST_F(MessageServicesTest, AServiceThatOutlivesItsDeletionEndsTheUninstall) {
   mapi.deleteKeepsServices = true;
   OpenProfile();
   platform::OutputCapture output;
-  EXPECT_FALSE(UninstallService(entry, holder, L"Svc"));
+  EXPECT_EQ(UninstallService(entry, holder, L"Svc"), ServiceOutcome::kFailed);
   EXPECT_EQ(Count("DeleteMsgService"), 1);
   EXPECT_EQ(output.debug_output,
             std::vector<std::wstring>{L"Error uninstalling service: 0X80004005\n"});

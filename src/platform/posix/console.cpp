@@ -6,11 +6,21 @@
 
 namespace kalinor::platform {
 
+namespace {
+
+void WriteUtf8(std::FILE* stream, std::wstring_view text) {
+  const std::string bytes = ToUtf8(text);
+  std::fwrite(bytes.data(), 1, bytes.size(), stream);
+  std::fflush(stream);
+}
+
+}  // namespace
+
 void WriteStandardOutput(std::wstring_view text) {
   if (OutputCapture::CaptureStandardOutput(text)) return;
-  const std::string bytes = ToUtf8(text);
-  std::fwrite(bytes.data(), 1, bytes.size(), stdout);
-  std::fflush(stdout);
+  WriteUtf8(stdout, text);
 }
+
+void WriteStandardError(std::wstring_view text) { WriteUtf8(stderr, text); }
 
 }  // namespace kalinor::platform

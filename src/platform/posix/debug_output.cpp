@@ -8,6 +8,7 @@
 namespace kalinor::platform {
 
 void WriteDebugOutput(std::wstring_view text) {
+  NotifyDebugOutputObserver(text);
   if (OutputCapture::CaptureDebugOutput(text)) return;
   std::string line = ToUtf8(text);
   if (line.empty() || line.back() != '\n') line += '\n';

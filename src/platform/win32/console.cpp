@@ -6,9 +6,11 @@
 
 namespace kalinor::platform {
 
-void WriteStandardOutput(std::wstring_view text) {
-  if (OutputCapture::CaptureStandardOutput(text)) return;
-  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+namespace {
+
+// The console's own wide write; UTF-8 when the handle is redirected.
+void WriteToStandardHandle(DWORD which, std::wstring_view text) {
+  HANDLE out = GetStdHandle(which);
   if (out == nullptr || out == INVALID_HANDLE_VALUE || text.empty()) return;
   DWORD written = 0;
   DWORD mode = 0;
@@ -20,5 +22,14 @@ void WriteStandardOutput(std::wstring_view text) {
   const std::string bytes = ToUtf8(text);
   WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
+
+}  // namespace
+
+void WriteStandardOutput(std::wstring_view text) {
+  if (OutputCapture::CaptureStandardOutput(text)) return;
+  WriteToStandardHandle(STD_OUTPUT_HANDLE, text);
+}
+
+void WriteStandardError(std::wstring_view text) { WriteToStandardHandle(STD_ERROR_HANDLE, text); }
 
 }  // namespace kalinor::platform

@@ -8,6 +8,7 @@
 namespace kalinor::platform {
 
 void WriteDebugOutput(std::wstring_view text) {
+  NotifyDebugOutputObserver(text);
   if (OutputCapture::CaptureDebugOutput(text)) return;
   const std::wstring copy(text);
   OutputDebugStringW(copy.c_str());

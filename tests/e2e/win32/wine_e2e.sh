@@ -7,62 +7,27 @@
 # run goes through the debug harness, so each debugger-channel write, the
 # standard output and the exit code are compared exactly.
 #
-#   wine_e2e.sh KALINOR_EXE HARNESS_EXE PROVIDER_DLL WORK_FOLDER QUERY_EXE
+#   wine_e2e.sh KALINOR_EXE HARNESS_EXE PROVIDER_DLL WORK_FOLDER VERSION QUERY_EXE
 #
-# QUERY_EXE is kalinor-query.exe: its detection (has) and its dry run of the
-# uninstall (plan) are checked beside the real runs.
-#
+# VERSION is the version the run log's header must name. QUERY_EXE is
+# kalinor-query.exe: its detection (has) and its dry run of the uninstall
+# (plan) are checked beside the real runs.
 # WORK_FOLDER holds a Wine prefix of its own (booted on the first run, then
 # reused; every run resets the state it checks). Every check is reported;
 # the exit code is 1 when any failed.
 set -u
 
-if [ $# -ne 5 ]; then
-  echo "usage: $0 KALINOR_EXE HARNESS_EXE PROVIDER_DLL WORK_FOLDER QUERY_EXE" >&2
+if [ $# -ne 6 ]; then
+  echo "usage: $0 KALINOR_EXE HARNESS_EXE PROVIDER_DLL WORK_FOLDER VERSION QUERY_EXE" >&2
   exit 2
 fi
 kalinor_exe=$(realpath "$1")
 harness_exe=$(realpath "$2")
 provider_dll=$(realpath "$3")
 work=$(realpath -m "$4")
-query_exe=$(realpath "$5")
-
-readonly wine_timeout=120   # seconds for any one Wine program
-readonly boot_timeout=600   # the first boot of a prefix is slow
-
-export WINEPREFIX="$work/prefix"
-export WINEDEBUG=-all
-# No Mono or Gecko: their installers would ask, and nothing here needs them.
-export WINEDLLOVERRIDES="mscoree,mshtml="
-# Wine links the user's folders to $HOME: keep them inside the work folder.
-export HOME="$work/home"
-unset XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME DISPLAY WAYLAND_DISPLAY
-
-failures=0
-pass() { echo "PASS: $1"; }
-fail() {
-  echo "FAIL: $1"
-  failures=$((failures + 1))
-}
-
-# The Windows name of a file on the Unix side (drive Z: is the root).
-windows_path() {
-  local unix
-  unix=$(realpath -m "$1")
-  printf 'Z:%s' "${unix//\//\\}"
-}
-
-# The Unix name of a path on drive C: of the prefix.
-unix_path_on_c() {
-  local rest=${1#[Cc]:}
-  printf '%s/drive_c%s' "$WINEPREFIX" "${rest//\\//}"
-}
-
-wine_run() { timeout "$wine_timeout" wine "$@" </dev/null; }
-
-wine_reg() {
-  wine_run reg "$@" >/dev/null 2>&1 || { echo "wine reg $* failed" >&2; return 1; }
-}
+version=$5
+query_exe=$(realpath "$6")
+. "$(dirname "$0")/wine_prefix.sh"
 
 # The harness's report of one run of kalinor.exe with the given arguments.
 run_kalinor() {
@@ -78,65 +43,6 @@ report_stdout() { printf '%b' "$(sed -n 's/^stdout //p' <<<"$1")"; }
 
 # Every file and folder the connector's state lives in, with size and time.
 snapshot() { find "$local_unix/Tavrin" "$install_unix" -printf '%p %s %T@\n' 2>/dev/null | sort; }
-
-# expect_report NAME EXPECTED ACTUAL: the whole report, line for line.
-expect_report() {
-  if [ "$2" == "$3" ]; then
-    pass "$1"
-  else
-    fail "$1"
-    diff <(printf '%s\n' "$2") <(printf '%s\n' "$3") | sed 's/^/    /'
-  fi
-}
-
-# expect NAME COMMAND...: the command succeeds.
-expect() {
-  local name=$1
-  shift
-  if "$@"; then pass "$name"; else fail "$name"; fi
-}
-
-count_of() { grep -o -- "$1" "$2" 2>/dev/null | wc -l; }
-
-# An element that is present and empty, in either form a DOM may save it.
-has_empty_element() {
-  tr -d '\r\n' <"$2" | grep -E -q "<$1[[:space:]]*/>|<$1>[[:space:]]*</$1>"
-}
-
-boot_prefix() {
-  local ready="$WINEPREFIX/.kalinor-e2e-ready"
-  if [ ! -f "$ready" ]; then
-    echo "Booting a new Wine prefix in $WINEPREFIX (the first time takes a while)"
-    rm -rf "$WINEPREFIX" "$HOME"
-    mkdir -p "$HOME"
-    if ! timeout "$boot_timeout" wineboot -i </dev/null >/dev/null 2>&1; then
-      echo "wineboot failed in $WINEPREFIX" >&2
-      return 1
-    fi
-    # Real folders instead of links to $HOME, so the prefix stands alone.
-    local link
-    for link in "$WINEPREFIX"/drive_c/users/*/*; do
-      if [ -L "$link" ]; then rm -f "$link" && mkdir -p "$link"; fi
-    done
-    touch "$ready"
-  fi
-  # Start the prefix's background processes away from this script's output,
-  # which they would otherwise hold open after the script ends.
-  timeout "$boot_timeout" wineboot </dev/null >/dev/null 2>&1 || true
-  [ "$(readlink "$WINEPREFIX/dosdevices/z:")" == "/" ] || { echo "drive Z: is not the root" >&2; return 1; }
-}
-
-stop_prefix() { WINEPREFIX="$WINEPREFIX" timeout 60 wineserver -w >/dev/null 2>&1 || true; }
-
-register_provider() {
-  wine_reg add 'HKLM\Software\Clients\Mail' /ve /d 'Kalinor Stand-in' /f &&
-    wine_reg add 'HKLM\Software\Clients\Mail\Kalinor Stand-in' /v DLLPathEx /d "$(windows_path "$provider_dll")" /f
-}
-
-unregister_provider() {
-  wine_reg delete 'HKLM\Software\Clients\Mail' /f ||
-    ! wine_run reg query 'HKLM\Software\Clients\Mail' >/dev/null 2>&1
-}
 
 usage_stdout='stdout \nKalinor [-u] [profile:ProfileName] [descr:"Service Description"] ServiceName\n\n'\
 '-u\t\t- Uninstall all services with the specified name.\n\t\t  When this is missing perform install.\n\n'\
@@ -212,6 +118,31 @@ stderr
 exit 0' "$(run_kalinor 'profile:Nowhere' ArchiveConnector)"
 }
 
+# The run log on standard error (as a quiet-exec custom action captures it)
+# and in a file, beside an unchanged debugger channel; the detailed exit code.
+check_run_log() {
+  # In the harness's report a line feed reads \n: the pattern's nl matches it.
+  local report nl='\\n' stamp='[0-9]{4}-[0-9]{2}-[0-9]{2}T[0-9:]{8}\.[0-9]{3}[+-][0-9]{2}:[0-9]{2}'
+  report=$(KALINOR_LOG=stderr KALINOR_EXIT_CODES=detailed run_kalinor 'profile:Nowhere' ArchiveConnector)
+  expect "log: the debugger channel is unchanged" \
+    grep -q -x -F 'debug Error getting a service admin: 0X8004010F\n' <<<"$report"
+  expect "log: the header names version, build, user and arguments" grep -q -E \
+    "^stderr $stamp Kalinor ${version//./\\.} \(x64\), user [^,]+, local time $stamp, arguments: profile:Nowhere ArchiveConnector$nl" \
+    <<<"$report"
+  expect "log: the HRESULT is named" grep -q -E \
+    "$nl$stamp Error getting a service admin: 0X8004010F \(MAPI_E_NOT_FOUND\)$nl$stamp Exit code 2\.$nl\$" \
+    <<<"$report"
+  expect "log: the detailed exit code for a missing profile" grep -q -x 'exit 2' <<<"$report"
+
+  local log_file="$work/setup.log"
+  rm -f "$log_file"
+  report=$(KALINOR_LOG=$(windows_path "$log_file") run_kalinor ArchiveConnector)
+  expect "log file: standard error stays empty" grep -q -x 'stderr ' <<<"$report"
+  # The header, the profile's two writes, "already installed", the exit code.
+  expect "log file: one line per write" test "$(grep -c -E "^$stamp " "$log_file")" -eq 5
+  expect "log file: the last line is the exit code" grep -q -E "^$stamp Exit code 0\.\$" "$log_file"
+}
+
 # On Windows neither XDG_CONFIG_HOME nor HOME is set as a rule: the provider
 # then keeps its store in the user's roaming application-data folder.
 check_store_in_appdata() {
@@ -227,39 +158,6 @@ stderr
 exit 0' "$(unset HOME KALINOR_MAPI_PROFILES && run_kalinor ElsewhereService)"
   expect "that store is %APPDATA%\\kalinor\\profiles.xml" grep -q 'name="ElsewhereService"' "$store"
   expect "the store named by the variable is untouched" test "$(count_of ElsewhereService "$profiles")" -eq 0
-}
-
-# The connector's files as an archive connector leaves them: two stores
-# whose database files exist, and an archive-server address.
-prepare_settings() {
-  rm -rf "$local_unix/Tavrin" "$install_unix"
-  mkdir -p "$data_unix/Stores" "$install_unix/Data"
-  printf 'first store' >"$data_unix/Stores/first.fdb"
-  printf 'second store' >"$data_unix/Stores/second.fdb"
-  printf 'not listed' >"$data_unix/Stores/other.fdb"
-  cat >"$data_unix/StoreSettings.xml" <<EOF
-<?xml version="1.0" encoding="UTF-8"?>
-<QEVConfiguration>
-  <Store id="1122334455667788-99AABBCCDDEEFF00">
-    <dbFileName>$local_windows\\Tavrin\\Ostrand\\Stores\\first.fdb</dbFileName>
-  </Store>
-  <Store id="0ffeeddccbbaa998877665544332211">
-    <dbFileName>$local_windows\\Tavrin\\Ostrand\\Stores\\second.fdb</dbFileName>
-  </Store>
-</QEVConfiguration>
-EOF
-  cat >"$data_unix/GeneralSettings.xml" <<'EOF'
-<?xml version="1.0" encoding="UTF-8"?>
-<QEVConfiguration>
-  <General>
-    <PellucorURL>https://archive.example.com/pellucor</PellucorURL>
-    <OfflineMaxDays>30</OfflineMaxDays>
-  </General>
-</QEVConfiguration>
-EOF
-  # Blanks around the macro, and the macro in mixed case: trimmed and folded.
-  wine_reg add 'HKCU\Software\Policies\Tavrin\Pellucor' /v DataPath /d '  %LocalApplicationData%  ' /f &&
-    wine_reg add 'HKLM\SOFTWARE\Tavrin\KOVEX' /v Path /d "$install_windows" /f
 }
 
 # The dry run names both stores' databases for deletion, as the uninstall
@@ -329,32 +227,13 @@ exit 0" "$(run_kalinor /U ArchiveConnector)"
 
 boot_prefix || exit 1
 trap stop_prefix EXIT
-
-# The stand-in provider's profile store, and no service catalogue.
-mapi_folder="$work/mapi"
-rm -rf "$mapi_folder"
-profiles="$mapi_folder/profiles.xml"
-KALINOR_MAPI_PROFILES=$(windows_path "$profiles")
-KALINOR_MAPISVC=$(windows_path "$mapi_folder/mapisvc.inf")
-export KALINOR_MAPI_PROFILES KALINOR_MAPISVC
-
-# The Wine user's local and roaming application-data folders.
-local_windows=$(wine_run cmd /c 'echo %LOCALAPPDATA%' 2>/dev/null | tr -d '\r\n')
-local_unix=$(unix_path_on_c "$local_windows")
-appdata_windows=$(wine_run cmd /c 'echo %APPDATA%' 2>/dev/null | tr -d '\r\n')
-for folder in "$local_windows" "$appdata_windows"; do
-  case $folder in
-    [Cc]:\\*) ;;
-    *) echo "no application-data folder on drive C: '$folder'" >&2; exit 1 ;;
-  esac
-done
-data_unix="$local_unix/Tavrin/Ostrand"
-install_windows='C:\Program Files\Tavrin\KOVEX'
-install_unix=$(unix_path_on_c "$install_windows")
+use_standin_store "$work/mapi"
+locate_user_folders || exit 1
 
 check_usage
 check_no_provider
 check_install
+check_run_log
 check_store_in_appdata
 check_uninstall
 

@@ -1,0 +1,26 @@
+// Facts about the running process that its log header records: the build,
+// the user it runs as and the local time.
+#pragma once
+
+#include <string>
+
+namespace kalinor::platform {
+
+/// The build's name: "x64" or "x86" (or "ARM64") on Windows, "POSIX" otherwise.
+const wchar_t* BuildName();
+
+/// The name of the user the process runs as ("DOMAIN\user" is not added);
+/// "" when it cannot be found.
+std::wstring CurrentUserName();
+
+/// A moment in local time, with the offset of local time from UTC.
+struct LocalTime {
+  int Year = 0, Month = 0, Day = 0;  // Month and Day count from 1
+  int Hour = 0, Minute = 0, Second = 0, Millisecond = 0;
+  int UtcOffsetMinutes = 0;  // east of UTC is positive
+};
+
+/// The current local time. All zero when the clock cannot be read.
+LocalTime CurrentLocalTime();
+
+}  // namespace kalinor::platform

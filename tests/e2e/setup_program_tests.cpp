@@ -1,0 +1,88 @@
+// What a setup program gets from the tool beside the debugger channel: the
+// run log (KALINOR_LOG) and the detailed exit codes (KALINOR_EXIT_CODES).
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "e2e/kalinor_process.h"
+
+namespace kalinor::testing {
+namespace {
+
+using SetupProgramRuns = KalinorProcessTest;
+
+const std::string kTimestamp = R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}[+-]\d\d:\d\d)";
+
+TEST_F(SetupProgramRuns, TheLogCopiesTheDebuggerChannelWithAHeaderAndNamedResults) {
+  environment["KALINOR_LOG"] = InHome("setup.log");
+  ProcessResult run = Run({"profile:No where", "ArchiveConnector"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.standardOutput, "");
+  // The debugger channel is exactly as without a log.
+  EXPECT_EQ(DebugOutput(),
+            "Getting admin services for profile:\nNo where\n"
+            "Error getting a service admin: 0X8004010F\n");
+
+  const std::string log = FileText("setup.log");
+  const std::regex expected(
+      kTimestamp + " Kalinor " KALINOR_VERSION " \\(POSIX\\), user \"?[^\n\"]+\"?, local time " +
+      kTimestamp + ", arguments: \"profile:No where\" ArchiveConnector\n" + kTimestamp +
+      " Getting admin services for profile:\n" + kTimestamp + " No where\n" + kTimestamp +
+      " Error getting a service admin: 0X8004010F \\(MAPI_E_NOT_FOUND\\)\n" + kTimestamp +
+      " Exit code 0\\.\n");
+  EXPECT_TRUE(std::regex_match(log, expected)) << log;
+
+  // A second run appends its own header.
+  Run({"-u", "ArchiveConnector"});
+  EXPECT_EQ(Occurrences(FileText("setup.log"), " Kalinor " KALINOR_VERSION " (POSIX)"), 2);
+}
+
+TEST_F(SetupProgramRuns, ALogThatCannotBeOpenedChangesNothing) {
+  environment["KALINOR_LOG"] = InHome("no/such/folder/setup.log");
+  ProcessResult run = Run({"ArchiveConnector"});
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.standardOutput, "");
+  EXPECT_EQ(DebugOutput(),
+            "Getting admin services for profile:\nDefault\nService configuration returned "
+            "0\nService installed.\n");
+  EXPECT_EQ(FileText("no"), "<missing>");
+}
+
+// Each outcome in turn, with its detailed code and then its default one.
+TEST_F(SetupProgramRuns, DetailedExitCodesTellTheOutcome) {
+  WriteHomeFile(".config/kalinor/mapisvc.inf", "[Services]\nArchiveConnector=Archive Connector\n");
+  struct Case {
+    const char* what;
+    const char* storeList;  // written to StoreSettings.xml first, unless null
+    std::vector<std::string> args;
+    int detailed;
+    int classic;
+  };
+  const Case cases[] = {
+      {"installed", nullptr, {"ArchiveConnector"}, 0, 0},
+      {"already installed", nullptr, {"ArchiveConnector"}, 0, 0},
+      {"no service name", nullptr, {"-u"}, 1, 1},
+      {"no such profile", nullptr, {"profile:Nowhere", "ArchiveConnector"}, 2, 0},
+      {"not in the catalogue", nullptr, {"Unknown"}, 3, 0},
+      {"store list unreadable", "<QEVConfiguration><Store>", {"-u", "ArchiveConnector"}, 4, 0},
+      {"uninstalled and cleared", "<QEVConfiguration/>", {"-u", "ArchiveConnector"}, 0, 0},
+  };
+  const std::string storeList = ".local/share/Tavrin/Ostrand/StoreSettings.xml";
+  for (const Case& c : cases) {
+    if (c.storeList != nullptr) WriteHomeFile(storeList, c.storeList);
+    environment["KALINOR_EXIT_CODES"] = "Detailed";
+    EXPECT_EQ(Run(c.args).exitCode, c.detailed) << c.what;
+    environment.erase("KALINOR_EXIT_CODES");
+    // Runs that changed nothing find the same state again.
+    if (c.detailed != 0) {
+      EXPECT_EQ(Run(c.args).exitCode, c.classic) << c.what;
+    }
+    if (c.detailed == 4) {
+      EXPECT_EQ(FileText(storeList), c.storeList) << "kept as it was";
+    }
+  }
+  EXPECT_EQ(Occurrences(ProfileStore(), "<Service "), 0) << ProfileStore();
+}
+
+}  // namespace
+}  // namespace kalinor::testing

@@ -1,0 +1,120 @@
+#!/usr/bin/env bash
+# The MSI of packaging/kalinor.wxs installed and removed under Wine's
+# msiexec, with the stand-in MAPI provider registered: its deferred,
+# impersonated custom actions must add the service on install, leave it and
+# the connector's files alone when an upgrade removes the older version, and
+# on removal take the service out and clear the connector's files.
+#
+# Wine's RemoveExistingProducts removes the older version without setting
+# UPGRADINGPRODUCTCODE, as Windows Installer does; so the upgrade's removal
+# is run here as Windows runs it: msiexec /x with that property set.
+#
+#   msi_e2e.sh KALINOR_EXE PROVIDER_DLL WORK_FOLDER VERSION BUILD_MSI
+#
+# BUILD_MSI is tools/build-msi.sh. WORK_FOLDER holds a Wine prefix of its own.
+# Every check is reported; the exit code is 1 when any failed.
+set -u
+
+if [ $# -ne 5 ]; then
+  echo "usage: $0 KALINOR_EXE PROVIDER_DLL WORK_FOLDER VERSION BUILD_MSI" >&2
+  exit 2
+fi
+kalinor_exe=$(realpath "$1")
+provider_dll=$(realpath "$2")
+work=$(realpath -m "$3")
+version=$4
+build_msi=$5
+. "$(dirname "$0")/wine_prefix.sh"
+
+readonly msi_timeout=300
+
+# msiexec ARGUMENTS...: quiet, with a verbose Windows Installer log in $work.
+msiexec_quiet() {
+  local log="$work/msiexec-$(date +%s%N).log"
+  timeout "$msi_timeout" wine msiexec "$@" /qn /l*v "$(windows_path "$log")" </dev/null >/dev/null 2>&1
+}
+
+installed_exe() { unix_path_on_c 'C:\Program Files\Kalinor\kalinor.exe'; }
+
+services_named() { count_of "name=\"$1\"" "$profiles"; }
+
+stores_untouched() {
+  test -e "$data_unix/Stores/first.fdb" && grep -q 'https://archive.example.com/pellucor' \
+    "$data_unix/GeneralSettings.xml"
+}
+
+check_install() {
+  expect "install: msiexec /i succeeds" msiexec_quiet /i "$(windows_path "$msi")"
+  expect "install: kalinor.exe is under Program Files" test -f "$(installed_exe)"
+  expect "install: the service is in the profile" test "$(services_named ArchiveConnector)" -eq 1
+  expect "install: the service is configured" grep -q 'configured="true"' "$profiles"
+  expect "install: the connector's files are untouched" stores_untouched
+}
+
+check_upgrade() {
+  expect "upgrade: the older version's removal succeeds" msiexec_quiet /x "$(windows_path "$msi")" \
+    'UPGRADINGPRODUCTCODE={4E2C5B7A-1D3F-4A6B-9C8D-0E1F2A3B4C5D}'
+  expect "upgrade: the service stays" test "$(services_named ArchiveConnector)" -eq 1
+  expect "upgrade: the connector's files are untouched" stores_untouched
+  expect "upgrade: the package installs again" msiexec_quiet /i "$(windows_path "$msi")"
+  expect "upgrade: still one service" test "$(services_named ArchiveConnector)" -eq 1
+}
+
+check_removal() {
+  expect "removal: msiexec /x succeeds" msiexec_quiet /x "$(windows_path "$msi")"
+  expect "removal: kalinor.exe is gone" test ! -e "$(installed_exe)"
+  expect "removal: no service is left" test "$(services_named ArchiveConnector)" -eq 0
+  expect "removal: the stores' database files are deleted" \
+    test ! -e "$data_unix/Stores/first.fdb" -a ! -e "$data_unix/Stores/second.fdb"
+  expect "removal: StoreSettings.xml holds an empty QEVConfiguration" \
+    has_empty_element QEVConfiguration "$data_unix/StoreSettings.xml"
+  expect "removal: PellucorURL is empty" has_empty_element PellucorURL "$data_unix/GeneralSettings.xml"
+}
+
+# SERVICENAME and PROFILE given on the msiexec command line.
+check_properties() {
+  cat >"$profiles" <<'EOF2'
+<Profiles>
+  <Profile name="Default" default="true"/>
+  <Profile name="Work Mail"/>
+</Profiles>
+EOF2
+  expect "properties: msiexec /i with SERVICENAME and PROFILE succeeds" \
+    msiexec_quiet /i "$(windows_path "$msi")" SERVICENAME=OtherConnector 'PROFILE=Work Mail'
+  expect "properties: the named profile holds the named service" \
+    awk '/name="Work Mail"/ { inside = 1 } inside && /name="OtherConnector"/ { found = 1 }
+         END { exit !found }' "$profiles"
+  # Removed as from the control panel: the install's values are used.
+  expect "properties: msiexec /x without properties succeeds" msiexec_quiet /x "$(windows_path "$msi")"
+  expect "properties: the service is gone from the named profile" \
+    test "$(services_named OtherConnector)" -eq 0
+}
+
+boot_prefix || exit 1
+trap stop_prefix EXIT
+use_standin_store "$work/mapi"
+locate_user_folders || exit 1
+register_provider || { echo "cannot register the provider" >&2; exit 1; }
+
+msi="$work/kalinor-$version-x64.msi"
+"$build_msi" "$kalinor_exe" "$version" "$msi" >/dev/null || { echo "cannot build the package" >&2; exit 1; }
+
+# The tool's own log of every custom action, for the record.
+tool_log="$work/kalinor.log"
+rm -f "$tool_log" "$work"/msiexec-*.log
+KALINOR_LOG=$(windows_path "$tool_log")
+export KALINOR_LOG
+
+prepare_settings || { echo "cannot prepare the settings" >&2; exit 1; }
+check_install
+check_upgrade
+check_removal
+check_properties
+
+echo "The tool's log of these runs ($tool_log):"
+sed 's/^/    /' "$tool_log" 2>/dev/null
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "all checks passed"
