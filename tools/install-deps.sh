@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  libgtest-dev libgmock-dev googletest libbenchmark-dev libpugixml-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev libxml2-dev libxml2-utils
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64
 )

@@ -9,10 +9,10 @@
 #include <shlwapi.h>
 
 #include <utility>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/hresult.h"
-#include "platform/win32/node_path_syntax.h"
 #include "platform/xml_names.h"
 #include "platform/xml_dom.h"
 
@@ -28,6 +28,8 @@ constexpr IID kIidXmlDomNode = {
     0x2933BF80, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 constexpr IID kIidXmlDomDocument = {
     0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+constexpr IID kIidXmlDomDocument2 = {
+    0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 constexpr IID kIidXmlDomElement = {
     0x2933BF86, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 constexpr IID kIidUnknown = {
@@ -170,6 +172,50 @@ void RemoveAllChildren(IXMLDOMNode* node) {
   }
 }
 
+// A second-level property; false when this MSXML does not know it.
+bool TrySetProperty(IXMLDOMDocument2* document, const wchar_t* name, VARIANT value) {
+  const Bstr property{std::wstring(name)};
+  return SUCCEEDED(document->setProperty(property.get(), value));
+}
+
+VARIANT BoolVariant(bool value) {
+  VARIANT variant;
+  VariantInit(&variant);
+  variant.vt = VT_BOOL;
+  variant.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+  return variant;
+}
+
+VARIANT IntVariant(long value) {
+  VARIANT variant;
+  VariantInit(&variant);
+  variant.vt = VT_I4;
+  variant.lVal = value;
+  return variant;
+}
+
+// The settings files are read as data: nothing outside them is fetched, and
+// what they can make the parser do is bounded.
+void Harden(IXMLDOMDocument* document) {
+  // No external entity or DTD is fetched: no network, no file outside the
+  // document (MSXML 3.0 resolves them by default). Required.
+  Check(document->put_resolveExternals(VARIANT_FALSE));
+  // Element text as the text property gives it with white space not
+  // preserved (the default, stated because the text rule relies on it).
+  Check(document->put_preserveWhiteSpace(VARIANT_FALSE));
+  Com<IXMLDOMDocument2> second;
+  if (FAILED(document->QueryInterface(kIidXmlDomDocument2, second.out_void())) || !second) return;
+  // An internal DTD keeps working (its entities are expanded), as MSXML
+  // 3.0's default allows; 6.0 would refuse it. MSXML 3.0 and 6.0.
+  TrySetProperty(second.get(), L"ProhibitDTD", BoolVariant(false));
+  // Nesting bounded as libxml2 bounds it on the POSIX build; 3.0 has no
+  // limit by default. MSXML 3.0 (SP4 on) and 6.0.
+  TrySetProperty(second.get(), L"MaxElementDepth", IntVariant(256));
+  // Size bounded, entity expansion included, in blocks of 1024 characters
+  // (64 Mi characters). MSXML 3.0 (SP4 on) and 6.0.
+  TrySetProperty(second.get(), L"MaxXMLSize", IntVariant(64 * 1024));
+}
+
 }  // namespace
 
 void ReleaseDomObject(DomDocumentTag, void* object) noexcept {
@@ -189,6 +235,7 @@ DomDocumentRef CreateDomDocument() {
   Com<IXMLDOMDocument> document;
   Check(object->QueryInterface(kIidXmlDomDocument, document.out_void()));
   if (!document) throw _com_error(E_POINTER);
+  Harden(document.get());
   return DomDocumentRef(document.Detach());
 }
 
@@ -243,13 +290,82 @@ DomNodeRef DocumentNode(const DomDocumentRef& document) {
   return Adopt(node);
 }
 
-DomNodeRef SelectSingleNode(const DomNodeRef& context, const std::wstring& query) {
-  IXMLDOMNode* from = NodeOf(context);
-  if (!msxml_dom::IsNodePath(query)) throw _com_error(E_FAIL);
-  const Bstr pattern(query);
-  Com<IXMLDOMNode> found;
-  Check(from->selectSingleNode(pattern.get(), found.out()));
-  return Adopt(found);
+DomNodeRef CopyNodeRef(const DomNodeRef& node) {
+  if (!node) return DomNodeRef();
+  NodeOf(node)->AddRef();
+  return DomNodeRef(node.Object());
+}
+
+DomNodeKind NodeKind(const DomNodeRef& node) {
+  switch (NodeType(NodeOf(node))) {
+    case NODE_DOCUMENT:
+      return DomNodeKind::Document;
+    case NODE_ELEMENT:
+      return DomNodeKind::Element;
+    case NODE_ATTRIBUTE:
+      return DomNodeKind::Attribute;
+    case NODE_TEXT:
+      return DomNodeKind::Text;
+    case NODE_CDATA_SECTION:
+      return DomNodeKind::CData;
+    case NODE_COMMENT:
+      return DomNodeKind::Comment;
+    case NODE_PROCESSING_INSTRUCTION:
+      return DomNodeKind::Instruction;
+    default:
+      return DomNodeKind::Other;
+  }
+}
+
+std::wstring NodeName(const DomNodeRef& node) {
+  IXMLDOMNode* target = NodeOf(node);
+  const DOMNodeType type = NodeType(target);
+  if (type != NODE_ELEMENT && type != NODE_ATTRIBUTE && type != NODE_PROCESSING_INSTRUCTION)
+    return std::wstring();
+  Bstr name;
+  Check(target->get_nodeName(name.out()));
+  return name.Text();
+}
+
+DomNodeRef FirstChild(const DomNodeRef& node) {
+  Com<IXMLDOMNode> child;
+  Check(NodeOf(node)->get_firstChild(child.out()));
+  return Adopt(child);
+}
+
+DomNodeRef NextSibling(const DomNodeRef& node) {
+  Com<IXMLDOMNode> sibling;
+  Check(NodeOf(node)->get_nextSibling(sibling.out()));
+  return Adopt(sibling);
+}
+
+DomNodeRef PreviousSibling(const DomNodeRef& node) {
+  Com<IXMLDOMNode> sibling;
+  Check(NodeOf(node)->get_previousSibling(sibling.out()));
+  return Adopt(sibling);
+}
+
+std::vector<std::wstring> AttributeNames(const DomNodeRef& node) {
+  IXMLDOMNode* target = NodeOf(node);
+  std::vector<std::wstring> names;
+  if (NodeType(target) != NODE_ELEMENT) return names;
+  Com<IXMLDOMNamedNodeMap> attributes;
+  Check(target->get_attributes(attributes.out()));
+  if (!attributes) return names;
+  long length = 0;
+  Check(attributes->get_length(&length));
+  for (long i = 0; i < length; ++i) {
+    Com<IXMLDOMNode> attribute;
+    Check(attributes->get_item(i, attribute.out()));
+    if (!attribute) throw _com_error(E_POINTER);
+    Bstr name;
+    Check(attribute->get_nodeName(name.out()));
+    std::wstring text = name.Text();
+    // Namespace declarations are attributes to MSXML, not to libxml2.
+    if (text == L"xmlns" || text.rfind(L"xmlns:", 0) == 0) continue;
+    names.push_back(std::move(text));
+  }
+  return names;
 }
 
 bool IsElement(const DomNodeRef& node) {
@@ -303,6 +419,8 @@ std::wstring GetText(const DomNodeRef& node) {
 
 void SetText(const DomNodeRef& node, const std::wstring& text) {
   IXMLDOMNode* target = NodeOf(node);
+  // MSXML would write such a character, and the file would not load again.
+  if (!IsXmlText(text.substr(0, text.find(L'\0')))) throw _com_error(E_FAIL);
   const Bstr value(text);
   Check(target->put_text(value.get()));
 }
@@ -322,6 +440,7 @@ void SetAttribute(const DomNodeRef& element, const std::wstring& name, const std
   Com<IXMLDOMElement> holder;
   RequireElement(NodeOf(element), holder);
   if (!platform::IsXmlName(name)) throw _com_error(E_FAIL);  // as in CreateElement
+  if (!IsXmlText(value.substr(0, value.find(L'\0')))) throw _com_error(E_FAIL);  // as in SetText
   const Bstr attribute(name);
   Variant text;
   Variant::Bstring(text, value);
