@@ -156,7 +156,9 @@ TEST_F(DomTest, AStoreListIsWalkedWithoutScanningEveryStore) {
     const NodePathMatch first = Select(L"Q/Store[@id=\"" + std::to_wstring(i) + L"\"]");
     ASSERT_TRUE(first.node);
     platform::RemoveChild(platform::ParentNode(first.node), first.node);
-    if (i + 1 < 20000) ASSERT_TRUE(Select(L"Q/Store[0]/d").node);
+    if (i + 1 < 20000) {
+      ASSERT_TRUE(Select(L"Q/Store[0]/d").node);
+    }
   }
   EXPECT_EQ(platform::ChildNodeCount(Select(L"Q").node), 0);
 }
