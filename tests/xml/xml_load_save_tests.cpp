@@ -241,6 +241,21 @@ TEST_F(XmlFilesTest, CharactersXmlForbidsAreRefusedAndLeaveTheTextAlone) {
   }
 }
 
+TEST_F(XmlFilesTest, WhatSetNodeTextBuildsAlwaysLoadsAgain) {
+  // A prefixed name without its namespace declaration would make a file
+  // that no namespace-aware reader loads.
+  for (const wchar_t* path : {L"r/p:x", L"r/x[@p:k=\"v\"]", L"r/x:"}) {
+    SCOPED_TRACE(platform::ToUtf8(path));
+    XMLDocument document;
+    ASSERT_EQ(LoadBytes(document, "<r/>"), S_OK);
+    document.SetNodeText(path, L"v");
+    const std::wstring saved = folder.File(L"built.xml");
+    ASSERT_EQ(document.Save(saved), S_OK);
+    XMLDocument reloaded;
+    EXPECT_EQ(reloaded.Load(saved), S_OK);
+  }
+}
+
 TEST_F(XmlFilesTest, CarriageReturnsSurviveASaveAndALoad) {
   if (!XmlDomIsLibxml2()) GTEST_SKIP() << "MSXML writes a carriage return as it is";
   XMLDocument document;

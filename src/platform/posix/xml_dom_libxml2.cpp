@@ -122,6 +122,13 @@ xmlNodePtr RequireElement(const DomNodeRef& reference) {
   return node;
 }
 
+// A name the document can take: an XML name without a colon. A prefix
+// would need a namespace declaration, and without one the saved file would
+// not load again.
+bool IsNewName(const std::wstring& name) {
+  return IsXmlName(name) && name.find(L':') == std::wstring::npos;
+}
+
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 bool IsBlank(const xmlChar* text) {
@@ -465,7 +472,7 @@ bool IsElement(const DomNodeRef& node) { return NodeOf(node)->type == XML_ELEMEN
 
 DomNodeRef CreateElement(const DomDocumentRef& reference, const std::wstring& name) {
   Document& document = DocumentOf(reference);
-  if (!IsXmlName(name)) throw _com_error(E_FAIL);
+  if (!IsNewName(name)) throw _com_error(E_FAIL);
   const std::string utf8 = ToUtf8(name);
   document.unattached.reserve(document.unattached.size() + 1);
   xmlNodePtr element = xmlNewDocNode(document.tree, nullptr, XmlChars(utf8), nullptr);
@@ -536,11 +543,13 @@ std::optional<std::wstring> GetAttribute(const DomNodeRef& element, const std::w
 
 void SetAttribute(const DomNodeRef& element, const std::wstring& name, const std::wstring& value) {
   xmlNodePtr node = RequireElement(element);
-  if (!IsXmlName(name)) throw _com_error(E_FAIL);
   const std::string utf8Value = DomString(value);
   if (!IsXmlText(FromUtf8(utf8Value))) throw _com_error(E_FAIL);
   const std::string utf8Name = ToUtf8(name);
   xmlAttrPtr attribute = FindAttribute(node, utf8Name);
+  // An attribute the element has keeps its name; a new one needs a name the
+  // document can take.
+  if (attribute == nullptr && !IsNewName(name)) throw _com_error(E_FAIL);
   attribute = attribute != nullptr
                   ? xmlSetNsProp(node, attribute->ns, attribute->name, XmlChars(utf8Value))
                   : xmlSetProp(node, XmlChars(utf8Name), XmlChars(utf8Value));

@@ -1,0 +1,114 @@
+// The uninstall's store cleanup timed on both builds (the Windows build runs
+// it under Wine, where Google Benchmark is not at hand): ClearStoreSettings on
+// StoreSettings.xml files of the given sizes (database files absent), beside
+// one XMLDocument load and save of the same document. Prints one line per
+// size: stores, best cleanup, best load+save, their ratio (milliseconds).
+//
+//   kalinor_cleanup_timing [STORES...]          default: 1000 10000
+//   kalinor_cleanup_timing --write STORES FILE  only writes the document
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "datafolder/data_folders.h"
+#include "platform/environment.h"
+#include "platform/files.h"
+#include "platform/output_capture.h"
+#include "platform/text.h"
+#include "settings/settings_cleanup.h"
+#include "xml/xml_document.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// The text of a StoreSettings.xml with that many stores, as the connector
+// writes it: pair-form ids and full database paths to files that are absent.
+std::string StoreSettingsText(int stores, const std::string& absentFolder) {
+  std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<QEVConfiguration>\n";
+  char id[64];
+  for (int i = 0; i < stores; ++i) {
+    std::snprintf(id, sizeof id, "%X-%X", 0x51E00000u + static_cast<unsigned>(i),
+                  0xA0000u + static_cast<unsigned>(i));
+    text += "  <Store id=\"";
+    text += id;
+    text += "\">\n    <dbFileName>" + absentFolder + "store" + std::to_string(i) +
+            ".fdb</dbFileName>\n    <SyncState>3</SyncState>\n  </Store>\n";
+  }
+  return text + "</QEVConfiguration>\n";
+}
+
+bool WriteText(const std::filesystem::path& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  return static_cast<bool>(out);
+}
+
+double Milliseconds(Clock::duration duration) {
+  return std::chrono::duration<double, std::milli>(duration).count();
+}
+
+// The best of a few runs of action, each on a freshly written file.
+template <typename Action>
+double BestOf(int runs, const std::filesystem::path& file, const std::string& text, Action action) {
+  double best = 1e300;
+  for (int run = 0; run < runs; ++run) {
+    if (!WriteText(file, text)) return -1;
+    const Clock::time_point start = Clock::now();
+    if (!action()) return -1;
+    best = std::min(best, Milliseconds(Clock::now() - start));
+  }
+  return best;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> arguments(argv + 1, argv + argc);
+  // A scratch data folder (POSIX: the local application data; Windows: the
+  // user's own, which Wine keeps inside its prefix).
+  const std::filesystem::path scratch =
+      std::filesystem::temp_directory_path() / "kalinor-cleanup-timing";
+  std::filesystem::create_directories(scratch);
+  kalinor::platform::SetEnvironmentVariableText(L"XDG_DATA_HOME", (scratch / "local").wstring());
+  kalinor::platform::SetEnvironmentVariableText(L"KALINOR_REGISTRY",
+                                                (scratch / "no-registry.reg").wstring());
+  const std::wstring dataFolder = kalinor::DataFolders::Instance().DataFolder();
+  const std::string absentFolder =
+      kalinor::platform::ToUtf8(dataFolder + kalinor::platform::kPathSeparator + L"absent" +
+                                kalinor::platform::kPathSeparator);
+  const std::filesystem::path file(dataFolder + kalinor::platform::kPathSeparator +
+                                   L"StoreSettings.xml");
+
+  if (arguments.size() == 3 && arguments[0] == "--write")
+    return WriteText(arguments[2], StoreSettingsText(std::atoi(arguments[1].c_str()), absentFolder))
+               ? 0
+               : 1;
+  if (arguments.empty()) arguments = {"1000", "10000"};
+
+  std::printf("%10s %14s %14s %8s\n", "stores", "cleanup ms", "load+save ms", "ratio");
+  for (const std::string& argument : arguments) {
+    const int stores = std::atoi(argument.c_str());
+    const std::string text = StoreSettingsText(stores, absentFolder);
+    const int runs = stores >= 50000 ? 3 : 5;
+    kalinor::platform::OutputCapture quiet;  // keeps the cleanup's two lines off stderr
+    const double cleanup = BestOf(runs, file, text, [] {
+      kalinor::ClearStoreSettings();
+      return true;
+    });
+    const double loadAndSave = BestOf(runs, file, text, [&] {
+      kalinor::XMLDocument document;
+      return document.Load(file.wstring()) == S_OK && document.Save(file.wstring()) == S_OK;
+    });
+    std::printf("%10d %14.1f %14.1f %8.2f\n", stores, cleanup, loadAndSave,
+                loadAndSave > 0 ? cleanup / loadAndSave : 0.0);
+  }
+  std::error_code ignored;
+  std::filesystem::remove(file, ignored);
+  return 0;
+}
