@@ -299,41 +299,35 @@ void RemoveAllChildren(xmlNodePtr node) {
   }
 }
 
-// One text node's share of the text property: with white space not
-// preserved, its ends trimmed, and one blank put where trimmed white space
-// stood between two pieces of text.
-void AppendNormalised(std::string& text, const char* piece, bool preserve, bool& blankPending) {
-  std::string_view value(piece);
-  if (preserve) {
-    text += value;
-    blankPending = false;
-    return;
-  }
-  std::size_t begin = 0;
-  std::size_t end = value.size();
-  while (begin < end && IsBlank(value[begin])) ++begin;
-  while (end > begin && IsBlank(value[end - 1])) --end;
-  if (begin == end) {
-    blankPending = blankPending || !value.empty();
-    return;
-  }
-  if (!text.empty() && (blankPending || begin > 0)) text += ' ';
-  text += value.substr(begin, end - begin);
-  blankPending = end < value.size();
-}
-
+// MSXML's text property with preserveWhiteSpace false: the text and CDATA
+// below top joined as they are, then the white space at the two ends of the
+// result trimmed, where it comes from text that xml:space="preserve" does
+// not cover (CDATA is never trimmed).
 std::string TextOf(xmlNodePtr top) {
-  std::string text;
-  bool blankPending = false;
+  struct Piece {
+    std::string_view text;
+    bool trimmable;
+  };
+  std::vector<Piece> pieces;
   for (xmlNodePtr node = top; node != nullptr; node = NextInPreorder(node, top)) {
-    if (node->type == XML_CDATA_SECTION_NODE) {
-      text += Chars(node->content);  // CDATA is never normalised
-      blankPending = false;
-    } else if (node->type == XML_TEXT_NODE) {
-      AppendNormalised(text, Chars(node->content), xmlNodeGetSpacePreserve(node->parent) == 1,
-                       blankPending);
-    }
+    if (node->type == XML_CDATA_SECTION_NODE)
+      pieces.push_back({Chars(node->content), false});
+    else if (node->type == XML_TEXT_NODE)
+      pieces.push_back({Chars(node->content), xmlNodeGetSpacePreserve(node->parent) != 1});
   }
+  // Leading white space, piece by piece until a piece keeps something.
+  for (Piece& piece : pieces) {
+    if (!piece.trimmable) break;
+    while (!piece.text.empty() && IsBlank(piece.text.front())) piece.text.remove_prefix(1);
+    if (!piece.text.empty()) break;
+  }
+  for (auto it = pieces.rbegin(); it != pieces.rend(); ++it) {
+    if (!it->trimmable) break;
+    while (!it->text.empty() && IsBlank(it->text.back())) it->text.remove_suffix(1);
+    if (!it->text.empty()) break;
+  }
+  std::string text;
+  for (const Piece& piece : pieces) text += piece.text;
   return text;
 }
 
