@@ -137,8 +137,11 @@ bool IsBlank(const xmlChar* text) {
   return true;
 }
 
+// The node after node in a pre-order walk of top's subtree. Only the
+// document and elements are entered: a DTD's declarations are no content.
 xmlNodePtr NextInPreorder(xmlNodePtr node, xmlNodePtr top) {
-  if (node->children != nullptr && node->type != XML_ENTITY_REF_NODE) return node->children;
+  const bool container = node->type == XML_ELEMENT_NODE || node->type == XML_DOCUMENT_NODE;
+  if (container && node->children != nullptr) return node->children;
   while (node != nullptr && node != top) {
     if (node->next != nullptr) return node->next;
     node = node->parent;
