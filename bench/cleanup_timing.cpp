@@ -21,27 +21,12 @@
 #include "platform/output_capture.h"
 #include "platform/text.h"
 #include "settings/settings_cleanup.h"
+#include "store_settings_text.h"
 #include "xml/xml_document.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-// The text of a StoreSettings.xml with that many stores, as the connector
-// writes it: pair-form ids and full database paths to files that are absent.
-std::string StoreSettingsText(int stores, const std::string& absentFolder) {
-  std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<QEVConfiguration>\n";
-  char id[64];
-  for (int i = 0; i < stores; ++i) {
-    std::snprintf(id, sizeof id, "%X-%X", 0x51E00000u + static_cast<unsigned>(i),
-                  0xA0000u + static_cast<unsigned>(i));
-    text += "  <Store id=\"";
-    text += id;
-    text += "\">\n    <dbFileName>" + absentFolder + "store" + std::to_string(i) +
-            ".fdb</dbFileName>\n    <SyncState>3</SyncState>\n  </Store>\n";
-  }
-  return text + "</QEVConfiguration>\n";
-}
 
 bool WriteText(const std::filesystem::path& path, const std::string& text) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -86,7 +71,8 @@ int main(int argc, char** argv) {
                                    L"StoreSettings.xml");
 
   if (arguments.size() == 3 && arguments[0] == "--write")
-    return WriteText(arguments[2], StoreSettingsText(std::atoi(arguments[1].c_str()), absentFolder))
+    return WriteText(arguments[2], kalinor::bench::StoreSettingsText(
+                                       std::atoi(arguments[1].c_str()), absentFolder))
                ? 0
                : 1;
   if (arguments.empty()) arguments = {"1000", "10000"};
@@ -94,7 +80,7 @@ int main(int argc, char** argv) {
   std::printf("%10s %14s %14s %8s\n", "stores", "cleanup ms", "load+save ms", "ratio");
   for (const std::string& argument : arguments) {
     const int stores = std::atoi(argument.c_str());
-    const std::string text = StoreSettingsText(stores, absentFolder);
+    const std::string text = kalinor::bench::StoreSettingsText(stores, absentFolder);
     const int runs = stores >= 50000 ? 3 : 5;
     kalinor::platform::OutputCapture quiet;  // keeps the cleanup's two lines off stderr
     const double cleanup = BestOf(runs, file, text, [] {

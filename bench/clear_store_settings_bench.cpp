@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "platform/output_capture.h"
 #include "settings/settings_cleanup.h"
+#include "store_settings_text.h"
 #include "xml/xml_document.h"
 
 namespace {
@@ -53,21 +54,8 @@ ScratchDataFolder& Scratch() {
   return scratch;
 }
 
-// The text of a StoreSettings.xml with that many stores, as the connector
-// writes it: pair-form ids and full database paths (to files that are absent).
 std::string StoreSettingsText(int stores) {
-  const std::string folder = (Scratch().Root() / "absent").string();
-  std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<QEVConfiguration>\n";
-  char id[64];
-  for (int i = 0; i < stores; ++i) {
-    std::snprintf(id, sizeof id, "%X-%X", 0x51E00000u + static_cast<unsigned>(i),
-                  0xA0000u + static_cast<unsigned>(i));
-    text += "  <Store id=\"";
-    text += id;
-    text += "\">\n    <dbFileName>" + folder + "/store" + std::to_string(i) +
-            ".fdb</dbFileName>\n    <SyncState>3</SyncState>\n  </Store>\n";
-  }
-  return text + "</QEVConfiguration>\n";
+  return kalinor::bench::StoreSettingsText(stores, (Scratch().Root() / "absent").string() + "/");
 }
 
 void WriteSettingsFile(const std::string& text) {
