@@ -1,6 +1,7 @@
 #include "xml/node_path_query.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <limits>
 #include <utility>
@@ -51,9 +52,22 @@ class NodePathParser {
   wchar_t Peek() const { return AtEnd() ? L'\0' : m_text[m_at]; }
 
   bool Accept(std::wstring_view token) {
-    if (m_text.substr(m_at, token.size()) != token) return false;
+    if (m_text.size() - m_at < token.size()) return false;
+    for (std::size_t i = 0; i < token.size(); ++i)
+      if (m_text[m_at + i] != token[i]) return false;
     m_at += token.size();
     return true;
+  }
+
+  // Name characters, the ASCII ones decided here (paths are mostly ASCII).
+  static bool IsNameStart(wchar_t c) {
+    if (c < 0x80)
+      return (c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || c == L'_' || c == L':';
+    return platform::IsXmlNameStartChar(c);
+  }
+  static bool IsNameChar(wchar_t c) {
+    if (c < 0x80) return IsNameStart(c) || (c >= L'0' && c <= L'9') || c == L'-' || c == L'.';
+    return platform::IsXmlNameChar(c);
   }
 
   void SkipBlanks() {
@@ -61,9 +75,9 @@ class NodePathParser {
   }
 
   std::optional<std::wstring> ParseName() {
-    if (AtEnd() || !platform::IsXmlNameStartChar(Peek())) return std::nullopt;
+    if (AtEnd() || !IsNameStart(Peek())) return std::nullopt;
     const std::size_t start = m_at;
-    while (!AtEnd() && platform::IsXmlNameChar(Peek())) ++m_at;
+    while (!AtEnd() && IsNameChar(Peek())) ++m_at;
     return std::wstring(m_text.substr(start, m_at - start));
   }
 
@@ -167,6 +181,25 @@ class NodePathParser {
 
 std::optional<NodePath> ParseNodePath(std::wstring_view text) {
   return NodePathParser(text).Parse();
+}
+
+std::shared_ptr<const NodePath> CompileNodePath(std::wstring_view text) {
+  struct Entry {
+    std::wstring text;
+    std::shared_ptr<const NodePath> path;
+  };
+  constexpr std::size_t kEntries = 8;
+  thread_local std::array<Entry, kEntries> cache;
+  thread_local std::size_t next = 0;
+  for (const Entry& entry : cache)
+    if (entry.path && entry.text == text) return entry.path;
+  std::optional<NodePath> parsed = ParseNodePath(text);
+  if (!parsed) return nullptr;
+  Entry& slot = cache[next];
+  next = (next + 1) % kEntries;
+  slot.text.assign(text);
+  slot.path = std::make_shared<const NodePath>(std::move(*parsed));
+  return slot.path;
 }
 
 // --- Evaluation --------------------------------------------------------------

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,6 +55,11 @@ struct NodePath {
 /// Compiles text; nullopt when it is not a node path of the language above.
 /// Never fails otherwise.
 std::optional<NodePath> ParseNodePath(std::wstring_view text);
+
+/// ParseNodePath through a small per-thread cache of the paths compiled
+/// last (the settings classes ask for the same few paths store after store).
+/// Null when text is malformed. Raises std::bad_alloc only.
+std::shared_ptr<const NodePath> CompileNodePath(std::wstring_view text);
 
 /// What a path selected: a node, or an attribute of an element.
 struct NodePathMatch {

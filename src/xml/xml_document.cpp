@@ -67,7 +67,7 @@ HRESULT XMLDocument::Save(std::wstring filePath) {
 
 platform::DomNodeRef XMLDocument::SelectElement(const platform::DomNodeRef& context,
                                                 const std::wstring& query) {
-  const std::optional<NodePath> path = ParseNodePath(query);
+  const std::shared_ptr<const NodePath> path = CompileNodePath(query);
   // A malformed path fails as MSXML's selection fails on it: NodeExists and
   // the readers see no element, and CreateNodePath ends its walk.
   if (!path) throw _com_error(E_FAIL);

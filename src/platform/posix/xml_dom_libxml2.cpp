@@ -29,9 +29,11 @@ namespace {
 
 // Internal entities expanded (NOENT); no network; no error printed. Neither
 // XML_PARSE_DTDLOAD (no external DTD) nor XML_PARSE_HUGE (entity expansion
-// and depth stay bounded).
-constexpr int kParseOptions =
-    XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+// and depth stay bounded). NOBLANKS drops most layout white space while
+// parsing (cheaper than making and freeing its nodes); DropBlankText takes
+// the rest.
+constexpr int kParseOptions = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR |
+                              XML_PARSE_NOWARNING | XML_PARSE_NOBLANKS;
 
 struct Document {
   ~Document() { Clear(); }
@@ -91,14 +93,23 @@ const xmlChar* XmlChars(const std::string& text) {
 
 // UTF-8 of text up to its first NUL, as a DOM string ends there.
 std::string DomString(const std::wstring& text) {
+  if (std::all_of(text.begin(), text.end(), [](wchar_t c) { return c > 0 && c < 0x80; }))
+    return std::string(text.begin(), text.end());
   std::string bytes = ToUtf8(text);
   bytes.resize(std::strlen(bytes.c_str()));
   return bytes;
 }
 
+// UTF-8 from the tree as wide text; ASCII, the usual case, widened directly.
+std::wstring Wide(std::string_view utf8) {
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; }))
+    return std::wstring(utf8.begin(), utf8.end());
+  return FromUtf8(utf8);
+}
+
 // The text libxml2 hands out, freed here.
 std::wstring TakeText(xmlChar* text) {
-  std::wstring decoded = text == nullptr ? std::wstring() : FromUtf8(Chars(text));
+  std::wstring decoded = text == nullptr ? std::wstring() : Wide(Chars(text));
   xmlFree(text);
   return decoded;
 }
@@ -109,10 +120,22 @@ std::string QualifiedName(const xmlNs* ns, const xmlChar* name) {
   return qualified + Chars(name);
 }
 
+// Whether a node's name, with its prefix if it has one, is name.
+bool HasQualifiedName(const xmlNs* ns, const xmlChar* local, std::string_view name) {
+  if (ns != nullptr && ns->prefix != nullptr) {
+    const std::string_view prefix = Chars(ns->prefix);
+    if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix ||
+        name[prefix.size()] != ':')
+      return false;
+    name.remove_prefix(prefix.size() + 1);
+  }
+  return name == Chars(local);
+}
+
 xmlAttrPtr FindAttribute(xmlNodePtr element, const std::string& name) {
   for (xmlAttrPtr attribute = element->properties; attribute != nullptr;
        attribute = attribute->next)
-    if (QualifiedName(attribute->ns, attribute->name) == name) return attribute;
+    if (HasQualifiedName(attribute->ns, attribute->name, name)) return attribute;
   return nullptr;
 }
 
@@ -430,9 +453,10 @@ std::wstring NodeName(const DomNodeRef& reference) {
   switch (node->type) {
     case XML_ELEMENT_NODE:
     case XML_ATTRIBUTE_NODE:
-      return FromUtf8(QualifiedName(node->ns, node->name));
+      if (node->ns == nullptr || node->ns->prefix == nullptr) return Wide(Chars(node->name));
+      return Wide(QualifiedName(node->ns, node->name));
     case XML_PI_NODE:
-      return FromUtf8(Chars(node->name));
+      return Wide(Chars(node->name));
     default:
       return std::wstring();
   }
@@ -461,7 +485,7 @@ std::vector<std::wstring> AttributeNames(const DomNodeRef& reference) {
   std::vector<std::wstring> names;
   if (node->type != XML_ELEMENT_NODE) return names;
   for (xmlAttrPtr attribute = node->properties; attribute != nullptr; attribute = attribute->next)
-    names.push_back(FromUtf8(QualifiedName(attribute->ns, attribute->name)));
+    names.push_back(Wide(QualifiedName(attribute->ns, attribute->name)));
   return names;
 }
 
@@ -513,8 +537,7 @@ DomNodeRef ParentNode(const DomNodeRef& reference) {
 
 std::wstring GetText(const DomNodeRef& reference) {
   xmlNodePtr node = NodeOf(reference);
-  if (node->type == XML_ELEMENT_NODE || node->type == XML_DOCUMENT_NODE)
-    return FromUtf8(TextOf(node));
+  if (node->type == XML_ELEMENT_NODE || node->type == XML_DOCUMENT_NODE) return Wide(TextOf(node));
   return TakeText(xmlNodeGetContent(node));
 }
 

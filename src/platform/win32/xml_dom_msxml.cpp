@@ -209,10 +209,10 @@ void Harden(IXMLDOMDocument* document) {
   // 3.0's default allows; 6.0 would refuse it. MSXML 3.0 and 6.0.
   TrySetProperty(second.get(), L"ProhibitDTD", BoolVariant(false));
   // Nesting bounded as libxml2 bounds it on the POSIX build; 3.0 has no
-  // limit by default. MSXML 3.0 (SP4 on) and 6.0.
+  // limit by default. MSXML 3.0 and 6.0.
   TrySetProperty(second.get(), L"MaxElementDepth", IntVariant(256));
   // Size bounded, entity expansion included, in blocks of 1024 characters
-  // (64 Mi characters). MSXML 3.0 (SP4 on) and 6.0.
+  // (64 Mi characters). MSXML 3.0 and 6.0.
   TrySetProperty(second.get(), L"MaxXMLSize", IntVariant(64 * 1024));
 }
 
