@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -104,9 +105,10 @@ enum class DomNodeKind { Document, Element, Attribute, Text, CData, Comment, Ins
 /// The node's kind. Raises _com_error(E_POINTER) for an empty node.
 DomNodeKind NodeKind(const DomNodeRef& node);
 
-/// The name of an element, attribute or instruction (its target); "" for any
-/// other node. Raises _com_error(E_POINTER) for an empty node.
-std::wstring NodeName(const DomNodeRef& node);
+/// True when the node is an element, attribute or instruction (by its
+/// target) whose name, prefix included, is name. Raises _com_error(E_POINTER)
+/// for an empty node.
+bool NodeNameIs(const DomNodeRef& node, std::wstring_view name);
 
 /// The node's first child of any kind; empty when it has none (attributes
 /// are no children). Raises _com_error(E_POINTER) for an empty node.

@@ -26,6 +26,7 @@ class NodePathParser {
   std::optional<NodePath> Parse() {
     NodePath path;
     if (m_text.empty()) return std::nullopt;
+    path.steps.reserve(4);
     bool descendants = false;
     if (Accept(L"//")) {
       path.absolute = descendants = true;
@@ -187,18 +188,28 @@ std::shared_ptr<const NodePath> CompileNodePath(std::wstring_view text) {
   struct Entry {
     std::wstring text;
     std::shared_ptr<const NodePath> path;
+    std::uint64_t lastUse = 0;
   };
   constexpr std::size_t kEntries = 8;
   thread_local std::array<Entry, kEntries> cache;
-  thread_local std::size_t next = 0;
-  for (const Entry& entry : cache)
-    if (entry.path && entry.text == text) return entry.path;
+  thread_local std::uint64_t uses = 0;
+  ++uses;
+  for (Entry& entry : cache) {
+    if (entry.path && entry.text == text) {
+      entry.lastUse = uses;
+      return entry.path;
+    }
+  }
   std::optional<NodePath> parsed = ParseNodePath(text);
   if (!parsed) return nullptr;
-  Entry& slot = cache[next];
-  next = (next + 1) % kEntries;
+  // The least recently used entry goes: a path asked for once per store
+  // does not push out the few asked for every time.
+  Entry& slot = *std::min_element(cache.begin(), cache.end(), [](const Entry& a, const Entry& b) {
+    return a.lastUse < b.lastUse;
+  });
   slot.text.assign(text);
   slot.path = std::make_shared<const NodePath>(std::move(*parsed));
+  slot.lastUse = uses;
   return slot.path;
 }
 
@@ -251,7 +262,7 @@ bool PassesTest(const DomNodeRef& node, const NodePathStep& step) {
   const DomNodeKind kind = platform::NodeKind(node);
   switch (step.test) {
     case Test::Name:
-      return kind == DomNodeKind::Element && platform::NodeName(node) == step.name;
+      return kind == DomNodeKind::Element && platform::NodeNameIs(node, step.name);
     case Test::Any:
       return kind == DomNodeKind::Element;
     case Test::Text:
@@ -301,7 +312,12 @@ bool FirstMatch(const Item& context, const std::vector<NodePathStep>& steps, std
     return true;
   }
   const NodePathStep& step = steps[index];
-  std::vector<std::size_t> counts(step.predicates.size(), 0);
+  // How many candidates each position predicate has seen (on the stack for
+  // the usual one or two predicates).
+  std::array<std::size_t, 4> fewCounts{};
+  std::vector<std::size_t> manyCounts(
+      step.predicates.size() > fewCounts.size() ? step.predicates.size() : 0);
+  std::size_t* const counts = manyCounts.empty() ? fewCounts.data() : manyCounts.data();
   bool exhausted = false;  // a position predicate is past its position
   auto passes = [&](const Item& item) {
     for (std::size_t i = 0; i < step.predicates.size(); ++i) {

@@ -448,18 +448,22 @@ DomNodeKind NodeKind(const DomNodeRef& reference) {
   }
 }
 
-std::wstring NodeName(const DomNodeRef& reference) {
+bool NodeNameIs(const DomNodeRef& reference, std::wstring_view name) {
   xmlNodePtr node = NodeOf(reference);
-  switch (node->type) {
-    case XML_ELEMENT_NODE:
-    case XML_ATTRIBUTE_NODE:
-      if (node->ns == nullptr || node->ns->prefix == nullptr) return Wide(Chars(node->name));
-      return Wide(QualifiedName(node->ns, node->name));
-    case XML_PI_NODE:
-      return Wide(Chars(node->name));
-    default:
-      return std::wstring();
-  }
+  if (node->type != XML_ELEMENT_NODE && node->type != XML_ATTRIBUTE_NODE &&
+      node->type != XML_PI_NODE)
+    return false;
+  const std::string_view local = Chars(node->name);
+  const bool prefixed =
+      node->type != XML_PI_NODE && node->ns != nullptr && node->ns->prefix != nullptr;
+  // Compared as they are when both are ASCII without a prefix (the usual
+  // case); else through the qualified name.
+  if (!prefixed && local.size() == name.size() &&
+      std::all_of(name.begin(), name.end(), [](wchar_t c) { return c > 0 && c < 0x80; }))
+    return std::equal(local.begin(), local.end(), name.begin(),
+                      [](char a, wchar_t b) { return static_cast<wchar_t>(a) == b; });
+  const std::string qualified = prefixed ? QualifiedName(node->ns, node->name) : std::string(local);
+  return Wide(qualified) == name;
 }
 
 DomNodeRef FirstChild(const DomNodeRef& reference) {

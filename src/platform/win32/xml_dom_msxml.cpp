@@ -317,14 +317,15 @@ DomNodeKind NodeKind(const DomNodeRef& node) {
   }
 }
 
-std::wstring NodeName(const DomNodeRef& node) {
+bool NodeNameIs(const DomNodeRef& node, std::wstring_view name) {
   IXMLDOMNode* target = NodeOf(node);
   const DOMNodeType type = NodeType(target);
   if (type != NODE_ELEMENT && type != NODE_ATTRIBUTE && type != NODE_PROCESSING_INSTRUCTION)
-    return std::wstring();
-  Bstr name;
-  Check(target->get_nodeName(name.out()));
-  return name.Text();
+    return false;
+  Bstr nodeName;
+  Check(target->get_nodeName(nodeName.out()));
+  return std::wstring_view(nodeName.get() == nullptr ? L"" : nodeName.get(),
+                           SysStringLen(nodeName.get())) == name;
 }
 
 DomNodeRef FirstChild(const DomNodeRef& node) {
