@@ -1,7 +1,10 @@
 // ClearStoreSettings on StoreSettings.xml files of growing size (database
 // files absent), beside one load and one save of the same document.
-// The goal: the cleanup grows linearly and, at 100,000 stores, costs at most
-// twice one xmllint load and save of the same file (bench/run.sh times that).
+// The goals: the cleanup grows linearly and, at 100,000 stores, costs at most
+// twice one xmllint load and save of the same file (bench/run.sh times that);
+// 20,000 stores without an id (each stays in the list) and the takeover of
+// 20,000 stores from the older data folder each cost at most five times the
+// cleanup of 20,000 stores with ids.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -35,6 +38,10 @@ class ScratchDataFolder {
     kalinor::DataFolders::ResetForTesting();
     settings_file_ = kalinor::DataFolders::Instance().DataFolder() +
                      kalinor::platform::kPathSeparator + L"StoreSettings.xml";
+    older_settings_file_ = kalinor::DataFolders::Instance().PellucorDataFolder() +
+                           kalinor::platform::kPathSeparator + L"StoreSettings.xml";
+    std::filesystem::create_directories(
+        std::filesystem::path(kalinor::DataFolders::Instance().PellucorDataFolder()));
   }
   ~ScratchDataFolder() {
     std::error_code ignored;
@@ -42,11 +49,13 @@ class ScratchDataFolder {
   }
 
   const std::wstring& SettingsFile() const { return settings_file_; }
+  const std::wstring& OlderSettingsFile() const { return older_settings_file_; }
   std::filesystem::path Root() const { return root_; }
 
  private:
   std::filesystem::path root_;
   std::wstring settings_file_;
+  std::wstring older_settings_file_;
 };
 
 ScratchDataFolder& Scratch() {
@@ -54,27 +63,47 @@ ScratchDataFolder& Scratch() {
   return scratch;
 }
 
-std::string StoreSettingsText(int stores) {
-  return kalinor::bench::StoreSettingsText(stores, (Scratch().Root() / "absent").string() + "/");
+// A StoreSettings.xml with that many stores (ids or none), its database files
+// absent.
+std::string StoreSettingsText(int stores, bool withIds = true) {
+  return kalinor::bench::StoreSettingsText(stores, (Scratch().Root() / "absent").string() + "/",
+                                           withIds);
 }
 
-void WriteSettingsFile(const std::string& text) {
-  std::ofstream out(std::filesystem::path(Scratch().SettingsFile()),
-                    std::ios::binary | std::ios::trunc);
+void WriteSettingsFile(const std::string& text,
+                       const std::wstring& path = Scratch().SettingsFile()) {
+  std::ofstream out(std::filesystem::path(path), std::ios::binary | std::ios::trunc);
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
-void BM_ClearStoreSettings(benchmark::State& state) {
-  const std::string text = StoreSettingsText(static_cast<int>(state.range(0)));
+// The cleanup of a list in the data folder (with ids or without), or of one
+// taken over from the older data folder.
+enum class Input { kWithIds, kWithoutIds, kTakeover };
+
+void ClearStoreSettingsOf(benchmark::State& state, Input input) {
+  const std::string text =
+      StoreSettingsText(static_cast<int>(state.range(0)), input != Input::kWithoutIds);
   kalinor::platform::OutputCapture quiet;  // keeps the two messages off stderr
   for (auto _ : state) {
     state.PauseTiming();
-    WriteSettingsFile(text);
+    std::filesystem::remove(std::filesystem::path(Scratch().SettingsFile()));
+    WriteSettingsFile(
+        text, input == Input::kTakeover ? Scratch().OlderSettingsFile() : Scratch().SettingsFile());
     state.ResumeTiming();
     kalinor::ClearStoreSettings();
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
+
+void BM_ClearStoreSettings(benchmark::State& state) {
+  ClearStoreSettingsOf(state, Input::kWithIds);
+}
+
+void BM_ClearStoresWithoutId(benchmark::State& state) {
+  ClearStoreSettingsOf(state, Input::kWithoutIds);
+}
+
+void BM_TakeOverAndClear(benchmark::State& state) { ClearStoreSettingsOf(state, Input::kTakeover); }
 
 void BM_LoadAndSave(benchmark::State& state) {
   const std::string text = StoreSettingsText(static_cast<int>(state.range(0)));
@@ -92,7 +121,14 @@ void BM_LoadAndSave(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }
 
-BENCHMARK(BM_ClearStoreSettings)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ClearStoreSettings)
+    ->Arg(1000)
+    ->Arg(10000)
+    ->Arg(20000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ClearStoresWithoutId)->Arg(20000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TakeOverAndClear)->Arg(20000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadAndSave)->Arg(1000)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the builds and tests need, when missing.
+#   tools/install-deps.sh           everything: both builds, tests, fuzzing, benchmarks, Wine
+#   tools/install-deps.sh --tool    only what building the POSIX tool needs
 set -euo pipefail
 
-packages=(
-  cmake g++ make pkg-config
-  libgtest-dev libgmock-dev googletest libbenchmark-dev libxml2-dev libxml2-utils
+tool_packages=(cmake g++ make pkg-config libxml2-dev)
+all_packages=(
+  "${tool_packages[@]}"
+  libgtest-dev libgmock-dev googletest libbenchmark-dev libxml2-utils
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64
 )
+
+case "${1:-}" in
+  --tool) packages=("${tool_packages[@]}") ;;
+  "") packages=("${all_packages[@]}") ;;
+  *) echo "usage: $0 [--tool]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
@@ -19,4 +28,4 @@ sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 echo "Installing: ${missing[*]}"
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

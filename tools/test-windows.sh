@@ -3,16 +3,25 @@
 # its tests under Wine, then cross-compiles the 32-bit build (built only:
 # there is no 32-bit Wine to run it). Exits non-zero on any failure.
 #
-# Environment: KALINOR_JOBS (parallel jobs, default 2), KALINOR_BUILD_TYPE
-# (default Debug), KALINOR_WIN64_BUILD and KALINOR_WIN32_BUILD (build
-# folders, default build-win64 and build-win32 in the source tree).
+# The presets win64 and win32 (warnings as errors) build in build/win64 and
+# build/win32. Environment: KALINOR_JOBS (parallel jobs, default 2),
+# KALINOR_BUILD_TYPE (overrides the presets' Release).
 set -eu
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
 jobs=${KALINOR_JOBS:-2}
-build_type=${KALINOR_BUILD_TYPE:-Debug}
-win64=${KALINOR_WIN64_BUILD:-$root/build-win64}
-win32=${KALINOR_WIN32_BUILD:-$root/build-win32}
+win64=$root/build/win64
+win32=$root/build/win32
+
+# Configures a preset, with the build type from the environment when given.
+configure() {
+  if [ -n "${KALINOR_BUILD_TYPE:-}" ]; then
+    cmake --preset "$1" -DCMAKE_BUILD_TYPE="$KALINOR_BUILD_TYPE"
+  else
+    cmake --preset "$1"
+  fi
+}
 
 # Fails when an executable needs a DLL that a plain Windows machine lacks
 # (the MinGW runtime: libstdc++, libgcc, libwinpthread).
@@ -73,12 +82,11 @@ fail() {
 trap stop_wineserver EXIT
 
 echo "== 64-bit Windows build: $win64"
-if cmake -S "$root" -B "$win64" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-     -DCMAKE_BUILD_TYPE="$build_type" &&
-   cmake --build "$win64" -j "$jobs" &&
+if configure win64 &&
+   cmake --build --preset win64 -j "$jobs" &&
    check_static x86_64-w64-mingw32-objdump "$win64/src/frontend/kalinor.exe"; then
   echo "== 64-bit Windows tests under Wine"
-  ctest --test-dir "$win64" --output-on-failure -j "$jobs" || fail "64-bit tests under Wine"
+  ctest --preset win64 -j "$jobs" || fail "64-bit tests under Wine"
   echo "== kalinor.exe under Wine"
   smoke_windows_exe "$win64/src/frontend/kalinor.exe" || fail "kalinor.exe under Wine"
 else
@@ -87,9 +95,8 @@ fi
 
 # Built even when the 64-bit side failed, so that one run shows every fault.
 echo "== 32-bit Windows build: $win32"
-if cmake -S "$root" -B "$win32" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-i686.cmake" \
-     -DCMAKE_BUILD_TYPE="$build_type" &&
-   cmake --build "$win32" -j "$jobs" &&
+if configure win32 &&
+   cmake --build --preset win32 -j "$jobs" &&
    check_static i686-w64-mingw32-objdump "$win32/src/frontend/kalinor.exe"; then
   :
 else

@@ -1,7 +1,11 @@
 #!/usr/bin/env bash
-# Runs every test of both builds: the POSIX suites (plain and with address and
-# undefined-behaviour sanitizers), a bounded fuzz run of the XML layer, and
-# the Windows build's suites under Wine.
+# Runs every test of both builds, each in its preset's folder under build/:
+# the POSIX suites (posix-debug, then asan: address and undefined-behaviour
+# sanitizers), a bounded fuzz run of the XML layer and the
+# stand-ins' parsers (fuzz), and the Windows
+# builds (win64 under Wine, win32 built only). Warnings are errors in all of
+# them. Ends with one "N passed, N failed" line over every CTest run and
+# exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
@@ -9,29 +13,37 @@ jobs=$(nproc)
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 
-run_all() {
-
-echo "== POSIX build"
-cmake -S . -B build-posix -DCMAKE_BUILD_TYPE=Debug -DKALINOR_BUILD_TESTS=ON >/dev/null
-cmake --build build-posix -j"$jobs"
-ctest --test-dir build-posix --output-on-failure
-
-echo "== POSIX build with sanitizers"
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DKALINOR_BUILD_TESTS=ON \
-  -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer" >/dev/null
-cmake --build build-asan -j"$jobs"
-ctest --test-dir build-asan --output-on-failure
-
-echo "== Fuzzing the XML layer"
-fuzz/run.sh build-fuzz "${KALINOR_FUZZ_SECONDS:-60}"
-
-echo "== Windows builds"
-tools/test-windows.sh
+failed_steps=()
+step() {
+  local name=$1
+  shift
+  echo "== $name"
+  "$@" || failed_steps+=("$name")
 }
 
-run_all 2>&1 | tee "$log"
+posix_suites() {
+  local preset=$1
+  cmake --preset "$preset" >/dev/null &&
+    cmake --build --preset "$preset" -j"$jobs" &&
+    ctest --preset "$preset"
+}
+
+run_all() {
+  step "POSIX build (posix-debug)" posix_suites posix-debug
+  step "POSIX build with sanitizers (asan)" posix_suites asan
+  step "Fuzzing the XML layer and the stand-ins' parsers (fuzz)" fuzz/run.sh "${KALINOR_FUZZ_SECONDS:-60}"
+  step "Windows builds (win64, win32)" tools/test-windows.sh
+  if [ ${#failed_steps[@]} -gt 0 ]; then
+    printf '== FAILED: %s\n' "${failed_steps[@]}"
+    return 1
+  fi
+}
+
+status=0
+run_all 2>&1 | tee "$log" || status=1
 
 # One closing line over every CTest run of both builds.
 awk '/tests passed, [0-9]+ tests? failed out of/ {
        total += $NF; failed += $(NF-5) }
      END { printf "%d passed, %d failed\n", total - failed, failed }' "$log"
+exit $status

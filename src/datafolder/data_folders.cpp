@@ -52,6 +52,12 @@ bool IsWideWhiteSpace(wchar_t c) {
          c == 0x205F || c == 0x3000;
 }
 
+// A special folder is used only as an absolute path: anything else would be
+// taken relative to the current folder or drive.
+std::wstring AbsoluteOrEmpty(std::wstring folder) {
+  return platform::IsAbsolutePath(folder) ? folder : std::wstring();
+}
+
 std::wstring ReadRegistryString(platform::RegistryRoot root, const wchar_t* subkey,
                                 const std::wstring& name) {
   platform::RegistryValue value;
@@ -85,25 +91,35 @@ DataFolders::Folders DataFolders::Build() {
   Folders folders;
   std::wstring raw = ReadPolicyValue(L"DataPath");
   // Looked up whether or not the policy is used: the debug logs always live here.
-  std::wstring local = GetSpecialFolder(platform::kCsidlLocalAppData);
+  std::wstring local = AbsoluteOrEmpty(GetSpecialFolder(platform::kCsidlLocalAppData));
   TrimWhiteSpace(raw);
   if (!raw.empty()) {
     ExpandFolderMacros(raw);
     platform::WriteDebugOutput(raw);
   }
-  // A policy folder that does not exist is never created; the root falls back.
-  if (raw.empty() || !platform::PathExists(raw))
-    raw = GetSpecialFolder(platform::kCsidlLocalAppData);
+  // A policy folder that does not exist is never created, and a relative one
+  // would depend on the current folder: the root falls back.
+  if (raw.empty() || !platform::IsAbsolutePath(raw) || !platform::PathExists(raw))
+    raw = AbsoluteOrEmpty(GetSpecialFolder(platform::kCsidlLocalAppData));
 
-  std::wstring data = raw + OstrandSuffix();
-  local += OstrandSuffix();
-  CreateFolderPath(data);
+  if (raw.empty()) {
+    // Without a root the data folder would be at the root of the current
+    // drive, where any user may have planted files: no data folder at all.
+    platform::WriteDebugOutput(L"Error finding the local application data folder: 0X80004005");
+  } else {
+    folders.DataFolder = raw + OstrandSuffix();
+    folders.PellucorDataFolder = raw + Suffix(L"Tavrin") + Suffix(L"Pellucor");
+    CreateFolderPath(folders.DataFolder);
+  }
   folders.InstallPath = ReadProductValue(L"Path");
-  folders.DataFolder = data;
-  folders.PellucorDataFolder = raw + Suffix(L"Tavrin") + Suffix(L"Pellucor");
-  folders.InstallDataFolder = folders.InstallPath + Suffix(L"Data");
-  folders.DebugLogsFolder = local + Suffix(L"DebugLogs");
-  CreateFolderPath(folders.DebugLogsFolder);
+  // An empty or relative product path would seed from a folder at the root
+  // of the current drive, or under the current folder: no seed folder then.
+  if (platform::IsAbsolutePath(folders.InstallPath))
+    folders.InstallDataFolder = folders.InstallPath + Suffix(L"Data");
+  if (!local.empty()) {
+    folders.DebugLogsFolder = local + OstrandSuffix() + Suffix(L"DebugLogs");
+    CreateFolderPath(folders.DebugLogsFolder);
+  }
   return folders;
 }
 
@@ -155,37 +171,9 @@ void DataFolders::ExpandFolderMacros(std::wstring& path) {
   }
 }
 
-std::vector<std::wstring> DataFolders::FolderPathPrefixes(const std::wstring& path) {
-  std::wstring walked = path;
-  if (walked.empty() || walked.back() != kPathSeparator) walked += kPathSeparator;
-  std::vector<std::wstring> prefixes;
-  if (walked.size() <= 2) return prefixes;
-
-  std::size_t from = 2;  // past a drive ("C:") or the POSIX root
-  if (walked[0] == kPathSeparator && walked[1] == kPathSeparator) {
-    // A UNC root (\\server\share) cannot be created and does not answer an
-    // existence test as a folder does: the walk starts below it.
-    std::size_t server_end = walked.find(kPathSeparator, 2);
-    std::size_t share_end = server_end == std::wstring::npos
-                                ? std::wstring::npos
-                                : walked.find(kPathSeparator, server_end + 1);
-    if (share_end == std::wstring::npos) return prefixes;
-    from = share_end + 1;
-  }
-  for (std::size_t at = walked.find(kPathSeparator, from); at != std::wstring::npos;
-       at = walked.find(kPathSeparator, at + 1))
-    prefixes.push_back(walked.substr(0, at));
-  return prefixes;
-}
-
 bool DataFolders::CreateFolderPath(const std::wstring& path) {
   if (path.empty()) throw CAtlException(E_INVALIDARG);
-  for (const std::wstring& prefix : FolderPathPrefixes(path)) {
-    if (platform::PathExists(prefix)) continue;
-    // A folder that appeared meanwhile (another process made it) counts as made.
-    if (!platform::CreateFolder(prefix) && !platform::PathExists(prefix)) return false;
-  }
-  return true;
+  return platform::CreateFolderWithParents(path);
 }
 
 void DataFolders::ResetForTesting() { g_built = false; }

@@ -17,11 +17,15 @@ class DataFolders {
   /// exception passes to the caller and the next call builds again.
   static const DataFolders& Instance();
 
-  /// The connector's data folder (created when building): data root + "\Tavrin\Ostrand".
+  /// The connector's data folder (created when building): data root + "\Tavrin\Ostrand". The
+  /// data root is an absolute policy folder that exists, else the local application-data folder;
+  /// "" when neither is known (building then writes one error line).
   std::wstring DataFolder() const;
-  /// The older data folder, a seed source: data root + "\Tavrin\Pellucor" (not created).
+  /// The older data folder, a seed source: data root + "\Tavrin\Pellucor" (not created); ""
+  /// when the data root is not known.
   std::wstring PellucorDataFolder() const;
-  /// The product's seed folder: install path + "\Data"; "\Data" without one.
+  /// The product's seed folder: install path + "\Data"; "" when the install path is empty or
+  /// relative.
   std::wstring InstallDataFolder() const;
 
   /// The per-user policy value `name` under HKCU "Software\Policies\Tavrin\Pellucor"; "" when
@@ -39,12 +43,8 @@ class DataFolders {
   /// Lower-cases the path (A-Z only) and expands the first folder macro found, every occurrence
   /// of it; a failed folder lookup replaces it with "".
   static void ExpandFolderMacros(std::wstring& path);
-  /// The folders CreateFolderPath tests and creates when missing, in order: the text before each
-  /// separator from the third character on ("C:", "C:\x"; "/a" but not "/"); below a UNC root
-  /// ("\\server\share") only, never the root's own parts. Empty for paths of one character.
-  static std::vector<std::wstring> FolderPathPrefixes(const std::wstring& path);
-  /// Creates the missing folders along path; true when all of them exist afterwards. Raises
-  /// CAtlException(E_INVALIDARG) for an empty path.
+  /// Creates the missing folders along path (platform::FolderPathPrefixes); true when all of them
+  /// exist afterwards. Raises CAtlException(E_INVALIDARG) for an empty path.
   static bool CreateFolderPath(const std::wstring& path);
 
   /// For tests only: forgets the built object, so that the next Instance() builds again.

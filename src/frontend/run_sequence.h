@@ -15,9 +15,6 @@ struct UninstallCleanup {
   std::function<void()> ClearArchiveUrl;
 };
 
-/// The cleanup operations of the settings subsystem.
-UninstallCleanup SettingsCleanup();
-
 /// Runs the tool: usage, or install / uninstall through the given MAPI and
 /// cleanup. Returns the exit code: 0, or 1 when no service name was given,
 /// MAPI could not be started, or the run failed part-way (reported on the

@@ -1,41 +1,17 @@
-// Owning wrappers for what MAPI hands out: an interface released once, and a
-// row set freed once with FreeProws, on every path out of a scope.
+// Owning wrappers for what MAPI hands out: an interface released once
+// (platform::InterfacePtr), and a row set freed once with FreeProws, on every
+// path out of a scope.
 #pragma once
 
-#include <cstring>
-
 #include "platform/mapi.h"
+#include "platform/scoped_handle.h"
 
 namespace kalinor {
 
-/// Holds one reference to a MAPI interface and releases it at scope exit.
-template <class Interface>
-class MapiPtr {
- public:
-  MapiPtr() = default;
-  ~MapiPtr() { Reset(); }
-  MapiPtr(const MapiPtr&) = delete;
-  MapiPtr& operator=(const MapiPtr&) = delete;
-
-  /// The address MAPI writes a new interface to; releases any held one first.
-  Interface** Receive() {
-    Reset();
-    return &pointer_;
-  }
-  Interface* Get() const { return pointer_; }
-  Interface* operator->() const { return pointer_; }
-  explicit operator bool() const { return pointer_ != nullptr; }
-
-  void Reset() {
-    if (pointer_ != nullptr) pointer_->Release();
-    pointer_ = nullptr;
-  }
-
- private:
-  Interface* pointer_ = nullptr;
-};
+using platform::InterfacePtr;
 
 /// Holds a row set from QueryRows and frees it with FreeProws at scope exit.
+/// (Not a ScopedHandle: the FreeProws to call comes with the run's MAPI.)
 class RowSetPtr {
  public:
   explicit RowSetPtr(const platform::MapiEntryPoints& mapi) : mapi_(mapi) {}

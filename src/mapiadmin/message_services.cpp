@@ -37,7 +37,7 @@ bool CopyServiceUid(const SRow& row, MAPIUID& uid) {
 bool FindService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
                  std::wstring serviceName, MAPIUID* uid) {
   const std::string name = platform::ToAnsiCodePage(serviceName);
-  MapiPtr<IMAPITable> table;
+  InterfacePtr<IMAPITable> table;
   HRESULT result = holder.ServiceAdmin->GetMsgServiceTable(0, table.Receive());
   if (result != S_OK) {
     PrintTableError(L"Error getting services table: %#X", result);
@@ -68,7 +68,7 @@ bool FindService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& hold
 
 bool InstallService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
                     std::wstring serviceName, std::wstring displayName) {
-  if (holder.ServiceAdmin == nullptr) {
+  if (!holder.ServiceAdmin) {
     DebugTrace(
         L"Unable to install service. First set the profile where the service should be installed.");
     return false;

@@ -24,7 +24,7 @@ bool IsDefaultProfileRow(const SRow& row) {
 
 bool ChooseProfile(const platform::MapiEntryPoints& mapi, IProfAdmin* profAdmin,
                    std::wstring& profileName) {
-  MapiPtr<IMAPITable> table;
+  InterfacePtr<IMAPITable> table;
   HRESULT result = profAdmin->GetProfileTable(0, table.Receive());
   if (result != S_OK) {
     DebugTrace(L"Error getting profiles table: %#X", HResultBits(result));
@@ -66,7 +66,7 @@ bool OpenServiceAdmin(const platform::MapiEntryPoints& mapi, ServiceAdminHolder&
   std::wstring name = profileName != nullptr ? profileName : L"";
   holder.Release();
 
-  MapiPtr<IProfAdmin> profAdmin;
+  InterfacePtr<IProfAdmin> profAdmin;
   const HRESULT adminResult = mapi.MAPIAdminProfiles(0, profAdmin.Receive());
   if (adminResult != S_OK) {
     DebugTrace(L"Error getting admin profile: %#X", HResultBits(adminResult));
@@ -79,9 +79,9 @@ bool OpenServiceAdmin(const platform::MapiEntryPoints& mapi, ServiceAdminHolder&
 
   // MAPI_UNICODE: the name travels as UTF-16 through MAPI's LPTSTR.
   const HRESULT result = profAdmin->AdminServices(reinterpret_cast<LPTSTR>(name.data()), nullptr, 0,
-                                                  MAPI_UNICODE, &holder.ServiceAdmin);
+                                                  MAPI_UNICODE, holder.ServiceAdmin.Receive());
   if (result != S_OK) {
-    holder.ServiceAdmin = nullptr;  // never trust an out-parameter after a failure
+    holder.ServiceAdmin.Detach();  // never trust (or release) an out-parameter after a failure
     DebugTrace(L"Error getting a service admin: %#X", HResultBits(result));
     return false;
   }

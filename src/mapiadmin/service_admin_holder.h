@@ -3,21 +3,17 @@
 #pragma once
 
 #include "platform/mapi.h"
+#include "platform/scoped_handle.h"
 
 namespace kalinor {
 
 struct ServiceAdminHolder {
-  IMsgServiceAdmin* ServiceAdmin = nullptr;  // null until a profile is opened
-
-  ServiceAdminHolder() = default;
-  ServiceAdminHolder(const ServiceAdminHolder&) = delete;
-  ServiceAdminHolder& operator=(const ServiceAdminHolder&) = delete;
+  /// Empty until a profile is opened; released once, at the latest when the
+  /// holder goes.
+  platform::InterfacePtr<IMsgServiceAdmin> ServiceAdmin;
 
   /// Releases the held interface, if any, and empties the holder.
-  void Release() {
-    if (ServiceAdmin != nullptr) ServiceAdmin->Release();
-    ServiceAdmin = nullptr;
-  }
+  void Release() { ServiceAdmin.Reset(); }
 };
 
 }  // namespace kalinor

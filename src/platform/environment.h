@@ -19,6 +19,12 @@ std::optional<std::wstring> LookUpEnvironmentVariable(const std::wstring& name);
 /// processes it starts. False when it could not be set.
 bool SetEnvironmentVariableText(const std::wstring& name, const std::wstring& value);
 
+/// An XDG base folder: the value of `variable` (as XDG_CONFIG_HOME) when it
+/// is an absolute path, else $HOME (when absolute) + separator + below_home
+/// (as ".config"). A relative or empty value is ignored, as the XDG rule
+/// says. "" when neither gives an absolute path.
+std::wstring XdgBaseFolder(const std::wstring& variable, const std::wstring& below_home);
+
 /// Removes the environment variable `name`. False when it could not be
 /// removed; removing an unset variable succeeds.
 bool RemoveEnvironmentVariable(const std::wstring& name);

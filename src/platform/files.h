@@ -1,23 +1,51 @@
 // File-system services: the existence test, folder creation, the copy, move
 // and delete that the settings code fires and forgets, the file-status query,
 // the pause, whole-file reads and atomic whole-file writes. Paths are wide
-// text (UTF-8 file names on POSIX). None of these raises.
+// text (UTF-8 file names on POSIX). None of these raises. Every operation
+// refuses an empty path and a path with a NUL inside (which the system calls
+// would silently cut short to another file's name).
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kalinor::platform {
 
 /// The separator between a folder and what it holds: '\\' on Windows, '/' on POSIX.
 extern const wchar_t kPathSeparator;
 
+/// True when path is absolute: "/..." on POSIX; "X:\..." (or "X:/...") or a
+/// UNC path "\\server\..." on Windows. False for "".
+bool IsAbsolutePath(const std::wstring& path);
+
 /// True when anything (file or folder) exists at path. False for "".
 bool PathExists(const std::wstring& path);
 
+/// Who may use a folder that is created.
+enum class FolderAccess {
+  kDefault,    ///< the system's default (POSIX: 0777 less the umask)
+  kOwnerOnly,  ///< the user alone (POSIX: 0700; on Windows the default)
+};
+
 /// Creates one folder (its parent must exist). False when it was not created,
 /// also when it exists already.
-bool CreateFolder(const std::wstring& path);
+bool CreateFolder(const std::wstring& path, FolderAccess access = FolderAccess::kDefault);
+
+/// The folders CreateFolderWithParents tests and creates, in order: the text
+/// before each separator from the third character on ("C:", "C:\x"; "/a" but
+/// not "/"); below a UNC root ("\\server\share") only, never the root's own
+/// parts. Empty for paths of at most one character.
+std::vector<std::wstring> FolderPathPrefixes(const std::wstring& path);
+
+/// Creates every missing folder along path, parents first. True when all of
+/// them exist afterwards (one made meanwhile by another process counts);
+/// false at the first that could not be made. True for "".
+bool CreateFolderWithParents(const std::wstring& path,
+                             FolderAccess access = FolderAccess::kDefault);
 
 /// Copies a file; with fail_if_exists an existing destination makes it fail
 /// and stays untouched. False on any failure.
@@ -33,11 +61,37 @@ bool DeleteFileAt(const std::wstring& path);
 /// A stat-style query: true when the path's status could be read.
 bool QueryFileStatus(const std::wstring& path);
 
+/// What tells one version of a file from another: its identity (device and
+/// inode, or volume and file index), its size and its last change times. A
+/// file replaced by a rename gets a new identity.
+struct FileStamp {
+  std::uint64_t volume = 0;
+  std::uint64_t file = 0;
+  std::uint64_t size = 0;
+  std::uint64_t modified = 0;  // in the platform's own units
+  std::uint64_t changed = 0;   // status change (POSIX) or creation (Windows)
+  bool operator==(const FileStamp&) const = default;
+};
+
+/// The stamp of the file at path, links followed. nullopt when there is no
+/// file or its status cannot be read.
+std::optional<FileStamp> QueryFileStamp(const std::wstring& path);
+
 /// Pauses the thread for the given milliseconds.
 void SleepMilliseconds(unsigned milliseconds);
 
-/// Reads a whole file into bytes. False (bytes emptied) when it cannot be read.
-bool ReadWholeFile(const std::wstring& path, std::string& bytes);
+/// The size cap of a whole-file read unless the reader names its own: 64 MiB.
+/// The connector's settings files hold about 150 bytes per store, so this is
+/// some 400,000 stores; a file past it is no settings file, or a device.
+inline constexpr std::size_t kWholeFileReadLimit = 64 * 1024 * 1024;
+
+/// Reads a whole regular file into bytes without ever waiting for a writer:
+/// it is opened without blocking (a FIFO opens at once) and refused unless it
+/// is a regular file (Windows: a disk file), so a FIFO, a device or a folder
+/// reads as unreadable. False (bytes emptied) when it cannot be read, is no
+/// regular file, or holds more than max_bytes.
+bool ReadWholeFile(const std::wstring& path, std::string& bytes,
+                   std::size_t max_bytes = kWholeFileReadLimit);
 
 /// Writes bytes as the whole new content of path: to a temporary file in the
 /// same folder, flushed to disk, then renamed over path. On any failure the
@@ -50,5 +104,35 @@ bool ReplaceFileWith(const std::wstring& written, const std::wstring& target);
 
 /// A name for a temporary file in the same folder as path, not existing now.
 std::wstring TemporarySiblingPath(const std::wstring& path);
+
+/// What lies at a path, seen without following a link at its end.
+enum class FileKind { kMissing, kRegularFile, kFolder, kLink, kOther };
+
+/// The kind of what lies at path; a link (on Windows a symbolic link or a
+/// junction) is kLink whatever it points at; a device, pipe or socket is
+/// kOther. kMissing when nothing is there or it cannot be queried.
+FileKind QueryFileKind(const std::wstring& path);
+
+/// The absolute path of what lies at path with ".", ".." and every link on
+/// the way resolved; a link at its end is not followed (its own place is
+/// given). On Windows the form GetFinalPathNameByHandleW gives, without its
+/// \\?\ prefix (C:\x, \\server\share\x). "" when nothing is there
+/// or it cannot be resolved.
+std::wstring RealPathOf(const std::wstring& path);
+
+/// The path as the file system compares names: upper-cased on Windows,
+/// unchanged on POSIX. Two real paths name the same entry when their keys
+/// are equal.
+std::wstring PathComparisonKey(const std::wstring& path);
+
+/// Renames a file or folder within one volume. Never replaces an existing
+/// destination and never copies; false on failure (also across volumes).
+bool RenameFileNoReplace(const std::wstring& from, const std::wstring& to);
+
+/// Copies a regular file to a temporary file beside to, flushes it and
+/// renames it into place without replacing an existing file, so that to
+/// never holds a part of the content. False on any failure; the temporary
+/// file is then removed and a file already at to stays as it was.
+bool CopyFileAtomicallyNoReplace(const std::wstring& from, const std::wstring& to);
 
 }  // namespace kalinor::platform

@@ -17,4 +17,16 @@ std::wstring OutputCapture::StandardOutputText() const {
 
 OutputCapture* OutputCapture::Active() { return g_active; }
 
+bool OutputCapture::CaptureStandardOutput(std::wstring_view text) {
+  if (g_active == nullptr) return false;
+  g_active->standard_output.emplace_back(text);
+  return true;
+}
+
+bool OutputCapture::CaptureDebugOutput(std::wstring_view text) {
+  if (g_active == nullptr) return false;
+  g_active->debug_output.emplace_back(text);
+  return true;
+}
+
 }  // namespace kalinor::platform

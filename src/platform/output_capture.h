@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kalinor::platform {
@@ -23,8 +24,14 @@ class OutputCapture {
   /// All standard-output writes joined.
   std::wstring StandardOutputText() const;
 
-  /// The capture in force, or null. Used by the channel implementations.
+  /// The capture in force, or null.
   static OutputCapture* Active();
+
+  /// For the channel implementations: records a standard-output write in the
+  /// capture in force and returns true; false (nothing recorded) without one.
+  static bool CaptureStandardOutput(std::wstring_view text);
+  /// The same for a debugger-channel write.
+  static bool CaptureDebugOutput(std::wstring_view text);
 
  private:
   OutputCapture* previous_;

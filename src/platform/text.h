@@ -38,6 +38,9 @@ std::wstring FormatTextV(const wchar_t* format, va_list args);
 /// FormatTextV with its values as arguments.
 std::wstring FormatText(const wchar_t* format, ...);
 
+/// The value of one hexadecimal digit (0-9, a-f, A-F); -1 for any other character.
+int HexDigitValue(wchar_t c);
+
 /// Lower-cases the ASCII letters A to Z, as the "C" locale does; every other
 /// character is left as it is.
 std::wstring AsciiLower(std::wstring text);

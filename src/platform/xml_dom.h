@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/hresult.h"
+#include "platform/scoped_handle.h"
 
 namespace kalinor::platform {
 
@@ -30,37 +31,19 @@ void ReleaseDomObject(DomDocumentTag, void* object) noexcept;
 /// Releases one reference to an implementation's node object. Never fails.
 void ReleaseDomObject(DomNodeTag, void* object) noexcept;
 
+/// ReleaseDomObject for a ScopedHandle. Never fails.
+template <typename Tag>
+bool ReleaseDomReference(void* object) noexcept {
+  ReleaseDomObject(Tag{}, object);
+  return true;
+}
+
 /// An owning, move-only reference to one DOM object (a COM reference that
 /// needs Release on Windows). Empty when default-made or moved from.
 template <typename Tag>
-class DomRef {
+class DomRef : public ScopedHandle<NullIsEmptyTraits<void*, &ReleaseDomReference<Tag>>> {
  public:
-  DomRef() noexcept = default;
-  /// Takes over one reference to the implementation's object (may be null).
-  explicit DomRef(void* object) noexcept : m_object(object) {}
-  ~DomRef() { Reset(); }
-  DomRef(DomRef&& other) noexcept : m_object(std::exchange(other.m_object, nullptr)) {}
-  DomRef& operator=(DomRef&& other) noexcept {
-    if (this != &other) {
-      Reset();
-      m_object = std::exchange(other.m_object, nullptr);
-    }
-    return *this;
-  }
-  DomRef(const DomRef&) = delete;
-  DomRef& operator=(const DomRef&) = delete;
-
-  /// True when the reference holds an object.
-  explicit operator bool() const noexcept { return m_object != nullptr; }
-  /// The implementation's object, or null; for the platform implementation only.
-  void* Object() const noexcept { return m_object; }
-  /// Releases the object held, if any; the reference becomes empty.
-  void Reset() noexcept {
-    if (m_object != nullptr) ReleaseDomObject(Tag{}, std::exchange(m_object, nullptr));
-  }
-
- private:
-  void* m_object = nullptr;
+  using ScopedHandle<NullIsEmptyTraits<void*, &ReleaseDomReference<Tag>>>::ScopedHandle;
 };
 
 /// An owning reference to a DOM document object.

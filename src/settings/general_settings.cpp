@@ -31,9 +31,12 @@ bool IsRefusedKey(const std::wstring& key) {
 
 GeneralSettings::GeneralSettings() {
   const DataFolders& folders = DataFolders::Instance();
+  if (folders.DataFolder().empty()) return;  // no data folder: Save refuses
   FilePath = SettingsFileIn(folders.DataFolder());
-  if (!platform::PathExists(FilePath) && !CopyFromPellucorFolder(FilePath)) {
-    platform::CopyFileTo(SettingsFileIn(folders.InstallDataFolder()), FilePath, true);
+  const std::wstring installFolder = folders.InstallDataFolder();
+  if (!platform::PathExists(FilePath) && !CopyFromPellucorFolder(FilePath) &&
+      !installFolder.empty()) {
+    platform::CopyFileAtomicallyNoReplace(SettingsFileIn(installFolder), FilePath);
   }
   if (Document.Load(FilePath) == S_OK) return;
   platform::SleepMilliseconds(kReloadPauseMilliseconds);
@@ -44,7 +47,7 @@ GeneralSettings::GeneralSettings() {
 bool GeneralSettings::CopyFromPellucorFolder(const std::wstring& destination) {
   std::wstring source = SettingsFileIn(DataFolders::Instance().PellucorDataFolder());
   if (!platform::PathExists(source)) return false;
-  return platform::CopyFileTo(source, destination, true);
+  return platform::CopyFileAtomicallyNoReplace(source, destination);
 }
 
 HRESULT GeneralSettings::SetValue(std::wstring key, std::wstring value) {
@@ -58,7 +61,7 @@ HRESULT GeneralSettings::SetValue(std::wstring key, std::wstring value) {
 
 HRESULT GeneralSettings::Save() {
   try {
-    if (KeepsUnreadableFile) return E_FAIL;
+    if (KeepsUnreadableFile || FilePath.empty()) return E_FAIL;
     return Document.Save(FilePath);
   } catch (...) {
     return S_FALSE;

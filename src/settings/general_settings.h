@@ -12,8 +12,10 @@ namespace kalinor {
 class GeneralSettings {
  public:
   /// Finds the file, seeds it when missing (older data folder first, then the
-  /// installation; never over an existing file) and loads it, retrying once
-  /// after a second. Reports nothing; raises what building DataFolders raises.
+  /// installation; never over an existing file, and a copy appears whole or
+  /// not at all) and loads it, retrying once after a second. Without a data
+  /// folder it loads nothing and FilePath stays "". Reports nothing; raises
+  /// what building DataFolders raises.
   GeneralSettings();
   GeneralSettings(const GeneralSettings&) = delete;
   GeneralSettings& operator=(const GeneralSettings&) = delete;
@@ -24,8 +26,8 @@ class GeneralSettings {
   HRESULT SetValue(std::wstring key, std::wstring value);
 
   /// Writes the whole document to FilePath. The document's Save result;
-  /// E_FAIL without writing when an existing file could not be loaded;
-  /// S_FALSE when anything is raised.
+  /// E_FAIL without writing when an existing file could not be loaded or
+  /// there is no data folder; S_FALSE when anything is raised.
   HRESULT Save();
 
   /// The parsed file (empty after a failed load).

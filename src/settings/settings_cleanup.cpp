@@ -2,8 +2,10 @@
 
 #include <string>
 
+#include "datafolder/data_folders.h"
 #include "frontend/debug_trace.h"
 #include "platform/files.h"
+#include "settings/database_confinement.h"
 #include "settings/general_settings.h"
 #include "settings/store_settings.h"
 
@@ -19,38 +21,56 @@ bool NamesItsOwnStore(const std::wstring& id) {
   return !id.empty() && id.find(L'"') == std::wstring::npos;
 }
 
-// Clears the store at the current position. True when its entry is gone, so
-// that the next store has moved up to this position.
-bool ClearSelectedStore(StoreSettings& settings) {
-  const std::wstring database = settings.GetValue(L"dbFileName");
-  const std::wstring id = settings.GetAttribute(L"id");
-  if (platform::PathExists(database)) platform::DeleteFileAt(database);
-  return NamesItsOwnStore(id) && settings.RemoveStore(id);
+// Deletes the database file a dbFileName value names, when the rule allows.
+// True when it is gone or was never there; false when it was refused (one
+// debugger line) or could not be deleted.
+bool DeleteDatabase(const std::wstring& value, const DatabaseConfinement& confinement) {
+  std::wstring path = confinement.Resolve(value);
+  if (path.empty()) return true;
+  // A takeover cut short after the move but before the save leaves the list
+  // naming the older folder, and the database in the data folder.
+  if (confinement.IsMissingFromPellucorFolder(path)) path = confinement.SameNameInDataFolder(path);
+  if (platform::QueryFileKind(path) == platform::FileKind::kMissing) return true;
+  if (const wchar_t* refusal = confinement.RefusalToDelete(path)) {
+    DebugTrace(L"Database file not deleted (%ls): %ls", refusal, path.c_str());
+    return false;
+  }
+  return platform::DeleteFileAt(path);
 }
 
-// Walks the stores by position: a store that stays is passed over, so that
-// the stores after it are still cleared.
-void ClearAllStores(StoreSettings& settings) {
-  int position = 0;
-  while (settings.SelectStore(position)) {
-    if (!ClearSelectedStore(settings)) ++position;
-  }
+// Clears every store: its database first, then its entry. False when any
+// database was left on disk.
+bool ClearAllStores(StoreSettings& settings) {
+  const DataFolders& folders = DataFolders::Instance();
+  const DatabaseConfinement confinement(folders.DataFolder(), folders.PellucorDataFolder());
+  bool everyDatabaseGone = true;
+  settings.VisitStores([&] {
+    const std::wstring database = settings.GetValue(L"dbFileName");
+    const std::wstring id = settings.GetAttribute(L"id");
+    if (!DeleteDatabase(database, confinement)) everyDatabaseGone = false;
+    return NamesItsOwnStore(id) && settings.RemoveStore(id);
+  });
+  return everyDatabaseGone;
 }
 
 }  // namespace
 
-void ClearStoreSettings() {
+bool ClearStoreSettings() {
   DebugTrace(L"Clear store settings >>");
   StoreSettings settings;
-  ClearAllStores(settings);
-  settings.Save();
+  bool done = ClearAllStores(settings);
+  if (settings.IsLoaded)
+    done = settings.Save() == S_OK && done;
+  else  // unreadable, or no data folder: nothing could be cleared
+    done = !settings.FilePath.empty() && !platform::PathExists(settings.FilePath);
   DebugTrace(L"Clear store settings <<");
+  return done;
 }
 
-void ClearArchiveUrl() {
+bool ClearArchiveUrl() {
   GeneralSettings settings;
   settings.SetValue(L"PellucorURL", L"");
-  settings.Save();
+  return settings.Save() == S_OK;
 }
 
 }  // namespace kalinor

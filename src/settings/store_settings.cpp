@@ -3,7 +3,9 @@
 #include <utility>
 
 #include "datafolder/data_folders.h"
+#include "frontend/debug_trace.h"
 #include "platform/files.h"
+#include "settings/database_confinement.h"
 #include "settings/store_id.h"
 
 namespace kalinor {
@@ -25,52 +27,89 @@ std::wstring StorePathWithId(const std::wstring& id) {
   return L"QEVConfiguration/Store[@id=\"" + id + L"\"]";
 }
 
-// The file name with its leading separator. A bare name gets a separator, so
-// that appending it to a folder always gives a path inside that folder.
-std::wstring FileNamePart(const std::wstring& path) {
-  std::size_t separator = path.rfind(platform::kPathSeparator);
-  if (separator == std::wstring::npos) return platform::kPathSeparator + path;
-  return path.substr(separator);
+// Renames the file into place; where that cannot be done (another volume)
+// copies it there whole and then deletes the original, as a move does.
+// Never replaces a file at to.
+bool MoveWithoutReplacing(const std::wstring& from, const std::wstring& to) {
+  if (platform::RenameFileNoReplace(from, to)) return true;
+  if (!platform::CopyFileAtomicallyNoReplace(from, to)) return false;
+  platform::DeleteFileAt(from);
+  return true;
 }
 
 }  // namespace
 
 StoreSettings::StoreSettings() {
   const DataFolders& folders = DataFolders::Instance();
+  if (folders.DataFolder().empty()) return;  // no data folder: nothing to open
   FilePath = SettingsFileIn(folders.DataFolder());
   if (!platform::PathExists(FilePath)) {
     MigrateFromPellucorFolder(SettingsFileIn(folders.PellucorDataFolder()));
     // Also fails when the takeover has put a file at FilePath: then its
     // outcome stands.
-    if (!platform::CopyFileTo(SettingsFileIn(folders.InstallDataFolder()), FilePath, true)) return;
+    const std::wstring installFolder = folders.InstallDataFolder();
+    if (installFolder.empty() ||
+        !platform::CopyFileAtomicallyNoReplace(SettingsFileIn(installFolder), FilePath))
+      return;
   }
   if (Document.Load(FilePath) == S_OK) IsLoaded = 1;
 }
 
+// A kill at any point leaves no database behind for the next uninstall: the
+// copy appears at FilePath whole or not at all; until the save, the list
+// there names the older folder, and the cleanup then looks for a database
+// that has already been moved in the data folder.
 void StoreSettings::MigrateFromPellucorFolder(const std::wstring& oldPath) {
-  if (!platform::CopyFileTo(oldPath, FilePath, true)) return;
+  if (!platform::CopyFileAtomicallyNoReplace(oldPath, FilePath)) return;
   if (!platform::QueryFileStatus(FilePath)) return;
   if (Document.Load(FilePath) != S_OK) return;
   IsLoaded = 1;
-  const std::wstring dataFolder = DataFolders::Instance().DataFolder();
-  const int count = StoreCount();
-  for (int index = 0; index < count; ++index) {
-    if (SelectStore(index)) MoveStoreDatabase(dataFolder);
-  }
+  const DataFolders& folders = DataFolders::Instance();
+  const DatabaseConfinement confinement(folders.DataFolder(), folders.PellucorDataFolder());
+  VisitStores([&] {
+    MoveStoreDatabase(confinement);
+    return false;
+  });
   Save();
   platform::DeleteFileAt(oldPath);
 }
 
-void StoreSettings::MoveStoreDatabase(const std::wstring& dataFolder) {
+void StoreSettings::MoveStoreDatabase(const DatabaseConfinement& confinement) {
   const std::wstring oldDatabase = GetValue(kDatabaseValueName);
   if (oldDatabase.empty()) return;
-  const std::wstring newDatabase = dataFolder + FileNamePart(oldDatabase);
-  // Neither call replaces a file already at the new path.
-  const bool placed = platform::MoveFileTo(oldDatabase, newDatabase) ||
-                      platform::CopyFileTo(oldDatabase, newDatabase, true);
-  // A store whose file stayed behind keeps pointing at it, so that its data
-  // is not cut off from its settings.
-  if (placed) SetValue(kDatabaseValueName, newDatabase);
+  const std::wstring source = confinement.Resolve(oldDatabase);
+  if (platform::QueryFileKind(source) == platform::FileKind::kMissing) return;
+  // Only the older folder's own files move; anything else keeps its place
+  // and the store keeps pointing at it.
+  if (const wchar_t* refusal = confinement.RefusalToMove(source)) {
+    DebugTrace(L"Database file not moved (%ls): %ls", refusal, source.c_str());
+    return;
+  }
+  const std::wstring newDatabase = confinement.SameNameInDataFolder(source);
+  if (MoveWithoutReplacing(source, newDatabase)) SetValue(kDatabaseValueName, newDatabase);
+}
+
+void StoreSettings::VisitStores(const std::function<bool()>& visit) {
+  int position = 0;  // moves on only past a store that the document will not move
+  for (int remaining = CountStores(); remaining > 0 && SelectStore(position); --remaining) {
+    if (visit()) continue;
+    if (Document.MoveNodeToEnd(CurrentStorePath) != S_OK) ++position;
+  }
+}
+
+int StoreSettings::CountStores() {
+  // StoreCount is never below the number of stores, and Store[n] is the
+  // first position that selects nothing: a binary search finds n.
+  int low = 0;
+  int high = StoreCount();
+  while (low < high) {
+    const int middle = low + (high - low) / 2;
+    if (Document.NodeExists(StorePathAt(middle)))
+      low = middle + 1;
+    else
+      high = middle;
+  }
+  return low;
 }
 
 int StoreSettings::StoreCount() {

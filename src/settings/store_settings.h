@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "platform/hresult.h"
@@ -11,11 +12,14 @@
 
 namespace kalinor {
 
+class DatabaseConfinement;
+
 class StoreSettings {
  public:
   /// Opens the file: takes it over from the older data folder, or seeds it
-  /// from the installation, when missing. Not loaded when no file can be
-  /// read. Raises what building DataFolders raises.
+  /// from the installation, when missing; copies appear whole or not at all.
+  /// Not loaded when no file can be read or there is no data folder
+  /// (FilePath then stays ""). Raises what building DataFolders raises.
   StoreSettings();
   StoreSettings(const StoreSettings&) = delete;
   StoreSettings& operator=(const StoreSettings&) = delete;
@@ -49,6 +53,13 @@ class StoreSettings {
   /// E_FAIL when not loaded; S_FALSE on a raised failure.
   HRESULT Save();
 
+  /// Makes every Store current once, in document order, and calls visit,
+  /// which returns true when it removed the current store. In one linear
+  /// pass: a store that stays is moved behind the others, so the stores keep
+  /// their order among themselves, after the root's other child nodes.
+  /// Nothing happens when not loaded.
+  void VisitStores(const std::function<bool()>& visit);
+
   /// The parsed file.
   XMLDocument Document;
   /// DataFolder() + separator + "StoreSettings.xml".
@@ -68,9 +79,13 @@ class StoreSettings {
   /// removed; false when none matched or the document refused.
   bool RemoveFirstStoreWithId(const std::wstring& id);
 
-  /// Moves the current store's database file into dataFolder and points
-  /// dbFileName at it, when the file got there.
-  void MoveStoreDatabase(const std::wstring& dataFolder);
+  /// Moves the current store's database file from the older data folder
+  /// into the data folder and points dbFileName at it, when the file got
+  /// there. Any other file stays; a refused one gets one debugger line.
+  void MoveStoreDatabase(const DatabaseConfinement& confinement);
+
+  /// The number of Store elements; 0 when not loaded.
+  int CountStores();
 };
 
 }  // namespace kalinor

@@ -174,4 +174,17 @@ HRESULT XMLDocument::CreateNodePath(std::wstring nodePath) {
   }
 }
 
+HRESULT XMLDocument::MoveNodeToEnd(std::wstring nodePath) {
+  try {
+    const platform::DomNodeRef element = SelectElement(nodePath);
+    if (!element) return E_FAIL;
+    const platform::DomNodeRef parent = platform::ParentNode(element);
+    if (!parent || !platform::IsElement(parent)) return E_FAIL;  // the root stays
+    platform::AppendChild(parent, element);
+    return S_OK;
+  } catch (const _com_error&) {
+    return E_FAIL;
+  }
+}
+
 }  // namespace kalinor

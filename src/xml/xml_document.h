@@ -39,6 +39,10 @@ class XMLDocument {
   std::int32_t GetChildNodeCount(std::wstring nodePath);
   /// Removes the element and its subtree. S_OK; E_FAIL when there is no element.
   HRESULT RemoveNode(std::wstring nodePath);
+  /// Moves the element and its subtree to the end of its parent's children,
+  /// so that a walk over many siblings can keep to the first one. S_OK;
+  /// E_FAIL when there is no element or the document refuses.
+  HRESULT MoveNodeToEnd(std::wstring nodePath);
 
   /// Replaces how the DOM object is made (tests use it to make creation fail);
   /// nullptr restores platform::CreateDomDocument.

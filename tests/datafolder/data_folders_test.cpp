@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <set>
 #include <vector>
@@ -116,20 +117,27 @@ TEST_F(DataFoldersTest, WithoutPolicyTheLocalFolderIsTheRootAndNothingIsWritten)
   EXPECT_EQ(folders.PellucorDataFolder(), Path({Local(), L"Tavrin", L"Pellucor"}));
   EXPECT_FALSE(platform::PathExists(folders.PellucorDataFolder()));
   EXPECT_TRUE(IsFolder(Path({Ostrand(Local()), L"DebugLogs"})));
-  EXPECT_EQ(folders.InstallDataFolder(), Sep() + L"Data");
+  // No product path: no seed folder at the root of the drive.
+  EXPECT_EQ(folders.InstallDataFolder(), L"");
   EXPECT_TRUE(capture_.debug_output.empty());
   // The local folder is looked up before the policy is judged, and afresh for the fallback.
   EXPECT_EQ(lookups_, (std::vector<int>{kCsidlLocalAppData, kCsidlLocalAppData}));
 }
 
-TEST_F(DataFoldersTest, ProductPathIsTakenExactlyAsRead) {
-  const std::wstring install = L" %UserProfile%" + Sep() + L"KOVEX ";
+TEST_F(DataFoldersTest, AnAbsoluteProductPathIsTakenExactlyAsReadAndARelativeOneIsNone) {
+  const std::wstring install = temp_.Join(L"%UserProfile%" + Sep() + L"KOVEX ");
   ASSERT_TRUE(registry_.SetString(RegistryRoot::LocalMachine, kProductKey, L"Path", install));
   // The product value lives under HKLM only; the same key under HKCU is not read.
   ASSERT_TRUE(registry_.SetString(RegistryRoot::CurrentUser, kProductKey, L"Path", L"wrong"));
-
   EXPECT_EQ(Build().InstallDataFolder(), install + Sep() + L"Data");
   EXPECT_EQ(DataFolders::ReadProductValue(L"Path"), install);
+
+  // Relative to the current folder (or drive): nothing is seeded from it.
+  for (const std::wstring& relative : {L" " + install, std::wstring(L"KOVEX"), Sep() + L"x"}) {
+    if (relative == Sep() + L"x" && platform::kPathSeparator == L'/') continue;  // absolute here
+    ASSERT_TRUE(registry_.SetString(RegistryRoot::LocalMachine, kProductKey, L"Path", relative));
+    EXPECT_EQ(Build().InstallDataFolder(), L"") << platform::ToUtf8(relative);
+  }
 }
 
 TEST_F(DataFoldersTest, PolicyMacroInMixedCaseIsTrimmedLoweredExpandedAndWritten) {
@@ -195,18 +203,6 @@ TEST_F(DataFoldersTest, BlankPolicyCountsAsAbsent) {
   EXPECT_EQ(folders.DataFolder(), Ostrand(Local()));
 }
 
-TEST_F(DataFoldersTest, PolicyOf260CharactersReadsAsEmptyAnd259AreAccepted) {
-  const std::wstring longest(259, L'a');
-  ASSERT_TRUE(SetPolicy(longest));
-  EXPECT_EQ(DataFolders::ReadPolicyValue(L"DataPath"), longest);
-
-  ASSERT_TRUE(SetPolicy(std::wstring(260, L'a')));
-  EXPECT_EQ(DataFolders::ReadPolicyValue(L"DataPath"), L"");
-  const DataFolders& folders = Build();
-  EXPECT_TRUE(capture_.debug_output.empty());
-  EXPECT_EQ(folders.DataFolder(), Ostrand(Local()));
-}
-
 TEST_F(DataFoldersTest, PolicyEndingInASeparatorKeepsItInTheRoot) {
   const std::wstring root = temp_.Join(L"policy") + Sep();
   ASSERT_TRUE(platform::CreateFolder(temp_.Join(L"policy")));
@@ -230,17 +226,44 @@ TEST_F(DataFoldersTest, FailedMacroLookupInsertsNothing) {
   EXPECT_EQ(folders.DataFolder(), Ostrand(Local()));
 }
 
-TEST_F(DataFoldersTest, WithoutALocalFolderTheDataFolderHangsFromTheRoot) {
-  unavailable_ = {kCsidlLocalAppData};
-  // The build tries to create these at the root of the file system; put back what it made.
-  const std::wstring tavrin = Sep() + L"Tavrin";
-  const bool existed = platform::PathExists(tavrin);
+// Without a local folder (or with a relative one) the data folder would hang
+// from the root of the drive or the current folder: there is none, one error
+// line says so, and nothing is created. An existing policy folder still serves.
+TEST_F(DataFoldersTest, WithoutAnAbsoluteLocalFolderThereIsNoDataFolder) {
+  const std::wstring error = L"Error finding the local application data folder: 0X80004005";
+  for (const bool relative : {false, true}) {
+    if (relative) {
+      unavailable_.clear();
+      folders_[kCsidlLocalAppData] = L"Local";
+    } else {
+      unavailable_ = {kCsidlLocalAppData};
+    }
+    capture_.debug_output.clear();
+    const DataFolders& folders = Build();
+    EXPECT_EQ(folders.DataFolder(), L"");
+    EXPECT_EQ(folders.PellucorDataFolder(), L"");
+    EXPECT_EQ(capture_.debug_output, std::vector<std::wstring>{error});
+    EXPECT_FALSE(platform::PathExists(Sep() + L"Tavrin"));
+    EXPECT_FALSE(platform::PathExists(L"Local"));
+  }
 
-  const DataFolders& folders = Build();
+  ASSERT_TRUE(SetPolicy(L"%userprofile%"));
+  capture_.debug_output.clear();
+  EXPECT_EQ(Build().DataFolder(), Ostrand(Profile()));
+  EXPECT_EQ(capture_.debug_output, std::vector<std::wstring>{Profile()});
+}
 
-  EXPECT_EQ(folders.DataFolder(), Path({L"", L"Tavrin", L"Ostrand"}));
-  EXPECT_EQ(folders.PellucorDataFolder(), Path({L"", L"Tavrin", L"Pellucor"}));
-  if (!existed) testing::RemoveTree(tavrin);
+// A relative policy value would put the data folder under the current
+// folder: the root falls back as for a folder that does not exist.
+TEST_F(DataFoldersTest, ARelativePolicyValueFallsBackToTheLocalFolder) {
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(std::filesystem::path(temp_.Path()));
+  ASSERT_TRUE(platform::CreateFolder(L"relative"));
+  ASSERT_TRUE(SetPolicy(L"relative"));
+  const std::wstring dataFolder = Build().DataFolder();
+  std::filesystem::current_path(previous);
+  EXPECT_EQ(dataFolder, Ostrand(Local()));
+  EXPECT_FALSE(platform::PathExists(temp_.Join(L"relative" + Sep() + L"Tavrin")));
 }
 
 TEST_F(DataFoldersTest, IsBuiltOnceAndLaterRegistryChangesAreNotSeen) {
@@ -300,6 +323,9 @@ TEST_F(DataFoldersTest, RegistryStringsAreAcceptedOnlyWhenWellFormed) {
   EXPECT_EQ(policy_with(platform::kRegSz, {0}), L"") << "one byte";
   EXPECT_EQ(policy_with(platform::kRegSz, embedded), L"ab") << "up to the first NUL";
   EXPECT_EQ(policy_with(platform::kRegSz, unterminated_inner), L"") << "NUL inside, not last";
+  EXPECT_EQ(policy_with(platform::kRegSz, Utf16WithNul(std::wstring(259, L'a'))),
+            std::wstring(259, L'a'))
+      << "520 bytes with the terminator: the longest that fits";
   EXPECT_EQ(policy_with(platform::kRegSz, full_without_nul), L"") << "520 bytes, no terminator";
   EXPECT_EQ(policy_with(platform::kRegSz, one_too_many), L"") << "522 bytes";
   EXPECT_EQ(policy_with(kRegBinary, Utf16WithNul(L"C:\\Data")), L"");
@@ -377,37 +403,37 @@ TEST_F(FolderMacroTest, AFolderWhoseNameHoldsTheMacroIsNotExpandedAgain) {
 
 TEST(CreateFolderPathWalk, DrivePathsWalkEveryPrefixFromTheDrive) {
   const std::wstring s = Sep();
-  EXPECT_EQ(DataFolders::FolderPathPrefixes(L"C:" + s + L"x" + s + L"y"),
+  EXPECT_EQ(platform::FolderPathPrefixes(L"C:" + s + L"x" + s + L"y"),
             (std::vector<std::wstring>{L"C:", L"C:" + s + L"x", L"C:" + s + L"x" + s + L"y"}));
   // A trailing separator changes nothing.
-  EXPECT_EQ(DataFolders::FolderPathPrefixes(L"C:" + s + L"x" + s),
+  EXPECT_EQ(platform::FolderPathPrefixes(L"C:" + s + L"x" + s),
             (std::vector<std::wstring>{L"C:", L"C:" + s + L"x"}));
   // The drive alone is still tested (and would be created, failing, were it missing).
-  EXPECT_EQ(DataFolders::FolderPathPrefixes(L"C:"), std::vector<std::wstring>{L"C:"});
+  EXPECT_EQ(platform::FolderPathPrefixes(L"C:"), std::vector<std::wstring>{L"C:"});
   // Two characters with the separator: nothing to walk.
-  EXPECT_TRUE(DataFolders::FolderPathPrefixes(L"x").empty());
+  EXPECT_TRUE(platform::FolderPathPrefixes(L"x").empty());
 }
 
 TEST(CreateFolderPathWalk, AbsolutePathsLeaveTheRootAlone) {
   const std::wstring s = Sep();
-  EXPECT_EQ(DataFolders::FolderPathPrefixes(s + L"a" + s + L"b"),
+  EXPECT_EQ(platform::FolderPathPrefixes(s + L"a" + s + L"b"),
             (std::vector<std::wstring>{s + L"a", s + L"a" + s + L"b"}));
-  EXPECT_EQ(DataFolders::FolderPathPrefixes(s + L"Tavrin" + s + L"Ostrand"),
+  EXPECT_EQ(platform::FolderPathPrefixes(s + L"Tavrin" + s + L"Ostrand"),
             (std::vector<std::wstring>{s + L"Tavrin", s + L"Tavrin" + s + L"Ostrand"}));
-  EXPECT_TRUE(DataFolders::FolderPathPrefixes(s).empty());
+  EXPECT_TRUE(platform::FolderPathPrefixes(s).empty());
   // A doubled separator gives a prefix that ends in one.
-  EXPECT_EQ(DataFolders::FolderPathPrefixes(s + L"a" + s + s + L"b"),
+  EXPECT_EQ(platform::FolderPathPrefixes(s + L"a" + s + s + L"b"),
             (std::vector<std::wstring>{s + L"a", s + L"a" + s, s + L"a" + s + s + L"b"}));
 }
 
 TEST(CreateFolderPathWalk, UncRootIsNeverCreatedOnlyTheFoldersBelowIt) {
   const std::wstring s = Sep();
   const std::wstring share = s + s + L"server" + s + L"share";
-  EXPECT_EQ(DataFolders::FolderPathPrefixes(share + s + L"a" + s + L"b"),
+  EXPECT_EQ(platform::FolderPathPrefixes(share + s + L"a" + s + L"b"),
             (std::vector<std::wstring>{share + s + L"a", share + s + L"a" + s + L"b"}));
-  EXPECT_TRUE(DataFolders::FolderPathPrefixes(share).empty());
-  EXPECT_TRUE(DataFolders::FolderPathPrefixes(share + s).empty());
-  EXPECT_TRUE(DataFolders::FolderPathPrefixes(s + s + L"server").empty());
+  EXPECT_TRUE(platform::FolderPathPrefixes(share).empty());
+  EXPECT_TRUE(platform::FolderPathPrefixes(share + s).empty());
+  EXPECT_TRUE(platform::FolderPathPrefixes(s + s + L"server").empty());
 }
 
 TEST(CreateFolderPath, CreatesEveryMissingFolderAndStopsAtAFailure) {

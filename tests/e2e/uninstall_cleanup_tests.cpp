@@ -1,5 +1,9 @@
 // An uninstall run clears the connector's local state in its data folder.
+// The cleanup's own cases are unit tests (tests/settings); these check the
+// wiring of the whole run: order, the data folder found, install untouched.
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 #include "e2e/kalinor_process.h"
 
@@ -50,44 +54,21 @@ TEST_F(UninstallCleanupRuns, EveryStoreIsDeletedAndTheListEmptied) {
   EXPECT_LT(debug.find("There is no such service installed.\n"), begin);
 }
 
-TEST_F(UninstallCleanupRuns, AStoreWhoseDatabaseIsMissingIsStillRemoved) {
-  WriteHomeFile(kDataFolder + "/StoreSettings.xml",
-                "<QEVConfiguration><Store id=\"1-2\"><dbFileName>" + InHome("nowhere/x.fdb") +
-                    "</dbFileName></Store></QEVConfiguration>");
+// Without a local application-data folder the data folder would hang from
+// the root of the file system: one error line, and no file is touched.
+TEST_F(UninstallCleanupRuns, WithoutALocalApplicationDataFolderNothingIsTouched) {
+  WriteHomeFile("not-a-folder", "file");
+  environment["XDG_DATA_HOME"] = InHome("not-a-folder");
+  const bool rootHadTavrin = std::filesystem::exists("/Tavrin");
   EXPECT_EQ(Run({"-u", "ArchiveConnector"}).exitCode, 0);
-  EXPECT_EQ(DataFile("StoreSettings.xml").find("<Store"), std::string::npos)
-      << DataFile("StoreSettings.xml");
-}
-
-TEST_F(UninstallCleanupRuns, NoStoreListAnywhereCreatesNone) {
-  EXPECT_EQ(Run({"-u", "ArchiveConnector"}).exitCode, 0);
-  EXPECT_EQ(DataFile("StoreSettings.xml"), "<missing>");
-  EXPECT_EQ(Occurrences(DebugOutput(), "Clear store settings >>\n"), 1);
-  EXPECT_EQ(Occurrences(DebugOutput(), "Clear store settings <<\n"), 1);
-}
-
-TEST_F(UninstallCleanupRuns, OnlyTheArchiveAddressIsBlanked) {
-  WriteHomeFile(kDataFolder + "/GeneralSettings.xml",
-                "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<QEVConfiguration><General>"
-                "<PellucorURL>https://archive.example/x</PellucorURL>"
-                "<UserName>J\xC3\xB6rg \xE6\x97\xA5\xE6\x9C\xAC</UserName>"
-                "<OfflineMaxDays>30</OfflineMaxDays></General></QEVConfiguration>\n");
-  EXPECT_EQ(Run({"-u", "ArchiveConnector"}).exitCode, 0);
-  const std::string general = DataFile("GeneralSettings.xml");
-  EXPECT_EQ(general.find("archive.example"), std::string::npos) << general;
-  EXPECT_NE(general.find("PellucorURL"), std::string::npos) << general;
-  EXPECT_NE(general.find("<UserName>J\xC3\xB6rg \xE6\x97\xA5\xE6\x9C\xAC</UserName>"),
-            std::string::npos)
-      << general;
-  EXPECT_NE(general.find("<OfflineMaxDays>30</OfflineMaxDays>"), std::string::npos) << general;
-}
-
-TEST_F(UninstallCleanupRuns, AMissingGeneralSettingsFileIsCreatedWithABlankAddress) {
-  EXPECT_EQ(Run({"-u", "ArchiveConnector"}).exitCode, 0);
-  const std::string general = DataFile("GeneralSettings.xml");
-  EXPECT_NE(general.find("<QEVConfiguration>"), std::string::npos) << general;
-  EXPECT_NE(general.find("<General>"), std::string::npos) << general;
-  EXPECT_NE(general.find("<PellucorURL"), std::string::npos) << general;
+  const std::string debug = DebugOutput();
+  EXPECT_EQ(Occurrences(debug, "Error finding the local application data folder: 0X80004005\n"), 1)
+      << debug;
+  EXPECT_EQ(Occurrences(debug, "Clear store settings <<\n"), 1) << debug;
+  EXPECT_EQ(FileText("not-a-folder"), "file");
+  EXPECT_EQ(std::filesystem::exists("/Tavrin"), rootHadTavrin);
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(InHome("")))
+    EXPECT_EQ(entry.path().string().find("Tavrin"), std::string::npos) << entry.path();
 }
 
 TEST_F(UninstallCleanupRuns, InstallTouchesNoSettings) {

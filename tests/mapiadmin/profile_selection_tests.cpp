@@ -42,7 +42,7 @@ TEST_F(ProfileSelectionTest, NamedProfileIsUsedAsTypedWithoutReadingTheTable) {
   mapi.AddProfile("Other", true);
   mapi.AddProfile("Work Mail");
   ASSERT_TRUE(Open(L"Work Mail"));
-  EXPECT_NE(holder.ServiceAdmin, nullptr);
+  EXPECT_TRUE(holder.ServiceAdmin);
   EXPECT_EQ(AdminServicesCall(), "AdminServices(Work Mail,null,0,0x80000000)");
   for (const auto& call : mapi.calls) EXPECT_EQ(call.find("GetProfileTable"), std::string::npos);
   EXPECT_EQ(output.debug_output,
@@ -139,14 +139,14 @@ TEST_F(ProfileSelectionTest, EachFailureIsReportedAndLeavesTheHolderEmpty) {
     IProfAdmin* admin = nullptr;
     ASSERT_EQ(entryPoints.MAPIAdminProfiles(0, &admin), S_OK);
     ASSERT_EQ(admin->AdminServices(reinterpret_cast<LPTSTR>(const_cast<wchar_t*>(L"Previous")),
-                                   nullptr, 0, MAPI_UNICODE, &held.ServiceAdmin),
+                                   nullptr, 0, MAPI_UNICODE, held.ServiceAdmin.Receive()),
               S_OK);
     admin->Release();
     fake.profiles.pop_back();  // only the held admin knew it
 
     platform::OutputCapture capture;
     EXPECT_FALSE(OpenServiceAdmin(entryPoints, held, nullptr)) << failure.description;
-    EXPECT_EQ(held.ServiceAdmin, nullptr) << failure.description;
+    EXPECT_FALSE(held.ServiceAdmin) << failure.description;
     ASSERT_FALSE(capture.debug_output.empty()) << failure.description;
     EXPECT_EQ(capture.debug_output.back(), failure.message) << failure.description;
     EXPECT_EQ(fake.LiveObjects(), 0) << failure.description;

@@ -1,7 +1,10 @@
 // The POSIX file operations keep the Win32 semantics the settings code relies on.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/files.h"
+#include "platform/text.h"
 #include "support/temp_folder.h"
 
 namespace kalinor {
@@ -26,6 +29,23 @@ class FilesTest : public ::testing::Test {
 
   testing::TempFolder temp_;
 };
+
+// Root rewriting a user's settings file must leave it theirs and as private.
+TEST_F(FilesTest, AnAtomicWriteKeepsTheOwnerGroupAndMode) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
+  const std::wstring path = Write(L"StoreSettings.xml", "old");
+  const std::string native = platform::ToUtf8(path);
+  ASSERT_EQ(::chown(native.c_str(), 4321, 8765), 0);
+  ASSERT_EQ(::chmod(native.c_str(), 0640), 0);
+
+  ASSERT_TRUE(platform::WriteFileAtomically(path, "new"));
+  struct stat status {};
+  ASSERT_EQ(::stat(native.c_str(), &status), 0);
+  EXPECT_EQ(status.st_uid, 4321u);
+  EXPECT_EQ(status.st_gid, 8765u);
+  EXPECT_EQ(status.st_mode & 07777, 0640u);
+  EXPECT_EQ(ReadFileBytes(path), "new");
+}
 
 TEST_F(FilesTest, MoveNeverReplacesAnExistingDestination) {
   const std::wstring from = Write(L"from.db", "new");
@@ -138,8 +158,13 @@ TEST_F(FilesTest, PathsWithANulOrNothingNameNothing) {
   EXPECT_FALSE(DeleteFileAt(cut));
   EXPECT_FALSE(MoveFileTo(cut, temp_.Join(L"moved")));
   EXPECT_FALSE(CopyFileTo(file, temp_.Join(L"c") + std::wstring(1, L'\0'), false));
+  std::string bytes = "stale";
+  EXPECT_FALSE(platform::ReadWholeFile(cut, bytes));
+  EXPECT_EQ(bytes, "");
+  EXPECT_FALSE(platform::WriteFileAtomically(cut, "lost"));
   EXPECT_EQ(ReadFileBytes(file), "keep");
   EXPECT_FALSE(PathExists(temp_.Join(L"c")));
+  EXPECT_EQ(temp_.Entries(), std::vector<std::wstring>{L"file"});
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "mapi_standin_test_helpers.h"
 #include "platform/mapi_standin/mapi_standin.h"
 #include "platform/mapi_standin/profile_store.h"
+#include "platform/text.h"
 #include "support/scoped_env.h"
 
 namespace kalinor::platform::mapi_standin {
@@ -160,6 +161,101 @@ TEST_F(MapiStandin, ServicesAreCreatedConfiguredAndDeletedOnDisk) {
   ASSERT_EQ(store.profiles[0].services.size(), 2u);
   EXPECT_TRUE(store.profiles[0].services[0].configured);
   EXPECT_FALSE(store.profiles[0].services[1].configured);
+}
+
+// Each piece must appear in text after the one before it.
+void ExpectInOrder(const std::string& text, const std::vector<std::string>& pieces) {
+  size_t from = 0;
+  for (const std::string& piece : pieces) {
+    const size_t found = text.find(piece, from);
+    EXPECT_NE(found, std::string::npos) << "missing or out of order: " << piece << "\nin:\n"
+                                        << text;
+    if (found != std::string::npos) from = found + piece.size();
+  }
+}
+
+TEST_F(MapiStandin, WhatTheStoreDoesNotKnowSurvivesAnInstallAndAnUninstall) {
+  std::filesystem::create_directories(m_store.parent_path());
+  WriteFileBytes(m_store,
+                 "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<!-- kept by hand -->\n"
+                 "<?client keep?>\n<Profiles version=\"2\">\n"
+                 "  <Profile server=\"mail.example\" name=\"Default\" default=\"true\" "
+                 "pst=\"C:\\mail &amp; more.pst\">\n"
+                 "    <!-- the old service -->\n"
+                 "    <Service flavour=\"x\" name=\"Old\" uid=\"000102030405060708090a0b0c0d0e0f\">"
+                 "<Settings a=\"1\">text &lt; <b/><![CDATA[raw]]></Settings></Service>\n"
+                 "    <Extra/>\n"
+                 "  </Profile>\n"
+                 "  <Unknown><Nested>deep</Nested></Unknown>\n"
+                 "</Profiles>\n<!-- end -->\n");
+  const std::vector<std::string> kept = {
+      "<!-- kept by hand -->",
+      "<?client keep?>",
+      "version=\"2\"",
+      "server=\"mail.example\"",
+      "pst=\"C:\\mail &amp; more.pst\"",
+      "<!-- the old service -->",
+      "flavour=\"x\"",
+      "<Settings a=\"1\">text &lt; <b/><![CDATA[raw]]></Settings>",
+      "<Extra/>",
+      "<Unknown><Nested>deep</Nested></Unknown>",
+      "<!-- end -->"};
+
+  IMsgServiceAdmin* services = OpenServiceAdmin();
+  ASSERT_NE(services, nullptr);
+  ASSERT_EQ(services->CreateMsgService(Text8("ArchiveConnector"), Text8("Archive"), 0, 0), S_OK);
+  std::vector<RowValues> rows = ServiceRows(services);
+  ASSERT_EQ(rows.size(), 2u);
+  MAPIUID old_uid = UidFromBytes(*rows[0].Bytes(PR_SERVICE_UID));
+  MAPIUID new_uid = UidFromBytes(*rows[1].Bytes(PR_SERVICE_UID));
+  ASSERT_EQ(services->ConfigureMsgService(&new_uid, 0, 0, 0, nullptr), S_OK);
+  ExpectInOrder(ReadFileBytes(m_store), kept);
+
+  ASSERT_EQ(services->DeleteMsgService(&new_uid), S_OK);
+  ASSERT_EQ(services->DeleteMsgService(&old_uid), S_OK);
+  services->Release();
+  std::vector<std::string> after_uninstall = kept;
+  std::erase(after_uninstall, "flavour=\"x\"");  // went with the old service
+  std::erase(after_uninstall, "<Settings a=\"1\">text &lt; <b/><![CDATA[raw]]></Settings>");
+  ExpectInOrder(ReadFileBytes(m_store), after_uninstall);
+  EXPECT_EQ(StoreOnDisk().profiles.at(0).name, L"Default");
+}
+
+TEST_F(MapiStandin, NamesTheXmlFileCannotHoldAreRefusedAndTheStoreIsLeftAsItWas) {
+  IMsgServiceAdmin* services = OpenServiceAdmin();
+  ASSERT_NE(services, nullptr);
+  ASSERT_EQ(services->CreateMsgService(Text8("A"), Text8("A"), 0, 0), S_OK);
+  const std::string before = ReadFileBytes(m_store);
+
+  struct Case {
+    LPTSTR name;
+    LPTSTR display_name;
+    ULONG flags;
+  };
+  std::vector<Case> refused = {
+      {Text8("Bell\x07"), Text8("Bell"), 0},
+      {Text8("Bell"), Text8("Escape\x1B"), 0},
+      {TextWide(L"Half\xDC80"), TextWide(L"Half"), MAPI_UNICODE},  // an undecodable byte
+      {TextWide(L"Half"), TextWide(L"Half\xD800"), MAPI_UNICODE},
+      {TextWide(L"Not\xFFFE"), TextWide(L"Not"), MAPI_UNICODE},
+  };
+  // Where the 8-bit text is UTF-8, an invalid byte arrives as U+DC80 + byte.
+  if (FromAnsiCodePage("\xFF") == L"\xDCFF") refused.push_back({Text8("Bad\xFF"), Text8("B"), 0});
+  for (const Case& test : refused) {
+    EXPECT_EQ(services->CreateMsgService(test.name, test.display_name, 0, test.flags),
+              MAPI_E_INVALID_PARAMETER);
+  }
+  EXPECT_EQ(ReadFileBytes(m_store), before);
+
+  // Tab, line break and characters beyond U+FFFF are XML's own.
+  ASSERT_EQ(services->CreateMsgService(TextWide(L"Tab\tand \U0001F600"), TextWide(L"Line\nbreak"),
+                                       0, MAPI_UNICODE),
+            S_OK);
+  services->Release();
+  const ProfileStore store = StoreOnDisk();
+  ASSERT_EQ(store.profiles.at(0).services.size(), 2u);
+  EXPECT_EQ(store.profiles[0].services[1].name, L"Tab\tand \U0001F600");
+  EXPECT_EQ(store.profiles[0].services[1].display_name, L"Line\nbreak");
 }
 
 TEST_F(MapiStandin, ProfilesAreFoundIgnoringCaseAndMissingOnesAreNotFound) {
@@ -381,9 +477,20 @@ TEST_F(MapiStandin, FilesLiveInTheConfigFolderWithoutTheirVariables) {
   ScopedEnvironmentVariable store(L"KALINOR_MAPI_PROFILES", L"");
   ScopedEnvironmentVariable catalogue(L"KALINOR_MAPISVC", L"");
   ScopedEnvironmentVariable home_variable(L"HOME", WidePath(home.Path()));
-  for (const bool with_xdg : {false, true}) {
+  // Run from the home folder, so that a relative XDG_CONFIG_HOME, were it
+  // taken, would show there (and stay inside the test's folder).
+  struct InFolder {
+    std::filesystem::path previous = std::filesystem::current_path();
+    explicit InFolder(const std::filesystem::path& folder) {
+      std::filesystem::current_path(folder);
+    }
+    ~InFolder() { std::filesystem::current_path(previous); }
+  } in_home(home.Path());
+  const std::wstring absolute_xdg = WidePath(home.Path() / "xdg");
+  for (const std::wstring& xdg_value : {std::wstring(), absolute_xdg, std::wstring(L"relative")}) {
+    const bool with_xdg = xdg_value == absolute_xdg;
     const std::filesystem::path config = with_xdg ? home.Path() / "xdg" : home.Path() / ".config";
-    ScopedEnvironmentVariable xdg(L"XDG_CONFIG_HOME", with_xdg ? WidePath(config) : L"");
+    ScopedEnvironmentVariable xdg(L"XDG_CONFIG_HOME", xdg_value);
     std::filesystem::create_directories(config / "kalinor");
     WriteFileBytes(config / "kalinor" / "mapisvc.inf", "[Services]\nListed=Listed Service\n");
     IMsgServiceAdmin* services = OpenServiceAdmin();
@@ -393,6 +500,9 @@ TEST_F(MapiStandin, FilesLiveInTheConfigFolderWithoutTheirVariables) {
     services->Release();
     const std::string written = ReadFileBytes(config / "kalinor" / "profiles.xml");
     EXPECT_NE(written.find("displayName=\"Listed Service\""), std::string::npos) << written;
+    EXPECT_FALSE(std::filesystem::exists(home.Path() / "relative"))
+        << "a relative value is ignored";
+    std::filesystem::remove_all(config / "kalinor");
   }
 }
 

@@ -3,6 +3,7 @@
 // calls (in the Wine prefix under Wine) or the POSIX stand-ins.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -158,6 +159,44 @@ TEST(FilesContract, AtomicWritesReplaceTheWholeFileAndLeaveNothingBeside) {
   ASSERT_TRUE(platform::WriteFileAtomically(path, ""));
   ASSERT_TRUE(platform::ReadWholeFile(path, bytes));
   EXPECT_EQ(bytes, "");
+}
+
+// Windows' null device opens as a file would; it must not read as one. (On
+// POSIX the name is an ordinary missing file; the stand-in's devices are
+// covered with the other unreadable kinds in store_io_tests.cpp.)
+TEST(FilesContract, TheNullDeviceIsNoFileToRead) {
+  std::string bytes = "left over";
+  EXPECT_FALSE(platform::ReadWholeFile(L"\\\\.\\NUL", bytes));
+  EXPECT_EQ(bytes, "");
+}
+
+// A save killed before its rename leaves "<name>.<pid>-<n>.tmp" behind; the
+// next save of that file removes such files of writers that are gone, and
+// nothing else.
+TEST(FilesContract, ASaveRemovesTheFilesLeftByKilledSavesOfThatFileOnly) {
+  testing::TempFolder folder;
+  const std::wstring path = folder.Join(L"StoreSettings.xml");
+  // No system hands out this process id: above POSIX's largest pid_max, and
+  // far above the ids Windows gives.
+  const std::wstring gone = L"StoreSettings.xml.2147483644-";
+  const std::wstring running =
+      platform::TemporarySiblingPath(path).substr(folder.Path().size() + 1);
+  const std::vector<std::wstring> kept = {
+      running,                                  // this process's: a save in progress
+      gone + L"0.tmp.bak",                      // not a name of ours
+      L"StoreSettings.xml.old-0.tmp",           // no process id
+      L"GeneralSettings.xml.2147483644-0.tmp",  // another file's
+  };
+  for (const std::wstring& name : kept)
+    ASSERT_TRUE(testing::WriteFileBytes(folder.Join(name), "x"));
+  for (const wchar_t* left : {L"0.tmp", L"17.tmp"})
+    ASSERT_TRUE(testing::WriteFileBytes(folder.Join(gone + left), "half a save"));
+
+  ASSERT_TRUE(platform::WriteFileAtomically(path, "new"));
+  std::vector<std::wstring> expected = kept;
+  expected.push_back(L"StoreSettings.xml");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(folder.Entries(), expected);
 }
 
 TEST(FilesContract, AFailedWriteLeavesTheOldStateWhole) {

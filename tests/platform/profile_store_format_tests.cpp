@@ -106,6 +106,7 @@ INSTANTIATE_TEST_SUITE_P(
         "<Profiles><Profile name=\"a&bogus;\"/></Profiles>",
         "<Profiles><Profile name=\"a&amp\"/></Profiles>",
         "<Profiles><Profile name=\"&#0;\"/></Profiles>",
+        "<Profiles><Profile name=\"a\x01\"/></Profiles>",
         "<Profiles><Profile name=\"&#xD800;\"/></Profiles>",
         "<Profiles><Profile name=\"a<b\"/></Profiles>", "<Profiles><Profile name=\"a/></Profiles>",
         "<Profiles><Profile name=a/></Profiles>",
@@ -115,7 +116,11 @@ INSTANTIATE_TEST_SUITE_P(
         "<Profiles><Profile><Service "
         "uid=\"0123456789abcdef0123456789abcdeg\"/></Profile></Profiles>",
         "<Profiles><Profile><Service uid=\"0123456789abcdef0123456789abcdef\">x</Service>"
-        "</Profile></Profiles>"));
+        "</Profile></Profiles>",
+        // Unknown elements are kept, but must be well-formed and hold no known one.
+        "<Profiles><Extra><Profile/></Extra></Profiles>", "<Profiles><Extra></Profiles>",
+        "<Profiles><Extra>a &bogus; b</Extra></Profiles>", "<Profiles><Extra><!-- x</Extra>",
+        "<Profiles><Extra a=\"1\" a=\"2\"/></Profiles>"));
 
 TEST(ServiceCatalogue, ReadsOnlyTheServicesSection) {
   const ServiceCatalogue catalogue = ParseServiceCatalogue(

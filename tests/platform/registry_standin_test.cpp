@@ -94,19 +94,16 @@ TEST_F(RegistryFileTest, KeysAndNamesIgnoreCaseButRootsAreKeptApart) {
   EXPECT_FALSE(ReadUser(L"Missing"));
 }
 
-TEST_F(RegistryFileTest, DataLargerThanTheBufferIsAFailure) {
-  WriteFile(std::string(kHeader) + "[HKEY_CURRENT_USER\\Software\\Test]\n\"V\"=\"abc\"\n");
-  EXPECT_TRUE(ReadUser(L"V").has_value());
-  EXPECT_TRUE(Read(RegistryRoot::CurrentUser, L"Software\\Test", L"V", 8));
-  EXPECT_FALSE(Read(RegistryRoot::CurrentUser, L"Software\\Test", L"V", 7));
-}
-
 TEST_F(RegistryFileTest, LaterLinesOverrideAndDeletionsRemove) {
   WriteFile(std::string(kHeader) +
             "[HKEY_CURRENT_USER\\Software\\Test]\n\"A\"=\"first\"\n\"B\"=\"b\"\n\"C\"=\"c\"\n"
             "[HKEY_CURRENT_USER\\Software\\Test\\Sub]\n\"D\"=\"d\"\n"
             "[HKEY_CURRENT_USER\\Software\\Test]\n\"A\"=\"second\"\n\"B\"=-\n"
             "[HKEY_LOCAL_MACHINE\\Software\\Other]\n\"E\"=\"e\"\n"
+            "[HKEY_CURRENT_USER\\Software\\Test\\Sub\\Deeper]\n\"F\"=\"f\"\n"
+            "[HKEY_CURRENT_USER\\Software\\Test\\Subway]\n\"G\"=\"g\"\n"
+            "[HKEY_CURRENT_USER\\Software\\Test\\Sub Two]\n\"H\"=\"h\"\n"
+            "[HKEY_LOCAL_MACHINE\\Software\\Test\\Sub]\n\"I\"=\"i\"\n"
             "[-HKEY_CURRENT_USER\\Software\\Test\\Sub]\n");
 
   EXPECT_EQ(ReadUser(L"A")->data, Utf16WithNul(L"second"));
@@ -114,6 +111,12 @@ TEST_F(RegistryFileTest, LaterLinesOverrideAndDeletionsRemove) {
   EXPECT_TRUE(ReadUser(L"C"));
   EXPECT_FALSE(Read(RegistryRoot::CurrentUser, L"Software\\Test\\Sub", L"D"));
   EXPECT_TRUE(Read(RegistryRoot::LocalMachine, L"Software\\Other", L"E"));
+  // The deletion takes the keys below, not those whose names only begin alike
+  // nor the same key under another root.
+  EXPECT_FALSE(Read(RegistryRoot::CurrentUser, L"Software\\Test\\Sub\\Deeper", L"F"));
+  EXPECT_TRUE(Read(RegistryRoot::CurrentUser, L"Software\\Test\\Subway", L"G"));
+  EXPECT_TRUE(Read(RegistryRoot::CurrentUser, L"Software\\Test\\Sub Two", L"H"));
+  EXPECT_TRUE(Read(RegistryRoot::LocalMachine, L"Software\\Test\\Sub", L"I"));
 }
 
 TEST_F(RegistryFileTest, ReadsTheUtf16FileThatRegeditWrites) {

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
+#include "platform/files.h"
 #include "platform/output_capture.h"
 #include "platform/text.h"
 #include "settings_test_folders.h"
@@ -31,7 +34,7 @@ std::string StoreFile(const std::string& children) {
 
 TEST_F(ClearStoreSettingsTest, DeletesEveryDatabaseAndEmptiesTheStoreList) {
   const std::wstring first = Join(DataFolder(), L"first.fdb");
-  const std::wstring second = Join(OtherFolder(), L"second.fdb");
+  const std::wstring second = Join(PellucorFolder(), L"second.fdb");
   const std::wstring unrelated = Join(OtherFolder(), L"unrelated.fdb");
   WriteFile(first, "1");
   WriteFile(second, "2");
@@ -42,7 +45,7 @@ TEST_F(ClearStoreSettingsTest, DeletesEveryDatabaseAndEmptiesTheStoreList) {
                             Store(" id=\"x\"", Join(OtherFolder(), L"missing.fdb"))));
 
   platform::OutputCapture capture;
-  ClearStoreSettings();
+  EXPECT_TRUE(ClearStoreSettings());
   EXPECT_EQ(capture.debug_output, kBothMessages);
 
   EXPECT_FALSE(Exists(first));
@@ -55,23 +58,105 @@ TEST_F(ClearStoreSettingsTest, DeletesEveryDatabaseAndEmptiesTheStoreList) {
   EXPECT_NE(ReadFile(file).find("<!-- between -->"), std::string::npos);
 }
 
+// Only regular files (or links, as links) inside the data folder or the
+// older data folder are deleted, judged on real paths; a relative value is
+// taken from the data folder. A refused file stays and is named once; its
+// store goes all the same.
+TEST_F(ClearStoreSettingsTest, DeletesOnlyFilesInsideTheDataFolders) {
+  const std::wstring data = DataFolder();
+  const std::wstring tavrin = data.substr(0, data.rfind(platform::kPathSeparator));
+  const std::wstring outside = Join(OtherFolder(), L"victim.fdb");
+  struct Case {
+    const char* what;
+    std::wstring value;      // the dbFileName
+    std::wstring path;       // where the file lies
+    const wchar_t* refusal;  // nullptr: deleted
+  };
+  const std::vector<Case> cases = {
+      {"inside", Join(data, L"in.fdb"), Join(data, L"in.fdb"), nullptr},
+      {"in a subfolder", Join(Join(data, L"sub"), L"deep.fdb"),
+       Join(Join(data, L"sub"), L"deep.fdb"), nullptr},
+      {"older folder", Join(PellucorFolder(), L"old.fdb"), Join(PellucorFolder(), L"old.fdb"),
+       nullptr},
+      {"relative", L"rel.fdb", Join(data, L"rel.fdb"), nullptr},
+      {"dot-dot back in", Join(Join(Join(data, L"sub"), L".."), L"back.fdb"),
+       Join(data, L"back.fdb"), nullptr},
+      {"outside", outside, outside, L"outside the data folders"},
+      {"relative dot-dot", Join(L"..", L"x.fdb"), Join(tavrin, L"x.fdb"),
+       L"outside the data folders"},
+      {"dot-dot out", Join(Join(data, L".."), L"y.fdb"), Join(tavrin, L"y.fdb"),
+       L"outside the data folders"},
+      {"sibling with the same prefix", Join(data + L"2", L"z.fdb"), Join(data + L"2", L"z.fdb"),
+       L"outside the data folders"},
+      {"folder", Join(data, L"folder.fdb"), Join(data, L"folder.fdb"), L"a folder"},
+      {"general settings", Join(data, L"GeneralSettings.xml"), Join(data, L"GeneralSettings.xml"),
+       L"a settings file"},
+      {"older store settings", Join(PellucorFolder(), L"StoreSettings.xml"),
+       Join(PellucorFolder(), L"StoreSettings.xml"), L"a settings file"},
+  };
+  std::string stores;
+  for (const Case& c : cases) {
+    if (std::string(c.what) == "folder")
+      std::filesystem::create_directories(FsPath(c.path));
+    else
+      WriteFile(c.path, c.what);
+    stores += Store(" id=\"" + std::string(c.what) + "\"", c.value);
+  }
+  // A link inside the data folder to a file outside, and a linked folder
+  // that leads outside: the first goes as a link, the second is refused.
+  const std::wstring link = Join(data, L"link.fdb");
+  const std::wstring linkedFolder = Join(data, L"linked");
+  std::error_code noLinks;
+  std::filesystem::create_symlink(FsPath(outside), FsPath(link), noLinks);
+  if (!noLinks)
+    std::filesystem::create_directory_symlink(FsPath(OtherFolder()), FsPath(linkedFolder), noLinks);
+  const bool links = !noLinks;
+  if (links) {
+    stores += Store(" id=\"link\"", link);
+    stores += Store(" id=\"linked\"", Join(linkedFolder, L"victim.fdb"));
+  }
+  WriteFile(Join(data, L"StoreSettings.xml"), StoreFile(stores));
+
+  platform::OutputCapture capture;
+  EXPECT_FALSE(ClearStoreSettings());
+
+  std::vector<std::wstring> expectedLines = {L"Clear store settings >>\n"};
+  for (const Case& c : cases) {
+    EXPECT_EQ(Exists(c.path), c.refusal != nullptr) << c.what;
+    if (c.refusal)
+      expectedLines.push_back(L"Database file not deleted (" + std::wstring(c.refusal) + L"): " +
+                              (c.value[0] == L'.' ? Join(data, c.value) : c.value) + L"\n");
+  }
+  if (links) {
+    EXPECT_FALSE(Exists(link));
+    expectedLines.push_back(L"Database file not deleted (outside the data folders): " +
+                            Join(linkedFolder, L"victim.fdb") + L"\n");
+  }
+  EXPECT_EQ(ReadFile(outside), "outside");
+  expectedLines.push_back(L"Clear store settings <<\n");
+  EXPECT_EQ(capture.debug_output, expectedLines);
+  XMLDocument saved;
+  ASSERT_EQ(saved.Load(Join(data, L"StoreSettings.xml")), S_OK);
+  EXPECT_EQ(saved.GetChildNodeCount(L"QEVConfiguration"), 0);
+}
+
 TEST_F(ClearStoreSettingsTest, NoFileAnywhereCreatesNothingAndStillWritesBothMessages) {
   platform::OutputCapture capture;
-  ClearStoreSettings();
+  EXPECT_TRUE(ClearStoreSettings());
   EXPECT_EQ(capture.debug_output, kBothMessages);
   EXPECT_FALSE(Exists(Join(DataFolder(), L"StoreSettings.xml")));
   EXPECT_FALSE(Exists(Join(PellucorFolder(), L"StoreSettings.xml")));
 }
 
 TEST_F(ClearStoreSettingsTest, FileThatCannotBeLoadedIsLeftAlone) {
-  const std::wstring database = Join(OtherFolder(), L"a.fdb");
+  const std::wstring database = Join(DataFolder(), L"a.fdb");
   WriteFile(database, "a");
   const std::string malformed = "<QEVConfiguration>" + Store(" id=\"1-2\"", database) + "<Store>";
   const std::wstring file = Join(DataFolder(), L"StoreSettings.xml");
   WriteFile(file, malformed);
 
   platform::OutputCapture capture;
-  ClearStoreSettings();
+  EXPECT_FALSE(ClearStoreSettings());
   EXPECT_EQ(capture.debug_output, kBothMessages);
   EXPECT_EQ(ReadFile(file), malformed);
   EXPECT_EQ(ReadFile(database), "a");
@@ -82,7 +167,7 @@ TEST_F(ClearStoreSettingsTest, FileThatCannotBeLoadedIsLeftAlone) {
 TEST_F(ClearStoreSettingsTest, StoresThatCannotBeRemovedAreSkippedAndTheRestCleared) {
   std::vector<std::wstring> databases;
   for (const wchar_t* name : {L"a.fdb", L"noid.fdb", L"quote.fdb", L"zero.fdb", L"e.fdb"}) {
-    databases.push_back(Join(OtherFolder(), name));
+    databases.push_back(Join(DataFolder(), name));
     WriteFile(databases.back(), "db");
   }
   const std::wstring file = Join(DataFolder(), L"StoreSettings.xml");
@@ -94,7 +179,7 @@ TEST_F(ClearStoreSettingsTest, StoresThatCannotBeRemovedAreSkippedAndTheRestClea
                             Store(" id=\"E5\"", databases[4])));
 
   platform::OutputCapture capture;
-  ClearStoreSettings();
+  EXPECT_TRUE(ClearStoreSettings());
   EXPECT_EQ(capture.debug_output, kBothMessages);
 
   for (const std::wstring& database : databases) EXPECT_FALSE(Exists(database)) << database.c_str();
@@ -106,12 +191,12 @@ TEST_F(ClearStoreSettingsTest, StoresThatCannotBeRemovedAreSkippedAndTheRestClea
 }
 
 TEST_F(ClearStoreSettingsTest, TakenOverStoresAreMovedThenCleared) {
-  const std::wstring database = Join(OtherFolder(), L"old.fdb");
+  const std::wstring database = Join(PellucorFolder(), L"old.fdb");
   WriteFile(database, "old");
   WriteFile(Join(PellucorFolder(), L"StoreSettings.xml"),
             StoreFile(Store(" id=\"1-1\"", database)));
 
-  ClearStoreSettings();
+  EXPECT_TRUE(ClearStoreSettings());
   EXPECT_FALSE(Exists(database));
   EXPECT_FALSE(Exists(Join(DataFolder(), L"old.fdb")));
   EXPECT_FALSE(Exists(Join(PellucorFolder(), L"StoreSettings.xml")));
@@ -128,7 +213,7 @@ TEST_F(ClearArchiveUrlTest, EmptiesOnlyTheArchiveAddress) {
             "<PellucorURL>https://archive.example/\xC3\xA9</PellucorURL>"
             "<OfflineMaxDays>30</OfflineMaxDays></General></QEVConfiguration>\n");
 
-  ClearArchiveUrl();
+  EXPECT_TRUE(ClearArchiveUrl());
 
   XMLDocument saved;
   ASSERT_EQ(saved.Load(file), S_OK);
@@ -143,13 +228,22 @@ TEST_F(ClearArchiveUrlTest, EmptiesOnlyTheArchiveAddress) {
 // Waits out the one-second pause before the second load.
 TEST_F(ClearArchiveUrlTest, NoFileAnywhereIsCreatedWithTheEmptyAddress) {
   const std::wstring file = Join(DataFolder(), L"GeneralSettings.xml");
-  ClearArchiveUrl();
+  EXPECT_TRUE(ClearArchiveUrl());
 
   XMLDocument saved;
   ASSERT_EQ(saved.Load(file), S_OK);
   EXPECT_EQ(saved.GetChildNodeCount(L"QEVConfiguration"), 1);
   EXPECT_EQ(saved.GetChildNodeCount(L"QEVConfiguration/General"), 1);
   EXPECT_EQ(saved.GetNodeText(L"QEVConfiguration/General/PellucorURL"), L"");
+}
+
+// Waits out the one-second pause before the second load.
+TEST_F(ClearArchiveUrlTest, AnUnreadableFileIsLeftAsItWasAndReportedUndone) {
+  const std::wstring file = Join(DataFolder(), L"GeneralSettings.xml");
+  const std::string malformed = "<QEVConfiguration><General><PellucorURL>x</General>";
+  WriteFile(file, malformed);
+  EXPECT_FALSE(ClearArchiveUrl());
+  EXPECT_EQ(ReadFile(file), malformed);
 }
 
 }  // namespace

@@ -2,11 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <memory>
+#include <vector>
 
 #include "platform/text.h"
 #include "platform/files.h"
+#include "platform/output_capture.h"
 #include "settings/store_id.h"
 #include "settings_test_folders.h"
 #include "xml/xml_document.h"
@@ -68,65 +69,56 @@ TEST_F(StoreSettingsTest, SeedFromTheInstallationCopiesTheFileAndMovesNoDatabase
   EXPECT_FALSE(Exists(Join(DataFolder(), L"a.fdb")));
 }
 
-TEST_F(StoreSettingsTest, TakeoverMovesDatabasesAndNeverOverwritesOne) {
-  const std::wstring moved = Join(OtherFolder(), L"a.fdb");
-  const std::wstring blocked = Join(OtherFolder(), L"b.fdb");
-  const std::wstring missing = Join(OtherFolder(), L"gone.fdb");
+// Only regular files of the older data folder move, never over a file
+// already in the data folder; anything else stays where it is and its store
+// keeps pointing at it.
+TEST_F(StoreSettingsTest, TakeoverMovesOnlyTheOlderFoldersFilesAndNeverOverwritesOne) {
+  const std::wstring moved = Join(PellucorFolder(), L"a.fdb");
+  const std::wstring blocked = Join(PellucorFolder(), L"b.fdb");
+  const std::wstring missing = Join(PellucorFolder(), L"gone.fdb");
+  const std::wstring folder = Join(PellucorFolder(), L"Documents");
+  const std::wstring outside = Join(OtherFolder(), L"notes.txt");
   WriteFile(moved, "database a");
   WriteFile(blocked, "database b");
   WriteFile(Join(DataFolder(), L"b.fdb"), "another b already here");
+  WriteFile(Join(folder, L"letter.txt"), "letter");
+  WriteFile(outside, "notes");
   WriteFile(StoreFilePath(PellucorFolder()),
             StoreFile(Store("1-1", moved) + "<!-- note -->" + Store("2-2", blocked) +
-                      Store("3-3", missing) + Store("4-4", L"")));
+                      Store("3-3", missing) + Store("4-4", L"") + Store("5-5", folder) +
+                      Store("6-6", outside)));
   WriteFile(StoreFilePath(InstallDataFolder()), StoreFile(""));
 
+  platform::OutputCapture capture;
   StoreSettings settings;
   EXPECT_EQ(settings.IsLoaded, 1);
+  EXPECT_EQ(capture.debug_output,
+            (std::vector<std::wstring>{
+                L"Database file not moved (a folder): " + folder + L"\n",
+                L"Database file not moved (outside the older data folder): " + outside + L"\n"}));
   EXPECT_FALSE(Exists(StoreFilePath(PellucorFolder())));
   EXPECT_FALSE(Exists(moved));
   EXPECT_EQ(ReadFile(Join(DataFolder(), L"a.fdb")), "database a");
   // The destination already held a file: both stay as they were.
   EXPECT_EQ(ReadFile(blocked), "database b");
   EXPECT_EQ(ReadFile(Join(DataFolder(), L"b.fdb")), "another b already here");
+  EXPECT_EQ(ReadFile(Join(folder, L"letter.txt")), "letter");
+  EXPECT_FALSE(Exists(Join(DataFolder(), L"Documents")));
+  EXPECT_EQ(ReadFile(outside), "notes");
+  EXPECT_FALSE(Exists(Join(DataFolder(), L"notes.txt")));
 
   XMLDocument saved;
   ASSERT_EQ(saved.Load(settings.FilePath), S_OK);
-  EXPECT_EQ(saved.GetNodeText(L"QEVConfiguration/Store[0]/dbFileName"),
-            Join(DataFolder(), L"a.fdb"));
-  // Stores whose database did not get to the data folder keep their path.
-  EXPECT_EQ(saved.GetNodeText(L"QEVConfiguration/Store[1]/dbFileName"), blocked);
-  EXPECT_EQ(saved.GetNodeText(L"QEVConfiguration/Store[2]/dbFileName"), missing);
+  const std::wstring expected[] = {
+      Join(DataFolder(), L"a.fdb"), blocked, missing, L"", folder, outside};
+  for (int index = 0; index < 6; ++index)
+    EXPECT_EQ(
+        saved.GetNodeText(L"QEVConfiguration/Store[" + std::to_wstring(index) + L"]/dbFileName"),
+        expected[index])
+        << index;
   // A store without a database path gets none.
   EXPECT_FALSE(saved.NodeExists(L"QEVConfiguration/Store[3]/dbFileName"));
-  EXPECT_EQ(saved.GetChildNodeCount(L"QEVConfiguration"), 5);
-}
-
-// Runs in another current folder while it lives: a bare database name is
-// found relative to it.
-class CurrentFolderScope {
- public:
-  explicit CurrentFolderScope(const std::filesystem::path& folder)
-      : previous_(std::filesystem::current_path()) {
-    std::filesystem::current_path(folder);
-  }
-  ~CurrentFolderScope() { std::filesystem::current_path(previous_); }
-
- private:
-  std::filesystem::path previous_;
-};
-
-TEST_F(StoreSettingsTest, TakeoverJoinsABareFileNameToTheDataFolderWithASeparator) {
-  WriteFile(Join(OtherFolder(), L"bare.fdb"), "bare");
-  WriteFile(StoreFilePath(PellucorFolder()), StoreFile(Store("1-1", L"bare.fdb")));
-  std::unique_ptr<StoreSettings> settings;
-  {
-    CurrentFolderScope inOtherFolder(FsPath(OtherFolder()));
-    settings = std::make_unique<StoreSettings>();
-  }
-  ASSERT_TRUE(settings->SelectStore(0));
-  EXPECT_EQ(settings->GetValue(L"dbFileName"), Join(DataFolder(), L"bare.fdb"));
-  EXPECT_EQ(ReadFile(Join(DataFolder(), L"bare.fdb")), "bare");
-  EXPECT_FALSE(Exists(DataFolder() + L"bare.fdb"));
+  EXPECT_EQ(saved.GetChildNodeCount(L"QEVConfiguration"), 7);
 }
 
 TEST_F(StoreSettingsTest, TakenOverFileThatCannotBeLoadedStaysUnloadedAndBlocksTheSeed) {

@@ -17,15 +17,15 @@
 namespace kalinor::testing {
 namespace {
 
-// Some tests check the layout, encodings and limits of the pugixml DOM's
+// Some tests check the layout, encodings and limits of the libxml2 DOM's
 // saves; MSXML lays files out its own way.
-#define SKIP_UNLESS_PUGIXML() \
-  if (!XmlDomIsLibxml2()) GTEST_SKIP() << "checks the pugixml DOM's save layout"
+#define SKIP_UNLESS_LIBXML2() \
+  if (!XmlDomIsLibxml2()) GTEST_SKIP() << "checks the libxml2 DOM's save layout"
 
 // --- Load -------------------------------------------------------------------
 
 TEST_F(XmlFilesTest, LoadOfAMissingFileGivesAnEmptyDocumentThatSetNodeTextBuilds) {
-  SKIP_UNLESS_PUGIXML();
+  SKIP_UNLESS_LIBXML2();
   XMLDocument document;
   EXPECT_EQ(document.Load(folder.File(L"missing.xml")), E_FAIL);
   EXPECT_FALSE(document.NodeExists(L"QEVConfiguration"));
@@ -200,7 +200,7 @@ std::vector<EncodedFile> EncodedFiles() {
 }
 
 TEST_F(XmlFilesTest, UnchangedDocumentsComeBackByteForByteInTheirEncoding) {
-  SKIP_UNLESS_PUGIXML();
+  SKIP_UNLESS_LIBXML2();
   for (const EncodedFile& file : EncodedFiles()) {
     SCOPED_TRACE(file.name);
     XMLDocument document;
@@ -215,7 +215,7 @@ TEST_F(XmlFilesTest, UnchangedDocumentsComeBackByteForByteInTheirEncoding) {
 }
 
 TEST_F(XmlFilesTest, ChangedNonAsciiTextSurvivesASaveInEachEncoding) {
-  SKIP_UNLESS_PUGIXML();
+  SKIP_UNLESS_LIBXML2();
   // U+03A9 and U+1F600 are not in ISO-8859-1: they go out as references.
   const std::wstring newPath = L"D:\\J\u00fcrgen\\\u03a9\\\U0001F600";
   for (const EncodedFile& file : EncodedFiles()) {
@@ -364,7 +364,7 @@ TEST_F(XmlFilesTest, AWindows1252FileIsReadAndSavedInItsOwnEncoding) {
 }
 
 TEST_F(XmlFilesTest, Latin1SavesWriteWhatTheCodePageLacksAsReferences) {
-  SKIP_UNLESS_PUGIXML();
+  SKIP_UNLESS_LIBXML2();
   XMLDocument document;
   ASSERT_EQ(LoadBytes(document, Latin1Bytes(SettingsText(L"ISO-8859-1"))), S_OK);
   ASSERT_EQ(document.SetNodeText(L"Settings/Path", L"\u00fc\u20ac"), S_OK);
@@ -374,7 +374,7 @@ TEST_F(XmlFilesTest, Latin1SavesWriteWhatTheCodePageLacksAsReferences) {
 }
 
 TEST_F(XmlFilesTest, Latin1SaveOfANameOutsideTheCodePageFailsKeepingTheOldFile) {
-  SKIP_UNLESS_PUGIXML();
+  SKIP_UNLESS_LIBXML2();
   const std::string original = Latin1Bytes(SettingsText(L"ISO-8859-1"));
   const std::wstring path = WriteFile(L"latin1.xml", original);
   XMLDocument document;

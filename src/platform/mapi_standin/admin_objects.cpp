@@ -1,6 +1,7 @@
 // Tables are snapshots of the store file at the time they are asked for; each
-// change re-reads the file under its lock, applies itself and writes the
-// file back, so the objects hold no profile data of their own.
+// change reads the file under its lock (unless it is unchanged since this
+// process last read or wrote it), applies itself and writes the file back,
+// so the objects hold no profile data of their own.
 #include "platform/mapi_standin/admin_objects.h"
 
 #include <cstdint>
@@ -99,6 +100,10 @@ class MsgServiceAdmin final : public RefCounted<IMsgServiceAdmin> {
       StoredService service;
       service.name = name;
       service.display_name = ChosenDisplayName(catalogued, lpszDisplayName, ulFlags, name);
+      // Written into the store as is, either name would leave a file that
+      // no XML reader accepts.
+      if (!IsStorableText(*service.name) || !IsStorableText(*service.display_name))
+        return MAPI_E_INVALID_PARAMETER;
       return ChangeProfile([&](ProfileStore& store, StoredProfile& profile) {
         service.uid = NewUniqueUid(store);
         profile.services.push_back(service);
@@ -114,7 +119,7 @@ class MsgServiceAdmin final : public RefCounted<IMsgServiceAdmin> {
       return ChangeProfile([&](ProfileStore&, StoredProfile& profile) {
         StoredService* service = FindServiceByUid(profile, uid);
         if (service == nullptr) return MAPI_E_NOT_FOUND;
-        profile.services.erase(profile.services.begin() + (service - profile.services.data()));
+        RemoveService(profile, *service);
         return S_OK;
       });
     });

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 
 #include "platform/mapi_standin/mapi_standin.h"
 
@@ -30,8 +29,10 @@ void* BytesOf(BlockHeader* header) {
 }
 
 BlockHeader* NewBlock(ULONG size, std::uint32_t tag) {
-  if (size > std::numeric_limits<std::size_t>::max() - sizeof(BlockHeader)) return nullptr;
-  void* memory = std::calloc(1, sizeof(BlockHeader) + size);
+  // Only a 32-bit size_t can wrap here.
+  const std::size_t total = sizeof(BlockHeader) + static_cast<std::size_t>(size);
+  if (total < sizeof(BlockHeader)) return nullptr;
+  void* memory = std::calloc(1, total);
   if (memory == nullptr) return nullptr;
   auto* header = static_cast<BlockHeader*>(memory);
   header->tag = tag;

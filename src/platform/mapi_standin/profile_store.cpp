@@ -11,7 +11,7 @@ namespace {
 
 struct Element {
   std::string name;
-  std::vector<std::pair<std::string, std::string>> attributes;
+  KeptAttributes attributes;
   bool self_closing = false;
 
   const std::string* Attribute(std::string_view attribute_name) const {
@@ -25,6 +25,12 @@ bool IsXmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'
 
 bool IsNameChar(char c) {
   return !IsXmlSpace(c) && std::strchr("<>/=!?\"'&", c) == nullptr && c != '\0';
+}
+
+// The names of the known elements: one of them anywhere but in its place
+// makes the file malformed.
+bool IsKnownElement(std::string_view name) {
+  return name == "Profiles" || name == "Profile" || name == "Service";
 }
 
 // A numeric character reference's digits ("#65" or "#x41" without the '#').
@@ -71,13 +77,14 @@ bool DecodeEntity(std::string_view entity, std::string& out) {
   return true;
 }
 
-// An attribute value as XML reads it: references replaced, each line break
-// or tab turned into one space.
+// An attribute value or a text as XML reads it: references replaced, each
+// line break or tab turned into one space. A raw control character other
+// than those is not XML (and could not be written back as read).
 bool DecodeAttributeValue(std::string_view raw, std::string& value) {
   value.clear();
   for (size_t i = 0; i < raw.size(); ++i) {
     const char c = raw[i];
-    if (c == '<') return false;
+    if (c == '<' || (static_cast<unsigned char>(c) < 0x20 && !IsXmlSpace(c))) return false;
     if (c == '&') {
       const size_t end = raw.find(';', i);
       if (end == std::string_view::npos || !DecodeEntity(raw.substr(i + 1, end - i - 1), value))
@@ -92,6 +99,16 @@ bool DecodeAttributeValue(std::string_view raw, std::string& value) {
   return true;
 }
 
+// True when no two attributes share a name; sorted, so that an element
+// with many attributes costs no more than reading them.
+bool NamesAreUnique(const KeptAttributes& attributes) {
+  std::vector<std::string_view> names;
+  names.reserve(attributes.size());
+  for (const auto& attribute : attributes) names.push_back(attribute.first);
+  std::sort(names.begin(), names.end());
+  return std::adjacent_find(names.begin(), names.end()) == names.end();
+}
+
 // Walks the bytes of the document; every Read/Skip returns false on
 // malformed input and then the parse stops.
 class XmlCursor {
@@ -104,19 +121,27 @@ class XmlCursor {
   bool StartsWith(std::string_view prefix) const {
     return m_text.substr(m_pos).starts_with(prefix);
   }
+  size_t Position() const { return m_pos; }
+  std::string TextSince(size_t start) const {
+    return std::string(m_text.substr(start, m_pos - start));
+  }
 
-  // Skips white space, comments and processing instructions (the XML
-  // declaration among them).
-  bool SkipMisc() {
+  // Skips white space and reads comments and processing instructions into
+  // kept, each as its text; the XML declaration is skipped.
+  bool ReadMisc(KeptNodes& kept) {
     for (;;) {
       SkipWhitespace();
+      const size_t start = m_pos;
       if (StartsWith("<!--")) {
         if (!SkipPast("-->", 4)) return false;
       } else if (StartsWith("<?")) {
+        const bool declaration = IsXmlDeclaration();
         if (!SkipPast("?>", 2)) return false;
+        if (declaration) continue;
       } else {
         return true;
       }
+      kept.push_back(TextSince(start));
     }
   }
 
@@ -128,9 +153,9 @@ class XmlCursor {
       if (StartsWith("/>")) {
         m_pos += 2;
         element.self_closing = true;
-        return true;
+        return NamesAreUnique(element.attributes);
       }
-      if (Consume('>')) return true;
+      if (Consume('>')) return NamesAreUnique(element.attributes);
       if (!separated || !ReadAttribute(element)) return false;
     }
   }
@@ -144,7 +169,44 @@ class XmlCursor {
     return Consume('>');
   }
 
+  // Skips the content and end tag of an element the stand-in does not know,
+  // checking that it is well-formed. No recursion: nesting depth is the
+  // file's to choose.
+  bool SkipUnknownContent(const Element& element) {
+    if (element.self_closing) return true;
+    std::vector<std::string> open{element.name};
+    std::string scratch;
+    while (!open.empty()) {
+      const size_t markup = m_text.find('<', m_pos);
+      if (markup == std::string_view::npos ||
+          !DecodeAttributeValue(m_text.substr(m_pos, markup - m_pos), scratch))
+        return false;
+      m_pos = markup;
+      if (StartsWith("<!--")) {
+        if (!SkipPast("-->", 4)) return false;
+      } else if (StartsWith("<![CDATA[")) {
+        if (!SkipPast("]]>", 9)) return false;
+      } else if (StartsWith("<?")) {
+        if (!SkipPast("?>", 2)) return false;
+      } else if (StartsWith("</")) {
+        if (!ReadEndTag(open.back())) return false;
+        open.pop_back();
+      } else {
+        Element child;
+        if (!ReadStartTag(child) || IsKnownElement(child.name)) return false;
+        if (!child.self_closing) open.push_back(std::move(child.name));
+      }
+    }
+    return true;
+  }
+
  private:
+  bool IsXmlDeclaration() const {
+    return m_pos == FirstPosition() && StartsWith("<?xml") && m_pos + 5 < m_text.size() &&
+           IsXmlSpace(m_text[m_pos + 5]);
+  }
+  size_t FirstPosition() const { return m_text.starts_with("\xEF\xBB\xBF") ? 3 : 0; }
+
   bool SkipWhitespace() {
     const size_t start = m_pos;
     while (!AtEnd() && IsXmlSpace(m_text[m_pos])) ++m_pos;
@@ -173,7 +235,7 @@ class XmlCursor {
 
   bool ReadAttribute(Element& element) {
     std::string name;
-    if (!ReadName(name) || element.Attribute(name) != nullptr) return false;
+    if (!ReadName(name)) return false;
     SkipWhitespace();
     if (!Consume('=')) return false;
     SkipWhitespace();
@@ -203,51 +265,69 @@ bool FlagAttribute(const Element& element, std::string_view name) {
   return value != nullptr && (EqualsIgnoringAsciiCase(*value, "true") || *value == "1");
 }
 
-// Reads the content of an element that holds nothing but white space,
-// comments and processing instructions, up to its end tag.
-bool ReadEmptyContent(XmlCursor& cursor, const Element& element) {
+// Reads an element's content up to its end tag. Children named child_name
+// go to read_child, with the unknown nodes just before them; other elements,
+// comments and processing instructions are kept, and what follows the last
+// such child goes to after. White space between them is dropped.
+template <class ReadChild>
+bool ReadContent(XmlCursor& cursor, const Element& element, std::string_view child_name,
+                 KeptNodes& after, ReadChild read_child) {
   if (element.self_closing) return true;
-  return cursor.SkipMisc() && cursor.ReadEndTag(element.name);
+  KeptNodes pending;
+  for (;;) {
+    if (!cursor.ReadMisc(pending)) return false;
+    if (cursor.StartsWith("</")) {
+      after = std::move(pending);
+      return cursor.ReadEndTag(element.name);
+    }
+    const size_t start = cursor.Position();
+    Element child;
+    if (!cursor.ReadStartTag(child)) return false;
+    if (child.name == child_name) {
+      if (!read_child(child, std::move(pending))) return false;
+      pending.clear();
+    } else {
+      if (IsKnownElement(child.name) || !cursor.SkipUnknownContent(child)) return false;
+      pending.push_back(cursor.TextSince(start));
+    }
+  }
 }
 
-bool ReadService(XmlCursor& cursor, const Element& element, StoredService& service) {
+bool ReadService(XmlCursor& cursor, Element& element, StoredService& service) {
   const std::string* uid = element.Attribute("uid");
   if (uid == nullptr || !ParseMapiUid(*uid, service.uid)) return false;
   service.name = TextAttribute(element, "name");
   service.display_name = TextAttribute(element, "displayName");
   service.configured = FlagAttribute(element, "configured");
-  return ReadEmptyContent(cursor, element);
+  service.attributes = std::move(element.attributes);
+  return ReadContent(cursor, element, {}, service.content,
+                     [](const Element&, KeptNodes&&) { return false; });
 }
 
-bool ReadProfile(XmlCursor& cursor, const Element& element, StoredProfile& profile) {
+bool ReadProfile(XmlCursor& cursor, Element& element, StoredProfile& profile) {
   profile.name = TextAttribute(element, "name");
   profile.is_default = FlagAttribute(element, "default");
-  if (element.self_closing) return true;
-  for (;;) {
-    if (!cursor.SkipMisc()) return false;
-    if (cursor.StartsWith("</")) return cursor.ReadEndTag(element.name);
-    Element child;
-    if (!cursor.ReadStartTag(child) || child.name != "Service") return false;
-    if (!ReadService(cursor, child, profile.services.emplace_back())) return false;
-  }
+  profile.attributes = std::move(element.attributes);
+  return ReadContent(cursor, element, "Service", profile.after,
+                     [&](Element& child, KeptNodes&& before) {
+                       StoredService& service = profile.services.emplace_back();
+                       service.before = std::move(before);
+                       return ReadService(cursor, child, service);
+                     });
 }
 
 bool ReadProfiles(XmlCursor& cursor, ProfileStore& store) {
   Element root;
-  if (!cursor.SkipMisc() || !cursor.ReadStartTag(root) || root.name != "Profiles") return false;
-  if (!root.self_closing) {
-    for (;;) {
-      if (!cursor.SkipMisc()) return false;
-      if (cursor.StartsWith("</")) {
-        if (!cursor.ReadEndTag(root.name)) return false;
-        break;
-      }
-      Element child;
-      if (!cursor.ReadStartTag(child) || child.name != "Profile") return false;
-      if (!ReadProfile(cursor, child, store.profiles.emplace_back())) return false;
-    }
-  }
-  return cursor.SkipMisc() && cursor.AtEnd();
+  if (!cursor.ReadMisc(store.prolog) || !cursor.ReadStartTag(root) || root.name != "Profiles")
+    return false;
+  store.attributes = std::move(root.attributes);
+  const bool read =
+      ReadContent(cursor, root, "Profile", store.after, [&](Element& child, KeptNodes&& before) {
+        StoredProfile& profile = store.profiles.emplace_back();
+        profile.before = std::move(before);
+        return ReadProfile(cursor, child, profile);
+      });
+  return read && cursor.ReadMisc(store.epilog) && cursor.AtEnd();
 }
 
 void AppendEscaped(std::string& out, std::string_view text) {
@@ -291,38 +371,73 @@ void AppendAttribute(std::string& out, std::string_view name, std::string_view v
   out += '"';
 }
 
-void AppendOptionalAttribute(std::string& out, std::string_view name,
-                             const std::optional<std::wstring>& value) {
-  if (value) AppendAttribute(out, name, ToUtf8(*value));
+std::optional<std::string> Utf8(const std::optional<std::wstring>& text) {
+  if (!text) return std::nullopt;
+  return ToUtf8(*text);
+}
+
+// An element's known attributes, by name, with their current values (none:
+// dropped).
+using KnownAttributes = std::vector<std::pair<std::string_view, std::optional<std::string>>>;
+
+// The attributes as read, in their order, the known ones with their current
+// values; then the known ones the element did not have yet.
+void AppendAttributes(std::string& out, const KeptAttributes& read, const KnownAttributes& known) {
+  std::vector<bool> written(known.size(), false);
+  for (const auto& [name, value] : read) {
+    size_t k = 0;
+    while (k < known.size() && known[k].first != name) ++k;
+    if (k == known.size()) {
+      AppendAttribute(out, name, value);
+      continue;
+    }
+    if (known[k].second && !written[k]) AppendAttribute(out, name, *known[k].second);
+    written[k] = true;
+  }
+  for (size_t k = 0; k < known.size(); ++k)
+    if (!written[k] && known[k].second) AppendAttribute(out, known[k].first, *known[k].second);
+}
+
+void AppendNodes(std::string& out, const KeptNodes& nodes, std::string_view indent) {
+  for (const std::string& node : nodes) {
+    out += indent;
+    out += node;
+    out += '\n';
+  }
 }
 
 void AppendService(std::string& out, const StoredService& service) {
+  AppendNodes(out, service.before, "    ");
   out += "    <Service";
-  AppendOptionalAttribute(out, "name", service.name);
-  AppendOptionalAttribute(out, "displayName", service.display_name);
-  AppendAttribute(out, "uid", FormatMapiUid(service.uid));
-  AppendAttribute(out, "configured", service.configured ? "true" : "false");
-  out += "/>\n";
+  AppendAttributes(out, service.attributes,
+                   {{"name", Utf8(service.name)},
+                    {"displayName", Utf8(service.display_name)},
+                    {"uid", FormatMapiUid(service.uid)},
+                    {"configured", service.configured ? "true" : "false"}});
+  if (service.content.empty()) {
+    out += "/>\n";
+    return;
+  }
+  out += ">\n";
+  AppendNodes(out, service.content, "      ");
+  out += "    </Service>\n";
 }
 
 void AppendProfile(std::string& out, const StoredProfile& profile) {
+  AppendNodes(out, profile.before, "  ");
   out += "  <Profile";
-  AppendOptionalAttribute(out, "name", profile.name);
-  if (profile.is_default) AppendAttribute(out, "default", "true");
-  if (profile.services.empty()) {
+  AppendAttributes(
+      out, profile.attributes,
+      {{"name", Utf8(profile.name)},
+       {"default", profile.is_default ? std::optional<std::string>("true") : std::nullopt}});
+  if (profile.services.empty() && profile.after.empty()) {
     out += "/>\n";
     return;
   }
   out += ">\n";
   for (const StoredService& service : profile.services) AppendService(out, service);
+  AppendNodes(out, profile.after, "    ");
   out += "  </Profile>\n";
-}
-
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
 }
 
 }  // namespace
@@ -336,18 +451,48 @@ ProfileStore EmbeddedDefaultStore() {
 }
 
 bool ParseProfileStore(std::string_view xml, ProfileStore& store) {
-  store.profiles.clear();
+  store = ProfileStore();
   XmlCursor cursor(xml);
   if (ReadProfiles(cursor, store)) return true;
-  store.profiles.clear();
+  store = ProfileStore();
   return false;
 }
 
 std::string SerializeProfileStore(const ProfileStore& store) {
-  std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Profiles>\n";
+  std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  AppendNodes(out, store.prolog, "");
+  out += "<Profiles";
+  AppendAttributes(out, store.attributes, {});
+  out += ">\n";
   for (const StoredProfile& profile : store.profiles) AppendProfile(out, profile);
+  AppendNodes(out, store.after, "  ");
   out += "</Profiles>\n";
+  AppendNodes(out, store.epilog, "");
   return out;
+}
+
+bool IsStorableText(std::wstring_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<char32_t>(text[i]);
+    if (c < 0x20 && c != 0x9 && c != 0xA && c != 0xD) return false;
+    if (c == 0xFFFE || c == 0xFFFF || c > 0x10FFFF) return false;
+    if (c >= 0xDC00 && c <= 0xDFFF) return false;  // a low half with no high one before it
+    if (c >= 0xD800 && c <= 0xDBFF) {
+      // With 16-bit text, a high half must be followed by a low one.
+      if (sizeof(wchar_t) != 2 || i + 1 == text.size()) return false;
+      const auto low = static_cast<char32_t>(text[i + 1]);
+      if (low < 0xDC00 || low > 0xDFFF) return false;
+      ++i;
+    }
+  }
+  return true;
+}
+
+void RemoveService(StoredProfile& profile, const StoredService& service) {
+  const auto at = profile.services.begin() + (&service - profile.services.data());
+  KeptNodes& heir = at + 1 == profile.services.end() ? profile.after : (at + 1)->before;
+  heir.insert(heir.begin(), at->before.begin(), at->before.end());
+  profile.services.erase(at);
 }
 
 std::string FormatMapiUid(const MAPIUID& uid) {

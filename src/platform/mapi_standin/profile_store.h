@@ -7,20 +7,32 @@
 //     </Profile>
 //   </Profiles>
 //
-// Only these three elements are accepted, nested this way; attributes other
-// than the ones shown are ignored. Comments, processing instructions and the
-// XML declaration are skipped; a DOCTYPE, CDATA or text makes the file
-// malformed. The file is UTF-8.
+// These three elements are read, nested this way. What the stand-in does not
+// know is kept as read and written back in its place: other attributes,
+// comments, processing instructions and other elements with all they hold
+// (the file is shared with whatever else keeps profiles in it). A known
+// element out of its place, a DOCTYPE, or text or CDATA directly in a known
+// element makes the file malformed. The file is UTF-8; the XML declaration is
+// written afresh.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/mapi.h"
 
 namespace kalinor::platform::mapi_standin {
+
+/// An element's attributes as read, names and decoded values in UTF-8, in
+/// document order. On writing, the known ones take their values from the
+/// fields (and are dropped when the field is empty); the others stay as read.
+using KeptAttributes = std::vector<std::pair<std::string, std::string>>;
+
+/// Nodes the stand-in does not interpret, each its source text as read.
+using KeptNodes = std::vector<std::string>;
 
 /// One message service of a profile.
 struct StoredService {
@@ -28,6 +40,9 @@ struct StoredService {
   std::optional<std::wstring> display_name;  // PR_DISPLAY_NAME_A
   MAPIUID uid{};                             // PR_SERVICE_UID
   bool configured = false;                   // set by ConfigureMsgService
+  KeptAttributes attributes;
+  KeptNodes before;   // unknown nodes just before this element
+  KeptNodes content;  // unknown nodes inside it
 };
 
 /// One profile; a profile without a name is kept but cannot be administered.
@@ -35,11 +50,18 @@ struct StoredProfile {
   std::optional<std::wstring> name;
   bool is_default = false;
   std::vector<StoredService> services;
+  KeptAttributes attributes;
+  KeptNodes before;  // unknown nodes just before this element
+  KeptNodes after;   // unknown nodes after its last service
 };
 
 /// The whole store, profiles in document order.
 struct ProfileStore {
   std::vector<StoredProfile> profiles;
+  KeptAttributes attributes;  // of the Profiles element
+  KeptNodes prolog;           // before the Profiles element
+  KeptNodes after;            // inside it, after the last profile
+  KeptNodes epilog;           // after it
 };
 
 /// The store a missing file stands for: one profile "Default", flagged default.
@@ -51,6 +73,16 @@ bool ParseProfileStore(std::string_view xml, ProfileStore& store);
 
 /// Writes the XML form that ParseProfileStore reads back unchanged.
 std::string SerializeProfileStore(const ProfileStore& store);
+
+/// True when text can be stored in the XML file: every character is one
+/// XML 1.0 allows (no control character but tab, line feed and carriage
+/// return; no unpaired surrogate, such as an undecodable byte kept as
+/// U+DC80 + byte; not U+FFFE or U+FFFF).
+bool IsStorableText(std::wstring_view text);
+
+/// Removes the service from the profile. The unknown nodes before it stay,
+/// before the next service or at the end of the profile.
+void RemoveService(StoredProfile& profile, const StoredService& service);
 
 /// A MAPIUID as 32 lower-case hex digits.
 std::string FormatMapiUid(const MAPIUID& uid);

@@ -7,6 +7,10 @@
 namespace kalinor::platform::mapi_standin {
 namespace {
 
+// Windows' own mapisvc.inf, with every provider of a full Office install,
+// stays below 100 KiB; a file past 4 MiB is no service catalogue.
+constexpr std::size_t kLargestServiceCatalogue = 4 * 1024 * 1024;
+
 std::string_view Trimmed(std::string_view text) {
   const size_t first = text.find_first_not_of(" \t\r");
   if (first == std::string_view::npos) return {};
@@ -50,7 +54,7 @@ HRESULT ReadServiceCatalogue(const std::wstring& path, ServiceCatalogue& catalog
   catalogue = ServiceCatalogue();
   if (path.empty() || !PathExists(path)) return S_OK;
   std::string text;
-  if (!ReadWholeFile(path, text)) return MAPI_E_CALL_FAILED;
+  if (!ReadWholeFile(path, text, kLargestServiceCatalogue)) return MAPI_E_CALL_FAILED;
   catalogue = ParseServiceCatalogue(text);
   return S_OK;
 }

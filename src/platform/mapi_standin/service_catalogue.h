@@ -24,7 +24,8 @@ struct ServiceCatalogue {
 ServiceCatalogue ParseServiceCatalogue(std::string_view text);
 
 /// Reads the catalogue file at path. S_OK with present == false when there
-/// is no file; MAPI_E_CALL_FAILED when it exists but cannot be read.
+/// is no file; MAPI_E_CALL_FAILED when it exists but cannot be read (also
+/// when it is no regular file or is over 4 MiB).
 HRESULT ReadServiceCatalogue(const std::wstring& path, ServiceCatalogue& catalogue);
 
 /// The display name the catalogue gives the service, whose name is matched

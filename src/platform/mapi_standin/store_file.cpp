@@ -1,5 +1,8 @@
 #include "platform/mapi_standin/store_file.h"
 
+#include <mutex>
+#include <optional>
+
 #include "platform/environment.h"
 #include "platform/file_lock.h"
 #include "platform/files.h"
@@ -25,23 +28,11 @@ std::wstring ParentFolder(const std::wstring& path) {
   return path.substr(0, separator);
 }
 
-// Creates folder and its missing ancestors. True when it exists afterwards,
-// also when another process created it in the meantime.
-bool CreateFolderChain(const std::wstring& folder) {
-  if (folder.empty() || PathExists(folder)) return true;
-  const std::wstring parent = ParentFolder(folder);
-  if (parent != folder && !CreateFolderChain(parent)) return false;
-  CreateFolder(folder);
-  return PathExists(folder);
-}
-
 // Windows has neither XDG_CONFIG_HOME nor (as a rule) HOME: there the user's
 // roaming application-data folder, %APPDATA%, holds the files.
 std::wstring ConfigFolder() {
-  std::wstring folder = GetEnvironmentVariableText(L"XDG_CONFIG_HOME");
+  std::wstring folder = XdgBaseFolder(L"XDG_CONFIG_HOME", L".config");
   if (!folder.empty()) return folder;
-  const std::wstring home = GetEnvironmentVariableText(L"HOME");
-  if (!home.empty()) return home + kPathSeparator + L".config";
   return GetEnvironmentVariableText(L"APPDATA");
 }
 
@@ -55,14 +46,56 @@ std::wstring LocateFile(const wchar_t* variable, const wchar_t* file_name) {
 
 std::wstring LockFilePath(const std::wstring& store_path) { return store_path + L".lock"; }
 
+// A profile keeps about 150 bytes per service; 16 MiB is some 100,000
+// services, more than any profile holds. A larger file is no profile store.
+constexpr std::size_t kLargestProfileStore = 16 * 1024 * 1024;
+
+// The store as this process last read or wrote it, and the stamp the file
+// had then: a run reads the file once, not once per call, unless another
+// process changes it meanwhile (its rename gives the file a new stamp).
+class StoreCache {
+ public:
+  bool Find(const std::wstring& path, const FileStamp& stamp, ProfileStore& store) {
+    const std::lock_guard<std::mutex> guard(m_mutex);
+    if (!m_stamp || path != m_path || stamp != *m_stamp) return false;
+    store = m_store;
+    return true;
+  }
+
+  void Remember(const std::wstring& path, const std::optional<FileStamp>& stamp,
+                const ProfileStore& store) {
+    const std::lock_guard<std::mutex> guard(m_mutex);
+    m_path = path;
+    m_stamp = stamp;
+    m_store = store;
+  }
+
+ private:
+  std::mutex m_mutex;
+  std::wstring m_path;
+  std::optional<FileStamp> m_stamp;
+  ProfileStore m_store;
+};
+
+StoreCache& Cache() {
+  static StoreCache cache;
+  return cache;
+}
+
 // Reads the store while the caller holds the lock (or knows no writer exists).
 HRESULT ReadStoreUnlocked(const std::wstring& path, ProfileStore& store) {
   if (!PathExists(path)) {
     store = EmbeddedDefaultStore();
     return S_OK;
   }
+  // The stamp is taken before the read: a change in between makes it stale,
+  // which costs one more read later, never a stale store.
+  const std::optional<FileStamp> stamp = QueryFileStamp(path);
+  if (stamp && Cache().Find(path, *stamp, store)) return S_OK;
   std::string text;
-  if (!ReadWholeFile(path, text) || !ParseProfileStore(text, store)) return MAPI_E_CALL_FAILED;
+  if (!ReadWholeFile(path, text, kLargestProfileStore) || !ParseProfileStore(text, store))
+    return MAPI_E_CALL_FAILED;
+  Cache().Remember(path, stamp, store);
   return S_OK;
 }
 
@@ -75,7 +108,8 @@ StandinFiles LocateStandinFiles() {
   return files;
 }
 
-HRESULT ReadProfileStoreFile(const std::wstring& path, ProfileStore& store) {
+HRESULT ReadProfileStoreFile(const std::wstring& path, ProfileStore& store,
+                             std::chrono::milliseconds lock_wait) {
   if (path.empty()) return MAPI_E_CALL_FAILED;
   const std::wstring folder = ParentFolder(path);
   // No folder means no file and no writer: nothing to lock, and a read
@@ -87,20 +121,25 @@ HRESULT ReadProfileStoreFile(const std::wstring& path, ProfileStore& store) {
   // A folder where the lock file cannot be created (read-only) is read
   // without it: writes replace the file in one step, so a reader never sees
   // half of one.
-  const ExclusiveFileLock lock(LockFilePath(path));
+  const ExclusiveFileLock lock(LockFilePath(path), lock_wait);
+  if (lock.TimedOut()) return MAPI_E_TIMEOUT;
   return ReadStoreUnlocked(path, store);
 }
 
-HRESULT UpdateProfileStoreFile(const std::wstring& path, const StoreChange& change) {
-  if (path.empty() || !CreateFolderChain(ParentFolder(path))) return MAPI_E_CALL_FAILED;
-  const ExclusiveFileLock lock(LockFilePath(path));
+HRESULT UpdateProfileStoreFile(const std::wstring& path, const StoreChange& change,
+                               std::chrono::milliseconds lock_wait) {
+  if (path.empty() || !CreateFolderWithParents(ParentFolder(path))) return MAPI_E_CALL_FAILED;
+  const ExclusiveFileLock lock(LockFilePath(path), lock_wait);
+  if (lock.TimedOut()) return MAPI_E_TIMEOUT;
   if (!lock.IsLocked()) return MAPI_E_CALL_FAILED;
   ProfileStore store;
   HRESULT hr = ReadStoreUnlocked(path, store);
   if (hr != S_OK) return hr;
   hr = change(store);
   if (hr != S_OK) return hr;
-  return WriteFileAtomically(path, SerializeProfileStore(store)) ? S_OK : MAPI_E_CALL_FAILED;
+  if (!WriteFileAtomically(path, SerializeProfileStore(store))) return MAPI_E_CALL_FAILED;
+  Cache().Remember(path, QueryFileStamp(path), store);
+  return S_OK;
 }
 
 }  // namespace kalinor::platform::mapi_standin

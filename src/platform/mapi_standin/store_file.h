@@ -4,6 +4,7 @@
 // the file atomically, so two processes at once lose nothing.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -24,10 +25,17 @@ struct StandinFiles {
 /// of these is set.
 StandinFiles LocateStandinFiles();
 
-/// Reads the store at path. A missing file gives the embedded default.
-/// MAPI_E_CALL_FAILED when path is "", or the file cannot be read or is
-/// malformed.
-HRESULT ReadProfileStoreFile(const std::wstring& path, ProfileStore& store);
+/// How long a read or a change waits for another process's lock on the
+/// store before it gives up with MAPI_E_TIMEOUT.
+inline constexpr std::chrono::milliseconds kProfileStoreLockWait = std::chrono::seconds(30);
+
+/// Reads the store at path. A missing file gives the embedded default. The
+/// file is parsed once per version: while it is unchanged since this process
+/// last read or wrote it, that copy is handed out. MAPI_E_TIMEOUT when the
+/// lock stays taken for lock_wait; MAPI_E_CALL_FAILED when path is "", or
+/// the file cannot be read (no regular file, over 16 MiB) or is malformed.
+HRESULT ReadProfileStoreFile(const std::wstring& path, ProfileStore& store,
+                             std::chrono::milliseconds lock_wait = kProfileStoreLockWait);
 
 /// A change to the store; its result other than S_OK cancels the write.
 using StoreChange = std::function<HRESULT(ProfileStore&)>;
@@ -35,8 +43,10 @@ using StoreChange = std::function<HRESULT(ProfileStore&)>;
 /// Under the lock: reads the store (the embedded default when missing),
 /// applies change and, when it returns S_OK, writes the store back
 /// atomically, creating the missing folders first. Returns the change's
-/// failure, or MAPI_E_CALL_FAILED when the store cannot be located, locked,
-/// read, parsed or written (the file is then left as it was).
-HRESULT UpdateProfileStoreFile(const std::wstring& path, const StoreChange& change);
+/// failure, MAPI_E_TIMEOUT when the lock stays taken for lock_wait, or
+/// MAPI_E_CALL_FAILED when the store cannot be located, locked, read, parsed
+/// or written. On any failure the file is left as it was.
+HRESULT UpdateProfileStoreFile(const std::wstring& path, const StoreChange& change,
+                               std::chrono::milliseconds lock_wait = kProfileStoreLockWait);
 
 }  // namespace kalinor::platform::mapi_standin

@@ -7,10 +7,7 @@
 namespace kalinor::platform {
 
 void WriteStandardOutput(std::wstring_view text) {
-  if (auto* capture = OutputCapture::Active()) {
-    capture->standard_output.emplace_back(text);
-    return;
-  }
+  if (OutputCapture::CaptureStandardOutput(text)) return;
   const std::string bytes = ToUtf8(text);
   std::fwrite(bytes.data(), 1, bytes.size(), stdout);
   std::fflush(stdout);

@@ -8,10 +8,7 @@
 namespace kalinor::platform {
 
 void WriteDebugOutput(std::wstring_view text) {
-  if (auto* capture = OutputCapture::Active()) {
-    capture->debug_output.emplace_back(text);
-    return;
-  }
+  if (OutputCapture::CaptureDebugOutput(text)) return;
   std::string line = ToUtf8(text);
   if (line.empty() || line.back() != '\n') line += '\n';
   const char* path = std::getenv("KALINOR_DEBUG_OUTPUT");

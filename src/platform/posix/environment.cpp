@@ -13,10 +13,6 @@ std::optional<std::wstring> LookUpEnvironmentVariable(const std::wstring& name) 
   return FromUtf8(value);
 }
 
-std::wstring GetEnvironmentVariableText(const std::wstring& name) {
-  return LookUpEnvironmentVariable(name).value_or(std::wstring());
-}
-
 bool SetEnvironmentVariableText(const std::wstring& name, const std::wstring& value) {
   return ::setenv(ToUtf8(name).c_str(), ToUtf8(value).c_str(), 1) == 0;
 }

@@ -3,31 +3,39 @@
 // fcntl locks belong to the process and would not.
 #include "platform/file_lock.h"
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include "platform/text.h"
 
 namespace kalinor::platform {
 
-ExclusiveFileLock::ExclusiveFileLock(const std::wstring& path) : m_handle(-1) {
-  const int fd = ::open(ToUtf8(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (fd < 0) return;
-  m_handle = fd;
-  int result;
-  do {
-    result = ::flock(fd, LOCK_EX);
-  } while (result != 0 && errno == EINTR);
-  m_locked = result == 0;
+LockedFileTraits::Handle LockedFileTraits::Invalid() noexcept { return -1; }
+
+bool LockedFileTraits::IsValid(Handle handle) noexcept { return handle >= 0; }
+
+bool LockedFileTraits::Close(Handle handle) noexcept {
+  const int fd = static_cast<int>(handle);
+  ::flock(fd, LOCK_UN);  // nothing to undo on a file that was never locked
+  return ::close(fd) == 0;
 }
 
-ExclusiveFileLock::~ExclusiveFileLock() {
-  if (m_handle < 0) return;
-  const int fd = static_cast<int>(m_handle);
-  if (m_locked) ::flock(fd, LOCK_UN);
-  ::close(fd);
+LockedFileTraits::Handle ExclusiveFileLock::OpenLockFile(const std::wstring& path) {
+  // O_NONBLOCK: a FIFO put in the lock file's place would otherwise wait for
+  // a writer for ever.
+  return ::open(ToUtf8(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+}
+
+ExclusiveFileLock::Attempt ExclusiveFileLock::TryLock(LockedFileTraits::Handle file) {
+  int result;
+  do {
+    result = ::flock(static_cast<int>(file), LOCK_EX | LOCK_NB);
+  } while (result != 0 && errno == EINTR);
+  if (result == 0) return Attempt::kLocked;
+  return errno == EWOULDBLOCK ? Attempt::kTaken : Attempt::kFailed;
 }
 
 }  // namespace kalinor::platform

@@ -1,20 +1,29 @@
 // File operations over POSIX calls, with the Win32 semantics the callers
 // expect: a move never replaces its destination and crosses file systems by
 // copy and delete (MoveFileW), a copy can refuse an existing destination
-// (CopyFileW), and a delete removes files only (DeleteFileW).
+// (CopyFileW), and a delete removes files only (DeleteFileW). Also the OS
+// steps of the atomic write (files_os.h): a new file written and flushed,
+// with the old one's owner and mode, then renamed over the old one, whose
+// folder is flushed in turn.
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <thread>
 
 #include "platform/files.h"
-#include "platform/posix/file_descriptor.h"
+#include "platform/files_os.h"
+#include "platform/posix/scoped_handles.h"
 #include "platform/text.h"
 
 namespace kalinor::platform {
@@ -26,34 +35,54 @@ namespace {
 // The file-system name of a path. An empty path, or one with a NUL inside
 // (which the C calls would silently cut short), has none.
 std::optional<std::string> NativePath(const std::wstring& path) {
-  if (path.empty() || path.find(L'\0') != std::wstring::npos) return std::nullopt;
+  if (!os::IsUsablePath(path)) return std::nullopt;
   return ToUtf8(path);
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  while (size > 0) {
-    ssize_t written = ::write(fd, data, size);
+int OpenRetrying(const std::string& path, int flags, mode_t mode = 0) {
+  int fd;
+  do fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
+  while (fd < 0 && errno == EINTR);
+  return fd;
+}
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) continue;
       return false;
     }
-    data += written;
-    size -= static_cast<std::size_t>(written);
+    bytes.remove_prefix(static_cast<std::size_t>(written));
   }
   return true;
 }
 
-bool CopyContent(int from, int to) {
+// Hands each chunk of the file to sink until the end, a read error or a
+// sink that returns false.
+template <typename Sink>
+bool ReadToEnd(int fd, Sink sink) {
   char buffer[64 * 1024];
   for (;;) {
-    ssize_t got = ::read(from, buffer, sizeof buffer);
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
     if (got < 0) {
       if (errno == EINTR) continue;
       return false;
     }
     if (got == 0) return true;
-    if (!WriteAll(to, buffer, static_cast<std::size_t>(got))) return false;
+    if (!sink(std::string_view(buffer, static_cast<std::size_t>(got)))) return false;
   }
+}
+
+// Opens path for reading only if it is a regular file, filling status. The
+// open does not block (a FIFO would otherwise wait for a writer for ever);
+// the descriptor blocks again once it is known to be a file. Empty otherwise.
+FileDescriptor OpenRegularFile(const std::string& path, struct stat& status) {
+  FileDescriptor file(OpenRetrying(path, O_RDONLY | O_NONBLOCK | O_NOCTTY));
+  if (!file.IsValid() || ::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode)) return {};
+  const int flags = ::fcntl(file.Get(), F_GETFL);
+  if (flags < 0 || ::fcntl(file.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return {};
+  return file;
 }
 
 // Copies a regular file's content, permissions and modification time, as
@@ -61,10 +90,9 @@ bool CopyContent(int from, int to) {
 // untouched. A destination this call created is removed again on failure.
 // With durable, the copy is flushed to disk before success is reported.
 bool CopyRegularFile(const std::string& from, const std::string& to, bool exclusive, bool durable) {
-  FileDescriptor source(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
-  if (!source.Valid()) return false;
   struct stat source_status {};
-  if (::fstat(source.Get(), &source_status) != 0 || !S_ISREG(source_status.st_mode)) return false;
+  const FileDescriptor source = OpenRegularFile(from, source_status);
+  if (!source.IsValid()) return false;
 
   struct stat target_status {};
   bool target_existed = ::stat(to.c_str(), &target_status) == 0;
@@ -77,11 +105,12 @@ bool CopyRegularFile(const std::string& from, const std::string& to, bool exclus
     if (!S_ISREG(target_status.st_mode)) return false;
   }
 
-  int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (exclusive ? O_EXCL : O_TRUNC);
-  FileDescriptor target(::open(to.c_str(), flags, source_status.st_mode & 07777));
-  if (!target.Valid()) return false;
+  int flags = O_WRONLY | O_CREAT | (exclusive ? O_EXCL : O_TRUNC);
+  FileDescriptor target(OpenRetrying(to, flags, source_status.st_mode & 07777));
+  if (!target.IsValid()) return false;
 
-  bool copied = CopyContent(source.Get(), target.Get());
+  bool copied = ReadToEnd(source.Get(),
+                          [&](std::string_view chunk) { return WriteAll(target.Get(), chunk); });
   if (copied) {
     struct timespec times[2] = {source_status.st_atim, source_status.st_mtim};
     ::futimens(target.Get(), times);  // a lost time stamp is no reason to fail
@@ -116,7 +145,90 @@ int RenameNoReplace(const std::string& from, const std::string& to) {
   return 0;
 }
 
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// The rename itself is on disk only once its folder is flushed. Some file
+// systems refuse fsync on a folder; the rename has happened all the same.
+void FlushFolderOf(const std::string& path) {
+  FileDescriptor folder(OpenRetrying(FolderOf(path), O_RDONLY | O_DIRECTORY));
+  if (folder.IsValid()) ::fsync(folder.Get());
+}
+
+// The new file keeps the owner, group and permissions of the file it
+// replaces, so that a file of another user stays theirs when root rewrites
+// it.
+void CopyOwnerAndPermissions(int fd, const std::string& from) {
+  struct stat status {};
+  if (::stat(from.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return;
+  // Only root (or the owner, for a group it belongs to) may give a file
+  // away; without that right (EPERM) the writer stays the owner.
+  [[maybe_unused]] const int owned = ::fchown(fd, status.st_uid, status.st_gid);
+  // After the owner: a change of owner clears the set-user and set-group bits.
+  ::fchmod(fd, status.st_mode & 07777);
+}
+
 }  // namespace
+
+namespace os {
+
+unsigned long CurrentProcessId() { return static_cast<unsigned long>(::getpid()); }
+
+bool IsProcessGone(unsigned long process_id) {
+  // 0 and the values past pid_t's range name no single process.
+  if (process_id == 0 || process_id > static_cast<unsigned long>(INT_MAX)) return false;
+  return ::kill(static_cast<pid_t>(process_id), 0) != 0 && errno == ESRCH;
+}
+
+std::vector<std::wstring> FolderEntryNames(const std::wstring& folder) {
+  std::vector<std::wstring> names;
+  const std::string native = folder.empty() ? std::string(".") : ToUtf8(folder);
+  if (native.find('\0') != std::string::npos) return names;
+  const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(native.c_str()), &::closedir);
+  if (!listing) return names;
+  while (const dirent* entry = ::readdir(listing.get())) {
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(FromUtf8(name));
+  }
+  return names;
+}
+
+NewFileResult WriteNewFile(const std::wstring& path, const std::wstring& like,
+                           std::string_view bytes) {
+  const auto native = NativePath(path);
+  if (!native) return NewFileResult::kFailed;
+  FileDescriptor file(OpenRetrying(*native, O_WRONLY | O_CREAT | O_EXCL, 0666));
+  if (!file.IsValid()) return errno == EEXIST ? NewFileResult::kNameTaken : NewFileResult::kFailed;
+  if (const auto model = NativePath(like)) CopyOwnerAndPermissions(file.Get(), *model);
+  bool written = WriteAll(file.Get(), bytes) && ::fsync(file.Get()) == 0;
+  written = file.Close() && written;
+  if (written) return NewFileResult::kWritten;
+  ::unlink(native->c_str());
+  return NewFileResult::kFailed;
+}
+
+bool FlushFileAt(const std::wstring& path) {
+  const auto native = NativePath(path);
+  if (!native) return false;
+  FileDescriptor file(OpenRetrying(*native, O_WRONLY));
+  return file.IsValid() && ::fsync(file.Get()) == 0 && file.Close();
+}
+
+bool RenameOver(const std::wstring& from, const std::wstring& to) {
+  const auto source = NativePath(from);
+  const auto target = NativePath(to);
+  if (!source || !target || ::rename(source->c_str(), target->c_str()) != 0) return false;
+  FlushFolderOf(*target);
+  return true;
+}
+
+}  // namespace os
+
+bool IsAbsolutePath(const std::wstring& path) { return !path.empty() && path.front() == L'/'; }
 
 bool PathExists(const std::wstring& path) {
   auto native = NativePath(path);
@@ -124,9 +236,9 @@ bool PathExists(const std::wstring& path) {
   return native && ::lstat(native->c_str(), &status) == 0;
 }
 
-bool CreateFolder(const std::wstring& path) {
+bool CreateFolder(const std::wstring& path, FolderAccess access) {
   auto native = NativePath(path);
-  return native && ::mkdir(native->c_str(), 0777) == 0;
+  return native && ::mkdir(native->c_str(), access == FolderAccess::kOwnerOnly ? 0700 : 0777) == 0;
 }
 
 bool CopyFileTo(const std::wstring& from, const std::wstring& to, bool fail_if_exists) {
@@ -168,8 +280,48 @@ bool QueryFileStatus(const std::wstring& path) {
   return native && ::stat(native->c_str(), &status) == 0;
 }
 
+std::optional<FileStamp> QueryFileStamp(const std::wstring& path) {
+  auto native = NativePath(path);
+  struct stat status {};
+  if (!native || ::stat(native->c_str(), &status) != 0) return std::nullopt;
+  constexpr std::uint64_t kNanoseconds = 1000000000;
+  FileStamp stamp;
+  stamp.volume = static_cast<std::uint64_t>(status.st_dev);
+  stamp.file = static_cast<std::uint64_t>(status.st_ino);
+  stamp.size = static_cast<std::uint64_t>(status.st_size);
+  stamp.modified = static_cast<std::uint64_t>(status.st_mtim.tv_sec) * kNanoseconds +
+                   static_cast<std::uint64_t>(status.st_mtim.tv_nsec);
+  stamp.changed = static_cast<std::uint64_t>(status.st_ctim.tv_sec) * kNanoseconds +
+                  static_cast<std::uint64_t>(status.st_ctim.tv_nsec);
+  return stamp;
+}
+
+bool RenameFileNoReplace(const std::wstring& from, const std::wstring& to) {
+  auto source = NativePath(from);
+  auto target = NativePath(to);
+  return source && target && RenameNoReplace(*source, *target) == 0;
+}
+
 void SleepMilliseconds(unsigned milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
+}
+
+bool ReadWholeFile(const std::wstring& path, std::string& bytes, std::size_t max_bytes) {
+  bytes.clear();
+  const auto native = NativePath(path);
+  if (!native) return false;
+  struct stat status {};
+  const FileDescriptor file = OpenRegularFile(*native, status);
+  if (!file.IsValid() || static_cast<std::uintmax_t>(status.st_size) > max_bytes) return false;
+  // Read to the end rather than trusting the size: the file may grow, but
+  // never past the cap.
+  const bool read = ReadToEnd(file.Get(), [&](std::string_view chunk) {
+    if (bytes.size() + chunk.size() > max_bytes) return false;
+    bytes.append(chunk);
+    return true;
+  });
+  if (!read) bytes.clear();
+  return read;
 }
 
 }  // namespace kalinor::platform

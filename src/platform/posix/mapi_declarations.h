@@ -110,6 +110,7 @@ using LPPROVIDERADMIN = IProviderAdmin*;
 inline constexpr ULONG MAPI_INIT_VERSION = 0;
 inline constexpr ULONG MAPI_UNICODE = 0x80000000u;
 inline constexpr HRESULT MAPI_E_NOT_FOUND = static_cast<HRESULT>(0x8004010F);
+inline constexpr HRESULT MAPI_E_TIMEOUT = static_cast<HRESULT>(0x80040401);
 inline constexpr HRESULT MAPI_E_CALL_FAILED = E_FAIL;
 inline constexpr HRESULT MAPI_E_NO_SUPPORT = static_cast<HRESULT>(0x80040102);
 inline constexpr HRESULT MAPI_E_NOT_INITIALIZED = static_cast<HRESULT>(0x80040605);

@@ -14,12 +14,12 @@
 // The file is UTF-8, or UTF-16LE with a byte-order mark as regedit writes it.
 // It is read afresh on every query. A file that does not parse as a whole
 // holds no values: the tool then behaves as with an empty registry.
-#include <cstdio>
 #include <map>
 #include <optional>
 #include <tuple>
 
 #include "platform/environment.h"
+#include "platform/files.h"
 #include "platform/registry.h"
 #include "platform/text.h"
 #include "platform/utf16le.h"
@@ -30,6 +30,8 @@ namespace {
 
 constexpr std::uint32_t kRegBinary = 3;
 constexpr std::uint32_t kRegDword = 4;
+// A whole user hive exported by regedit runs to tens of megabytes; the file
+// the tool reads holds a handful of keys. Past 64 MiB it is no registry file.
 constexpr std::size_t kLargestRegistryFile = 64 * 1024 * 1024;
 
 // A value's place: root, key path and value name, the last two lower-cased
@@ -40,34 +42,8 @@ using RegistryValues = std::map<ValuePlace, RegistryValue>;
 std::wstring RegistryFilePath() {
   std::wstring path = GetEnvironmentVariableText(L"KALINOR_REGISTRY");
   if (!path.empty()) return path;
-  std::wstring config = GetEnvironmentVariableText(L"XDG_CONFIG_HOME");
-  if (config.empty() || config.front() != L'/') {  // a relative one is ignored, as XDG says
-    std::wstring home = GetEnvironmentVariableText(L"HOME");
-    if (home.empty()) return {};
-    config = home + L"/.config";
-  }
-  return config + L"/kalinor/registry.reg";
-}
-
-std::optional<std::string> ReadFileBytes(const std::wstring& path) {
-  if (path.empty() || path.find(L'\0') != std::wstring::npos) return std::nullopt;
-  std::FILE* file = std::fopen(ToUtf8(path).c_str(), "rb");
-  if (file == nullptr) return std::nullopt;
-  std::string bytes;
-  char buffer[16 * 1024];
-  std::size_t got = 0;
-  bool too_large = false;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-    bytes.append(buffer, got);
-    if (bytes.size() > kLargestRegistryFile) {
-      too_large = true;
-      break;
-    }
-  }
-  bool failed = std::ferror(file) != 0;
-  std::fclose(file);
-  if (failed || too_large) return std::nullopt;
-  return bytes;
+  const std::wstring config = XdgBaseFolder(L"XDG_CONFIG_HOME", L".config");
+  return config.empty() ? std::wstring() : config + L"/kalinor/registry.reg";
 }
 
 std::wstring DecodeFileText(const std::string& bytes) {
@@ -108,19 +84,12 @@ std::vector<std::wstring> LogicalLines(std::wstring_view text) {
   return lines;
 }
 
-int HexDigit(wchar_t c) {
-  if (c >= L'0' && c <= L'9') return c - L'0';
-  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
-  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
-  return -1;
-}
-
 // 1 to 8 hexadecimal digits, nothing else.
 std::optional<std::uint32_t> ParseHexNumber(std::wstring_view digits) {
   if (digits.empty() || digits.size() > 8) return std::nullopt;
   std::uint32_t number = 0;
   for (wchar_t c : digits) {
-    int digit = HexDigit(c);
+    int digit = HexDigitValue(c);
     if (digit < 0) return std::nullopt;
     number = number * 16 + static_cast<std::uint32_t>(digit);
   }
@@ -260,15 +229,24 @@ class RegFileParser {
     return true;
   }
 
-  // [-key] removes the key and everything below it.
+  // [-key] removes the key and everything below it. The values are sorted by
+  // root, key and name, so the key's own values and those of the keys below
+  // it ("key\\...") are two runs, each found by one lookup.
   void DeleteKey(const std::wstring& key) {
-    for (auto it = values_.begin(); it != values_.end();) {
-      const auto& [root, value_key, name] = it->first;
-      bool below = value_key == key ||
-                   (value_key.size() > key.size() && value_key.compare(0, key.size(), key) == 0 &&
-                    value_key[key.size()] == L'\\');
-      it = root == root_ && below ? values_.erase(it) : std::next(it);
-    }
+    EraseRun(key, [&](const std::wstring& found) { return found == key; });
+    const std::wstring below = key + L'\\';
+    EraseRun(below,
+             [&](const std::wstring& found) { return found.compare(0, below.size(), below) == 0; });
+  }
+
+  template <class KeyMatches>
+  void EraseRun(const std::wstring& first_key, KeyMatches matches) {
+    auto end = values_.lower_bound(ValuePlace{root_, first_key, std::wstring()});
+    const auto begin = end;
+    while (end != values_.end() && std::get<0>(end->first) == root_ &&
+           matches(std::get<1>(end->first)))
+      ++end;
+    values_.erase(begin, end);
   }
 
   bool ParseValueLine(std::wstring_view line) {
@@ -305,9 +283,9 @@ class RegFileParser {
 
 bool ReadRegistryValue(RegistryRoot root, const std::wstring& subkey, const std::wstring& name,
                        std::size_t max_bytes, RegistryValue& value) {
-  auto bytes = ReadFileBytes(RegistryFilePath());
-  if (!bytes) return false;
-  auto values = RegFileParser().Parse(DecodeFileText(*bytes));
+  std::string bytes;
+  if (!ReadWholeFile(RegistryFilePath(), bytes, kLargestRegistryFile)) return false;
+  auto values = RegFileParser().Parse(DecodeFileText(bytes));
   if (!values) return false;
   auto found = values->find(ValuePlace{root, AsciiLower(subkey), AsciiLower(name)});
   if (found == values->end() || found->second.data.size() > max_bytes) return false;

@@ -3,10 +3,10 @@
 // created (with its parents, private to the user as XDG asks).
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <optional>
 
 #include "platform/environment.h"
+#include "platform/files.h"
 #include "platform/special_folders.h"
 #include "platform/text.h"
 
@@ -14,21 +14,12 @@ namespace kalinor::platform {
 
 namespace {
 
-// XDG ignores a variable that is empty or not an absolute path; so do we.
-std::wstring AbsoluteVariable(const wchar_t* name) {
-  std::wstring value = GetEnvironmentVariableText(name);
-  return !value.empty() && value.front() == L'/' ? value : std::wstring();
+std::wstring Home() {
+  std::wstring home = GetEnvironmentVariableText(L"HOME");
+  return IsAbsolutePath(home) ? home : std::wstring();
 }
 
-std::wstring Home() { return AbsoluteVariable(L"HOME"); }
-
-// $VARIABLE, else $HOME + fallback, else "".
-std::wstring XdgFolder(const wchar_t* variable, const wchar_t* fallback) {
-  std::wstring value = AbsoluteVariable(variable);
-  if (!value.empty()) return value;
-  std::wstring home = Home();
-  return home.empty() ? std::wstring() : home + fallback;
-}
+std::wstring ConfigHome() { return XdgBaseFolder(L"XDG_CONFIG_HOME", L".config"); }
 
 // A folder carries no trailing separator (the root itself excepted).
 std::wstring WithoutTrailingSeparators(std::wstring path) {
@@ -36,22 +27,9 @@ std::wstring WithoutTrailingSeparators(std::wstring path) {
   return path;
 }
 
-bool IsFolder(const std::string& path) {
+bool IsFolder(const std::wstring& path) {
   struct stat status {};
-  return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
-}
-
-// mkdir -p: true when the folder exists afterwards.
-bool EnsureFolder(const std::wstring& path) {
-  if (path.find(L'\0') != std::wstring::npos) return false;
-  std::string native = ToUtf8(path);
-  if (IsFolder(native)) return true;
-  for (std::size_t slash = native.find('/', 1);; slash = native.find('/', slash + 1)) {
-    std::string prefix = native.substr(0, slash);
-    if (::mkdir(prefix.c_str(), 0700) != 0 && !IsFolder(prefix)) return false;
-    if (slash == std::string::npos) break;
-  }
-  return IsFolder(native);
+  return PathExists(path) && ::stat(ToUtf8(path).c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 // The value of one `NAME="..."` line of user-dirs.dirs, with "$HOME" at its
@@ -83,16 +61,12 @@ std::optional<std::wstring> UserDirsValue(std::wstring_view line, std::wstring_v
 
 // XDG_DOCUMENTS_DIR from $XDG_CONFIG_HOME/user-dirs.dirs, as xdg-user-dirs writes it.
 std::wstring UserDirsDocuments() {
-  std::wstring config = XdgFolder(L"XDG_CONFIG_HOME", L"/.config");
+  std::wstring config = ConfigHome();
   if (config.empty()) return {};
-  std::FILE* file = std::fopen(ToUtf8(config + L"/user-dirs.dirs").c_str(), "rb");
-  if (file == nullptr) return {};
+  // xdg-user-dirs writes a dozen lines; a file past 1 MiB is none of its.
+  constexpr std::size_t kLargestUserDirsFile = 1024 * 1024;
   std::string bytes;
-  char buffer[4096];
-  for (std::size_t got;
-       (got = std::fread(buffer, 1, sizeof buffer, file)) > 0 && bytes.size() < (1 << 20);)
-    bytes.append(buffer, got);
-  std::fclose(file);
+  if (!ReadWholeFile(config + L"/user-dirs.dirs", bytes, kLargestUserDirsFile)) return {};
 
   std::wstring text = FromUtf8(bytes);
   std::wstring home = Home();
@@ -111,9 +85,9 @@ std::wstring UserDirsDocuments() {
 std::wstring UnresolvedFolder(int csidl) {
   switch (csidl) {
     case kCsidlAppData:
-      return XdgFolder(L"XDG_CONFIG_HOME", L"/.config");
+      return ConfigHome();
     case kCsidlLocalAppData:
-      return XdgFolder(L"XDG_DATA_HOME", L"/.local/share");
+      return XdgBaseFolder(L"XDG_DATA_HOME", L".local/share");
     case kCsidlPersonal: {
       std::wstring documents = UserDirsDocuments();
       if (!documents.empty()) return documents;
@@ -131,7 +105,10 @@ std::wstring UnresolvedFolder(int csidl) {
 
 std::wstring GetSpecialFolderPath(int csidl) {
   std::wstring folder = WithoutTrailingSeparators(UnresolvedFolder(csidl));
-  if (folder.empty() || !EnsureFolder(folder)) return {};
+  // Private to the user, as XDG asks of the folders it names.
+  if (folder.empty() || !CreateFolderWithParents(folder, FolderAccess::kOwnerOnly) ||
+      !IsFolder(folder))
+    return {};
   return folder;
 }
 

@@ -76,12 +76,12 @@ void InitialiseLibxml2() {
 
 Document& DocumentOf(const DomDocumentRef& reference) {
   if (!reference) throw _com_error(E_POINTER);
-  return *static_cast<Document*>(reference.Object());
+  return *static_cast<Document*>(reference.Get());
 }
 
 xmlNodePtr NodeOf(const DomNodeRef& reference) {
   if (!reference) throw _com_error(E_POINTER);
-  return static_cast<xmlNodePtr>(reference.Object());
+  return static_cast<xmlNodePtr>(reference.Get());
 }
 
 DomNodeRef Refer(xmlNodePtr node) { return DomNodeRef(node); }
@@ -425,7 +425,7 @@ DomNodeRef DocumentNode(const DomDocumentRef& document) {
   return Refer(reinterpret_cast<xmlNodePtr>(DocumentOf(document).tree));
 }
 
-DomNodeRef CopyNodeRef(const DomNodeRef& node) { return DomNodeRef(node.Object()); }
+DomNodeRef CopyNodeRef(const DomNodeRef& node) { return DomNodeRef(node.Get()); }
 
 DomNodeKind NodeKind(const DomNodeRef& reference) {
   switch (NodeOf(reference)->type) {

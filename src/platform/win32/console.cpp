@@ -7,10 +7,7 @@
 namespace kalinor::platform {
 
 void WriteStandardOutput(std::wstring_view text) {
-  if (auto* capture = OutputCapture::Active()) {
-    capture->standard_output.emplace_back(text);
-    return;
-  }
+  if (OutputCapture::CaptureStandardOutput(text)) return;
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   if (out == nullptr || out == INVALID_HANDLE_VALUE || text.empty()) return;
   DWORD written = 0;

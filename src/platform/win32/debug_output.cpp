@@ -8,10 +8,7 @@
 namespace kalinor::platform {
 
 void WriteDebugOutput(std::wstring_view text) {
-  if (auto* capture = OutputCapture::Active()) {
-    capture->debug_output.emplace_back(text);
-    return;
-  }
+  if (OutputCapture::CaptureDebugOutput(text)) return;
   const std::wstring copy(text);
   OutputDebugStringW(copy.c_str());
 }

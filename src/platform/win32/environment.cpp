@@ -23,10 +23,6 @@ std::optional<std::wstring> LookUpEnvironmentVariable(const std::wstring& name) 
   return std::wstring();
 }
 
-std::wstring GetEnvironmentVariableText(const std::wstring& name) {
-  return LookUpEnvironmentVariable(name).value_or(std::wstring());
-}
-
 bool SetEnvironmentVariableText(const std::wstring& name, const std::wstring& value) {
   return ::SetEnvironmentVariableW(name.c_str(), value.c_str()) != FALSE;
 }

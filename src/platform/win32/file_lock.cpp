@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/scoped_handles.h"
+
 namespace kalinor::platform {
 namespace {
 
@@ -11,26 +13,34 @@ HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle);
 
 }  // namespace
 
-ExclusiveFileLock::ExclusiveFileLock(const std::wstring& path)
-    : m_handle(reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE)) {
-  const HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  m_handle = reinterpret_cast<std::intptr_t>(file);
-  OVERLAPPED whole_file = {};
-  m_locked =
-      ::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole_file) != FALSE;
+LockedFileTraits::Handle LockedFileTraits::Invalid() noexcept {
+  return reinterpret_cast<Handle>(INVALID_HANDLE_VALUE);
 }
 
-ExclusiveFileLock::~ExclusiveFileLock() {
-  const HANDLE file = AsHandle(m_handle);
-  if (file == INVALID_HANDLE_VALUE) return;
-  if (m_locked) {
-    OVERLAPPED whole_file = {};
-    ::UnlockFileEx(file, 0, MAXDWORD, MAXDWORD, &whole_file);
-  }
-  ::CloseHandle(file);
+bool LockedFileTraits::IsValid(Handle handle) noexcept {
+  return KernelHandleTraits::IsValid(AsHandle(handle));
+}
+
+bool LockedFileTraits::Close(Handle handle) noexcept {
+  OVERLAPPED whole_file = {};
+  // Fails harmlessly on a file that was never locked.
+  ::UnlockFileEx(AsHandle(handle), 0, MAXDWORD, MAXDWORD, &whole_file);
+  return ::CloseHandle(AsHandle(handle)) != FALSE;
+}
+
+LockedFileTraits::Handle ExclusiveFileLock::OpenLockFile(const std::wstring& path) {
+  return reinterpret_cast<LockedFileTraits::Handle>(
+      ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+ExclusiveFileLock::Attempt ExclusiveFileLock::TryLock(LockedFileTraits::Handle file) {
+  OVERLAPPED whole_file = {};
+  if (::LockFileEx(AsHandle(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                   MAXDWORD, &whole_file))
+    return Attempt::kLocked;
+  return ::GetLastError() == ERROR_LOCK_VIOLATION ? Attempt::kTaken : Attempt::kFailed;
 }
 
 }  // namespace kalinor::platform

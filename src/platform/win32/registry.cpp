@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "platform/registry.h"
+#include "platform/win32/scoped_handles.h"
 
 namespace kalinor::platform {
 
@@ -20,31 +21,15 @@ HKEY RootKey(RegistryRoot root) {
 
 bool HasNul(const std::wstring& text) { return text.find(L'\0') != std::wstring::npos; }
 
-// Closes an open key when it leaves scope, so every path closes it.
-class OpenKey {
- public:
-  OpenKey() = default;
-  ~OpenKey() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  OpenKey(const OpenKey&) = delete;
-  OpenKey& operator=(const OpenKey&) = delete;
-  HKEY* out() { return &key_; }
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
-
 }  // namespace
 
 bool ReadRegistryValue(RegistryRoot root, const std::wstring& subkey, const std::wstring& name,
                        std::size_t max_bytes, RegistryValue& value) {
   // A NUL inside a name would silently shorten it to another key's name.
   if (HasNul(subkey) || HasNul(name)) return false;
-  OpenKey key;
-  if (RegOpenKeyExW(RootKey(root), subkey.c_str(), 0, KEY_READ | kSixtyFourBitView, key.out()) !=
-      ERROR_SUCCESS)
+  RegistryKey key;
+  if (RegOpenKeyExW(RootKey(root), subkey.c_str(), 0, KEY_READ | kSixtyFourBitView,
+                    key.Receive()) != ERROR_SUCCESS)
     return false;
   const DWORD capacity =
       static_cast<DWORD>(std::min<std::size_t>(max_bytes, std::numeric_limits<DWORD>::max()));
@@ -53,7 +38,7 @@ bool ReadRegistryValue(RegistryRoot root, const std::wstring& subkey, const std:
   std::vector<std::uint8_t> buffer(static_cast<std::size_t>(capacity) + 1);
   DWORD type = 0;
   DWORD size = capacity;
-  if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, buffer.data(), &size) !=
+  if (RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, buffer.data(), &size) !=
           ERROR_SUCCESS ||
       size > capacity)
     return false;

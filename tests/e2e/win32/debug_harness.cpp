@@ -41,32 +41,13 @@
 #include <thread>
 #include <vector>
 
+#include "platform/win32/scoped_handles.h"
+
 namespace {
 
 constexpr DWORD kDefaultTimeoutMs = 60000;
 
-class Handle {
- public:
-  Handle() = default;
-  explicit Handle(HANDLE handle) : m_handle(handle) {}
-  ~Handle() { Close(); }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  HANDLE Get() const { return m_handle; }
-  HANDLE* Out() { return &m_handle; }
-  bool Valid() const { return m_handle != nullptr && m_handle != INVALID_HANDLE_VALUE; }
-  void Reset(HANDLE handle) {
-    Close();
-    m_handle = handle;
-  }
-  void Close() {
-    if (Valid()) CloseHandle(m_handle);
-    m_handle = nullptr;
-  }
-
- private:
-  HANDLE m_handle = nullptr;
-};
+using Handle = kalinor::platform::FileHandle;
 
 std::string Escaped(const std::string& bytes) {
   std::string out;
@@ -158,9 +139,9 @@ class DbwinListener {
                                        kBufferSize, L"DBWIN_BUFFER"));
     taken = taken || GetLastError() == ERROR_ALREADY_EXISTS;
     m_stop.Reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (m_mapping.Valid())
+    if (m_mapping.IsValid())
       m_view = static_cast<const char*>(MapViewOfFile(m_mapping.Get(), FILE_MAP_READ, 0, 0, 0));
-    m_ready = !taken && m_buffer_ready.Valid() && m_data_ready.Valid() && m_stop.Valid() &&
+    m_ready = !taken && m_buffer_ready.IsValid() && m_data_ready.IsValid() && m_stop.IsValid() &&
               m_view != nullptr;
   }
 
@@ -260,7 +241,7 @@ std::wstring QuotedArgument(const std::wstring& arg) {
 // A pipe whose write end the child inherits; the read end stays here.
 bool MakeInheritedPipe(Handle& read_end, Handle& write_end) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  if (!CreatePipe(read_end.Out(), write_end.Out(), &inherit, 0)) return false;
+  if (!CreatePipe(read_end.Receive(), write_end.Receive(), &inherit, 0)) return false;
   return SetHandleInformation(read_end.Get(), HANDLE_FLAG_INHERIT, 0) != FALSE;
 }
 

@@ -3,30 +3,14 @@
 #include <windows.h>
 
 #include "platform/text.h"
+#include "platform/win32/scoped_handles.h"
 #include "support/run_process.h"
 
 namespace kalinor::testing {
 
 namespace {
 
-// Closes a handle when it leaves scope.
-class Handle {
- public:
-  Handle() = default;
-  explicit Handle(HANDLE handle) : handle_(handle) {}
-  ~Handle() { Close(); }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  HANDLE get() const { return handle_; }
-  HANDLE* out() { return &handle_; }
-  void Close() {
-    if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-    handle_ = nullptr;
-  }
-
- private:
-  HANDLE handle_ = nullptr;
-};
+using Handle = platform::FileHandle;
 
 // One argument as CommandLineToArgvW and the C runtime read it back: quoted
 // when it is empty or holds blanks or quotes, with the backslashes before a
@@ -116,15 +100,15 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   Handle read_end;
   Handle write_end;
-  if (!CreatePipe(read_end.out(), write_end.out(), &inheritable, 0)) return result;
-  SetHandleInformation(read_end.get(), HANDLE_FLAG_INHERIT, 0);
+  if (!CreatePipe(read_end.Receive(), write_end.Receive(), &inheritable, 0)) return result;
+  SetHandleInformation(read_end.Get(), HANDLE_FLAG_INHERIT, 0);
 
-  InheritOnly inherit(write_end.get());
+  InheritOnly inherit(write_end.Get());
   if (inherit.get() == nullptr) return result;
   STARTUPINFOEXW startup{};
   startup.StartupInfo.cb = sizeof startup;
   startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-  startup.StartupInfo.hStdOutput = write_end.get();
+  startup.StartupInfo.hStdOutput = write_end.Get();
   startup.lpAttributeList = inherit.get();
 
   const std::wstring program_path = platform::FromUtf8(program);
@@ -142,12 +126,12 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
 
   char buffer[4096];
   DWORD got = 0;
-  while (ReadFile(read_end.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+  while (ReadFile(read_end.Get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
     result.standardOutput.append(buffer, got);
-  WaitForSingleObject(child.get(), INFINITE);
+  WaitForSingleObject(child.Get(), INFINITE);
   DWORD code = 0;
   // An exception status (0xC...) means the child crashed rather than exited.
-  if (GetExitCodeProcess(child.get(), &code) && (code & 0xC0000000u) != 0xC0000000u)
+  if (GetExitCodeProcess(child.Get(), &code) && (code & 0xC0000000u) != 0xC0000000u)
     result.exitCode = static_cast<int>(code);
   return result;
 }

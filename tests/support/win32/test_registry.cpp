@@ -10,6 +10,7 @@
 #include <optional>
 #include <tuple>
 
+#include "platform/win32/scoped_handles.h"
 #include "support/test_registry.h"
 
 namespace kalinor::testing {
@@ -24,26 +25,12 @@ HKEY RootKey(Root root) {
   return root == Root::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
 }
 
-// Closes a key when it leaves scope.
-class Key {
- public:
-  Key() = default;
-  ~Key() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  Key(const Key&) = delete;
-  Key& operator=(const Key&) = delete;
-  HKEY* out() { return &key_; }
-  HKEY get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
-};
+using Key = platform::RegistryKey;
 
 bool KeyExists(Root root, const std::wstring& subkey) {
   Key key;
-  return RegOpenKeyExW(RootKey(root), subkey.c_str(), 0, KEY_READ | kSixtyFourBitView, key.out()) ==
-         ERROR_SUCCESS;
+  return RegOpenKeyExW(RootKey(root), subkey.c_str(), 0, KEY_READ | kSixtyFourBitView,
+                       key.Receive()) == ERROR_SUCCESS;
 }
 
 // The shortest leading part of subkey (whole components) that does not
@@ -63,16 +50,16 @@ std::optional<platform::RegistryValue> ReadValue(Root root, const std::wstring& 
                                                  const std::wstring& name) {
   Key key;
   if (RegOpenKeyExW(RootKey(root), subkey.c_str(), 0, KEY_QUERY_VALUE | kSixtyFourBitView,
-                    key.out()) != ERROR_SUCCESS)
+                    key.Receive()) != ERROR_SUCCESS)
     return std::nullopt;
   DWORD type = 0;
   DWORD size = 0;
-  if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+  if (RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
     return std::nullopt;
   platform::RegistryValue value;
   value.type = type;
   value.data.resize(size + 1);  // never a null buffer, even for an empty value
-  if (RegQueryValueExW(key.get(), name.c_str(), nullptr, &type, value.data.data(), &size) !=
+  if (RegQueryValueExW(key.Get(), name.c_str(), nullptr, &type, value.data.data(), &size) !=
       ERROR_SUCCESS)
     return std::nullopt;
   value.data.resize(size);
@@ -83,7 +70,7 @@ bool WriteValue(Root root, const std::wstring& subkey, const std::wstring& name,
                 const std::vector<std::uint8_t>& bytes) {
   Key key;
   if (RegCreateKeyExW(RootKey(root), subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_SET_VALUE | kSixtyFourBitView, nullptr, key.out(),
+                      KEY_SET_VALUE | kSixtyFourBitView, nullptr, key.Receive(),
                       nullptr) != ERROR_SUCCESS)
     return false;
   // RegSetValueExW adds a terminator to string data that lacks one when the
@@ -91,17 +78,17 @@ bool WriteValue(Root root, const std::wstring& subkey, const std::wstring& name,
   // non-NUL unit there keeps the stored bytes exactly as given.
   std::vector<std::uint8_t> guarded(bytes);
   guarded.insert(guarded.end(), {0xFF, 0xFF});
-  return RegSetValueExW(key.get(), name.c_str(), 0, type, guarded.data(),
+  return RegSetValueExW(key.Get(), name.c_str(), 0, type, guarded.data(),
                         static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
 }
 
 bool DeleteValue(Root root, const std::wstring& subkey, const std::wstring& name) {
   Key key;
-  const LONG opened =
-      RegOpenKeyExW(RootKey(root), subkey.c_str(), 0, KEY_SET_VALUE | kSixtyFourBitView, key.out());
+  const LONG opened = RegOpenKeyExW(RootKey(root), subkey.c_str(), 0,
+                                    KEY_SET_VALUE | kSixtyFourBitView, key.Receive());
   if (opened == ERROR_FILE_NOT_FOUND) return true;
   if (opened != ERROR_SUCCESS) return false;
-  const LONG deleted = RegDeleteValueW(key.get(), name.c_str());
+  const LONG deleted = RegDeleteValueW(key.Get(), name.c_str());
   return deleted == ERROR_SUCCESS || deleted == ERROR_FILE_NOT_FOUND;
 }
 
@@ -113,8 +100,8 @@ void DeleteKeyTree(Root root, const std::wstring& subkey) {
   const std::wstring leaf = split == std::wstring::npos ? subkey : subkey.substr(split + 1);
   Key key;
   if (RegOpenKeyExW(RootKey(root), parent.c_str(), 0, KEY_ALL_ACCESS | kSixtyFourBitView,
-                    key.out()) == ERROR_SUCCESS)
-    RegDeleteTreeW(key.get(), leaf.c_str());
+                    key.Receive()) == ERROR_SUCCESS)
+    RegDeleteTreeW(key.Get(), leaf.c_str());
 }
 
 }  // namespace

@@ -1,0 +1,152 @@
+// The portable parts of the file services: temporary names, the
+// write-flush-rename sequence and the folder walk, over the OS steps of
+// files_os.h.
+#include "platform/files.h"
+
+#include <atomic>
+#include <climits>
+#include <cstdint>
+#include <optional>
+
+#include "platform/files_os.h"
+
+namespace kalinor::platform {
+
+namespace {
+
+// A name that another writer took between TemporarySiblingPath and the
+// create is replaced by a new one, a few times at the most.
+constexpr int kTemporaryNameAttempts = 10;
+
+// The suffix of every temporary file name TemporarySiblingPath makes.
+constexpr wchar_t kTemporarySuffix[] = L".tmp";
+
+// The value of text when it is one to ten decimal digits; nullopt otherwise.
+std::optional<std::uint64_t> DecimalValue(std::wstring_view text) {
+  if (text.empty() || text.size() > 10) return std::nullopt;
+  std::uint64_t value = 0;
+  for (const wchar_t c : text) {
+    if (c < L'0' || c > L'9') return std::nullopt;
+    value = value * 10 + static_cast<std::uint64_t>(c - L'0');
+  }
+  return value;
+}
+
+// The writer's process id in a name TemporarySiblingPath made for the file
+// named file_name ("<file_name>.<pid>-<n>.tmp"), compared as the file system
+// compares names. nullopt for any other name.
+std::optional<unsigned long> TemporaryWriterOf(const std::wstring& name,
+                                               const std::wstring& file_name) {
+  const std::wstring key = PathComparisonKey(name);
+  const std::wstring stem = PathComparisonKey(file_name + L".");
+  const std::wstring suffix = PathComparisonKey(kTemporarySuffix);
+  if (key.size() <= stem.size() + suffix.size() || key.compare(0, stem.size(), stem) != 0 ||
+      key.compare(key.size() - suffix.size(), suffix.size(), suffix) != 0)
+    return std::nullopt;
+  const std::wstring_view middle =
+      std::wstring_view(key).substr(stem.size(), key.size() - stem.size() - suffix.size());
+  const std::size_t dash = middle.find(L'-');
+  if (dash == std::wstring_view::npos) return std::nullopt;
+  const std::optional<std::uint64_t> writer = DecimalValue(middle.substr(0, dash));
+  if (!writer || *writer > ULONG_MAX || !DecimalValue(middle.substr(dash + 1))) return std::nullopt;
+  return static_cast<unsigned long>(*writer);
+}
+
+// Removes what earlier saves of path left when they were killed before
+// their rename: temporary files of path whose writer no longer runs. Those
+// of a running writer (this process or another) may be saves in progress.
+void RemoveLeftoverTemporaries(const std::wstring& path) {
+  const std::size_t separator = path.find_last_of(std::wstring{kPathSeparator, L'/'});
+  const std::wstring folder = separator == std::wstring::npos ? L"" : path.substr(0, separator + 1);
+  const std::wstring file_name = path.substr(folder.size());
+  if (file_name.empty()) return;
+  for (const std::wstring& name : os::FolderEntryNames(folder)) {
+    const std::optional<unsigned long> writer = TemporaryWriterOf(name, file_name);
+    if (writer && *writer != os::CurrentProcessId() && os::IsProcessGone(*writer))
+      DeleteFileAt(folder + name);
+  }
+}
+
+}  // namespace
+
+namespace os {
+
+bool IsUsablePath(const std::wstring& path) {
+  return !path.empty() && path.find(L'\0') == std::wstring::npos;
+}
+
+}  // namespace os
+
+std::wstring TemporarySiblingPath(const std::wstring& path) {
+  // The whole path plus a suffix keeps the file in the same folder, and so
+  // on the same file system, which the rename over path needs.
+  static std::atomic<unsigned> counter{0};
+  const std::wstring stem = path + L"." + std::to_wstring(os::CurrentProcessId()) + L"-";
+  std::wstring candidate;
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    candidate = stem + std::to_wstring(counter++) + kTemporarySuffix;
+    if (!PathExists(candidate)) break;
+  }
+  return candidate;
+}
+
+bool ReplaceFileWith(const std::wstring& written, const std::wstring& target) {
+  // The content must be on disk before the name points at it, or a crash
+  // right after the rename could leave an empty file behind.
+  return os::IsUsablePath(written) && os::IsUsablePath(target) && os::FlushFileAt(written) &&
+         os::RenameOver(written, target);
+}
+
+bool WriteFileAtomically(const std::wstring& path, std::string_view bytes) {
+  if (!os::IsUsablePath(path)) return false;
+  RemoveLeftoverTemporaries(path);
+  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+    const std::wstring temporary = TemporarySiblingPath(path);
+    switch (os::WriteNewFile(temporary, path, bytes)) {
+      case os::NewFileResult::kNameTaken:
+        continue;
+      case os::NewFileResult::kFailed:
+        return false;
+      case os::NewFileResult::kWritten:
+        break;
+    }
+    if (os::RenameOver(temporary, path)) return true;
+    DeleteFileAt(temporary);
+    return false;
+  }
+  return false;
+}
+
+std::vector<std::wstring> FolderPathPrefixes(const std::wstring& path) {
+  std::wstring walked = path;
+  if (walked.empty() || walked.back() != kPathSeparator) walked += kPathSeparator;
+  std::vector<std::wstring> prefixes;
+  if (walked.size() <= 2) return prefixes;
+
+  std::size_t from = 2;  // past a drive ("C:") or the POSIX root
+  if (walked[0] == kPathSeparator && walked[1] == kPathSeparator) {
+    // A UNC root (\\server\share) cannot be created and does not answer an
+    // existence test as a folder does: the walk starts below it.
+    std::size_t server_end = walked.find(kPathSeparator, 2);
+    std::size_t share_end = server_end == std::wstring::npos
+                                ? std::wstring::npos
+                                : walked.find(kPathSeparator, server_end + 1);
+    if (share_end == std::wstring::npos) return prefixes;
+    from = share_end + 1;
+  }
+  for (std::size_t at = walked.find(kPathSeparator, from); at != std::wstring::npos;
+       at = walked.find(kPathSeparator, at + 1))
+    prefixes.push_back(walked.substr(0, at));
+  return prefixes;
+}
+
+bool CreateFolderWithParents(const std::wstring& path, FolderAccess access) {
+  for (const std::wstring& prefix : FolderPathPrefixes(path)) {
+    if (PathExists(prefix)) continue;
+    // A folder that appeared meanwhile (another process made it) counts as made.
+    if (!CreateFolder(prefix, access) && !PathExists(prefix)) return false;
+  }
+  return true;
+}
+
+}  // namespace kalinor::platform

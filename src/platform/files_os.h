@@ -1,0 +1,48 @@
+// The operating-system steps behind the portable file algorithms of
+// files.cpp: one function per step, implemented in posix/files.cpp and
+// win32/files.cpp. For the platform layer only.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kalinor::platform::os {
+
+/// Not empty and no NUL inside: the rule every file operation applies first.
+bool IsUsablePath(const std::wstring& path);
+
+/// The running process's identifier, for temporary file names.
+unsigned long CurrentProcessId();
+
+/// True only when no process with this identifier runs now (POSIX: kill(pid,
+/// 0) fails with ESRCH; Windows: OpenProcess fails with
+/// ERROR_INVALID_PARAMETER). False while one runs, also one this process may
+/// not touch, and when it cannot be told.
+bool IsProcessGone(unsigned long process_id);
+
+/// The names of the entries in folder ("" is the current folder), without "."
+/// and "..". Empty when it cannot be listed.
+std::vector<std::wstring> FolderEntryNames(const std::wstring& folder);
+
+/// What WriteNewFile did.
+enum class NewFileResult { kWritten, kNameTaken, kFailed };
+
+/// Creates path as a new file (kNameTaken when anything exists there now),
+/// gives it the owner, group and permissions of `like` where that is a
+/// regular file (POSIX; the owner only where the process may set it), writes
+/// bytes, flushes them to disk and closes it. A file it created is removed
+/// again when a later step fails.
+NewFileResult WriteNewFile(const std::wstring& path, const std::wstring& like,
+                           std::string_view bytes);
+
+/// Flushes an already written file's content to disk. False on failure.
+bool FlushFileAt(const std::wstring& path);
+
+/// Renames from over to in one step, replacing to, and makes the rename
+/// itself durable. On Windows the new file keeps the replaced file's
+/// security descriptor and attributes. False on failure; to then holds the
+/// old file whole.
+bool RenameOver(const std::wstring& from, const std::wstring& to);
+
+}  // namespace kalinor::platform::os

@@ -1,0 +1,104 @@
+#include "settings/database_confinement.h"
+
+#include <utility>
+
+#include "platform/files.h"
+
+namespace kalinor {
+
+namespace {
+
+using platform::FileKind;
+using platform::kPathSeparator;
+
+const wchar_t* const kSettingsFileNames[] = {L"GeneralSettings.xml", L"StoreSettings.xml"};
+
+// The comparison key of a folder's real path with a closing separator, so
+// that a prefix test cannot match a sibling ("Ostrand2"); "" when the folder
+// cannot be resolved.
+std::wstring FolderKey(const std::wstring& folder) {
+  if (folder.empty()) return {};
+  std::wstring real = platform::RealPathOf(folder);
+  if (real.empty() || platform::QueryFileKind(real) != FileKind::kFolder) return {};
+  if (real.back() != kPathSeparator) real += kPathSeparator;
+  return platform::PathComparisonKey(real);
+}
+
+bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
+  return !prefix.empty() && text.size() > prefix.size() &&
+         text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool IsSettingsFileName(const std::wstring& key) {
+  const std::wstring name = key.substr(key.rfind(kPathSeparator) + 1);
+  for (const wchar_t* settings : kSettingsFileNames)
+    if (name == platform::PathComparisonKey(settings)) return true;
+  return false;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  const std::size_t separator = path.rfind(kPathSeparator);
+  return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
+}
+
+}  // namespace
+
+std::wstring FileNamePart(const std::wstring& path) {
+  const std::size_t separator = path.rfind(kPathSeparator);
+  if (separator == std::wstring::npos) return kPathSeparator + path;
+  return path.substr(separator);
+}
+
+DatabaseConfinement::DatabaseConfinement(std::wstring dataFolder,
+                                         const std::wstring& pellucorFolder)
+    : dataFolder_(std::move(dataFolder)),
+      dataKey_(FolderKey(dataFolder_)),
+      pellucorKey_(FolderKey(pellucorFolder)) {}
+
+std::wstring DatabaseConfinement::Resolve(const std::wstring& dbFileName) const {
+  if (dbFileName.empty() || platform::IsAbsolutePath(dbFileName)) return dbFileName;
+  return dataFolder_ + kPathSeparator + dbFileName;
+}
+
+DatabaseConfinement::Place DatabaseConfinement::PlaceOf(const std::wstring& realPath) const {
+  const std::wstring key = platform::PathComparisonKey(realPath);
+  if (StartsWith(key, dataKey_)) return Place::kDataFolder;
+  if (StartsWith(key, pellucorKey_)) return Place::kPellucorFolder;
+  return Place::kOutside;
+}
+
+const wchar_t* DatabaseConfinement::RefusalFor(const std::wstring& path, bool forMove) const {
+  const FileKind kind = platform::QueryFileKind(path);
+  if (kind == FileKind::kFolder) return L"a folder";
+  if (kind == FileKind::kLink && forMove) return L"a link";
+  if (kind != FileKind::kRegularFile && kind != FileKind::kLink) return L"not a regular file";
+  const std::wstring real = platform::RealPathOf(path);
+  if (real.empty()) return L"its real path cannot be found";
+  const Place place = PlaceOf(real);
+  if (forMove && place != Place::kPellucorFolder) return L"outside the older data folder";
+  if (place == Place::kOutside) return L"outside the data folders";
+  if (IsSettingsFileName(platform::PathComparisonKey(real))) return L"a settings file";
+  return nullptr;
+}
+
+const wchar_t* DatabaseConfinement::RefusalToDelete(const std::wstring& path) const {
+  return RefusalFor(path, false);
+}
+
+const wchar_t* DatabaseConfinement::RefusalToMove(const std::wstring& path) const {
+  return RefusalFor(path, true);
+}
+
+bool DatabaseConfinement::IsMissingFromPellucorFolder(const std::wstring& path) const {
+  if (pellucorKey_.empty() || platform::QueryFileKind(path) != FileKind::kMissing) return false;
+  std::wstring folder = platform::RealPathOf(FolderOf(path));
+  if (folder.empty()) return false;
+  if (folder.back() != kPathSeparator) folder += kPathSeparator;
+  return platform::PathComparisonKey(folder).compare(0, pellucorKey_.size(), pellucorKey_) == 0;
+}
+
+std::wstring DatabaseConfinement::SameNameInDataFolder(const std::wstring& path) const {
+  return dataFolder_ + FileNamePart(path);
+}
+
+}  // namespace kalinor

@@ -1,0 +1,54 @@
+// Which store database files the uninstall may delete or move: only regular
+// files (or links, removed as links) inside the connector's data folder or
+// its older data folder, judged on real paths, and never a settings file.
+#pragma once
+
+#include <string>
+
+namespace kalinor {
+
+class DatabaseConfinement {
+ public:
+  /// The rule over the two folders; either may be "" or missing, and then
+  /// nothing lies inside it. Resolves both folders' real paths once.
+  DatabaseConfinement(std::wstring dataFolder, const std::wstring& pellucorFolder);
+
+  /// The path a dbFileName value names: itself when absolute, else joined to
+  /// the data folder (never to the current folder). "" for an empty value.
+  std::wstring Resolve(const std::wstring& dbFileName) const;
+
+  /// Why the entry at an existing path must not be deleted; nullptr when it
+  /// may: a regular file or a link inside either folder, not a settings file.
+  const wchar_t* RefusalToDelete(const std::wstring& path) const;
+
+  /// Why the file at an existing path must not be moved into the data
+  /// folder; nullptr when it may: a regular file inside the older folder,
+  /// not a settings file.
+  const wchar_t* RefusalToMove(const std::wstring& path) const;
+
+  /// True when nothing exists at path and its folder lies in the older data
+  /// folder: a takeover interrupted after the move left the file in the
+  /// data folder under the same name.
+  bool IsMissingFromPellucorFolder(const std::wstring& path) const;
+
+  /// The data folder's file of the same name as path (whose last part is the
+  /// name, a bare value the whole name).
+  std::wstring SameNameInDataFolder(const std::wstring& path) const;
+
+ private:
+  enum class Place { kOutside, kDataFolder, kPellucorFolder };
+  /// Which folder a real path lies in.
+  Place PlaceOf(const std::wstring& realPath) const;
+  /// Why what lies at path must not be deleted, or with forMove moved.
+  const wchar_t* RefusalFor(const std::wstring& path, bool forMove) const;
+
+  std::wstring dataFolder_;
+  std::wstring dataKey_;      // comparison key of the real data folder + separator; "" if none
+  std::wstring pellucorKey_;  // the same for the older data folder
+};
+
+/// The file name with its leading separator; a value without one gets one,
+/// so that appending it to a folder always gives a path inside that folder.
+std::wstring FileNamePart(const std::wstring& path);
+
+}  // namespace kalinor
