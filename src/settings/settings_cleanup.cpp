@@ -27,11 +27,16 @@ bool NamesItsOwnStore(const std::wstring& id) {
 bool DeleteDatabase(const std::wstring& value, const DatabaseConfinement& confinement) {
   std::wstring path = confinement.Resolve(value);
   if (path.empty()) return true;
-  // A takeover cut short after the move but before the save leaves the list
-  // naming the older folder, and the database in the data folder.
-  if (confinement.IsMissingFromPellucorFolder(path)) path = confinement.SameNameInDataFolder(path);
-  if (platform::QueryFileKind(path) == platform::FileKind::kMissing) return true;
-  if (const wchar_t* refusal = confinement.RefusalToDelete(path)) {
+  platform::FileKind kind = platform::QueryFileKind(path);
+  if (kind == platform::FileKind::kMissing) {
+    // A takeover cut short after the move but before the save leaves the list
+    // naming the older folder, and the database in the data folder.
+    if (!confinement.IsInPellucorFolder(path)) return true;
+    path = confinement.SameNameInDataFolder(path);
+    kind = platform::QueryFileKind(path);
+    if (kind == platform::FileKind::kMissing) return true;
+  }
+  if (const wchar_t* refusal = confinement.RefusalToDelete(path, kind)) {
     DebugTrace(L"Database file not deleted (%ls): %ls", refusal, path.c_str());
     return false;
   }
