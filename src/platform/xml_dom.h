@@ -1,23 +1,20 @@
 // The XML DOM primitives that XMLDocument's algorithms are written over: one
-// implementation over MSXML (COM) on Windows, one over pugixml elsewhere.
+// implementation over MSXML (COM) on Windows, one over libxml2 elsewhere.
+// Node paths are evaluated by the project's own code (xml/node_path_query.h)
+// over the navigation primitives below; neither DOM's own selection is used.
 //
 // Every primitive raises kalinor::_com_error with a failing HRESULT when it
 // fails, as a failing MSXML call does: E_POINTER for an empty reference,
 // E_OUTOFMEMORY when memory runs out, E_FAIL (or the DOM's own code) for any
 // other failure. None returns a failure value instead of raising.
-//
-// Node paths are the old XSL-pattern form: "/" between steps, a leading "/"
-// (from the document) or "//" (anywhere below the document), steps that are
-// element names, "*", "@name", "text()", "node()", "comment()", "pi()", "."
-// or "..", each optionally followed by predicates "[n]" (zero-based position
-// among its siblings that match the step), "[@name]" or "[@name=\"value\"]"
-// (single quotes also do).
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/hresult.h"
 #include "platform/scoped_handle.h"
@@ -47,8 +44,6 @@ template <typename Tag>
 class DomRef : public ScopedHandle<NullIsEmptyTraits<void*, &ReleaseDomReference<Tag>>> {
  public:
   using ScopedHandle<NullIsEmptyTraits<void*, &ReleaseDomReference<Tag>>>::ScopedHandle;
-  /// The implementation's object, or null; for the platform implementation only.
-  void* Object() const noexcept { return this->Get(); }
 };
 
 /// An owning reference to a DOM document object.
@@ -68,7 +63,9 @@ void SetSynchronousLoad(const DomDocumentRef& document);
 
 /// Loads the file, replacing the whole content. True when the file was
 /// parsed; false when it is missing, unreadable or not well-formed, and the
-/// document is then empty. Raises _com_error (E_POINTER for an empty reference).
+/// document is then empty. Internal entities are expanded; nothing outside
+/// the file (external entity, DTD, URL) is ever read. Raises _com_error (E_POINTER for an empty
+/// reference).
 bool LoadDomDocument(const DomDocumentRef& document, const std::wstring& path);
 
 /// Writes the whole document to path in the encoding it was loaded in (UTF-8
@@ -81,10 +78,36 @@ void SaveDomDocument(const DomDocumentRef& document, const std::wstring& path);
 /// parent of the root element. Raises _com_error (E_POINTER for an empty reference).
 DomNodeRef DocumentNode(const DomDocumentRef& document);
 
-/// The first node in document order that query selects relative to context;
-/// empty when it selects none. Raises _com_error: E_FAIL for a query that is
-/// not a node path, E_POINTER for an empty context.
-DomNodeRef SelectSingleNode(const DomNodeRef& context, const std::wstring& query);
+/// A second reference to the same node; empty for an empty reference. Never
+/// fails but for E_OUTOFMEMORY.
+DomNodeRef CopyNodeRef(const DomNodeRef& node);
+
+/// What kind of node a reference holds.
+enum class DomNodeKind { Document, Element, Attribute, Text, CData, Comment, Instruction, Other };
+
+/// The node's kind. Raises _com_error(E_POINTER) for an empty node.
+DomNodeKind NodeKind(const DomNodeRef& node);
+
+/// True when the node is an element, attribute or instruction (by its
+/// target) whose name, prefix included, is name. Raises _com_error(E_POINTER)
+/// for an empty node.
+bool NodeNameIs(const DomNodeRef& node, std::wstring_view name);
+
+/// The node's first child of any kind; empty when it has none (attributes
+/// are no children). Raises _com_error(E_POINTER) for an empty node.
+DomNodeRef FirstChild(const DomNodeRef& node);
+
+/// The node's next sibling of any kind; empty after the last one. Raises
+/// _com_error(E_POINTER) for an empty node.
+DomNodeRef NextSibling(const DomNodeRef& node);
+
+/// The node's previous sibling of any kind; empty before the first one.
+/// Raises _com_error(E_POINTER) for an empty node.
+DomNodeRef PreviousSibling(const DomNodeRef& node);
+
+/// The names of the element's attributes in document order (namespace
+/// declarations excepted); empty for any other node. Raises _com_error.
+std::vector<std::wstring> AttributeNames(const DomNodeRef& node);
 
 /// True when node is an element (not the document, an attribute, text, a
 /// comment or a processing instruction). Raises _com_error(E_POINTER) when empty.
@@ -107,12 +130,16 @@ void RemoveChild(const DomNodeRef& parent, const DomNodeRef& child);
 /// parent. Raises _com_error(E_POINTER) for an empty node.
 DomNodeRef ParentNode(const DomNodeRef& node);
 
-/// The text of all descendant text and CDATA nodes joined in order (an
-/// attribute's value; a comment's or instruction's content). Raises _com_error.
+/// MSXML's text property with preserveWhiteSpace false: the text of all
+/// descendant text and CDATA nodes joined in order, white space at the ends
+/// of each text run trimmed and runs inside collapsed where no
+/// xml:space="preserve" applies (an attribute's value; a comment's or
+/// instruction's content). Raises _com_error.
 std::wstring GetText(const DomNodeRef& node);
 
 /// Replaces all children of node by one text node holding text (by none when
-/// text is empty). Raises _com_error (E_FAIL for the document node).
+/// text is empty). Raises _com_error: E_FAIL for the document node or for
+/// text holding a character XML 1.0 forbids (the node is then unchanged).
 void SetText(const DomNodeRef& node, const std::wstring& text);
 
 /// The value of the element's attribute; nullopt when it has none of that

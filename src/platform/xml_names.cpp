@@ -29,4 +29,19 @@ bool IsXmlName(std::wstring_view name) {
   return std::all_of(name.begin() + 1, name.end(), IsXmlNameChar);
 }
 
+bool IsXmlText(std::wstring_view text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto u = static_cast<std::uint32_t>(text[i]);
+    if (u == 0x9 || u == 0xA || u == 0xD || (u >= 0x20 && u <= 0xD7FF) ||
+        (u >= 0xE000 && u <= 0xFFFD) || (u >= 0x10000 && u <= 0x10FFFF))
+      continue;
+    // With 16-bit text, a character beyond U+FFFF is a high then a low surrogate.
+    const bool pairStart = sizeof(wchar_t) == 2 && u >= 0xD800 && u <= 0xDBFF &&
+                           i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+    if (!pairStart) return false;
+    ++i;
+  }
+  return true;
+}
+
 }  // namespace kalinor::platform

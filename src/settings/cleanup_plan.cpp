@@ -39,8 +39,9 @@ std::wstring FileInOrEmpty(std::wstring (*fileIn)(const std::wstring&),
 DatabaseDecision DecideTakenOverDatabase(const std::wstring& value,
                                          const DatabaseConfinement& confinement) {
   const std::wstring source = confinement.Resolve(value);
-  if (source.empty() || platform::QueryFileKind(source) == platform::FileKind::kMissing ||
-      confinement.RefusalToMove(source) != nullptr)
+  const platform::FileKind kind =
+      source.empty() ? platform::FileKind::kMissing : platform::QueryFileKind(source);
+  if (kind == platform::FileKind::kMissing || confinement.RefusalToMove(source, kind) != nullptr)
     return DecideDatabase(value, confinement);
   return DatabaseDecision{DatabaseFate::kDelete, source, nullptr};
 }

@@ -13,15 +13,21 @@ using platform::kPathSeparator;
 
 const wchar_t* const kSettingsFileNames[] = {L"GeneralSettings.xml", L"StoreSettings.xml"};
 
-// The comparison key of a folder's real path with a closing separator, so
-// that a prefix test cannot match a sibling ("Ostrand2"); "" when the folder
-// cannot be resolved.
+// The comparison key of a real path with a closing separator, so that a
+// prefix test cannot match a sibling ("Ostrand2"); "" for "".
+std::wstring FolderKeyOf(std::wstring real) {
+  if (real.empty()) return {};
+  if (real.back() != kPathSeparator) real += kPathSeparator;
+  return platform::PathComparisonKey(real);
+}
+
+// The key of one of the two data folders; "" when it is no folder or cannot
+// be resolved.
 std::wstring FolderKey(const std::wstring& folder) {
   if (folder.empty()) return {};
   std::wstring real = platform::RealPathOf(folder);
   if (real.empty() || platform::QueryFileKind(real) != FileKind::kFolder) return {};
-  if (real.back() != kPathSeparator) real += kPathSeparator;
-  return platform::PathComparisonKey(real);
+  return FolderKeyOf(std::move(real));
 }
 
 bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
@@ -67,8 +73,8 @@ DatabaseConfinement::Place DatabaseConfinement::PlaceOf(const std::wstring& real
   return Place::kOutside;
 }
 
-const wchar_t* DatabaseConfinement::RefusalFor(const std::wstring& path, bool forMove) const {
-  const FileKind kind = platform::QueryFileKind(path);
+const wchar_t* DatabaseConfinement::RefusalFor(const std::wstring& path, FileKind kind,
+                                               bool forMove) const {
   if (kind == FileKind::kFolder) return L"a folder";
   if (kind == FileKind::kLink && forMove) return L"a link";
   if (kind != FileKind::kRegularFile && kind != FileKind::kLink) return L"not a regular file";
@@ -81,20 +87,22 @@ const wchar_t* DatabaseConfinement::RefusalFor(const std::wstring& path, bool fo
   return nullptr;
 }
 
-const wchar_t* DatabaseConfinement::RefusalToDelete(const std::wstring& path) const {
-  return RefusalFor(path, false);
+const wchar_t* DatabaseConfinement::RefusalToDelete(const std::wstring& path, FileKind kind) const {
+  return RefusalFor(path, kind, false);
 }
 
-const wchar_t* DatabaseConfinement::RefusalToMove(const std::wstring& path) const {
-  return RefusalFor(path, true);
+const wchar_t* DatabaseConfinement::RefusalToMove(const std::wstring& path, FileKind kind) const {
+  return RefusalFor(path, kind, true);
 }
 
-bool DatabaseConfinement::IsMissingFromPellucorFolder(const std::wstring& path) const {
-  if (pellucorKey_.empty() || platform::QueryFileKind(path) != FileKind::kMissing) return false;
-  std::wstring folder = platform::RealPathOf(FolderOf(path));
-  if (folder.empty()) return false;
-  if (folder.back() != kPathSeparator) folder += kPathSeparator;
-  return platform::PathComparisonKey(folder).compare(0, pellucorKey_.size(), pellucorKey_) == 0;
+bool DatabaseConfinement::IsInPellucorFolder(const std::wstring& missingPath) const {
+  if (pellucorKey_.empty()) return false;
+  const std::wstring folder = FolderOf(missingPath);
+  auto known = folderKeys_.find(folder);
+  if (known == folderKeys_.end())
+    known = folderKeys_.emplace(folder, FolderKeyOf(platform::RealPathOf(folder))).first;
+  const std::wstring& key = known->second;
+  return !key.empty() && key.compare(0, pellucorKey_.size(), pellucorKey_) == 0;
 }
 
 std::wstring DatabaseConfinement::SameNameInDataFolder(const std::wstring& path) const {
@@ -110,12 +118,16 @@ DatabaseDecision DecideDatabase(const std::wstring& dbFileName,
   DatabaseDecision decision;
   decision.Path = confinement.Resolve(dbFileName);
   if (decision.Path.empty()) return decision;
-  // A takeover cut short after the move but before the save leaves the list
-  // naming the older folder, and the database in the data folder.
-  if (confinement.IsMissingFromPellucorFolder(decision.Path))
+  platform::FileKind kind = platform::QueryFileKind(decision.Path);
+  if (kind == platform::FileKind::kMissing) {
+    // A takeover cut short after the move but before the save leaves the list
+    // naming the older folder, and the database in the data folder.
+    if (!confinement.IsInPellucorFolder(decision.Path)) return decision;
     decision.Path = confinement.SameNameInDataFolder(decision.Path);
-  if (platform::QueryFileKind(decision.Path) == platform::FileKind::kMissing) return decision;
-  decision.Refusal = confinement.RefusalToDelete(decision.Path);
+    kind = platform::QueryFileKind(decision.Path);
+    if (kind == platform::FileKind::kMissing) return decision;
+  }
+  decision.Refusal = confinement.RefusalToDelete(decision.Path, kind);
   decision.Fate = decision.Refusal != nullptr ? DatabaseFate::kRefuse : DatabaseFate::kDelete;
   return decision;
 }

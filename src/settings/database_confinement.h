@@ -3,7 +3,10 @@
 // its older data folder, judged on real paths, and never a settings file.
 #pragma once
 
+#include <map>
 #include <string>
+
+#include "platform/files.h"
 
 namespace kalinor {
 
@@ -17,19 +20,21 @@ class DatabaseConfinement {
   /// the data folder (never to the current folder). "" for an empty value.
   std::wstring Resolve(const std::wstring& dbFileName) const;
 
-  /// Why the entry at an existing path must not be deleted; nullptr when it
-  /// may: a regular file or a link inside either folder, not a settings file.
-  const wchar_t* RefusalToDelete(const std::wstring& path) const;
+  /// Why the entry at an existing path, of the kind QueryFileKind just gave,
+  /// must not be deleted; nullptr when it may: a regular file or a link
+  /// inside either folder, not a settings file.
+  const wchar_t* RefusalToDelete(const std::wstring& path, platform::FileKind kind) const;
 
-  /// Why the file at an existing path must not be moved into the data
-  /// folder; nullptr when it may: a regular file inside the older folder,
-  /// not a settings file.
-  const wchar_t* RefusalToMove(const std::wstring& path) const;
+  /// Why the file at an existing path, of the kind QueryFileKind just gave,
+  /// must not be moved into the data folder; nullptr when it may: a regular
+  /// file inside the older folder, not a settings file.
+  const wchar_t* RefusalToMove(const std::wstring& path, platform::FileKind kind) const;
 
-  /// True when nothing exists at path and its folder lies in the older data
-  /// folder: a takeover interrupted after the move left the file in the
-  /// data folder under the same name.
-  bool IsMissingFromPellucorFolder(const std::wstring& path) const;
+  /// True when the folder of a path at which nothing exists lies in the older
+  /// data folder: a takeover interrupted after the move left the file in the
+  /// data folder under the same name. Each distinct folder is resolved once
+  /// per confinement.
+  bool IsInPellucorFolder(const std::wstring& missingPath) const;
 
   /// The data folder's file of the same name as path (whose last part is the
   /// name, a bare value the whole name).
@@ -40,11 +45,14 @@ class DatabaseConfinement {
   /// Which folder a real path lies in.
   Place PlaceOf(const std::wstring& realPath) const;
   /// Why what lies at path must not be deleted, or with forMove moved.
-  const wchar_t* RefusalFor(const std::wstring& path, bool forMove) const;
+  const wchar_t* RefusalFor(const std::wstring& path, platform::FileKind kind, bool forMove) const;
 
   std::wstring dataFolder_;
   std::wstring dataKey_;      // comparison key of the real data folder + separator; "" if none
   std::wstring pellucorKey_;  // the same for the older data folder
+  // Comparison keys of real folders (with separator; "" when unresolved) by
+  // the folder as a list names it: a long list names few folders.
+  mutable std::map<std::wstring, std::wstring> folderKeys_;
 };
 
 /// What the uninstall does with one listed database file.

@@ -82,10 +82,11 @@ void StoreSettings::MoveStoreDatabase(const DatabaseConfinement& confinement) {
   const std::wstring oldDatabase = GetValue(kDatabaseValueName);
   if (oldDatabase.empty()) return;
   const std::wstring source = confinement.Resolve(oldDatabase);
-  if (platform::QueryFileKind(source) == platform::FileKind::kMissing) return;
+  const platform::FileKind kind = platform::QueryFileKind(source);
+  if (kind == platform::FileKind::kMissing) return;
   // Only the older folder's own files move; anything else keeps its place
   // and the store keeps pointing at it.
-  if (const wchar_t* refusal = confinement.RefusalToMove(source)) {
+  if (const wchar_t* refusal = confinement.RefusalToMove(source, kind)) {
     DebugTrace(L"Database file not moved (%ls): %ls", refusal, source.c_str());
     return;
   }

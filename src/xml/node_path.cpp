@@ -69,15 +69,4 @@ HRESULT SetPredicateAttributes(const platform::DomNodeRef& element, const std::w
   return S_OK;
 }
 
-bool HasBalancedQuotes(std::wstring_view nodePath) {
-  wchar_t open = L'\0';
-  for (wchar_t c : nodePath) {
-    if (open == L'\0' && (c == L'"' || c == L'\''))
-      open = c;
-    else if (c == open)
-      open = L'\0';
-  }
-  return open == L'\0';
-}
-
 }  // namespace kalinor

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -30,8 +29,5 @@ std::vector<std::pair<std::wstring, std::wstring>> PredicateAttributes(
 /// Sets each attribute of PredicateAttributes(predicate) on the element.
 /// S_OK; a DOM failure raises _com_error (attributes set before it stay).
 HRESULT SetPredicateAttributes(const platform::DomNodeRef& element, const std::wstring& predicate);
-
-/// True unless a quote (" or ') opened in the path is never closed.
-bool HasBalancedQuotes(std::wstring_view nodePath);
 
 }  // namespace kalinor

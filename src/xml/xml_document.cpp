@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "xml/node_path.h"
+#include "xml/node_path_query.h"
 
 namespace kalinor {
 
@@ -66,11 +67,14 @@ HRESULT XMLDocument::Save(std::wstring filePath) {
 
 platform::DomNodeRef XMLDocument::SelectElement(const platform::DomNodeRef& context,
                                                 const std::wstring& query) {
-  // An unclosed quote never reaches the DOM: what a DOM makes of it differs.
-  if (!HasBalancedQuotes(query)) throw _com_error(E_INVALIDARG);
-  platform::DomNodeRef node = platform::SelectSingleNode(context, query);
-  if (!node || !platform::IsElement(node)) return platform::DomNodeRef();
-  return node;
+  const std::shared_ptr<const NodePath> path = CompileNodePath(query);
+  // A malformed path fails as MSXML's selection fails on it: NodeExists and
+  // the readers see no element, and CreateNodePath ends its walk.
+  if (!path) throw _com_error(E_FAIL);
+  NodePathMatch match = SelectFirst(context, *path);
+  if (!match.node || match.attribute || !platform::IsElement(match.node))
+    return platform::DomNodeRef();
+  return std::move(match.node);
 }
 
 platform::DomNodeRef XMLDocument::SelectElement(const std::wstring& nodePath) {

@@ -57,8 +57,8 @@ class XMLDocument {
   /// failure, keeping the elements made before it.
   HRESULT CreateNodePath(std::wstring nodePath);
   /// The element that query selects under context; empty when it selects
-  /// none or no element. Raises _com_error on a DOM failure or a query with
-  /// an unclosed quote.
+  /// none or no element. Raises _com_error on a DOM failure, and E_FAIL
+  /// when query is no node path.
   platform::DomNodeRef SelectElement(const platform::DomNodeRef& context,
                                      const std::wstring& query);
   /// SelectElement from the document node. Raises _com_error as it does, and

@@ -5,7 +5,7 @@
 
 namespace kalinor::testing {
 
-/// True on the POSIX build (pugixml); false on the Windows build (MSXML).
-bool XmlDomIsPugixml();
+/// True on the POSIX build (libxml2); false on the Windows build (MSXML).
+bool XmlDomIsLibxml2();
 
 }  // namespace kalinor::testing

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "xml/node_path_query.h"
 #include "xml_test_files.h"
 
 namespace kalinor::testing {
@@ -95,20 +96,11 @@ TEST(PredicateAttributes, IndexesAndTestsWithoutValueSetNothing) {
   EXPECT_EQ(PredicateAttributes(L"[3][@k=\"v\"]"), (Pairs{{L"k", L"v"}}));
 }
 
-TEST(HasBalancedQuotes, FindsQuotesLeftOpen) {
-  EXPECT_TRUE(HasBalancedQuotes(L"A/B[@id=\"x\"]"));
-  EXPECT_TRUE(HasBalancedQuotes(L"A/B[@id='x\"y']"));
-  EXPECT_TRUE(HasBalancedQuotes(L""));
-  EXPECT_FALSE(HasBalancedQuotes(L"A/B[@id=\"x]"));
-  EXPECT_FALSE(HasBalancedQuotes(L"A/B[@id='x\"]"));
-  EXPECT_FALSE(HasBalancedQuotes(L"'"));
-}
-
 class SetPredicateAttributesTest : public XmlFilesTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(platform::LoadDomDocument(document, WriteFile(L"d.xml", "<Root><E/></Root>")));
-    element = platform::SelectSingleNode(platform::DocumentNode(document), L"Root/E");
+    element = SelectFirst(platform::DocumentNode(document), *ParseNodePath(L"Root/E")).node;
     ASSERT_TRUE(element);
   }
 

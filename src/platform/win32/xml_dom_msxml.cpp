@@ -9,10 +9,10 @@
 #include <shlwapi.h>
 
 #include <utility>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/hresult.h"
-#include "platform/win32/node_path_syntax.h"
 #include "platform/xml_names.h"
 #include "platform/xml_dom.h"
 
@@ -28,6 +28,8 @@ constexpr IID kIidXmlDomNode = {
     0x2933BF80, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 constexpr IID kIidXmlDomDocument = {
     0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+constexpr IID kIidXmlDomDocument2 = {
+    0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 constexpr IID kIidXmlDomElement = {
     0x2933BF86, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 constexpr IID kIidUnknown = {
@@ -37,30 +39,12 @@ constexpr IID kIidUnknown = {
 // CLSCTX_REMOTE_SERVER.
 constexpr DWORD kClassContext = 0x17;
 
-// One COM reference, released when it leaves scope.
+// An interface's out-parameter slot in an InterfacePtr, as QueryInterface
+// takes it.
 template <typename Interface>
-class Com {
- public:
-  Com() = default;
-  ~Com() { Reset(); }
-  Com(const Com&) = delete;
-  Com& operator=(const Com&) = delete;
-  Interface* operator->() const { return pointer_; }
-  Interface* get() const { return pointer_; }
-  explicit operator bool() const { return pointer_ != nullptr; }
-  Interface** out() {
-    Reset();
-    return &pointer_;
-  }
-  void** out_void() { return reinterpret_cast<void**>(out()); }
-  Interface* Detach() { return std::exchange(pointer_, nullptr); }
-  void Reset() {
-    if (pointer_ != nullptr) std::exchange(pointer_, nullptr)->Release();
-  }
-
- private:
-  Interface* pointer_ = nullptr;
-};
+void** ReceiveVoid(InterfacePtr<Interface>& pointer) {
+  return reinterpret_cast<void**>(pointer.Receive());
+}
 
 // A BSTR copy of text up to its first NUL (a DOM string ends there), freed
 // when it leaves scope.
@@ -110,21 +94,21 @@ void Check(HRESULT result) { ThrowIfDomFailed(result); }
 
 IXMLDOMDocument* DocumentOf(const DomDocumentRef& reference) {
   if (!reference) throw _com_error(E_POINTER);
-  return static_cast<IXMLDOMDocument*>(reference.Object());
+  return static_cast<IXMLDOMDocument*>(reference.Get());
 }
 
 IXMLDOMNode* NodeOf(const DomNodeRef& reference) {
   if (!reference) throw _com_error(E_POINTER);
-  return static_cast<IXMLDOMNode*>(reference.Object());
+  return static_cast<IXMLDOMNode*>(reference.Get());
 }
 
 // A DomNodeRef for a node the DOM handed out; empty when it handed out none.
-DomNodeRef Adopt(Com<IXMLDOMNode>& node) { return DomNodeRef(node.Detach()); }
+DomNodeRef Adopt(InterfacePtr<IXMLDOMNode>& node) { return DomNodeRef(node.Detach()); }
 
 // The node as an element; empty when it is no element. Any other failure of
 // the query raises.
-void QueryElement(IXMLDOMNode* node, Com<IXMLDOMElement>& element) {
-  const HRESULT result = node->QueryInterface(kIidXmlDomElement, element.out_void());
+void QueryElement(IXMLDOMNode* node, InterfacePtr<IXMLDOMElement>& element) {
+  const HRESULT result = node->QueryInterface(kIidXmlDomElement, ReceiveVoid(element));
   if (result == E_NOINTERFACE) {
     element.Reset();
     return;
@@ -133,7 +117,7 @@ void QueryElement(IXMLDOMNode* node, Com<IXMLDOMElement>& element) {
   if (!element) throw _com_error(E_POINTER);
 }
 
-void RequireElement(IXMLDOMNode* node, Com<IXMLDOMElement>& element) {
+void RequireElement(IXMLDOMNode* node, InterfacePtr<IXMLDOMElement>& element) {
   QueryElement(node, element);
   if (!element) throw _com_error(E_FAIL);
 }
@@ -148,26 +132,70 @@ DOMNodeType NodeType(IXMLDOMNode* node) {
 // not every implementation of the component does, and the saved file would
 // not load again. Re-appending the root itself is no second one.
 void RequireNoOtherRoot(IXMLDOMNode* document_node, IXMLDOMNode* element) {
-  Com<IXMLDOMDocument> document;
-  Check(document_node->QueryInterface(kIidXmlDomDocument, document.out_void()));
-  Com<IXMLDOMElement> root;
-  Check(document->get_documentElement(root.out()));
+  InterfacePtr<IXMLDOMDocument> document;
+  Check(document_node->QueryInterface(kIidXmlDomDocument, ReceiveVoid(document)));
+  InterfacePtr<IXMLDOMElement> root;
+  Check(document->get_documentElement(root.Receive()));
   if (!root) return;
-  Com<IUnknown> root_identity;
-  Com<IUnknown> element_identity;
-  Check(root->QueryInterface(kIidUnknown, root_identity.out_void()));
-  Check(element->QueryInterface(kIidUnknown, element_identity.out_void()));
-  if (root_identity.get() != element_identity.get()) throw _com_error(E_FAIL);
+  InterfacePtr<IUnknown> root_identity;
+  InterfacePtr<IUnknown> element_identity;
+  Check(root->QueryInterface(kIidUnknown, ReceiveVoid(root_identity)));
+  Check(element->QueryInterface(kIidUnknown, ReceiveVoid(element_identity)));
+  if (root_identity.Get() != element_identity.Get()) throw _com_error(E_FAIL);
 }
 
 void RemoveAllChildren(IXMLDOMNode* node) {
   for (;;) {
-    Com<IXMLDOMNode> child;
-    Check(node->get_firstChild(child.out()));
+    InterfacePtr<IXMLDOMNode> child;
+    Check(node->get_firstChild(child.Receive()));
     if (!child) return;
-    Com<IXMLDOMNode> removed;
-    Check(node->removeChild(child.get(), removed.out()));
+    InterfacePtr<IXMLDOMNode> removed;
+    Check(node->removeChild(child.Get(), removed.Receive()));
   }
+}
+
+// A second-level property; false when this MSXML does not know it.
+bool TrySetProperty(IXMLDOMDocument2* document, const wchar_t* name, VARIANT value) {
+  const Bstr property{std::wstring(name)};
+  return SUCCEEDED(document->setProperty(property.get(), value));
+}
+
+VARIANT BoolVariant(bool value) {
+  VARIANT variant;
+  VariantInit(&variant);
+  variant.vt = VT_BOOL;
+  variant.boolVal = value ? VARIANT_TRUE : VARIANT_FALSE;
+  return variant;
+}
+
+VARIANT IntVariant(long value) {
+  VARIANT variant;
+  VariantInit(&variant);
+  variant.vt = VT_I4;
+  variant.lVal = value;
+  return variant;
+}
+
+// The settings files are read as data: nothing outside them is fetched, and
+// what they can make the parser do is bounded.
+void Harden(IXMLDOMDocument* document) {
+  // No external entity or DTD is fetched: no network, no file outside the
+  // document (MSXML 3.0 resolves them by default). Required.
+  Check(document->put_resolveExternals(VARIANT_FALSE));
+  // Element text as the text property gives it with white space not
+  // preserved (the default, stated because the text rule relies on it).
+  Check(document->put_preserveWhiteSpace(VARIANT_FALSE));
+  InterfacePtr<IXMLDOMDocument2> second;
+  if (FAILED(document->QueryInterface(kIidXmlDomDocument2, ReceiveVoid(second))) || !second) return;
+  // An internal DTD keeps working (its entities are expanded), as MSXML
+  // 3.0's default allows; 6.0 would refuse it. MSXML 3.0 and 6.0.
+  TrySetProperty(second.Get(), L"ProhibitDTD", BoolVariant(false));
+  // Nesting bounded as libxml2 bounds it on the POSIX build; 3.0 has no
+  // limit by default. MSXML 3.0 and 6.0.
+  TrySetProperty(second.Get(), L"MaxElementDepth", IntVariant(256));
+  // Size bounded, entity expansion included, in blocks of 1024 characters
+  // (64 Mi characters). MSXML 3.0 and 6.0.
+  TrySetProperty(second.Get(), L"MaxXMLSize", IntVariant(64 * 1024));
 }
 
 }  // namespace
@@ -181,14 +209,15 @@ void ReleaseDomObject(DomNodeTag, void* object) noexcept {
 }
 
 DomDocumentRef CreateDomDocument() {
-  Com<IUnknown> object;
-  Check(
-      CoCreateInstance(kClsidDomDocument, nullptr, kClassContext, kIidUnknown, object.out_void()));
+  InterfacePtr<IUnknown> object;
+  Check(CoCreateInstance(kClsidDomDocument, nullptr, kClassContext, kIidUnknown,
+                         ReceiveVoid(object)));
   if (!object) throw _com_error(E_POINTER);
-  Check(OleRun(object.get()));
-  Com<IXMLDOMDocument> document;
-  Check(object->QueryInterface(kIidXmlDomDocument, document.out_void()));
+  Check(OleRun(object.Get()));
+  InterfacePtr<IXMLDOMDocument> document;
+  Check(object->QueryInterface(kIidXmlDomDocument, ReceiveVoid(document)));
   if (!document) throw _com_error(E_POINTER);
+  Harden(document.Get());
   return DomDocumentRef(document.Detach());
 }
 
@@ -237,23 +266,93 @@ void SaveDomDocument(const DomDocumentRef& document, const std::wstring& path) {
 }
 
 DomNodeRef DocumentNode(const DomDocumentRef& document) {
-  Com<IXMLDOMNode> node;
-  Check(DocumentOf(document)->QueryInterface(kIidXmlDomNode, node.out_void()));
+  InterfacePtr<IXMLDOMNode> node;
+  Check(DocumentOf(document)->QueryInterface(kIidXmlDomNode, ReceiveVoid(node)));
   if (!node) throw _com_error(E_POINTER);
   return Adopt(node);
 }
 
-DomNodeRef SelectSingleNode(const DomNodeRef& context, const std::wstring& query) {
-  IXMLDOMNode* from = NodeOf(context);
-  if (!msxml_dom::IsNodePath(query)) throw _com_error(E_FAIL);
-  const Bstr pattern(query);
-  Com<IXMLDOMNode> found;
-  Check(from->selectSingleNode(pattern.get(), found.out()));
-  return Adopt(found);
+DomNodeRef CopyNodeRef(const DomNodeRef& node) {
+  if (!node) return DomNodeRef();
+  NodeOf(node)->AddRef();
+  return DomNodeRef(node.Get());
+}
+
+DomNodeKind NodeKind(const DomNodeRef& node) {
+  switch (NodeType(NodeOf(node))) {
+    case NODE_DOCUMENT:
+      return DomNodeKind::Document;
+    case NODE_ELEMENT:
+      return DomNodeKind::Element;
+    case NODE_ATTRIBUTE:
+      return DomNodeKind::Attribute;
+    case NODE_TEXT:
+      return DomNodeKind::Text;
+    case NODE_CDATA_SECTION:
+      return DomNodeKind::CData;
+    case NODE_COMMENT:
+      return DomNodeKind::Comment;
+    case NODE_PROCESSING_INSTRUCTION:
+      return DomNodeKind::Instruction;
+    default:
+      return DomNodeKind::Other;
+  }
+}
+
+bool NodeNameIs(const DomNodeRef& node, std::wstring_view name) {
+  IXMLDOMNode* target = NodeOf(node);
+  const DOMNodeType type = NodeType(target);
+  if (type != NODE_ELEMENT && type != NODE_ATTRIBUTE && type != NODE_PROCESSING_INSTRUCTION)
+    return false;
+  Bstr nodeName;
+  Check(target->get_nodeName(nodeName.out()));
+  return std::wstring_view(nodeName.get() == nullptr ? L"" : nodeName.get(),
+                           SysStringLen(nodeName.get())) == name;
+}
+
+DomNodeRef FirstChild(const DomNodeRef& node) {
+  InterfacePtr<IXMLDOMNode> child;
+  Check(NodeOf(node)->get_firstChild(child.Receive()));
+  return Adopt(child);
+}
+
+DomNodeRef NextSibling(const DomNodeRef& node) {
+  InterfacePtr<IXMLDOMNode> sibling;
+  Check(NodeOf(node)->get_nextSibling(sibling.Receive()));
+  return Adopt(sibling);
+}
+
+DomNodeRef PreviousSibling(const DomNodeRef& node) {
+  InterfacePtr<IXMLDOMNode> sibling;
+  Check(NodeOf(node)->get_previousSibling(sibling.Receive()));
+  return Adopt(sibling);
+}
+
+std::vector<std::wstring> AttributeNames(const DomNodeRef& node) {
+  IXMLDOMNode* target = NodeOf(node);
+  std::vector<std::wstring> names;
+  if (NodeType(target) != NODE_ELEMENT) return names;
+  InterfacePtr<IXMLDOMNamedNodeMap> attributes;
+  Check(target->get_attributes(attributes.Receive()));
+  if (!attributes) return names;
+  long length = 0;
+  Check(attributes->get_length(&length));
+  for (long i = 0; i < length; ++i) {
+    InterfacePtr<IXMLDOMNode> attribute;
+    Check(attributes->get_item(i, attribute.Receive()));
+    if (!attribute) throw _com_error(E_POINTER);
+    Bstr name;
+    Check(attribute->get_nodeName(name.out()));
+    std::wstring text = name.Text();
+    // Namespace declarations are attributes to MSXML, not to libxml2.
+    if (text == L"xmlns" || text.rfind(L"xmlns:", 0) == 0) continue;
+    names.push_back(std::move(text));
+  }
+  return names;
 }
 
 bool IsElement(const DomNodeRef& node) {
-  Com<IXMLDOMElement> element;
+  InterfacePtr<IXMLDOMElement> element;
   QueryElement(NodeOf(node), element);
   return static_cast<bool>(element);
 }
@@ -268,8 +367,8 @@ DomNodeRef CreateElement(const DomDocumentRef& document, const std::wstring& nam
   type.get().lVal = NODE_ELEMENT;
   const Bstr element_name(name);
   const Bstr no_namespace(std::wstring{});
-  Com<IXMLDOMNode> made;
-  Check(dom->createNode(type.get(), element_name.get(), no_namespace.get(), made.out()));
+  InterfacePtr<IXMLDOMNode> made;
+  Check(dom->createNode(type.get(), element_name.get(), no_namespace.get(), made.Receive()));
   if (!made) throw _com_error(E_POINTER);
   return Adopt(made);
 }
@@ -279,19 +378,19 @@ void AppendChild(const DomNodeRef& parent, const DomNodeRef& child) {
   IXMLDOMNode* node = NodeOf(child);
   if (NodeType(target) == NODE_DOCUMENT && NodeType(node) == NODE_ELEMENT)
     RequireNoOtherRoot(target, node);
-  Com<IXMLDOMNode> appended;
-  Check(target->appendChild(node, appended.out()));
+  InterfacePtr<IXMLDOMNode> appended;
+  Check(target->appendChild(node, appended.Receive()));
 }
 
 void RemoveChild(const DomNodeRef& parent, const DomNodeRef& child) {
   IXMLDOMNode* node = NodeOf(child);
-  Com<IXMLDOMNode> removed;
-  Check(NodeOf(parent)->removeChild(node, removed.out()));
+  InterfacePtr<IXMLDOMNode> removed;
+  Check(NodeOf(parent)->removeChild(node, removed.Receive()));
 }
 
 DomNodeRef ParentNode(const DomNodeRef& node) {
-  Com<IXMLDOMNode> parent;
-  Check(NodeOf(node)->get_parentNode(parent.out()));
+  InterfacePtr<IXMLDOMNode> parent;
+  Check(NodeOf(node)->get_parentNode(parent.Receive()));
   return Adopt(parent);
 }
 
@@ -303,12 +402,14 @@ std::wstring GetText(const DomNodeRef& node) {
 
 void SetText(const DomNodeRef& node, const std::wstring& text) {
   IXMLDOMNode* target = NodeOf(node);
+  // MSXML would write such a character, and the file would not load again.
+  if (!IsXmlText(text.substr(0, text.find(L'\0')))) throw _com_error(E_FAIL);
   const Bstr value(text);
   Check(target->put_text(value.get()));
 }
 
 std::optional<std::wstring> GetAttribute(const DomNodeRef& element, const std::wstring& name) {
-  Com<IXMLDOMElement> holder;
+  InterfacePtr<IXMLDOMElement> holder;
   RequireElement(NodeOf(element), holder);
   const Bstr attribute(name);
   Variant value;
@@ -319,9 +420,10 @@ std::optional<std::wstring> GetAttribute(const DomNodeRef& element, const std::w
 }
 
 void SetAttribute(const DomNodeRef& element, const std::wstring& name, const std::wstring& value) {
-  Com<IXMLDOMElement> holder;
+  InterfacePtr<IXMLDOMElement> holder;
   RequireElement(NodeOf(element), holder);
   if (!platform::IsXmlName(name)) throw _com_error(E_FAIL);  // as in CreateElement
+  if (!IsXmlText(value.substr(0, value.find(L'\0')))) throw _com_error(E_FAIL);  // as in SetText
   const Bstr attribute(name);
   Variant text;
   Variant::Bstring(text, value);
@@ -329,8 +431,8 @@ void SetAttribute(const DomNodeRef& element, const std::wstring& name, const std
 }
 
 std::int32_t ChildNodeCount(const DomNodeRef& node) {
-  Com<IXMLDOMNodeList> children;
-  Check(NodeOf(node)->get_childNodes(children.out()));
+  InterfacePtr<IXMLDOMNodeList> children;
+  Check(NodeOf(node)->get_childNodes(children.Receive()));
   if (!children) throw _com_error(E_POINTER);
   long length = 0;
   Check(children->get_length(&length));

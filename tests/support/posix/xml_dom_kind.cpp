@@ -2,6 +2,6 @@
 
 namespace kalinor::testing {
 
-bool XmlDomIsPugixml() { return true; }
+bool XmlDomIsLibxml2() { return true; }
 
 }  // namespace kalinor::testing

@@ -2,6 +2,6 @@
 
 namespace kalinor::testing {
 
-bool XmlDomIsPugixml() { return false; }
+bool XmlDomIsLibxml2() { return false; }
 
 }  // namespace kalinor::testing

@@ -1,0 +1,593 @@
+// The XML DOM primitives over libxml2's tree, loaded as strictly as MSXML
+// loads: well-formed and namespace-well-formed only, internal entities
+// expanded, nothing external ever read, white space alone between elements
+// dropped. A DomDocumentRef holds a Document; a DomNodeRef holds the
+// xmlNode itself (the document node is the xmlDoc), so references cost
+// nothing and need no release.
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+#include <libxml/encoding.h>
+#include <libxml/xmlsave.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/hresult.h"
+#include "platform/text.h"
+#include "platform/xml_dom.h"
+#include "platform/xml_names.h"
+
+namespace kalinor::platform {
+
+namespace {
+
+// Internal entities expanded (NOENT); no network; no error printed. Neither
+// XML_PARSE_DTDLOAD (no external DTD) nor XML_PARSE_HUGE (entity expansion
+// and depth stay bounded). NOBLANKS drops most layout white space while
+// parsing (cheaper than making and freeing its nodes); DropBlankText takes
+// the rest.
+constexpr int kParseOptions = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR |
+                              XML_PARSE_NOWARNING | XML_PARSE_NOBLANKS;
+
+struct Document {
+  ~Document() { Clear(); }
+  void Clear() {
+    for (xmlNodePtr node : unattached) xmlFreeNode(node);
+    unattached.clear();
+    if (tree != nullptr) xmlFreeDoc(std::exchange(tree, nullptr));
+  }
+
+  xmlDocPtr tree = nullptr;
+  /// Elements made by CreateElement and not yet appended; freed with the
+  /// document.
+  std::vector<xmlNodePtr> unattached;
+  /// The encoding to save in; empty for a document built from nothing (UTF-8).
+  std::string encoding;
+  /// The byte-order mark the loaded file began with, written back before the
+  /// saved bytes.
+  std::string byteOrderMark;
+  /// Whether the file had an XML declaration; a document built from nothing
+  /// gets one.
+  bool declaration = true;
+};
+
+// Nothing outside the document is ever read: every external entity, DTD or
+// URL that a document names is refused.
+xmlParserInputPtr RefuseExternal(const char*, const char*, xmlParserCtxtPtr) { return nullptr; }
+
+void IgnoreError(void*, const char*, ...) {}
+void IgnoreStructuredError(void*, xmlErrorPtr) {}
+
+void InitialiseLibxml2() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    xmlInitParser();
+    xmlSetExternalEntityLoader(RefuseExternal);
+    xmlSetGenericErrorFunc(nullptr, IgnoreError);
+    xmlSetStructuredErrorFunc(nullptr, IgnoreStructuredError);
+  });
+}
+
+Document& DocumentOf(const DomDocumentRef& reference) {
+  if (!reference) throw _com_error(E_POINTER);
+  return *static_cast<Document*>(reference.Get());
+}
+
+xmlNodePtr NodeOf(const DomNodeRef& reference) {
+  if (!reference) throw _com_error(E_POINTER);
+  return static_cast<xmlNodePtr>(reference.Get());
+}
+
+DomNodeRef Refer(xmlNodePtr node) { return DomNodeRef(node); }
+
+const char* Chars(const xmlChar* text) { return reinterpret_cast<const char*>(text); }
+const xmlChar* XmlChars(const std::string& text) {
+  return reinterpret_cast<const xmlChar*>(text.c_str());
+}
+
+// UTF-8 of text up to its first NUL, as a DOM string ends there.
+std::string DomString(const std::wstring& text) {
+  if (std::all_of(text.begin(), text.end(), [](wchar_t c) { return c > 0 && c < 0x80; }))
+    return std::string(text.begin(), text.end());
+  std::string bytes = ToUtf8(text);
+  bytes.resize(std::strlen(bytes.c_str()));
+  return bytes;
+}
+
+// UTF-8 from the tree as wide text; ASCII, the usual case, widened directly.
+std::wstring Wide(std::string_view utf8) {
+  if (std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; }))
+    return std::wstring(utf8.begin(), utf8.end());
+  return FromUtf8(utf8);
+}
+
+// The text libxml2 hands out, freed here.
+std::wstring TakeText(xmlChar* text) {
+  std::wstring decoded = text == nullptr ? std::wstring() : Wide(Chars(text));
+  xmlFree(text);
+  return decoded;
+}
+
+std::string QualifiedName(const xmlNs* ns, const xmlChar* name) {
+  std::string qualified;
+  if (ns != nullptr && ns->prefix != nullptr) qualified = std::string(Chars(ns->prefix)) + ":";
+  return qualified + Chars(name);
+}
+
+// Whether a node's name, with its prefix if it has one, is name.
+bool HasQualifiedName(const xmlNs* ns, const xmlChar* local, std::string_view name) {
+  if (ns != nullptr && ns->prefix != nullptr) {
+    const std::string_view prefix = Chars(ns->prefix);
+    if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix ||
+        name[prefix.size()] != ':')
+      return false;
+    name.remove_prefix(prefix.size() + 1);
+  }
+  return name == Chars(local);
+}
+
+xmlAttrPtr FindAttribute(xmlNodePtr element, const std::string& name) {
+  for (xmlAttrPtr attribute = element->properties; attribute != nullptr;
+       attribute = attribute->next)
+    if (HasQualifiedName(attribute->ns, attribute->name, name)) return attribute;
+  return nullptr;
+}
+
+xmlNodePtr RequireElement(const DomNodeRef& reference) {
+  xmlNodePtr node = NodeOf(reference);
+  if (node->type != XML_ELEMENT_NODE) throw _com_error(E_FAIL);
+  return node;
+}
+
+// A name the document can take: an XML name without a colon. A prefix
+// would need a namespace declaration, and without one the saved file would
+// not load again.
+bool IsNewName(const std::wstring& name) {
+  return IsXmlName(name) && name.find(L':') == std::wstring::npos;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+bool IsBlank(const xmlChar* text) {
+  for (; text != nullptr && *text != 0; ++text)
+    if (!IsBlank(static_cast<char>(*text))) return false;
+  return true;
+}
+
+// The node after node in a pre-order walk of top's subtree. Only the
+// document and elements are entered: a DTD's declarations are no content.
+xmlNodePtr NextInPreorder(xmlNodePtr node, xmlNodePtr top) {
+  const bool container = node->type == XML_ELEMENT_NODE || node->type == XML_DOCUMENT_NODE;
+  if (container && node->children != nullptr) return node->children;
+  while (node != nullptr && node != top) {
+    if (node->next != nullptr) return node->next;
+    node = node->parent;
+  }
+  return nullptr;
+}
+
+// MSXML with preserveWhiteSpace false keeps no text node that is only white
+// space, except where xml:space="preserve" applies.
+void DropBlankText(xmlDocPtr tree) {
+  xmlNodePtr top = reinterpret_cast<xmlNodePtr>(tree);
+  for (xmlNodePtr node = top; node != nullptr;) {
+    xmlNodePtr next = NextInPreorder(node, top);
+    if (node->type == XML_TEXT_NODE && IsBlank(node->content) &&
+        xmlNodeGetSpacePreserve(node->parent) != 1) {
+      // The next node in pre-order is not below a text node, so it stays valid.
+      xmlUnlinkNode(node);
+      xmlFreeNode(node);
+    }
+    node = next;
+  }
+}
+
+std::string_view ByteOrderMarkOf(std::string_view bytes) {
+  for (std::string_view mark :
+       {std::string_view("\xEF\xBB\xBF"), std::string_view("\0\0\xFE\xFF", 4),
+        std::string_view("\xFF\xFE\0\0", 4), std::string_view("\xFE\xFF"),
+        std::string_view("\xFF\xFE")})
+    if (bytes.substr(0, mark.size()) == mark) return bytes.substr(0, mark.size());
+  return {};
+}
+
+// Whether the bytes open with "<?xml" in any of the byte widths a document
+// may come in (after its byte-order mark).
+bool StartsWithDeclaration(std::string_view bytes) {
+  bytes.remove_prefix(ByteOrderMarkOf(bytes).size());
+  std::string ascii;
+  for (char c : bytes.substr(0, 24))
+    if (c != '\0') ascii += c;
+  return ascii.rfind("<?xml", 0) == 0 && ascii.size() > 5 && IsBlank(ascii[5]);
+}
+
+// The encoding a file is saved in: with a byte-order mark, the one the mark
+// shows (byte order included; the mark is written back by hand); else the
+// one it declared; else UTF-8.
+std::string EncodingOf(xmlDocPtr tree, std::string_view mark) {
+  if (mark == std::string_view("\xFF\xFE")) return "UTF-16LE";
+  if (mark == std::string_view("\xFE\xFF")) return "UTF-16BE";
+  if (mark == std::string_view("\xFF\xFE\0\0", 4)) return "UCS-4LE";
+  if (mark == std::string_view("\0\0\xFE\xFF", 4)) return "UCS-4BE";
+  if (mark.empty() && tree->encoding != nullptr) return Chars(tree->encoding);
+  return "UTF-8";
+}
+
+bool IsUnicodeEncoding(const std::string& encoding) {
+  std::string upper;
+  for (char c : encoding) upper += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  return upper.empty() || upper.rfind("UTF", 0) == 0 || upper.rfind("UCS", 0) == 0;
+}
+
+bool HasNonAscii(const xmlChar* text) {
+  for (; text != nullptr && *text != 0; ++text)
+    if (*text >= 0x80) return true;
+  return false;
+}
+
+using Encoder = std::unique_ptr<xmlCharEncodingHandler, decltype(&xmlCharEncCloseFunc)>;
+
+// libxml2's writer for the encoding (through iconv for most); empty when
+// there is none.
+Encoder FindEncoder(const std::string& encoding) {
+  return Encoder(xmlFindCharEncodingHandler(encoding.c_str()), &xmlCharEncCloseFunc);
+}
+
+// text (UTF-8) in the encoder's encoding; a character it lacks becomes a
+// character reference.
+std::string Encoded(xmlCharEncodingHandlerPtr encoder, const std::string& text) {
+  std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> in(xmlBufferCreate(), &xmlBufferFree);
+  std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> out(xmlBufferCreate(), &xmlBufferFree);
+  if (!in || !out) throw _com_error(E_OUTOFMEMORY);
+  xmlBufferCat(in.get(), XmlChars(text));
+  if (xmlCharEncOutFunc(encoder, out.get(), in.get()) < 0) throw _com_error(E_FAIL);
+  return std::string(Chars(xmlBufferContent(out.get())),
+                     static_cast<std::size_t>(xmlBufferLength(out.get())));
+}
+
+bool Encodes(xmlCharEncodingHandlerPtr encoder, const xmlChar* name) {
+  return Encoded(encoder, Chars(name)).find("&#") == std::string::npos;
+}
+
+// A name has no character reference: one that the file's encoding lacks
+// would make the saved file unreadable, so such a save is refused.
+bool NamesFitEncoding(xmlDocPtr tree, const std::string& encoding) {
+  if (IsUnicodeEncoding(encoding)) return true;
+  const Encoder encoder = FindEncoder(encoding);
+  if (!encoder) return false;
+  xmlNodePtr top = reinterpret_cast<xmlNodePtr>(tree);
+  for (xmlNodePtr node = top; node != nullptr; node = NextInPreorder(node, top)) {
+    if (node->type != XML_ELEMENT_NODE) continue;
+    if (HasNonAscii(node->name) && !Encodes(encoder.get(), node->name)) return false;
+    for (xmlAttrPtr attribute = node->properties; attribute != nullptr; attribute = attribute->next)
+      if (HasNonAscii(attribute->name) && !Encodes(encoder.get(), attribute->name)) return false;
+  }
+  return true;
+}
+
+std::string EncodedDeclaration(const Document& document) {
+  const xmlDocPtr tree = document.tree;
+  std::string text = "<?xml version=\"";
+  text += tree->version != nullptr ? Chars(tree->version) : "1.0";
+  text += "\"";
+  if (tree->encoding != nullptr) text += std::string(" encoding=\"") + Chars(tree->encoding) + "\"";
+  if (tree->standalone == 0 || tree->standalone == 1)
+    text += tree->standalone == 1 ? " standalone=\"yes\"" : " standalone=\"no\"";
+  text += "?>\n";
+  if (document.encoding.empty()) return text;
+  const Encoder encoder = FindEncoder(document.encoding);
+  if (!encoder) throw _com_error(E_FAIL);
+  return Encoded(encoder.get(), text);
+}
+
+void MakeEmpty(Document& document) {
+  document.Clear();
+  document.tree = xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0"));
+  if (document.tree == nullptr) throw _com_error(E_OUTOFMEMORY);
+  document.tree->_private = &document;
+  document.encoding.clear();
+  document.byteOrderMark.clear();
+  document.declaration = true;
+}
+
+xmlDocPtr Parse(const std::string& bytes, const std::wstring& path) {
+  if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) return nullptr;
+  std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)> context(xmlNewParserCtxt(),
+                                                                       &xmlFreeParserCtxt);
+  if (!context) throw _com_error(E_OUTOFMEMORY);
+  // The file name serves only as the document's URL in messages.
+  const std::string url = ToUtf8(path);
+  xmlDocPtr tree = xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()),
+                                     url.c_str(), nullptr, kParseOptions);
+  if (tree != nullptr && (!context->wellFormed || !context->nsWellFormed)) {
+    xmlFreeDoc(tree);
+    return nullptr;
+  }
+  return tree;
+}
+
+bool IsAncestorOrSelf(xmlNodePtr candidate, xmlNodePtr node) {
+  for (; node != nullptr; node = node->parent)
+    if (node == candidate) return true;
+  return false;
+}
+
+void RemoveAllChildren(xmlNodePtr node) {
+  while (xmlNodePtr child = node->children) {
+    xmlUnlinkNode(child);
+    xmlFreeNode(child);
+  }
+}
+
+// MSXML's text property with preserveWhiteSpace false: the text and CDATA
+// below top joined as they are, then the white space at the two ends of the
+// result trimmed, where it comes from text that xml:space="preserve" does
+// not cover (CDATA is never trimmed).
+std::string TextOf(xmlNodePtr top) {
+  struct Piece {
+    std::string_view text;
+    bool trimmable;
+  };
+  std::vector<Piece> pieces;
+  for (xmlNodePtr node = top; node != nullptr; node = NextInPreorder(node, top)) {
+    if (node->type == XML_CDATA_SECTION_NODE)
+      pieces.push_back({Chars(node->content), false});
+    else if (node->type == XML_TEXT_NODE)
+      pieces.push_back({Chars(node->content), xmlNodeGetSpacePreserve(node->parent) != 1});
+  }
+  // Leading white space, piece by piece until a piece keeps something.
+  for (Piece& piece : pieces) {
+    if (!piece.trimmable) break;
+    while (!piece.text.empty() && IsBlank(piece.text.front())) piece.text.remove_prefix(1);
+    if (!piece.text.empty()) break;
+  }
+  for (auto it = pieces.rbegin(); it != pieces.rend(); ++it) {
+    if (!it->trimmable) break;
+    while (!it->text.empty() && IsBlank(it->text.back())) it->text.remove_suffix(1);
+    if (!it->text.empty()) break;
+  }
+  std::string text;
+  for (const Piece& piece : pieces) text += piece.text;
+  return text;
+}
+
+}  // namespace
+
+void ReleaseDomObject(DomDocumentTag, void* object) noexcept {
+  delete static_cast<Document*>(object);
+}
+
+void ReleaseDomObject(DomNodeTag, void*) noexcept {
+  // Nodes belong to their document.
+}
+
+DomDocumentRef CreateDomDocument() {
+  InitialiseLibxml2();
+  try {
+    auto document = std::make_unique<Document>();
+    MakeEmpty(*document);
+    return DomDocumentRef(document.release());
+  } catch (const std::bad_alloc&) {
+    throw _com_error(E_OUTOFMEMORY);
+  }
+}
+
+void SetSynchronousLoad(const DomDocumentRef& document) {
+  DocumentOf(document);  // libxml2 loads synchronously anyway
+}
+
+bool LoadDomDocument(const DomDocumentRef& reference, const std::wstring& path) {
+  Document& document = DocumentOf(reference);
+  MakeEmpty(document);
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) return false;
+  xmlDocPtr tree = Parse(bytes, path);
+  if (tree == nullptr) return false;
+  DropBlankText(tree);
+  document.Clear();
+  document.tree = tree;
+  tree->_private = &document;
+  const std::string_view mark = ByteOrderMarkOf(bytes);
+  document.encoding = EncodingOf(tree, mark);
+  document.byteOrderMark = std::string(mark);
+  document.declaration = StartsWithDeclaration(bytes);
+  return true;
+}
+
+void SaveDomDocument(const DomDocumentRef& reference, const std::wstring& path) {
+  const Document& document = DocumentOf(reference);
+  std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> buffer(xmlBufferCreate(), &xmlBufferFree);
+  if (!buffer) throw _com_error(E_OUTOFMEMORY);
+  if (!NamesFitEncoding(document.tree, document.encoding)) throw _com_error(E_FAIL);
+  // The declaration is written here, so that it names the encoding as the
+  // file did ("UTF-16" rather than the byte order the writer needs).
+  constexpr int options = XML_SAVE_FORMAT | XML_SAVE_NO_DECL;
+  // A character the encoding lacks is written as a character reference.
+  xmlSaveCtxtPtr save = xmlSaveToBuffer(
+      buffer.get(), document.encoding.empty() ? "UTF-8" : document.encoding.c_str(), options);
+  if (save == nullptr) throw _com_error(E_FAIL);  // an encoding iconv cannot write
+  const long written = xmlSaveDoc(save, document.tree);
+  if (xmlSaveClose(save) < 0 || written < 0) throw _com_error(E_FAIL);
+  std::string bytes = document.byteOrderMark;
+  if (document.declaration) bytes += EncodedDeclaration(document);
+  bytes.append(Chars(xmlBufferContent(buffer.get())),
+               static_cast<std::size_t>(xmlBufferLength(buffer.get())));
+  if (!WriteFileAtomically(path, bytes)) throw _com_error(E_FAIL);
+}
+
+DomNodeRef DocumentNode(const DomDocumentRef& document) {
+  return Refer(reinterpret_cast<xmlNodePtr>(DocumentOf(document).tree));
+}
+
+DomNodeRef CopyNodeRef(const DomNodeRef& node) { return DomNodeRef(node.Get()); }
+
+DomNodeKind NodeKind(const DomNodeRef& reference) {
+  switch (NodeOf(reference)->type) {
+    case XML_DOCUMENT_NODE:
+      return DomNodeKind::Document;
+    case XML_ELEMENT_NODE:
+      return DomNodeKind::Element;
+    case XML_ATTRIBUTE_NODE:
+      return DomNodeKind::Attribute;
+    case XML_TEXT_NODE:
+      return DomNodeKind::Text;
+    case XML_CDATA_SECTION_NODE:
+      return DomNodeKind::CData;
+    case XML_COMMENT_NODE:
+      return DomNodeKind::Comment;
+    case XML_PI_NODE:
+      return DomNodeKind::Instruction;
+    default:
+      return DomNodeKind::Other;
+  }
+}
+
+bool NodeNameIs(const DomNodeRef& reference, std::wstring_view name) {
+  xmlNodePtr node = NodeOf(reference);
+  if (node->type != XML_ELEMENT_NODE && node->type != XML_ATTRIBUTE_NODE &&
+      node->type != XML_PI_NODE)
+    return false;
+  const std::string_view local = Chars(node->name);
+  const bool prefixed =
+      node->type != XML_PI_NODE && node->ns != nullptr && node->ns->prefix != nullptr;
+  // Compared as they are when both are ASCII without a prefix (the usual
+  // case); else through the qualified name.
+  if (!prefixed && local.size() == name.size() &&
+      std::all_of(name.begin(), name.end(), [](wchar_t c) { return c > 0 && c < 0x80; }))
+    return std::equal(local.begin(), local.end(), name.begin(),
+                      [](char a, wchar_t b) { return static_cast<wchar_t>(a) == b; });
+  const std::string qualified = prefixed ? QualifiedName(node->ns, node->name) : std::string(local);
+  return Wide(qualified) == name;
+}
+
+DomNodeRef FirstChild(const DomNodeRef& reference) {
+  xmlNodePtr node = NodeOf(reference);
+  if (node->type == XML_ATTRIBUTE_NODE || node->type == XML_ENTITY_REF_NODE) return DomNodeRef();
+  return Refer(node->children);
+}
+
+DomNodeRef NextSibling(const DomNodeRef& reference) {
+  xmlNodePtr node = NodeOf(reference);
+  if (node->type == XML_ATTRIBUTE_NODE || node->type == XML_DOCUMENT_NODE) return DomNodeRef();
+  return Refer(node->next);
+}
+
+DomNodeRef PreviousSibling(const DomNodeRef& reference) {
+  xmlNodePtr node = NodeOf(reference);
+  if (node->type == XML_ATTRIBUTE_NODE || node->type == XML_DOCUMENT_NODE) return DomNodeRef();
+  return Refer(node->prev);
+}
+
+std::vector<std::wstring> AttributeNames(const DomNodeRef& reference) {
+  xmlNodePtr node = NodeOf(reference);
+  std::vector<std::wstring> names;
+  if (node->type != XML_ELEMENT_NODE) return names;
+  for (xmlAttrPtr attribute = node->properties; attribute != nullptr; attribute = attribute->next)
+    names.push_back(Wide(QualifiedName(attribute->ns, attribute->name)));
+  return names;
+}
+
+bool IsElement(const DomNodeRef& node) { return NodeOf(node)->type == XML_ELEMENT_NODE; }
+
+DomNodeRef CreateElement(const DomDocumentRef& reference, const std::wstring& name) {
+  Document& document = DocumentOf(reference);
+  if (!IsNewName(name)) throw _com_error(E_FAIL);
+  const std::string utf8 = ToUtf8(name);
+  document.unattached.reserve(document.unattached.size() + 1);
+  xmlNodePtr element = xmlNewDocNode(document.tree, nullptr, XmlChars(utf8), nullptr);
+  if (element == nullptr) throw _com_error(E_OUTOFMEMORY);
+  document.unattached.push_back(element);
+  return Refer(element);
+}
+
+void AppendChild(const DomNodeRef& parentReference, const DomNodeRef& childReference) {
+  xmlNodePtr parent = NodeOf(parentReference);
+  xmlNodePtr child = NodeOf(childReference);
+  if (parent->type != XML_ELEMENT_NODE && parent->type != XML_DOCUMENT_NODE)
+    throw _com_error(E_FAIL);
+  if (child->type != XML_ELEMENT_NODE || IsAncestorOrSelf(child, parent)) throw _com_error(E_FAIL);
+  if (parent->type == XML_DOCUMENT_NODE) {
+    // Only one root element.
+    xmlNodePtr root = xmlDocGetRootElement(reinterpret_cast<xmlDocPtr>(parent));
+    if (root != nullptr && root != child) throw _com_error(E_FAIL);
+  }
+  if (child->doc != parent->doc) throw _com_error(E_FAIL);
+  // An element made by CreateElement now belongs to the tree.
+  std::vector<xmlNodePtr>& unattached = static_cast<Document*>(child->doc->_private)->unattached;
+  unattached.erase(std::remove(unattached.begin(), unattached.end(), child), unattached.end());
+  xmlUnlinkNode(child);
+  if (xmlAddChild(parent, child) == nullptr) throw _com_error(E_FAIL);
+}
+
+void RemoveChild(const DomNodeRef& parentReference, const DomNodeRef& childReference) {
+  xmlNodePtr parent = NodeOf(parentReference);
+  xmlNodePtr child = NodeOf(childReference);
+  if (child->parent != parent || child->type == XML_ATTRIBUTE_NODE) throw _com_error(E_INVALIDARG);
+  xmlUnlinkNode(child);
+  xmlFreeNode(child);
+}
+
+DomNodeRef ParentNode(const DomNodeRef& reference) {
+  xmlNodePtr node = NodeOf(reference);
+  if (node->type == XML_ATTRIBUTE_NODE || node->type == XML_DOCUMENT_NODE) return DomNodeRef();
+  return Refer(node->parent);
+}
+
+std::wstring GetText(const DomNodeRef& reference) {
+  xmlNodePtr node = NodeOf(reference);
+  if (node->type == XML_ELEMENT_NODE || node->type == XML_DOCUMENT_NODE) return Wide(TextOf(node));
+  return TakeText(xmlNodeGetContent(node));
+}
+
+void SetText(const DomNodeRef& reference, const std::wstring& text) {
+  xmlNodePtr node = RequireElement(reference);
+  const std::string value = DomString(text);
+  if (!IsXmlText(FromUtf8(value))) throw _com_error(E_FAIL);
+  xmlNodePtr textNode = nullptr;
+  if (!value.empty()) {
+    // Taken as it is: no entity reference in it is parsed.
+    textNode = xmlNewDocTextLen(node->doc, XmlChars(value), static_cast<int>(value.size()));
+    if (textNode == nullptr) throw _com_error(E_OUTOFMEMORY);
+  }
+  RemoveAllChildren(node);
+  if (textNode != nullptr) xmlAddChild(node, textNode);
+}
+
+std::optional<std::wstring> GetAttribute(const DomNodeRef& element, const std::wstring& name) {
+  xmlAttrPtr attribute = FindAttribute(RequireElement(element), DomString(name));
+  if (attribute == nullptr) return std::nullopt;
+  return TakeText(xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(attribute)));
+}
+
+void SetAttribute(const DomNodeRef& element, const std::wstring& name, const std::wstring& value) {
+  xmlNodePtr node = RequireElement(element);
+  const std::string utf8Value = DomString(value);
+  if (!IsXmlText(FromUtf8(utf8Value))) throw _com_error(E_FAIL);
+  const std::string utf8Name = ToUtf8(name);
+  xmlAttrPtr attribute = FindAttribute(node, utf8Name);
+  // An attribute the element has keeps its name; a new one needs a name the
+  // document can take.
+  if (attribute == nullptr && !IsNewName(name)) throw _com_error(E_FAIL);
+  attribute = attribute != nullptr
+                  ? xmlSetNsProp(node, attribute->ns, attribute->name, XmlChars(utf8Value))
+                  : xmlSetProp(node, XmlChars(utf8Name), XmlChars(utf8Value));
+  if (attribute == nullptr) throw _com_error(E_FAIL);
+}
+
+std::int32_t ChildNodeCount(const DomNodeRef& reference) {
+  xmlNodePtr node = NodeOf(reference);
+  if (node->type == XML_ATTRIBUTE_NODE || node->type == XML_ENTITY_REF_NODE) return 0;
+  std::int32_t count = 0;
+  for (xmlNodePtr child = node->children; child != nullptr && count < INT32_MAX;
+       child = child->next)
+    ++count;
+  return count;
+}
+
+}  // namespace kalinor::platform
