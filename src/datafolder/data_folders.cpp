@@ -35,6 +35,7 @@ constexpr std::array<FolderMacro, 4> kFolderMacros{{
 }};
 
 bool g_built = false;
+bool g_creates_folders = true;
 std::function<std::wstring(int)> g_special_folder_lookup;  // empty: the shell's own
 
 // A folder name with its leading separator, as every suffix carries one.
@@ -90,16 +91,20 @@ std::wstring DataFolders::InstallDataFolder() const { return folders_.InstallDat
 DataFolders::Folders DataFolders::Build() {
   Folders folders;
   std::wstring raw = ReadPolicyValue(L"DataPath");
+  folders.Origin.PolicyValue = raw;
   // Looked up whether or not the policy is used: the debug logs always live here.
   std::wstring local = AbsoluteOrEmpty(GetSpecialFolder(platform::kCsidlLocalAppData));
   TrimWhiteSpace(raw);
   if (!raw.empty()) {
     ExpandFolderMacros(raw);
     platform::WriteDebugOutput(raw);
+    folders.Origin.ExpandedPolicyValue = raw;
   }
   // A policy folder that does not exist is never created, and a relative one
   // would depend on the current folder: the root falls back.
-  if (raw.empty() || !platform::IsAbsolutePath(raw) || !platform::PathExists(raw))
+  folders.Origin.PolicyUsed =
+      !raw.empty() && platform::IsAbsolutePath(raw) && platform::PathExists(raw);
+  if (!folders.Origin.PolicyUsed)
     raw = AbsoluteOrEmpty(GetSpecialFolder(platform::kCsidlLocalAppData));
 
   if (raw.empty()) {
@@ -109,7 +114,7 @@ DataFolders::Folders DataFolders::Build() {
   } else {
     folders.DataFolder = raw + OstrandSuffix();
     folders.PellucorDataFolder = raw + Suffix(L"Tavrin") + Suffix(L"Pellucor");
-    CreateFolderPath(folders.DataFolder);
+    if (g_creates_folders) CreateFolderPath(folders.DataFolder);
   }
   folders.InstallPath = ReadProductValue(L"Path");
   // An empty or relative product path would seed from a folder at the root
@@ -118,7 +123,7 @@ DataFolders::Folders DataFolders::Build() {
     folders.InstallDataFolder = folders.InstallPath + Suffix(L"Data");
   if (!local.empty()) {
     folders.DebugLogsFolder = local + OstrandSuffix() + Suffix(L"DebugLogs");
-    CreateFolderPath(folders.DebugLogsFolder);
+    if (g_creates_folders) CreateFolderPath(folders.DebugLogsFolder);
   }
   return folders;
 }
@@ -144,7 +149,9 @@ std::wstring DataFolders::AcceptedRegistryString(const platform::RegistryValue& 
 
 std::wstring DataFolders::GetSpecialFolder(int csidl) {
   if (g_special_folder_lookup) return g_special_folder_lookup(csidl);
-  return platform::GetSpecialFolderPath(csidl);
+  return platform::GetSpecialFolderPath(csidl, g_creates_folders
+                                                   ? platform::SpecialFolderCreation::kCreate
+                                                   : platform::SpecialFolderCreation::kNone);
 }
 
 void DataFolders::TrimWhiteSpace(std::wstring& text) {
@@ -176,7 +183,12 @@ bool DataFolders::CreateFolderPath(const std::wstring& path) {
   return platform::CreateFolderWithParents(path);
 }
 
-void DataFolders::ResetForTesting() { g_built = false; }
+void DataFolders::CreateNoFolders() { g_creates_folders = false; }
+
+void DataFolders::ResetForTesting() {
+  g_built = false;
+  g_creates_folders = true;
+}
 
 void DataFolders::SetSpecialFolderLookupForTesting(std::function<std::wstring(int)> lookup) {
   g_special_folder_lookup = std::move(lookup);

@@ -11,6 +11,17 @@
 
 namespace kalinor {
 
+/// How the data root was found, for a report of it.
+struct DataRootOrigin {
+  /// The "DataPath" policy value as read (before trimming); "" when absent or unacceptable.
+  std::wstring PolicyValue;
+  /// The policy value trimmed and with its folder macro expanded; "" when it was blank.
+  std::wstring ExpandedPolicyValue;
+  /// True when the expanded policy value is the data root; false when it fell back to the
+  /// local application-data folder.
+  bool PolicyUsed = false;
+};
+
 class DataFolders {
  public:
   /// The one object, built on the first call. When building raises, the
@@ -28,6 +39,14 @@ class DataFolders {
   /// relative.
   std::wstring InstallDataFolder() const;
 
+  /// How the data root was found.
+  const DataRootOrigin& HowDataRootWasFound() const { return folders_.Origin; }
+
+  /// From now on the folders are resolved without creating any, special folders included, so
+  /// that DataFolder() may name a folder that does not exist. For a caller that must change
+  /// nothing; takes effect only when called before the first Instance().
+  static void CreateNoFolders();
+
   /// The per-user policy value `name` under HKCU "Software\Policies\Tavrin\Pellucor"; "" when
   /// missing or not an acceptable string.
   static std::wstring ReadPolicyValue(const std::wstring& name);
@@ -36,7 +55,8 @@ class DataFolders {
   /// The text of a REG_SZ or REG_EXPAND_SZ value taken literally, up to its first NUL; "" for
   /// any other type, an odd size or data whose last UTF-16 unit is not NUL.
   static std::wstring AcceptedRegistryString(const platform::RegistryValue& value);
-  /// A special folder by CSIDL, created when missing; "" when it cannot be found.
+  /// A special folder by CSIDL, created when missing (unless CreateNoFolders was called); ""
+  /// when it cannot be found.
   static std::wstring GetSpecialFolder(int csidl);
   /// Removes trailing, then leading white space ("C" locale wide white space).
   static void TrimWhiteSpace(std::wstring& text);
@@ -47,7 +67,8 @@ class DataFolders {
   /// exist afterwards. Raises CAtlException(E_INVALIDARG) for an empty path.
   static bool CreateFolderPath(const std::wstring& path);
 
-  /// For tests only: forgets the built object, so that the next Instance() builds again.
+  /// For tests only: forgets the built object and the no-creation mode, so that the next
+  /// Instance() builds again as the tool does.
   static void ResetForTesting();
   /// For tests only: replaces the special-folder lookup (an empty function restores the real
   /// one), so that tests can make lookups fail or raise.
@@ -61,6 +82,7 @@ class DataFolders {
     std::wstring InstallDataFolder;
     std::wstring DebugLogsFolder;
     std::wstring PellucorDataFolder;
+    DataRootOrigin Origin;
   };
 
   static Folders Build();

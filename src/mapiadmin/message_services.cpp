@@ -76,6 +76,31 @@ bool FindService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& hold
   return LookUpService(mapi, holder, serviceName, uid) == Lookup::kFound;
 }
 
+HRESULT ListServices(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
+                     std::vector<ServiceRow>& services) {
+  InterfacePtr<IMAPITable> table;
+  HRESULT result = holder.ServiceAdmin->GetMsgServiceTable(0, table.Receive());
+  if (result != S_OK) return result;
+  RowSetPtr rows(mapi);
+  result = QueryAllRows(table.Get(), rows);
+  if (result != S_OK) return result;
+  const LPSRowSet set = rows.Get();
+  for (ULONG i = 0; set != nullptr && i < set->cRows; ++i) {
+    const SPropValue* name = FindProperty(set->aRow[i], PR_SERVICE_NAME_A);
+    const SPropValue* display = FindProperty(set->aRow[i], PR_DISPLAY_NAME_A);
+    ServiceRow row;
+    if (name != nullptr && name->Value.lpszA != nullptr) row.Name = name->Value.lpszA;
+    if (display != nullptr && display->Value.lpszA != nullptr)
+      row.DisplayName = platform::FromAnsiCodePage(display->Value.lpszA);
+    services.push_back(std::move(row));
+  }
+  return S_OK;
+}
+
+bool IsServiceNamed(const ServiceRow& row, const std::wstring& serviceName) {
+  return platform::EqualsIgnoringAsciiCase(row.Name, platform::ToAnsiCodePage(serviceName));
+}
+
 ServiceOutcome InstallService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
                               std::wstring serviceName, std::wstring displayName) {
   if (!holder.ServiceAdmin) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "mapiadmin/service_admin_holder.h"
 #include "platform/mapi.h"
@@ -15,6 +16,21 @@ namespace kalinor {
 /// a service administration.
 bool FindService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
                  std::wstring serviceName, MAPIUID* uid = nullptr);
+
+/// One row of a profile's service table.
+struct ServiceRow {
+  std::string Name;          ///< PR_SERVICE_NAME_A, 8-bit as MAPI gives it
+  std::wstring DisplayName;  ///< PR_DISPLAY_NAME_A as UTF-16; "" when absent
+};
+
+/// Reads the whole service table in table order. S_OK with the rows; else
+/// the failing call's result, reported nowhere. The holder must hold a
+/// service administration.
+HRESULT ListServices(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
+                     std::vector<ServiceRow>& services);
+
+/// True when the row carries the service name, by the rule of FindService.
+bool IsServiceNamed(const ServiceRow& row, const std::wstring& serviceName);
 
 /// How an install or uninstall ended.
 enum class ServiceOutcome {

@@ -61,6 +61,20 @@ bool ChooseProfile(const platform::MapiEntryPoints& mapi, IProfAdmin* profAdmin,
   return true;
 }
 
+HRESULT ListProfiles(const platform::MapiEntryPoints& mapi, IProfAdmin* profAdmin,
+                     std::vector<ProfileRow>& profiles) {
+  InterfacePtr<IMAPITable> table;
+  HRESULT result = profAdmin->GetProfileTable(0, table.Receive());
+  if (result != S_OK) return result;
+  RowSetPtr rows(mapi);
+  result = QueryAllRows(table.Get(), rows);
+  if (result != S_OK) return result;
+  const LPSRowSet set = rows.Get();
+  for (ULONG i = 0; set != nullptr && i < set->cRows; ++i)
+    profiles.push_back({ProfileRowName(set->aRow[i]), IsDefaultProfileRow(set->aRow[i])});
+  return S_OK;
+}
+
 bool OpenServiceAdmin(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
                       const wchar_t* profileName) {
   std::wstring name = profileName != nullptr ? profileName : L"";

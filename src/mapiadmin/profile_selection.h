@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "mapiadmin/service_admin_holder.h"
 #include "platform/mapi.h"
@@ -14,6 +15,17 @@ namespace kalinor {
 /// reported on the debugger channel.
 bool OpenServiceAdmin(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
                       const wchar_t* profileName);
+
+/// One row of MAPI's profile table.
+struct ProfileRow {
+  std::wstring Name;       ///< "" for a row without a display name
+  bool IsDefault = false;  ///< PR_DEFAULT_PROFILE set
+};
+
+/// Reads the whole profile table in table order. S_OK with the rows; else
+/// the failing call's result, reported nowhere.
+HRESULT ListProfiles(const platform::MapiEntryPoints& mapi, IProfAdmin* profAdmin,
+                     std::vector<ProfileRow>& profiles);
 
 /// Picks the only profile, or else the first named one flagged as default.
 /// True with profileName set (never empty); false, reported, leaves it as is.

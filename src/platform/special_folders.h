@@ -13,8 +13,14 @@ inline constexpr int kCsidlAppData = 26;       // CSIDL_APPDATA (0x1A)
 inline constexpr int kCsidlLocalAppData = 28;  // CSIDL_LOCAL_APPDATA (0x1C)
 inline constexpr int kCsidlProfile = 40;       // CSIDL_PROFILE (0x28)
 
-/// The folder's path, created when missing (SHGetSpecialFolderPathW with the
-/// create flag). "" when it cannot be found or the identifier is unknown.
-std::wstring GetSpecialFolderPath(int csidl);
+/// Whether a lookup creates a special folder that is missing.
+enum class SpecialFolderCreation { kCreate, kNone };
+
+/// The folder's path, created when missing unless creation is kNone
+/// (SHGetSpecialFolderPathW with or without the create flag). With kNone a
+/// missing folder still gives its path where the system can name it. "" when
+/// it cannot be found, is not a folder, or the identifier is unknown.
+std::wstring GetSpecialFolderPath(int csidl,
+                                  SpecialFolderCreation creation = SpecialFolderCreation::kCreate);
 
 }  // namespace kalinor::platform

@@ -110,3 +110,26 @@ std::wstring DatabaseConfinement::SameNameInDataFolder(const std::wstring& path)
 }
 
 }  // namespace kalinor
+
+namespace kalinor {
+
+DatabaseDecision DecideDatabase(const std::wstring& dbFileName,
+                                const DatabaseConfinement& confinement) {
+  DatabaseDecision decision;
+  decision.Path = confinement.Resolve(dbFileName);
+  if (decision.Path.empty()) return decision;
+  platform::FileKind kind = platform::QueryFileKind(decision.Path);
+  if (kind == platform::FileKind::kMissing) {
+    // A takeover cut short after the move but before the save leaves the list
+    // naming the older folder, and the database in the data folder.
+    if (!confinement.IsInPellucorFolder(decision.Path)) return decision;
+    decision.Path = confinement.SameNameInDataFolder(decision.Path);
+    kind = platform::QueryFileKind(decision.Path);
+    if (kind == platform::FileKind::kMissing) return decision;
+  }
+  decision.Refusal = confinement.RefusalToDelete(decision.Path, kind);
+  decision.Fate = decision.Refusal != nullptr ? DatabaseFate::kRefuse : DatabaseFate::kDelete;
+  return decision;
+}
+
+}  // namespace kalinor

@@ -55,6 +55,25 @@ class DatabaseConfinement {
   mutable std::map<std::wstring, std::wstring> folderKeys_;
 };
 
+/// What the uninstall does with one listed database file.
+enum class DatabaseFate { kDelete, kRefuse, kAbsent };
+
+struct DatabaseDecision {
+  DatabaseFate Fate = DatabaseFate::kAbsent;
+  /// The file decided on; "" for an empty dbFileName value.
+  std::wstring Path;
+  /// Why it stays, for kRefuse; else nullptr.
+  const wchar_t* Refusal = nullptr;
+};
+
+/// Decides, without touching it, what the uninstall does with the database a
+/// dbFileName value names: absent (nothing there, or an empty value), refused
+/// (with why), or deleted. A value naming the older folder whose file is
+/// gone stands for the data folder's file of that name, which an interrupted
+/// takeover left there.
+DatabaseDecision DecideDatabase(const std::wstring& dbFileName,
+                                const DatabaseConfinement& confinement);
+
 /// The file name with its leading separator; a value without one gets one,
 /// so that appending it to a folder always gives a path inside that folder.
 std::wstring FileNamePart(const std::wstring& path);

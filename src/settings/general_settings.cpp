@@ -16,10 +16,6 @@ const wchar_t* const kRefusedKeys[] = {L"SynchronizeDaysSpan", L"TransferMessage
 // The connector may hold the file open while it writes; wait once for it.
 constexpr unsigned kReloadPauseMilliseconds = 1000;
 
-std::wstring SettingsFileIn(const std::wstring& folder) {
-  return folder + platform::kPathSeparator + kGeneralSettingsFileName;
-}
-
 bool IsRefusedKey(const std::wstring& key) {
   for (const wchar_t* refused : kRefusedKeys) {
     if (key == refused) return true;
@@ -32,11 +28,11 @@ bool IsRefusedKey(const std::wstring& key) {
 GeneralSettings::GeneralSettings() {
   const DataFolders& folders = DataFolders::Instance();
   if (folders.DataFolder().empty()) return;  // no data folder: Save refuses
-  FilePath = SettingsFileIn(folders.DataFolder());
+  FilePath = FileIn(folders.DataFolder());
   const std::wstring installFolder = folders.InstallDataFolder();
   if (!platform::PathExists(FilePath) && !CopyFromPellucorFolder(FilePath) &&
       !installFolder.empty()) {
-    platform::CopyFileAtomicallyNoReplace(SettingsFileIn(installFolder), FilePath);
+    platform::CopyFileAtomicallyNoReplace(FileIn(installFolder), FilePath);
   }
   if (Document.Load(FilePath) == S_OK) return;
   platform::SleepMilliseconds(kReloadPauseMilliseconds);
@@ -44,8 +40,12 @@ GeneralSettings::GeneralSettings() {
   KeepsUnreadableFile = platform::PathExists(FilePath);
 }
 
+std::wstring GeneralSettings::FileIn(const std::wstring& folder) {
+  return folder + platform::kPathSeparator + kGeneralSettingsFileName;
+}
+
 bool GeneralSettings::CopyFromPellucorFolder(const std::wstring& destination) {
-  std::wstring source = SettingsFileIn(DataFolders::Instance().PellucorDataFolder());
+  std::wstring source = FileIn(DataFolders::Instance().PellucorDataFolder());
   if (!platform::PathExists(source)) return false;
   return platform::CopyFileAtomicallyNoReplace(source, destination);
 }

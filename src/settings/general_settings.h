@@ -20,6 +20,9 @@ class GeneralSettings {
   GeneralSettings(const GeneralSettings&) = delete;
   GeneralSettings& operator=(const GeneralSettings&) = delete;
 
+  /// folder + separator + "GeneralSettings.xml".
+  static std::wstring FileIn(const std::wstring& folder);
+
   /// Sets the text of QEVConfiguration/General/<key>, creating missing
   /// elements. The SetNodeText result; E_FAIL for the four keys this program
   /// must not touch; S_FALSE when anything is raised.

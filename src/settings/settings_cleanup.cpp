@@ -25,22 +25,17 @@ bool NamesItsOwnStore(const std::wstring& id) {
 // True when it is gone or was never there; false when it was refused (one
 // debugger line) or could not be deleted.
 bool DeleteDatabase(const std::wstring& value, const DatabaseConfinement& confinement) {
-  std::wstring path = confinement.Resolve(value);
-  if (path.empty()) return true;
-  platform::FileKind kind = platform::QueryFileKind(path);
-  if (kind == platform::FileKind::kMissing) {
-    // A takeover cut short after the move but before the save leaves the list
-    // naming the older folder, and the database in the data folder.
-    if (!confinement.IsInPellucorFolder(path)) return true;
-    path = confinement.SameNameInDataFolder(path);
-    kind = platform::QueryFileKind(path);
-    if (kind == platform::FileKind::kMissing) return true;
+  const DatabaseDecision decision = DecideDatabase(value, confinement);
+  switch (decision.Fate) {
+    case DatabaseFate::kAbsent:
+      return true;
+    case DatabaseFate::kRefuse:
+      DebugTrace(L"Database file not deleted (%ls): %ls", decision.Refusal, decision.Path.c_str());
+      return false;
+    case DatabaseFate::kDelete:
+      break;
   }
-  if (const wchar_t* refusal = confinement.RefusalToDelete(path, kind)) {
-    DebugTrace(L"Database file not deleted (%ls): %ls", refusal, path.c_str());
-    return false;
-  }
-  return platform::DeleteFileAt(path);
+  return platform::DeleteFileAt(decision.Path);
 }
 
 // Clears every store: its database first, then its entry. False when any

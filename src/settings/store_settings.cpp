@@ -15,10 +15,6 @@ namespace {
 const wchar_t kStoreSettingsFileName[] = L"StoreSettings.xml";
 const wchar_t kDatabaseValueName[] = L"dbFileName";
 
-std::wstring SettingsFileIn(const std::wstring& folder) {
-  return folder + platform::kPathSeparator + kStoreSettingsFileName;
-}
-
 std::wstring StorePathAt(int index) {
   return L"QEVConfiguration/Store[" + std::to_wstring(index) + L"]";
 }
@@ -42,17 +38,25 @@ bool MoveWithoutReplacing(const std::wstring& from, const std::wstring& to) {
 StoreSettings::StoreSettings() {
   const DataFolders& folders = DataFolders::Instance();
   if (folders.DataFolder().empty()) return;  // no data folder: nothing to open
-  FilePath = SettingsFileIn(folders.DataFolder());
+  FilePath = FileIn(folders.DataFolder());
   if (!platform::PathExists(FilePath)) {
-    MigrateFromPellucorFolder(SettingsFileIn(folders.PellucorDataFolder()));
+    MigrateFromPellucorFolder(FileIn(folders.PellucorDataFolder()));
     // Also fails when the takeover has put a file at FilePath: then its
     // outcome stands.
     const std::wstring installFolder = folders.InstallDataFolder();
     if (installFolder.empty() ||
-        !platform::CopyFileAtomicallyNoReplace(SettingsFileIn(installFolder), FilePath))
+        !platform::CopyFileAtomicallyNoReplace(FileIn(installFolder), FilePath))
       return;
   }
   if (Document.Load(FilePath) == S_OK) IsLoaded = 1;
+}
+
+StoreSettings::StoreSettings(const std::wstring& filePath) : FilePath(filePath) {
+  if (Document.Load(FilePath) == S_OK) IsLoaded = 1;
+}
+
+std::wstring StoreSettings::FileIn(const std::wstring& folder) {
+  return folder + platform::kPathSeparator + kStoreSettingsFileName;
 }
 
 // A kill at any point leaves no database behind for the next uninstall: the

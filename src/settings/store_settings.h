@@ -21,8 +21,14 @@ class StoreSettings {
   /// Not loaded when no file can be read or there is no data folder
   /// (FilePath then stays ""). Raises what building DataFolders raises.
   StoreSettings();
+  /// Loads the file at filePath as it stands, for reading only: no takeover,
+  /// no seed, no DataFolders. Not loaded when it cannot be read.
+  explicit StoreSettings(const std::wstring& filePath);
   StoreSettings(const StoreSettings&) = delete;
   StoreSettings& operator=(const StoreSettings&) = delete;
+
+  /// folder + separator + "StoreSettings.xml".
+  static std::wstring FileIn(const std::wstring& folder);
 
   /// Number of child nodes of every kind under QEVConfiguration; -1 when it
   /// is missing, not loaded, or on a raised failure.

@@ -103,8 +103,10 @@ std::wstring UnresolvedFolder(int csidl) {
 
 }  // namespace
 
-std::wstring GetSpecialFolderPath(int csidl) {
+std::wstring GetSpecialFolderPath(int csidl, SpecialFolderCreation creation) {
   std::wstring folder = WithoutTrailingSeparators(UnresolvedFolder(csidl));
+  if (creation == SpecialFolderCreation::kNone)
+    return folder.empty() || (PathExists(folder) && !IsFolder(folder)) ? std::wstring() : folder;
   // Private to the user, as XDG asks of the folders it names.
   if (folder.empty() || !CreateFolderWithParents(folder, FolderAccess::kOwnerOnly) ||
       !IsFolder(folder))

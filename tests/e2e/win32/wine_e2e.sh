@@ -7,16 +7,18 @@
 # run goes through the debug harness, so each debugger-channel write, the
 # standard output and the exit code are compared exactly.
 #
-#   wine_e2e.sh KALINOR_EXE HARNESS_EXE PROVIDER_DLL WORK_FOLDER VERSION
+#   wine_e2e.sh KALINOR_EXE HARNESS_EXE PROVIDER_DLL WORK_FOLDER VERSION QUERY_EXE
 #
-# VERSION is the version the run log's header must name.
+# VERSION is the version the run log's header must name. QUERY_EXE is
+# kalinor-query.exe: its detection (has) and its dry run of the uninstall
+# (plan) are checked beside the real runs.
 # WORK_FOLDER holds a Wine prefix of its own (booted on the first run, then
 # reused; every run resets the state it checks). Every check is reported;
 # the exit code is 1 when any failed.
 set -u
 
-if [ $# -ne 5 ]; then
-  echo "usage: $0 KALINOR_EXE HARNESS_EXE PROVIDER_DLL WORK_FOLDER VERSION" >&2
+if [ $# -ne 6 ]; then
+  echo "usage: $0 KALINOR_EXE HARNESS_EXE PROVIDER_DLL WORK_FOLDER VERSION QUERY_EXE" >&2
   exit 2
 fi
 kalinor_exe=$(realpath "$1")
@@ -24,12 +26,23 @@ harness_exe=$(realpath "$2")
 provider_dll=$(realpath "$3")
 work=$(realpath -m "$4")
 version=$5
+query_exe=$(realpath "$6")
 . "$(dirname "$0")/wine_prefix.sh"
 
 # The harness's report of one run of kalinor.exe with the given arguments.
 run_kalinor() {
   wine_run "$harness_exe" --timeout-ms 60000 "$(windows_path "$kalinor_exe")" "$@" 2>&1
 }
+
+run_query() {
+  wine_run "$harness_exe" --timeout-ms 60000 "$(windows_path "$query_exe")" "$@" 2>&1
+}
+
+# What a report's standard output holds, its escapes undone.
+report_stdout() { printf '%b' "$(sed -n 's/^stdout //p' <<<"$1")"; }
+
+# Every file and folder the connector's state lives in, with size and time.
+snapshot() { find "$local_unix/Tavrin" "$install_unix" -printf '%p %s %T@\n' 2>/dev/null | sort; }
 
 usage_stdout='stdout \nKalinor [-u] [profile:ProfileName] [descr:"Service Description"] ServiceName\n\n'\
 '-u\t\t- Uninstall all services with the specified name.\n\t\t  When this is missing perform install.\n\n'\
@@ -56,6 +69,10 @@ stdout
 stderr 
 exit 1' "$(run_kalinor ArchiveConnector)"
   expect "no provider registered: no profile store written" test ! -e "$profiles"
+  expect_report "no provider registered: has cannot tell" 'debug Error initializing MAPI: 0X80040605\n
+stdout 
+stderr 
+exit 2' "$(run_query has ArchiveConnector)"
 }
 
 check_install() {
@@ -78,6 +95,20 @@ stdout
 stderr 
 exit 0' "$(run_kalinor ARCHIVECONNECTOR)"
   expect "second install: still one service" test "$(count_of '<Service ' "$profiles")" -eq 1
+
+  local store_before
+  store_before=$(stat -c '%s %Y' "$profiles")
+  expect_report "has: the installed service, in another case" 'debug Getting admin services for profile:
+debug Default
+stdout installed\n
+stderr 
+exit 0' "$(run_query has ARCHIVECONNECTOR)"
+  expect_report "has: a service that is not installed" 'debug Getting admin services for profile:
+debug Default
+stdout not installed\n
+stderr 
+exit 1' "$(run_query has OtherService)"
+  expect "has: the profile store is unchanged" test "$(stat -c '%s %Y' "$profiles")" == "$store_before"
 
   expect_report "a named profile that does not exist" 'debug Getting admin services for profile:
 debug Nowhere
@@ -129,9 +160,27 @@ exit 0' "$(unset HOME KALINOR_MAPI_PROFILES && run_kalinor ElsewhereService)"
   expect "the store named by the variable is untouched" test "$(count_of ElsewhereService "$profiles")" -eq 0
 }
 
+# The dry run names both stores' databases for deletion, as the uninstall
+# that follows deletes them, and changes nothing.
+check_plan() {
+  local before report
+  before=$(snapshot)
+  report=$(run_query plan)
+  expect "plan: exit 0" grep -q '^exit 0$' <<<"$report"
+  expect_report "plan: the data folder, found by the policy value" "data folder	$local_windows\\Tavrin\\Ostrand
+found by	policy value
+store settings	load	$local_windows\\Tavrin\\Ostrand\\StoreSettings.xml" \
+    "$(report_stdout "$report" | grep -E '^(data folder|found by|store settings)')"
+  expect_report "plan: both databases would be deleted" "delete	$local_windows\\Tavrin\\Ostrand\\Stores\\first.fdb
+delete	$local_windows\\Tavrin\\Ostrand\\Stores\\second.fdb" \
+    "$(report_stdout "$report" | grep -E '^(delete|refuse|absent)')"
+  expect_report "plan: no file or folder changed" "$before" "$(snapshot)"
+}
+
 check_uninstall() {
   prepare_settings || { fail "prepare the settings and registry values"; return; }
   local data_path=${local_windows//\\/\\\\}
+  check_plan
   expect_report "uninstall, then the settings cleanup" "debug Getting admin services for profile:
 debug Default
 debug Service uninstalled.\\n

@@ -1,0 +1,272 @@
+#include "query/query_commands.h"
+
+#include <algorithm>
+
+#include "datafolder/data_folders.h"
+#include "frontend/command_line.h"
+#include "frontend/debug_trace.h"
+#include "mapiadmin/mapi_ptr.h"
+#include "mapiadmin/message_services.h"
+#include "mapiadmin/profile_selection.h"
+#include "mapiadmin/service_admin_holder.h"
+#include "platform/com_apartment.h"
+#include "platform/console.h"
+#include "platform/text.h"
+#include "query/json_object.h"
+#include "query/mail_client_bitness.h"
+#include "query/query_output.h"
+#include "query/query_error.h"
+#include "settings/cleanup_plan.h"
+
+namespace kalinor {
+
+namespace {
+
+const wchar_t kUsage[] =
+    L"kalinor-query COMMAND [--json]\n"
+    L"Answers questions about the MAPI profile and the connector's files; changes nothing.\n\n"
+    L"  profiles                          each profile; the default one marked \"default\"\n"
+    L"  services [profile:Name]           each service of the profile: name, display name\n"
+    L"  has ServiceName [profile:Name]    \"installed\" (exit 0) or \"not installed\" (exit 1);\n"
+    L"                                    exit 2 when it cannot tell\n"
+    L"  plan                              what an uninstall would load, delete and refuse\n"
+    L"  bitness                           this program's and the mail client's bitness;\n"
+    L"                                    exit 1 when they differ\n"
+    L"  error 0x8004010F                  the name and meaning of an error code\n"
+    L"  --help, --version\n\n"
+    L"The profile is chosen as kalinor chooses it: the named one, else the only one, else\n"
+    L"the default. --json prints one JSON document instead of lines.\n";
+
+struct QueryArguments {
+  std::wstring Command;
+  std::vector<std::wstring> Rest;  // after the command, "--json" taken out
+  bool Json = false;
+};
+
+QueryArguments SplitArguments(const std::vector<std::wstring>& args) {
+  QueryArguments split;
+  for (const std::wstring& arg : args) {
+    if (arg == L"--json")
+      split.Json = true;
+    else if (split.Command.empty())
+      split.Command = arg;
+    else
+      split.Rest.push_back(arg);
+  }
+  return split;
+}
+
+// MAPI started for the lifetime of the object, shut down once after it.
+class MapiSession {
+ public:
+  explicit MapiSession(const platform::MapiEntryPoints& mapi) : mapi_(mapi) {
+    MAPIINIT_0 init{MAPI_INIT_VERSION, 0};
+    result_ = mapi_.MAPIInitialize(&init);
+    if (result_ != S_OK) DebugTrace(L"Error initializing MAPI: %#X", HResultBits(result_));
+  }
+  ~MapiSession() {
+    if (IsStarted()) mapi_.MAPIUninitialize();
+  }
+  MapiSession(const MapiSession&) = delete;
+  MapiSession& operator=(const MapiSession&) = delete;
+
+  bool IsStarted() const { return result_ == S_OK; }
+  HRESULT Result() const { return result_; }
+
+ private:
+  const platform::MapiEntryPoints& mapi_;
+  HRESULT result_;
+};
+
+int ListProfilesCommand(const platform::MapiEntryPoints& mapi, QueryOutput& out) {
+  const MapiSession session(mapi);
+  if (!session.IsStarted()) return kQueryCannotTell;
+  InterfacePtr<IProfAdmin> profAdmin;
+  HRESULT result = mapi.MAPIAdminProfiles(0, profAdmin.Receive());
+  std::vector<ProfileRow> profiles;
+  if (result == S_OK) result = ListProfiles(mapi, profAdmin.Get(), profiles);
+  if (result != S_OK) {
+    DebugTrace(L"Error getting profiles table: %#X", HResultBits(result));
+    return kQueryCannotTell;
+  }
+  std::vector<JsonObject> items;
+  for (const ProfileRow& profile : profiles) {
+    out.Line(profile.IsDefault ? profile.Name + L"\tdefault" : profile.Name);
+    items.push_back(JsonObject().Add("name", profile.Name).Add("default", profile.IsDefault));
+  }
+  out.Json().Add("profiles", items);
+  return kQueryOk;
+}
+
+// Reads the chosen profile's services; false (reported) when MAPI, the
+// profile or the table fails.
+bool ReadServices(const platform::MapiEntryPoints& mapi, const RunSettings& settings,
+                  std::vector<ServiceRow>& services) {
+  const MapiSession session(mapi);
+  if (!session.IsStarted()) return false;
+  ServiceAdminHolder holder;
+  const wchar_t* profile = settings.ProfileName.empty() ? nullptr : settings.ProfileName.c_str();
+  if (!OpenServiceAdmin(mapi, holder, profile)) return false;
+  const HRESULT result = ListServices(mapi, holder, services);
+  holder.Release();  // before MAPI shuts down
+  if (result != S_OK) DebugTrace(L"Error getting services table: %#X", HResultBits(result));
+  return result == S_OK;
+}
+
+int ListServicesCommand(const platform::MapiEntryPoints& mapi, const RunSettings& settings,
+                        QueryOutput& out) {
+  std::vector<ServiceRow> services;
+  if (!ReadServices(mapi, settings, services)) return kQueryCannotTell;
+  std::vector<JsonObject> items;
+  for (const ServiceRow& service : services) {
+    const std::wstring name = platform::FromAnsiCodePage(service.Name);
+    out.Line(name + L"\t" + service.DisplayName);
+    items.push_back(JsonObject().Add("name", name).Add("displayName", service.DisplayName));
+  }
+  out.Json().Add("services", items);
+  return kQueryOk;
+}
+
+int HasServiceCommand(const platform::MapiEntryPoints& mapi, const RunSettings& settings,
+                      QueryOutput& out) {
+  if (settings.ServiceName.empty()) {
+    DebugTrace(L"No service name was specified.");
+    return kQueryCannotTell;
+  }
+  std::vector<ServiceRow> services;
+  if (!ReadServices(mapi, settings, services)) return kQueryCannotTell;
+  const bool installed = std::any_of(services.begin(), services.end(), [&](const ServiceRow& row) {
+    return IsServiceNamed(row, settings.ServiceName);
+  });
+  out.Line(installed ? L"installed" : L"not installed");
+  out.Json().Add("service", settings.ServiceName).Add("installed", installed);
+  return installed ? kQueryOk : kQueryNo;
+}
+
+const wchar_t* SourceName(SettingsFileSource source) {
+  switch (source) {
+    case SettingsFileSource::kLoad:
+      return L"load";
+    case SettingsFileSource::kTakeOver:
+      return L"take over";
+    case SettingsFileSource::kSeed:
+      return L"seed";
+    case SettingsFileSource::kCreate:
+      return L"create";
+    case SettingsFileSource::kNone:
+      break;
+  }
+  return L"none";
+}
+
+const wchar_t* FateName(DatabaseFate fate) {
+  switch (fate) {
+    case DatabaseFate::kDelete:
+      return L"delete";
+    case DatabaseFate::kRefuse:
+      return L"refuse";
+    case DatabaseFate::kAbsent:
+      break;
+  }
+  return L"absent";
+}
+
+// "<label>\t<source>\t<file>[\tfrom\t<source file>]"
+void ReportSettingsFile(const wchar_t* label, const char* key, const SettingsFilePlan& file,
+                        QueryOutput& out) {
+  std::wstring line = std::wstring(label) + L"\t" + SourceName(file.Source) + L"\t" + file.FilePath;
+  if (!file.SourcePath.empty()) line += L"\tfrom\t" + file.SourcePath;
+  out.Line(line);
+  out.Json().Add(key, JsonObject()
+                          .Add("file", file.FilePath)
+                          .Add("action", SourceName(file.Source))
+                          .Add("source", file.SourcePath));
+}
+
+void ReportDataFolder(const DataFolders& folders, QueryOutput& out) {
+  const DataRootOrigin& origin = folders.HowDataRootWasFound();
+  const wchar_t* foundBy = origin.PolicyUsed ? L"policy value" : L"fallback";
+  out.Line(L"data folder\t" + folders.DataFolder());
+  if (!origin.PolicyValue.empty()) out.Line(L"policy value\t" + origin.PolicyValue);
+  if (!origin.ExpandedPolicyValue.empty())
+    out.Line(L"policy value expanded\t" + origin.ExpandedPolicyValue);
+  out.Line(std::wstring(L"found by\t") + foundBy);
+  out.Json()
+      .Add("dataFolder", folders.DataFolder())
+      .Add("policyValue", origin.PolicyValue)
+      .Add("expandedPolicyValue", origin.ExpandedPolicyValue)
+      .Add("foundBy", foundBy);
+}
+
+int PlanCommand(QueryOutput& out) {
+  // Without a MAPI session, nothing else has initialised COM for the DOM.
+  const platform::ComApartment com;
+  DataFolders::CreateNoFolders();
+  const DataFolders& folders = DataFolders::Instance();
+  const CleanupPlan plan = PlanCleanup();
+  ReportDataFolder(folders, out);
+  ReportSettingsFile(L"store settings", "storeSettings", plan.StoreSettingsFile, out);
+  ReportSettingsFile(L"general settings", "generalSettings", plan.GeneralSettingsFile, out);
+  std::vector<JsonObject> items;
+  for (const DatabaseDecision& database : plan.Databases) {
+    const std::wstring why = database.Refusal != nullptr ? database.Refusal : L"";
+    out.Line(std::wstring(FateName(database.Fate)) + L"\t" + database.Path +
+             (why.empty() ? L"" : L"\t" + why));
+    items.push_back(JsonObject()
+                        .Add("action", FateName(database.Fate))
+                        .Add("path", database.Path)
+                        .Add("reason", why));
+  }
+  out.Json().Add("databases", items).Add("storeListReadable", plan.StoreListReadable);
+  if (!plan.StoreListReadable)
+    out.Line(L"store list unreadable\t" + plan.StoreSettingsFile.FilePath);
+  return folders.DataFolder().empty() || !plan.StoreListReadable ? kQueryCannotTell : kQueryOk;
+}
+
+int BitnessCommand(const platform::MapiEntryPoints& mapi, QueryOutput& out) {
+  const std::wstring process = ProcessBitness();
+  const std::wstring client = MailClientBitness();
+  out.Line(L"this program\t" + process);
+  out.Line(L"mail client\t" + (client.empty() ? L"unknown" : client));
+  out.Json().Add("program", process).Add("mailClient", client.empty() ? L"unknown" : client);
+  if (!client.empty() && client != process) return kQueryNo;
+  // MAPI is tried only where it can load, so that no dialog box appears.
+  if (client == process) {
+    const MapiSession session(mapi);
+    out.Line(std::wstring(L"MAPI starts\t") + (session.IsStarted() ? L"yes" : L"no"));
+    out.Json().Add("mapiStarts", session.IsStarted());
+  }
+  return kQueryOk;
+}
+
+}  // namespace
+
+int RunQuery(const std::vector<std::wstring>& args, const platform::MapiEntryPoints& mapi) {
+  const QueryArguments split = SplitArguments(args);
+  const RunSettings settings = ParseArguments(split.Rest);
+  QueryOutput out(split.Json);
+  const std::wstring& command = split.Command;
+  int code = kQueryNo;
+  if (command == L"profiles")
+    code = ListProfilesCommand(mapi, out);
+  else if (command == L"services")
+    code = ListServicesCommand(mapi, settings, out);
+  else if (command == L"has")
+    code = HasServiceCommand(mapi, settings, out);
+  else if (command == L"plan")
+    code = PlanCommand(out);
+  else if (command == L"bitness")
+    code = BitnessCommand(mapi, out);
+  else if (command == L"error")
+    code = ErrorCommand(settings.ServiceName, out);
+  else if (command == L"--version")
+    code = VersionCommand(out);
+  else {
+    platform::WriteStandardOutput(kUsage);
+    return command == L"--help" || command == L"-?" || command == L"/?" ? kQueryOk : kQueryNo;
+  }
+  out.Print();
+  return code;
+}
+
+}  // namespace kalinor

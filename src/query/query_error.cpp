@@ -1,0 +1,54 @@
+#include "query/query_error.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <cwchar>
+
+#include "frontend/hresult_names.h"
+#include "kalinor_version.h"
+#include "platform/text.h"
+
+namespace kalinor {
+
+namespace {
+
+// The code as typed: hexadecimal with "0x"/"0X", else decimal (a negative
+// decimal is the signed form). False when it is not a whole 32-bit number.
+bool ParseCode(const std::wstring& text, std::uint32_t& code) {
+  if (text.empty()) return false;
+  const bool hex = text.size() > 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X');
+  wchar_t* end = nullptr;
+  errno = 0;
+  const long long value = std::wcstoll(text.c_str(), &end, hex ? 16 : 10);
+  if (errno != 0 || end == nullptr || *end != L'\0' || value < -2147483648LL ||
+      value > 0xFFFFFFFFLL)
+    return false;
+  code = static_cast<std::uint32_t>(value);
+  return true;
+}
+
+}  // namespace
+
+int ErrorCommand(const std::wstring& text, QueryOutput& out) {
+  std::uint32_t code = 0;
+  const bool parsed = ParseCode(text, code);
+  const HResultName* name = parsed ? FindHResultName(code) : nullptr;
+  const std::wstring shown = parsed ? platform::FormatText(L"%#X", code) : text;
+  out.Json().Add("code", shown).Add("known", name != nullptr);
+  if (name == nullptr) {
+    out.Line(shown + L"\tunknown");
+    return 1;
+  }
+  out.Line(shown + L"\t" + name->Name + L"\t" + name->Meaning);
+  out.Json().Add("name", name->Name).Add("meaning", name->Meaning);
+  return 0;
+}
+
+int VersionCommand(QueryOutput& out) {
+  const std::wstring version = platform::FromUtf8(KALINOR_VERSION_TEXT);
+  out.Line(L"kalinor-query " + version);
+  out.Json().Add("version", version);
+  return 0;
+}
+
+}  // namespace kalinor

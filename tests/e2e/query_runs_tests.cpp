@@ -1,0 +1,183 @@
+// kalinor-query as a process: each command's answer and exit code, over a
+// profile store and a data folder prepared as an uninstall would find them,
+// and not one file created, changed or removed by any of them.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sstream>
+
+#include "e2e/kalinor_process.h"
+
+namespace kalinor::testing {
+namespace {
+
+const std::string kData = ".local/share/Tavrin/Ostrand";
+const std::string kOutside = "elsewhere";
+
+class QueryRuns : public KalinorProcessTest {
+ protected:
+  ProcessResult Query(const std::vector<std::string>& args) {
+    return RunProcess(KALINOR_QUERY_EXE, args, environment);
+  }
+
+  // The service installed by kalinor itself, and a data folder with three
+  // stores: one database to delete, one outside the data folders (refused),
+  // one already gone; the general settings in the older data folder.
+  void Prepare() {
+    ASSERT_EQ(Run({"ArchiveConnector", "displayname:Archive Connector"}).exitCode, 0);
+    WriteHomeFile(kData + "/a.fdb", "a");
+    WriteHomeFile(kOutside + "/b.fdb", "b");
+    WriteHomeFile(kData + "/StoreSettings.xml",
+                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<QEVConfiguration>"
+                  "<Store id=\"1-2\"><dbFileName>" +
+                      InHome(kData + "/a.fdb") +
+                      "</dbFileName></Store>"
+                      "<Store id=\"3-4\"><dbFileName>" +
+                      InHome(kOutside + "/b.fdb") +
+                      "</dbFileName></Store>"
+                      "<Store id=\"5-6\"><dbFileName>" +
+                      InHome(kData + "/gone.fdb") + "</dbFileName></Store></QEVConfiguration>\n");
+    WriteHomeFile(".local/share/Tavrin/Pellucor/GeneralSettings.xml",
+                  "<QEVConfiguration><General><PellucorURL>u</PellucorURL></General>"
+                  "</QEVConfiguration>");
+  }
+
+  void SetRegistry(const std::string& sections) {
+    WriteHomeFile(".config/kalinor/registry.reg",
+                  "Windows Registry Editor Version 5.00\n\n" + sections);
+  }
+
+  // Every entry under the home folder but the debugger channel's file: its
+  // path, type, size and modification time.
+  std::map<std::string, std::string> Listing() const {
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(home.Path())) {
+      const std::string path = entry.path().string();
+      if (path == InHome("debug.log")) continue;
+      std::ostringstream state;
+      state << (entry.is_directory() ? "folder" : "file")
+            << (entry.is_directory() ? 0 : entry.file_size()) << "@"
+            << entry.last_write_time().time_since_epoch().count();
+      entries[path] = state.str();
+    }
+    return entries;
+  }
+
+  // The plan's expected text for the prepared home.
+  std::string PreparedPlan() const {
+    const std::string data = InHome(kData);
+    return "data folder\t" + data + "\nfound by\tfallback\nstore settings\tload\t" + data +
+           "/StoreSettings.xml\ngeneral settings\tseed\t" + data + "/GeneralSettings.xml\tfrom\t" +
+           InHome(".local/share/Tavrin/Pellucor") + "/GeneralSettings.xml\ndelete\t" + data +
+           "/a.fdb\nrefuse\t" + InHome(kOutside) + "/b.fdb\toutside the data folders\nabsent\t" +
+           data + "/gone.fdb\n";
+  }
+};
+
+struct QueryCase {
+  std::vector<std::string> args;
+  std::string registry;  // .reg sections; "" for none
+  int exitCode;
+  std::string output;  // "" with expectOutputPrefix: anything
+  bool outputIsPrefix = false;
+};
+
+const std::string kOutlook16 = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Office\\16.0\\Outlook]\n";
+const std::string kClickToRun =
+    "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Office\\ClickToRun\\Configuration]\n";
+
+TEST_F(QueryRuns, EachCommandAnswersAndChangesNothing) {
+  Prepare();
+  const std::vector<QueryCase> cases = {
+      {{"profiles"}, "", 0, "Default\tdefault\n"},
+      {{"profiles", "--json"}, "", 0, "{\"profiles\":[{\"name\":\"Default\",\"default\":true}]}\n"},
+      {{"services"}, "", 0, "ArchiveConnector\tArchive Connector\n"},
+      {{"services", "PROFILE:Default"}, "", 0, "ArchiveConnector\tArchive Connector\n"},
+      {{"has", "archiveconnector"}, "", 0, "installed\n"},
+      {{"has", "Archive"}, "", 1, "not installed\n"},
+      {{"--json", "has", "Other"}, "", 1, "{\"service\":\"Other\",\"installed\":false}\n"},
+      {{"has", "ArchiveConnector", "profile:Nowhere"}, "", 2, ""},
+      {{"has"}, "", 2, ""},
+      {{"bitness"}, "", 0, "this program\tx64\nmail client\tunknown\n"},
+      {{"bitness"},
+       kOutlook16 + "\"Bitness\"=\"x86\"\n",
+       1,
+       "this program\tx64\nmail client\tx86\n"},
+      {{"bitness"},
+       kClickToRun + "\"Platform\"=\"x64\"\n",
+       0,
+       "this program\tx64\nmail client\tx64\nMAPI starts\tyes\n"},
+      {{"error", "0x8004010F"},
+       "",
+       0,
+       "0X8004010F\tMAPI_E_NOT_FOUND\tnot found: no such profile, or the service is not in "
+       "mapisvc.inf\n"},
+      {{"error", "0x1234ABCD"}, "", 1, "0X1234ABCD\tunknown\n"},
+      {{"error", "--json", "-2147221233"},
+       "",
+       0,
+       "{\"code\":\"0X8004010F\",\"known\":true,\"name\":\"MAPI_E_NOT_FOUND\",",
+       true},
+      {{"--version"}, "", 0, "kalinor-query " KALINOR_VERSION "\n"},
+      {{"--help"}, "", 0, "kalinor-query COMMAND [--json]\n", true},
+      {{"nonsense"}, "", 1, "kalinor-query COMMAND [--json]\n", true},
+  };
+  for (const QueryCase& c : cases) {
+    SCOPED_TRACE(c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : "") + " " + c.registry);
+    if (!c.registry.empty()) SetRegistry(c.registry);
+    const auto before = Listing();
+    const ProcessResult run = Query(c.args);
+    EXPECT_EQ(run.exitCode, c.exitCode);
+    if (c.outputIsPrefix)
+      EXPECT_EQ(run.standardOutput.substr(0, c.output.size()), c.output);
+    else
+      EXPECT_EQ(run.standardOutput, c.output);
+    EXPECT_EQ(Listing(), before);
+    if (!c.registry.empty()) std::filesystem::remove(InHome(".config/kalinor/registry.reg"));
+  }
+}
+
+TEST_F(QueryRuns, BeforeAnyRunNothingIsCreated) {
+  for (const char* command : {"profiles", "has", "plan"}) {
+    const ProcessResult run = Query({command, "ArchiveConnector"});
+    EXPECT_EQ(Listing().size(), 0u) << command;
+    if (std::string(command) != "plan") continue;
+    // The data folder that the uninstall would create, and a general
+    // settings file it would write new.
+    const std::string data = InHome(kData);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.standardOutput, "data folder\t" + data +
+                                      "\nfound by\tfallback\nstore settings\tnone\t" + data +
+                                      "/StoreSettings.xml\ngeneral settings\tcreate\t" + data +
+                                      "/GeneralSettings.xml\n");
+  }
+}
+
+// What the plan says an uninstall deletes is exactly what the uninstall that
+// follows deletes; what it refuses or finds absent stays as it was.
+TEST_F(QueryRuns, ThePlanIsWhatTheUninstallDoes) {
+  Prepare();
+  const auto before = Listing();
+  const ProcessResult plan = Query({"plan"});
+  EXPECT_EQ(plan.exitCode, 0);
+  EXPECT_EQ(plan.standardOutput, PreparedPlan());
+  EXPECT_EQ(Listing(), before);
+
+  std::set<std::string> planned;
+  std::istringstream lines(plan.standardOutput);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("delete\t", 0) == 0) planned.insert(line.substr(7));
+  }
+  ASSERT_EQ(Run({"-u", "ArchiveConnector"}).exitCode, 0);
+  std::set<std::string> deleted;
+  const auto after = Listing();
+  for (const auto& [path, state] : before) {
+    if (after.count(path) == 0) deleted.insert(path);
+  }
+  EXPECT_EQ(deleted, planned);
+}
+
+}  // namespace
+}  // namespace kalinor::testing
