@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "datafolder/data_folders.h"
+#include "platform/com_apartment.h"
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/output_capture.h"
 #include "platform/text.h"
-#include "com_start.h"
 #include "settings/settings_cleanup.h"
 #include "store_settings_text.h"
 #include "xml/xml_document.h"
@@ -71,10 +71,8 @@ bool WalkStores(const std::wstring& file) {
 
 int main(int argc, char** argv) {
   std::vector<std::string> arguments(argv + 1, argv + argc);
-  if (!kalinor::bench::StartCom()) {
-    std::fprintf(stderr, "COM could not be started\n");
-    return 1;
-  }
+  // As MAPI's start does in the tool: the Windows DOM needs COM on the thread.
+  const kalinor::platform::ComApartment com;
   // A scratch data folder (POSIX: the local application data; Windows: the
   // user's own, which Wine keeps inside its prefix).
   const std::filesystem::path scratch =
