@@ -15,7 +15,7 @@ class ComApartment {
   ComApartment& operator=(const ComApartment&) = delete;
 
  private:
-  bool entered_ = false;
+  [[maybe_unused]] bool entered_ = false;  // POSIX has no apartment to leave
 };
 
 }  // namespace kalinor::platform
