@@ -1,5 +1,5 @@
 // The portable parts of the file services: temporary names, the
-// write-flush-rename sequence and the folder walk, over the OS steps of
+// write-flush-rename sequence, the copy placed whole and the folder walk, over the OS steps of
 // files_os.h.
 #include "platform/files.h"
 
@@ -95,6 +95,16 @@ bool ReplaceFileWith(const std::wstring& written, const std::wstring& target) {
   // right after the rename could leave an empty file behind.
   return os::IsUsablePath(written) && os::IsUsablePath(target) && os::FlushFileAt(written) &&
          os::RenameOver(written, target);
+}
+
+bool CopyFileAtomicallyNoReplace(const std::wstring& from, const std::wstring& to) {
+  if (QueryFileKind(from) != FileKind::kRegularFile || PathExists(to)) return false;
+  const std::wstring temporary = TemporarySiblingPath(to);
+  if (temporary.empty()) return false;
+  if (!CopyFileTo(from, temporary, true)) return false;  // removes its own partial copy
+  if (os::FlushFileAt(temporary) && RenameFileNoReplace(temporary, to)) return true;
+  DeleteFileAt(temporary);
+  return false;
 }
 
 bool WriteFileAtomically(const std::wstring& path, std::string_view bytes) {
