@@ -66,8 +66,7 @@ std::wstring DatabaseConfinement::Resolve(const std::wstring& dbFileName) const 
   return dataFolder_ + kPathSeparator + dbFileName;
 }
 
-DatabaseConfinement::Place DatabaseConfinement::PlaceOf(const std::wstring& realPath) const {
-  const std::wstring key = platform::PathComparisonKey(realPath);
+DatabaseConfinement::Place DatabaseConfinement::PlaceOf(const std::wstring& key) const {
   if (StartsWith(key, dataKey_)) return Place::kDataFolder;
   if (StartsWith(key, pellucorKey_)) return Place::kPellucorFolder;
   return Place::kOutside;
@@ -80,10 +79,11 @@ const wchar_t* DatabaseConfinement::RefusalFor(const std::wstring& path, FileKin
   if (kind != FileKind::kRegularFile && kind != FileKind::kLink) return L"not a regular file";
   const std::wstring real = platform::RealPathOf(path);
   if (real.empty()) return L"its real path cannot be found";
-  const Place place = PlaceOf(real);
+  const std::wstring key = platform::PathComparisonKey(real);
+  const Place place = PlaceOf(key);
   if (forMove && place != Place::kPellucorFolder) return L"outside the older data folder";
   if (place == Place::kOutside) return L"outside the data folders";
-  if (IsSettingsFileName(platform::PathComparisonKey(real))) return L"a settings file";
+  if (IsSettingsFileName(key)) return L"a settings file";
   return nullptr;
 }
 
@@ -108,10 +108,6 @@ bool DatabaseConfinement::IsInPellucorFolder(const std::wstring& missingPath) co
 std::wstring DatabaseConfinement::SameNameInDataFolder(const std::wstring& path) const {
   return dataFolder_ + FileNamePart(path);
 }
-
-}  // namespace kalinor
-
-namespace kalinor {
 
 DatabaseDecision DecideDatabase(const std::wstring& dbFileName,
                                 const DatabaseConfinement& confinement) {

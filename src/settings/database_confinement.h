@@ -42,8 +42,8 @@ class DatabaseConfinement {
 
  private:
   enum class Place { kOutside, kDataFolder, kPellucorFolder };
-  /// Which folder a real path lies in.
-  Place PlaceOf(const std::wstring& realPath) const;
+  /// Which folder a real path lies in, given by its PathComparisonKey.
+  Place PlaceOf(const std::wstring& key) const;
   /// Why what lies at path must not be deleted, or with forMove moved.
   const wchar_t* RefusalFor(const std::wstring& path, platform::FileKind kind, bool forMove) const;
 
