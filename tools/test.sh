@@ -3,7 +3,8 @@
 # the POSIX suites (posix-debug, then asan: address and undefined-behaviour
 # sanitizers), a bounded fuzz run of the XML layer and the
 # stand-ins' parsers (fuzz), and the Windows
-# builds (win64 under Wine, win32 built only). Warnings are errors in all of
+# builds (win64 under Wine, win32 built only); the benchmarks are built, so
+# that they keep up with the code, but not run. Warnings are errors in all of
 # them. Ends with one "N passed, N failed" line over every CTest run and
 # exits non-zero on any failure.
 set -euo pipefail
@@ -28,11 +29,17 @@ posix_suites() {
     ctest --preset "$preset"
 }
 
+build_only() {
+  local preset=$1
+  cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j"$jobs"
+}
+
 run_all() {
   step "POSIX build (posix-debug)" posix_suites posix-debug
   step "POSIX build with sanitizers (asan)" posix_suites asan
   step "Fuzzing the XML layer and the stand-ins' parsers (fuzz)" fuzz/run.sh "${KALINOR_FUZZ_SECONDS:-60}"
   step "Windows builds (win64, win32)" tools/test-windows.sh
+  step "Benchmarks, built only (bench)" build_only bench
   if [ ${#failed_steps[@]} -gt 0 ]; then
     printf '== FAILED: %s\n' "${failed_steps[@]}"
     return 1
