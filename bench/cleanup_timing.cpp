@@ -82,9 +82,11 @@ int main(int argc, char** argv) {
   kalinor::platform::SetEnvironmentVariableText(L"KALINOR_REGISTRY",
                                                 (scratch / "no-registry.reg").wstring());
   const std::wstring dataFolder = kalinor::DataFolders::Instance().DataFolder();
+  // The databases' folder is there and empty: their files are gone.
+  const std::wstring databaseFolder = dataFolder + kalinor::platform::kPathSeparator + L"absent";
+  std::filesystem::create_directories(std::filesystem::path(databaseFolder));
   const std::string absentFolder =
-      kalinor::platform::ToUtf8(dataFolder + kalinor::platform::kPathSeparator + L"absent" +
-                                kalinor::platform::kPathSeparator);
+      kalinor::platform::ToUtf8(databaseFolder + kalinor::platform::kPathSeparator);
   const std::filesystem::path file(dataFolder + kalinor::platform::kPathSeparator +
                                    L"StoreSettings.xml");
 

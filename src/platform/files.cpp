@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "platform/files_os.h"
 
@@ -60,14 +61,72 @@ void RemoveLeftoverTemporaries(const std::wstring& path) {
   const std::wstring folder = separator == std::wstring::npos ? L"" : path.substr(0, separator + 1);
   const std::wstring file_name = path.substr(folder.size());
   if (file_name.empty()) return;
-  for (const std::wstring& name : os::FolderEntryNames(folder)) {
+  const std::optional<std::vector<std::wstring>> names = os::FolderEntryNames(folder);
+  if (!names) return;
+  for (const std::wstring& name : *names) {
     const std::optional<unsigned long> writer = TemporaryWriterOf(name, file_name);
     if (writer && *writer != os::CurrentProcessId() && os::IsProcessGone(*writer))
       DeleteFileAt(folder + name);
   }
 }
 
+std::wstring AsciiUpperCase(std::wstring text) {
+  for (wchar_t& c : text)
+    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+  return text;
+}
+
+bool IsPrintableAscii(const std::wstring& name) {
+  for (const wchar_t c : name)
+    if (c < 0x20 || c > 0x7E) return false;
+  return true;
+}
+
+// Windows opens a device, not a file, for these stems with any extension.
+bool IsDeviceName(std::wstring_view upperName) {
+  std::wstring_view stem = upperName.substr(0, upperName.find(L'.'));
+  while (!stem.empty() && stem.back() == L' ') stem.remove_suffix(1);
+  for (const std::wstring_view device : {L"CON", L"PRN", L"AUX", L"NUL"})
+    if (stem == device) return true;
+  const std::wstring_view port = stem.substr(0, 3);
+  return stem.size() == 4 && (port == L"COM" || port == L"LPT") && stem[3] >= L'0' &&
+         stem[3] <= L'9';
+}
+
+// A name that every file system and Windows' path rules take as it stands:
+// Windows drops a trailing dot or blank, reads ':' as a stream and opens
+// devices by name.
+bool IsPlainEntryName(const std::wstring& upperName) {
+  if (upperName.empty() || upperName == L"." || upperName == L"..") return false;
+  if (upperName.back() == L'.' || upperName.back() == L' ') return false;
+  for (const wchar_t c : upperName) {
+    const bool alphanumeric = (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9');
+    if (!alphanumeric && std::wstring_view(L" -_.~{}()+").find(c) == std::wstring_view::npos)
+      return false;
+  }
+  return !IsDeviceName(upperName);
+}
+
 }  // namespace
+
+FolderListing::FolderListing(const std::wstring& folder) {
+  std::optional<std::vector<std::wstring>> names = os::FolderEntryNames(folder);
+  if (!names) return;
+  for (const std::wstring& name : *names) {
+    if (!IsPrintableAscii(name)) {
+      names_.clear();
+      return;
+    }
+    names_.insert(AsciiUpperCase(name));
+  }
+  complete_ = true;
+}
+
+bool FolderListing::CertainlyLacks(const std::wstring& name) const {
+  if (!complete_) return false;
+  const std::wstring key = AsciiUpperCase(name);
+  return IsPlainEntryName(key) && names_.count(key) == 0;
+}
 
 namespace os {
 

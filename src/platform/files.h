@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace kalinor::platform {
@@ -134,5 +135,27 @@ bool RenameFileNoReplace(const std::wstring& from, const std::wstring& to);
 /// never holds a part of the content. False on any failure; the temporary
 /// file is then removed and a file already at to stays as it was.
 bool CopyFileAtomicallyNoReplace(const std::wstring& from, const std::wstring& to);
+
+/// One folder's entry names, listed once, that tell without a query of its
+/// own that a name certainly names nothing there: for long lists of files
+/// that are mostly gone. Never refreshed: a file made in the folder after the
+/// listing is not seen, one removed since still counts as there.
+class FolderListing {
+ public:
+  /// Lists folder. Nothing is ever certain of a folder that cannot be listed,
+  /// nor of one holding a name outside printable ASCII, which a file system
+  /// that folds case or normalises names might open by a plain name.
+  explicit FolderListing(const std::wstring& folder);
+
+  /// True only when name is plain (ASCII letters, digits and " -_.~{}()+",
+  /// no trailing dot or blank, no device name such as "NUL.fdb", neither "."
+  /// nor "..") and no entry's name, nor short name on Windows, equals it
+  /// letter case aside. False whenever that is not certain.
+  bool CertainlyLacks(const std::wstring& name) const;
+
+ private:
+  bool complete_ = false;
+  std::unordered_set<std::wstring> names_;  // ASCII upper-cased
+};
 
 }  // namespace kalinor::platform

@@ -3,6 +3,7 @@
 // win32/files.cpp. For the platform layer only.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,8 +23,10 @@ unsigned long CurrentProcessId();
 bool IsProcessGone(unsigned long process_id);
 
 /// The names of the entries in folder ("" is the current folder), without "."
-/// and "..". Empty when it cannot be listed.
-std::vector<std::wstring> FolderEntryNames(const std::wstring& folder);
+/// and ".."; on Windows also each entry's short (8.3) name where it has one,
+/// since either name opens it. nullopt when the folder cannot be listed or a
+/// read of the listing fails part way.
+std::optional<std::vector<std::wstring>> FolderEntryNames(const std::wstring& folder);
 
 /// What WriteNewFile did.
 enum class NewFileResult { kWritten, kNameTaken, kFailed };

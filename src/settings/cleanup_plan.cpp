@@ -40,7 +40,7 @@ DatabaseDecision DecideTakenOverDatabase(const std::wstring& value,
                                          const DatabaseConfinement& confinement) {
   const std::wstring source = confinement.Resolve(value);
   const platform::FileKind kind =
-      source.empty() ? platform::FileKind::kMissing : platform::QueryFileKind(source);
+      source.empty() ? platform::FileKind::kMissing : confinement.KindAt(source);
   if (kind == platform::FileKind::kMissing || confinement.RefusalToMove(source, kind) != nullptr)
     return DecideDatabase(value, confinement);
   return DatabaseDecision{DatabaseFate::kDelete, source, nullptr};

@@ -30,9 +30,14 @@ std::wstring FolderKey(const std::wstring& folder) {
   return FolderKeyOf(std::move(real));
 }
 
-bool StartsWith(const std::wstring& text, const std::wstring& prefix) {
-  return !prefix.empty() && text.size() > prefix.size() &&
-         text.compare(0, prefix.size(), prefix) == 0;
+// Whether the entry whose key is given is the folder whose key is folderKey
+// or lies below it; false when either is unresolved.
+bool IsAtOrBelow(const std::wstring& key, const std::wstring& folderKey) {
+  return !folderKey.empty() && key.compare(0, folderKey.size(), folderKey) == 0;
+}
+
+bool IsBelow(const std::wstring& key, const std::wstring& folderKey) {
+  return key.size() > folderKey.size() && IsAtOrBelow(key, folderKey);
 }
 
 bool IsSettingsFileName(const std::wstring& key) {
@@ -67,8 +72,8 @@ std::wstring DatabaseConfinement::Resolve(const std::wstring& dbFileName) const 
 }
 
 DatabaseConfinement::Place DatabaseConfinement::PlaceOf(const std::wstring& key) const {
-  if (StartsWith(key, dataKey_)) return Place::kDataFolder;
-  if (StartsWith(key, pellucorKey_)) return Place::kPellucorFolder;
+  if (IsBelow(key, dataKey_)) return Place::kDataFolder;
+  if (IsBelow(key, pellucorKey_)) return Place::kPellucorFolder;
   return Place::kOutside;
 }
 
@@ -95,14 +100,28 @@ const wchar_t* DatabaseConfinement::RefusalToMove(const std::wstring& path, File
   return RefusalFor(path, kind, true);
 }
 
+const DatabaseConfinement::FolderFacts& DatabaseConfinement::FactsOfFolderOf(
+    const std::wstring& path) const {
+  const std::wstring folder = FolderOf(path);
+  auto known = folders_.find(folder);
+  if (known != folders_.end()) return known->second;
+  FolderFacts facts{FolderKeyOf(platform::RealPathOf(folder)), std::nullopt};
+  // Only the connector's own folders are listed: one elsewhere may be large,
+  // and its files are refused anyway.
+  if (IsAtOrBelow(facts.Key, dataKey_) || IsAtOrBelow(facts.Key, pellucorKey_))
+    facts.Listing.emplace(folder);
+  return folders_.emplace(folder, std::move(facts)).first->second;
+}
+
+platform::FileKind DatabaseConfinement::KindAt(const std::wstring& path) const {
+  const FolderFacts& facts = FactsOfFolderOf(path);
+  if (facts.Listing && facts.Listing->CertainlyLacks(path.substr(path.rfind(kPathSeparator) + 1)))
+    return FileKind::kMissing;
+  return platform::QueryFileKind(path);
+}
+
 bool DatabaseConfinement::IsInPellucorFolder(const std::wstring& missingPath) const {
-  if (pellucorKey_.empty()) return false;
-  const std::wstring folder = FolderOf(missingPath);
-  auto known = folderKeys_.find(folder);
-  if (known == folderKeys_.end())
-    known = folderKeys_.emplace(folder, FolderKeyOf(platform::RealPathOf(folder))).first;
-  const std::wstring& key = known->second;
-  return !key.empty() && key.compare(0, pellucorKey_.size(), pellucorKey_) == 0;
+  return IsAtOrBelow(FactsOfFolderOf(missingPath).Key, pellucorKey_);
 }
 
 std::wstring DatabaseConfinement::SameNameInDataFolder(const std::wstring& path) const {
@@ -114,13 +133,13 @@ DatabaseDecision DecideDatabase(const std::wstring& dbFileName,
   DatabaseDecision decision;
   decision.Path = confinement.Resolve(dbFileName);
   if (decision.Path.empty()) return decision;
-  platform::FileKind kind = platform::QueryFileKind(decision.Path);
+  platform::FileKind kind = confinement.KindAt(decision.Path);
   if (kind == platform::FileKind::kMissing) {
     // A takeover cut short after the move but before the save leaves the list
     // naming the older folder, and the database in the data folder.
     if (!confinement.IsInPellucorFolder(decision.Path)) return decision;
     decision.Path = confinement.SameNameInDataFolder(decision.Path);
-    kind = platform::QueryFileKind(decision.Path);
+    kind = confinement.KindAt(decision.Path);
     if (kind == platform::FileKind::kMissing) return decision;
   }
   decision.Refusal = confinement.RefusalToDelete(decision.Path, kind);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <map>
+#include <optional>
 #include <string>
 
 #include "platform/files.h"
@@ -30,10 +31,16 @@ class DatabaseConfinement {
   /// file inside the older folder, not a settings file.
   const wchar_t* RefusalToMove(const std::wstring& path, platform::FileKind kind) const;
 
+  /// What lies at path, as QueryFileKind tells; a path in either folder
+  /// that its folder's listing (taken once per folder, at the first path in
+  /// it) certainly lacks is kMissing without a query of its own. Listings
+  /// are never refreshed: use one confinement for one pass over a list, and
+  /// make no file in those folders meanwhile.
+  platform::FileKind KindAt(const std::wstring& path) const;
+
   /// True when the folder of a path at which nothing exists lies in the older
   /// data folder: a takeover interrupted after the move left the file in the
-  /// data folder under the same name. Each distinct folder is resolved once
-  /// per confinement.
+  /// data folder under the same name.
   bool IsInPellucorFolder(const std::wstring& missingPath) const;
 
   /// The data folder's file of the same name as path (whose last part is the
@@ -47,12 +54,19 @@ class DatabaseConfinement {
   /// Why what lies at path must not be deleted, or with forMove moved.
   const wchar_t* RefusalFor(const std::wstring& path, platform::FileKind kind, bool forMove) const;
 
+  /// What is known of one folder that a list names.
+  struct FolderFacts {
+    std::wstring Key;  // comparison key of the real folder + separator; "" when unresolved
+    std::optional<platform::FolderListing> Listing;  // only for folders in either data folder
+  };
+  /// The facts of the folder of path, gathered at its first path.
+  const FolderFacts& FactsOfFolderOf(const std::wstring& path) const;
+
   std::wstring dataFolder_;
   std::wstring dataKey_;      // comparison key of the real data folder + separator; "" if none
   std::wstring pellucorKey_;  // the same for the older data folder
-  // Comparison keys of real folders (with separator; "" when unresolved) by
-  // the folder as a list names it: a long list names few folders.
-  mutable std::map<std::wstring, std::wstring> folderKeys_;
+  // By the folder as a list names it: a long list names few folders.
+  mutable std::map<std::wstring, FolderFacts> folders_;
 };
 
 /// What the uninstall does with one listed database file.

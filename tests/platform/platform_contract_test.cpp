@@ -226,5 +226,30 @@ TEST(FilesContract, ReplacingMovesTheWrittenFileOverTheTarget) {
   EXPECT_FALSE(platform::PathExists(written));
 }
 
+// --- Folder listings ----------------------------------------------------------------
+
+// A listing may only ever say "not there" of a name that no entry answers to
+// by any of the file system's or Windows' name rules.
+TEST(FilesContract, AListingLacksOnlyPlainNamesThatNoEntryAnswersTo) {
+  testing::TempFolder folder;
+  for (const wchar_t* name : {L"store1.fdb", L"Mixed.FDB", L"Sub"})
+    ASSERT_TRUE(testing::WriteFileBytes(folder.Join(name), "x"));
+  const platform::FolderListing listing(folder.Path());
+  for (const wchar_t* name : {L"store2.fdb", L"{0A}-x_y~1 (2)+.fdb"})
+    EXPECT_TRUE(listing.CertainlyLacks(name)) << name;
+  // Entries letter case aside; names Windows trims, reads as a stream, a
+  // device or a pattern; names outside ASCII; no names at all.
+  for (const wchar_t* name :
+       {L"store1.fdb", L"STORE1.fdb", L"mixed.fdb", L"sub", L"store1.fdb.", L"store1.fdb ",
+        L"store1.fdb:s", L"NUL.fdb", L"com1", L"a*", L"\u00e9.fdb", L"", L".", L".."})
+    EXPECT_FALSE(listing.CertainlyLacks(name)) << name;
+
+  EXPECT_FALSE(platform::FolderListing(folder.Join(L"Missing")).CertainlyLacks(L"a.fdb"));
+  EXPECT_FALSE(platform::FolderListing(folder.Join(L"store1.fdb")).CertainlyLacks(L"a.fdb"));
+  ASSERT_TRUE(testing::WriteFileBytes(folder.Join(L"\u00c9t\u00e9.fdb"), "x"));
+  EXPECT_FALSE(platform::FolderListing(folder.Path()).CertainlyLacks(L"store2.fdb"))
+      << "a name outside ASCII might answer to a plain one on a folding file system";
+}
+
 }  // namespace
 }  // namespace kalinor

@@ -184,16 +184,20 @@ bool IsProcessGone(unsigned long process_id) {
   return ::kill(static_cast<pid_t>(process_id), 0) != 0 && errno == ESRCH;
 }
 
-std::vector<std::wstring> FolderEntryNames(const std::wstring& folder) {
-  std::vector<std::wstring> names;
+std::optional<std::vector<std::wstring>> FolderEntryNames(const std::wstring& folder) {
   const std::string native = folder.empty() ? std::string(".") : ToUtf8(folder);
-  if (native.find('\0') != std::string::npos) return names;
+  if (native.find('\0') != std::string::npos) return std::nullopt;
   const std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(native.c_str()), &::closedir);
-  if (!listing) return names;
-  while (const dirent* entry = ::readdir(listing.get())) {
+  if (!listing) return std::nullopt;
+  std::vector<std::wstring> names;
+  for (;;) {
+    errno = 0;  // readdir tells its end from a failure only by errno
+    const dirent* entry = ::readdir(listing.get());
+    if (entry == nullptr) break;
     const std::string_view name = entry->d_name;
     if (name != "." && name != "..") names.push_back(FromUtf8(name));
   }
+  if (errno != 0) return std::nullopt;
   return names;
 }
 

@@ -52,21 +52,26 @@ bool IsProcessGone(unsigned long process_id) {
   return !process.IsValid() && GetLastError() == ERROR_INVALID_PARAMETER;
 }
 
-std::vector<std::wstring> FolderEntryNames(const std::wstring& folder) {
-  std::vector<std::wstring> names;
+std::optional<std::vector<std::wstring>> FolderEntryNames(const std::wstring& folder) {
   std::wstring pattern = folder;
   if (!pattern.empty() && !IsSeparator(pattern.back())) pattern += L'\\';
   pattern += L'*';
-  if (!IsUsablePath(pattern)) return names;
+  if (!IsUsablePath(pattern)) return std::nullopt;
   WIN32_FIND_DATAW entry;
-  const HANDLE listing =
-      FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
-  if (listing == INVALID_HANDLE_VALUE) return names;
+  // The standard level, not the basic one: it brings the short names.
+  const HANDLE listing = FindFirstFileExW(pattern.c_str(), FindExInfoStandard, &entry,
+                                          FindExSearchNameMatch, nullptr, 0);
+  if (listing == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::vector<std::wstring> names;
   do {
     const std::wstring name = entry.cFileName;
-    if (name != L"." && name != L"..") names.push_back(name);
+    if (name == L"." || name == L"..") continue;
+    names.push_back(name);
+    if (entry.cAlternateFileName[0] != L'\0') names.push_back(entry.cAlternateFileName);
   } while (FindNextFileW(listing, &entry));
+  const bool complete = GetLastError() == ERROR_NO_MORE_FILES;
   FindClose(listing);
+  if (!complete) return std::nullopt;
   return names;
 }
 
