@@ -373,16 +373,28 @@ TEST_F(XmlFilesTest, Latin1SavesWriteWhatTheCodePageLacksAsReferences) {
   EXPECT_NE(ReadBytes(saved).value_or("").find("<Path>\xFC&#8364;</Path>"), std::string::npos);
 }
 
-TEST_F(XmlFilesTest, Latin1SaveOfANameOutsideTheCodePageFailsKeepingTheOldFile) {
+// A save that would write a file no reader can load again fails and keeps
+// the old file: a name the code page lacks (no reference can stand for it),
+// or an encoding whose declaration is not ASCII (UTF-7 writes "<" as "+ADw-").
+TEST_F(XmlFilesTest, ASaveThatCouldNotLoadAgainFailsKeepingTheOldFile) {
   SKIP_UNLESS_LIBXML2();
-  const std::string original = Latin1Bytes(SettingsText(L"ISO-8859-1"));
-  const std::wstring path = WriteFile(L"latin1.xml", original);
-  XMLDocument document;
-  ASSERT_EQ(document.Load(path), S_OK);
-  ASSERT_EQ(document.SetNodeText(L"Settings/\u03a9", L"x"), S_OK);
-  EXPECT_EQ(document.Save(path), E_FAIL);
-  EXPECT_EQ(ReadBytes(path), original);
-  EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"latin1.xml"});
+  const struct {
+    std::string original;
+    const wchar_t* changed;
+  } cases[] = {
+      {Latin1Bytes(SettingsText(L"ISO-8859-1")), L"Settings/\u03a9"},
+      {"<?xml version=\"1.0\" encoding=\"UTF-7\"?>\n<Settings><Path>a</Path></Settings>\n",
+       L"Settings/Path"},
+  };
+  for (const auto& c : cases) {
+    const std::wstring path = WriteFile(L"settings.xml", c.original);
+    XMLDocument document;
+    ASSERT_EQ(document.Load(path), S_OK) << c.original;
+    ASSERT_EQ(document.SetNodeText(c.changed, L"x"), S_OK);
+    EXPECT_EQ(document.Save(path), E_FAIL) << c.original;
+    EXPECT_EQ(ReadBytes(path), c.original);
+    EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"settings.xml"});
+  }
 }
 
 // --- Failed saves -----------------------------------------------------------

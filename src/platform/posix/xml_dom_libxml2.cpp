@@ -219,10 +219,23 @@ std::string EncodingOf(xmlDocPtr tree, std::string_view mark) {
   return "UTF-8";
 }
 
-bool IsUnicodeEncoding(const std::string& encoding) {
+std::string AsciiUpperCase(const std::string& text) {
   std::string upper;
-  for (char c : encoding) upper += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  for (char c : text) upper += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  return upper;
+}
+
+bool IsUnicodeEncoding(const std::string& encoding) {
+  const std::string upper = AsciiUpperCase(encoding);
   return upper.empty() || upper.rfind("UTF", 0) == 0 || upper.rfind("UCS", 0) == 0;
+}
+
+// UTF-16 and UTF-32 in any byte order, which readers tell by their first bytes.
+bool IsWideUnicodeEncoding(const std::string& encoding) {
+  const std::string upper = AsciiUpperCase(encoding);
+  for (const char* wide : {"UTF-16", "UTF16", "UTF-32", "UTF32", "UCS-2", "UCS2", "UCS-4", "UCS4"})
+    if (upper.rfind(wide, 0) == 0) return true;
+  return false;
 }
 
 bool HasNonAscii(const xmlChar* text) {
@@ -283,7 +296,11 @@ std::string EncodedDeclaration(const Document& document) {
   if (document.encoding.empty()) return text;
   const Encoder encoder = FindEncoder(document.encoding);
   if (!encoder) throw _com_error(E_FAIL);
-  return Encoded(encoder.get(), text);
+  std::string encoded = Encoded(encoder.get(), text);
+  // A reader finds the encoding from the first bytes: a declaration that is
+  // not written in ASCII (UTF-7, EBCDIC) only loads again in UTF-16 or -32.
+  if (encoded != text && !IsWideUnicodeEncoding(document.encoding)) throw _com_error(E_FAIL);
+  return encoded;
 }
 
 void MakeEmpty(Document& document) {
