@@ -63,6 +63,22 @@ std::wstring ChosenDisplayName(const std::optional<std::wstring>& catalogued, co
   return service_name;
 }
 
+// A table request answered from the store file as it is now: rowsOf fills
+// the rows from the store, or fails with its HRESULT (and no table is made).
+template <typename RowsOf>
+HRESULT SnapshotOfStore(const std::wstring& storePath, LPMAPITABLE* table, RowsOf rowsOf) {
+  if (table == nullptr) return MAPI_E_INVALID_PARAMETER;
+  *table = nullptr;
+  return Guarded([&] {
+    ProfileStore store;
+    HRESULT hr = ReadProfileStoreFile(storePath, store);
+    std::vector<TableRow> rows;
+    if (hr == S_OK) hr = rowsOf(store, rows);
+    if (hr == S_OK) *table = NewSnapshotTable(std::move(rows));
+    return hr;
+  });
+}
+
 class MsgServiceAdmin final : public RefCounted<IMsgServiceAdmin> {
  public:
   MsgServiceAdmin(StandinFiles files, std::wstring profile_name)
@@ -71,19 +87,13 @@ class MsgServiceAdmin final : public RefCounted<IMsgServiceAdmin> {
         m_profile_name(std::move(profile_name)) {}
 
   HRESULT KALINOR_MAPI_CALL GetMsgServiceTable(ULONG, LPMAPITABLE* lppTable) override {
-    if (lppTable == nullptr) return MAPI_E_INVALID_PARAMETER;
-    *lppTable = nullptr;
-    return Guarded([&] {
-      ProfileStore store;
-      const HRESULT hr = ReadProfileStoreFile(m_files.profile_store, store);
-      if (hr != S_OK) return hr;
+    const auto serviceRows = [&](ProfileStore& store, std::vector<TableRow>& rows) {
       const StoredProfile* profile = FindProfile(store, m_profile_name);
       if (profile == nullptr) return MAPI_E_NOT_FOUND;
-      std::vector<TableRow> rows;
       for (const StoredService& service : profile->services) rows.push_back(ServiceRow(service));
-      *lppTable = NewSnapshotTable(std::move(rows));
       return S_OK;
-    });
+    };
+    return SnapshotOfStore(m_files.profile_store, lppTable, serviceRows);
   }
 
   HRESULT KALINOR_MAPI_CALL CreateMsgService(LPTSTR lpszService, LPTSTR lpszDisplayName, ULONG_PTR,
@@ -188,17 +198,11 @@ class ProfAdmin final : public RefCounted<IProfAdmin> {
   explicit ProfAdmin(StandinFiles files) : RefCounted(kIidIProfAdmin), m_files(std::move(files)) {}
 
   HRESULT KALINOR_MAPI_CALL GetProfileTable(ULONG, LPMAPITABLE* lppTable) override {
-    if (lppTable == nullptr) return MAPI_E_INVALID_PARAMETER;
-    *lppTable = nullptr;
-    return Guarded([&] {
-      ProfileStore store;
-      const HRESULT hr = ReadProfileStoreFile(m_files.profile_store, store);
-      if (hr != S_OK) return hr;
-      std::vector<TableRow> rows;
+    const auto profileRows = [](ProfileStore& store, std::vector<TableRow>& rows) {
       for (const StoredProfile& profile : store.profiles) rows.push_back(ProfileRow(profile));
-      *lppTable = NewSnapshotTable(std::move(rows));
       return S_OK;
-    });
+    };
+    return SnapshotOfStore(m_files.profile_store, lppTable, profileRows);
   }
 
   // The password and the UI parameter are not used: the store keeps no
