@@ -230,9 +230,10 @@ bool IsUnicodeEncoding(const std::string& encoding) {
   return upper.empty() || upper.rfind("UTF", 0) == 0 || upper.rfind("UCS", 0) == 0;
 }
 
-// UTF-16 and UTF-32 in any byte order, which readers tell by their first bytes.
-bool IsWideUnicodeEncoding(const std::string& encoding) {
+// UTF-8, -16 and -32 in any byte order: libxml2 writes these itself.
+bool IsLibxml2sOwnEncoding(const std::string& encoding) {
   const std::string upper = AsciiUpperCase(encoding);
+  if (upper.empty() || upper == "UTF-8" || upper == "UTF8") return true;
   for (const char* wide : {"UTF-16", "UTF16", "UTF-32", "UTF32", "UCS-2", "UCS2", "UCS-4", "UCS4"})
     if (upper.rfind(wide, 0) == 0) return true;
   return false;
@@ -296,11 +297,7 @@ std::string EncodedDeclaration(const Document& document) {
   if (document.encoding.empty()) return text;
   const Encoder encoder = FindEncoder(document.encoding);
   if (!encoder) throw _com_error(E_FAIL);
-  std::string encoded = Encoded(encoder.get(), text);
-  // A reader finds the encoding from the first bytes: a declaration that is
-  // not written in ASCII (UTF-7, EBCDIC) only loads again in UTF-16 or -32.
-  if (encoded != text && !IsWideUnicodeEncoding(document.encoding)) throw _com_error(E_FAIL);
-  return encoded;
+  return Encoded(encoder.get(), text);
 }
 
 void MakeEmpty(Document& document) {
@@ -417,24 +414,42 @@ bool LoadDomDocument(const DomDocumentRef& reference, const std::wstring& path) 
   return true;
 }
 
-void SaveDomDocument(const DomDocumentRef& reference, const std::wstring& path) {
-  const Document& document = DocumentOf(reference);
+// The tree as the save writes it below the declaration, in encoding; a
+// character the encoding lacks is written as a character reference.
+std::string Serialized(xmlDocPtr tree, const char* encoding) {
   std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> buffer(xmlBufferCreate(), &xmlBufferFree);
   if (!buffer) throw _com_error(E_OUTOFMEMORY);
+  constexpr int options = XML_SAVE_FORMAT | XML_SAVE_NO_DECL;
+  xmlSaveCtxtPtr save = xmlSaveToBuffer(buffer.get(), encoding, options);
+  if (save == nullptr) throw _com_error(E_FAIL);  // an encoding iconv cannot write
+  const long written = xmlSaveDoc(save, tree);
+  if (xmlSaveClose(save) < 0 || written < 0) throw _com_error(E_FAIL);
+  return std::string(Chars(xmlBufferContent(buffer.get())),
+                     static_cast<std::size_t>(xmlBufferLength(buffer.get())));
+}
+
+// Whether bytes, loaded as Load loads a file, give the document back. Other
+// encodings than libxml2's own go through iconv, whose writer under some
+// names silently ends or drops the text at a character the encoding lacks;
+// and a declaration not written in ASCII (UTF-7, EBCDIC) cannot be found.
+bool LoadsBackAsTheDocument(const Document& document, const std::string& bytes) {
+  if (IsLibxml2sOwnEncoding(document.encoding)) return true;
+  const std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> reloaded(Parse(bytes, L""), &xmlFreeDoc);
+  if (!reloaded) return false;
+  DropBlankText(reloaded.get());
+  return Serialized(reloaded.get(), "UTF-8") == Serialized(document.tree, "UTF-8");
+}
+
+void SaveDomDocument(const DomDocumentRef& reference, const std::wstring& path) {
+  const Document& document = DocumentOf(reference);
   if (!NamesFitEncoding(document.tree, document.encoding)) throw _com_error(E_FAIL);
+  std::string bytes = document.byteOrderMark;
   // The declaration is written here, so that it names the encoding as the
   // file did ("UTF-16" rather than the byte order the writer needs).
-  constexpr int options = XML_SAVE_FORMAT | XML_SAVE_NO_DECL;
-  // A character the encoding lacks is written as a character reference.
-  xmlSaveCtxtPtr save = xmlSaveToBuffer(
-      buffer.get(), document.encoding.empty() ? "UTF-8" : document.encoding.c_str(), options);
-  if (save == nullptr) throw _com_error(E_FAIL);  // an encoding iconv cannot write
-  const long written = xmlSaveDoc(save, document.tree);
-  if (xmlSaveClose(save) < 0 || written < 0) throw _com_error(E_FAIL);
-  std::string bytes = document.byteOrderMark;
   if (document.declaration) bytes += EncodedDeclaration(document);
-  bytes.append(Chars(xmlBufferContent(buffer.get())),
-               static_cast<std::size_t>(xmlBufferLength(buffer.get())));
+  bytes +=
+      Serialized(document.tree, document.encoding.empty() ? "UTF-8" : document.encoding.c_str());
+  if (!LoadsBackAsTheDocument(document, bytes)) throw _com_error(E_FAIL);
   if (!WriteFileAtomically(path, bytes)) throw _com_error(E_FAIL);
 }
 
