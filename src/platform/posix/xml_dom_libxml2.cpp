@@ -219,29 +219,14 @@ std::string EncodingOf(xmlDocPtr tree, std::string_view mark) {
   return "UTF-8";
 }
 
-std::string AsciiUpperCase(const std::string& text) {
-  std::string upper;
-  for (char c : text) upper += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
-  return upper;
-}
-
-bool IsUnicodeEncoding(const std::string& encoding) {
-  const std::string upper = AsciiUpperCase(encoding);
-  return upper.empty() || upper.rfind("UTF", 0) == 0 || upper.rfind("UCS", 0) == 0;
-}
-
 // UTF-8, -16 and -32 in any byte order: libxml2 writes these itself.
-bool IsLibxml2sOwnEncoding(const std::string& encoding) {
-  const std::string upper = AsciiUpperCase(encoding);
-  if (upper.empty() || upper == "UTF-8" || upper == "UTF8") return true;
-  for (const char* wide : {"UTF-16", "UTF16", "UTF-32", "UTF32", "UCS-2", "UCS2", "UCS-4", "UCS4"})
-    if (upper.rfind(wide, 0) == 0) return true;
-  return false;
-}
-
-bool HasNonAscii(const xmlChar* text) {
-  for (; text != nullptr && *text != 0; ++text)
-    if (*text >= 0x80) return true;
+bool IsLibxml2sOwnEncoding(std::string_view encoding) {
+  if (encoding.empty() || EqualsIgnoringAsciiCase(encoding, "UTF-8") ||
+      EqualsIgnoringAsciiCase(encoding, "UTF8"))
+    return true;
+  for (const std::string_view wide :
+       {"UTF-16", "UTF16", "UTF-32", "UTF32", "UCS-2", "UCS2", "UCS-4", "UCS4"})
+    if (EqualsIgnoringAsciiCase(encoding.substr(0, wide.size()), wide)) return true;
   return false;
 }
 
@@ -263,26 +248,6 @@ std::string Encoded(xmlCharEncodingHandlerPtr encoder, const std::string& text) 
   if (xmlCharEncOutFunc(encoder, out.get(), in.get()) < 0) throw _com_error(E_FAIL);
   return std::string(Chars(xmlBufferContent(out.get())),
                      static_cast<std::size_t>(xmlBufferLength(out.get())));
-}
-
-bool Encodes(xmlCharEncodingHandlerPtr encoder, const xmlChar* name) {
-  return Encoded(encoder, Chars(name)).find("&#") == std::string::npos;
-}
-
-// A name has no character reference: one that the file's encoding lacks
-// would make the saved file unreadable, so such a save is refused.
-bool NamesFitEncoding(xmlDocPtr tree, const std::string& encoding) {
-  if (IsUnicodeEncoding(encoding)) return true;
-  const Encoder encoder = FindEncoder(encoding);
-  if (!encoder) return false;
-  xmlNodePtr top = reinterpret_cast<xmlNodePtr>(tree);
-  for (xmlNodePtr node = top; node != nullptr; node = NextInPreorder(node, top)) {
-    if (node->type != XML_ELEMENT_NODE) continue;
-    if (HasNonAscii(node->name) && !Encodes(encoder.get(), node->name)) return false;
-    for (xmlAttrPtr attribute = node->properties; attribute != nullptr; attribute = attribute->next)
-      if (HasNonAscii(attribute->name) && !Encodes(encoder.get(), attribute->name)) return false;
-  }
-  return true;
 }
 
 std::string EncodedDeclaration(const Document& document) {
@@ -430,8 +395,10 @@ std::string Serialized(xmlDocPtr tree, const char* encoding) {
 
 // Whether bytes, loaded as Load loads a file, give the document back. Other
 // encodings than libxml2's own go through iconv, whose writer under some
-// names silently ends or drops the text at a character the encoding lacks;
-// and a declaration not written in ASCII (UTF-7, EBCDIC) cannot be found.
+// names silently ends or drops the text at a character the encoding lacks; a
+// name the encoding lacks cannot be written at all (a character reference is
+// no name); and a declaration not written in ASCII (UTF-7, EBCDIC) cannot be
+// found.
 bool LoadsBackAsTheDocument(const Document& document, const std::string& bytes) {
   if (IsLibxml2sOwnEncoding(document.encoding)) return true;
   const std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> reloaded(Parse(bytes, L""), &xmlFreeDoc);
@@ -442,7 +409,6 @@ bool LoadsBackAsTheDocument(const Document& document, const std::string& bytes) 
 
 void SaveDomDocument(const DomDocumentRef& reference, const std::wstring& path) {
   const Document& document = DocumentOf(reference);
-  if (!NamesFitEncoding(document.tree, document.encoding)) throw _com_error(E_FAIL);
   std::string bytes = document.byteOrderMark;
   // The declaration is written here, so that it names the encoding as the
   // file did ("UTF-16" rather than the byte order the writer needs).
