@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "platform/files_os.h"
+#include "platform/text.h"
 
 namespace kalinor::platform {
 
@@ -70,12 +71,6 @@ void RemoveLeftoverTemporaries(const std::wstring& path) {
   }
 }
 
-std::wstring AsciiUpperCase(std::wstring text) {
-  for (wchar_t& c : text)
-    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
-  return text;
-}
-
 bool IsPrintableAscii(const std::wstring& name) {
   for (const wchar_t c : name)
     if (c < 0x20 || c > 0x7E) return false;
@@ -83,49 +78,47 @@ bool IsPrintableAscii(const std::wstring& name) {
 }
 
 // Windows opens a device, not a file, for these stems with any extension.
-bool IsDeviceName(std::wstring_view upperName) {
-  std::wstring_view stem = upperName.substr(0, upperName.find(L'.'));
+bool IsDeviceName(std::wstring_view lowerName) {
+  std::wstring_view stem = lowerName.substr(0, lowerName.find(L'.'));
   while (!stem.empty() && stem.back() == L' ') stem.remove_suffix(1);
-  for (const std::wstring_view device : {L"CON", L"PRN", L"AUX", L"NUL"})
+  for (const std::wstring_view device : {L"con", L"prn", L"aux", L"nul"})
     if (stem == device) return true;
   const std::wstring_view port = stem.substr(0, 3);
-  return stem.size() == 4 && (port == L"COM" || port == L"LPT") && stem[3] >= L'0' &&
+  return stem.size() == 4 && (port == L"com" || port == L"lpt") && stem[3] >= L'0' &&
          stem[3] <= L'9';
 }
 
 // A name that every file system and Windows' path rules take as it stands:
 // Windows drops a trailing dot or blank, reads ':' as a stream and opens
 // devices by name.
-bool IsPlainEntryName(const std::wstring& upperName) {
-  if (upperName.empty() || upperName == L"." || upperName == L"..") return false;
-  if (upperName.back() == L'.' || upperName.back() == L' ') return false;
-  for (const wchar_t c : upperName) {
-    const bool alphanumeric = (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9');
+bool IsPlainEntryName(const std::wstring& lowerName) {
+  if (lowerName.empty() || lowerName == L"." || lowerName == L"..") return false;
+  if (lowerName.back() == L'.' || lowerName.back() == L' ') return false;
+  for (const wchar_t c : lowerName) {
+    const bool alphanumeric = (c >= L'a' && c <= L'z') || (c >= L'0' && c <= L'9');
     if (!alphanumeric && std::wstring_view(L" -_.~{}()+").find(c) == std::wstring_view::npos)
       return false;
   }
-  return !IsDeviceName(upperName);
+  return !IsDeviceName(lowerName);
 }
 
 }  // namespace
 
 FolderListing::FolderListing(const std::wstring& folder) {
-  std::optional<std::vector<std::wstring>> names = os::FolderEntryNames(folder);
+  const std::optional<std::vector<std::wstring>> names = os::FolderEntryNames(folder);
   if (!names) return;
+  std::unordered_set<std::wstring> lowerNames;
   for (const std::wstring& name : *names) {
-    if (!IsPrintableAscii(name)) {
-      names_.clear();
-      return;
-    }
-    names_.insert(AsciiUpperCase(name));
+    if (!IsPrintableAscii(name)) return;
+    lowerNames.insert(AsciiLower(name));
   }
-  complete_ = true;
+  names_ = std::move(lowerNames);
 }
 
 bool FolderListing::CertainlyLacks(const std::wstring& name) const {
-  if (!complete_) return false;
-  const std::wstring key = AsciiUpperCase(name);
-  return IsPlainEntryName(key) && names_.count(key) == 0;
+  if (!names_) return false;
+  const std::wstring key = AsciiLower(name);
+  return IsPlainEntryName(key) && names_->count(key) == 0;
 }
 
 namespace os {

@@ -154,8 +154,8 @@ class FolderListing {
   bool CertainlyLacks(const std::wstring& name) const;
 
  private:
-  bool complete_ = false;
-  std::unordered_set<std::wstring> names_;  // ASCII upper-cased
+  // Every entry's name, ASCII lower-cased; nullopt when nothing is certain.
+  std::optional<std::unordered_set<std::wstring>> names_;
 };
 
 }  // namespace kalinor::platform

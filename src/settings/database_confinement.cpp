@@ -40,8 +40,13 @@ bool IsBelow(const std::wstring& key, const std::wstring& folderKey) {
   return key.size() > folderKey.size() && IsAtOrBelow(key, folderKey);
 }
 
+// The last part of a path; the whole of one without a separator.
+std::wstring NameOf(const std::wstring& path) {
+  return path.substr(path.rfind(kPathSeparator) + 1);
+}
+
 bool IsSettingsFileName(const std::wstring& key) {
-  const std::wstring name = key.substr(key.rfind(kPathSeparator) + 1);
+  const std::wstring name = NameOf(key);
   for (const wchar_t* settings : kSettingsFileNames)
     if (name == platform::PathComparisonKey(settings)) return true;
   return false;
@@ -115,8 +120,7 @@ const DatabaseConfinement::FolderFacts& DatabaseConfinement::FactsOfFolderOf(
 
 platform::FileKind DatabaseConfinement::KindAt(const std::wstring& path) const {
   const FolderFacts& facts = FactsOfFolderOf(path);
-  if (facts.Listing && facts.Listing->CertainlyLacks(path.substr(path.rfind(kPathSeparator) + 1)))
-    return FileKind::kMissing;
+  if (facts.Listing && facts.Listing->CertainlyLacks(NameOf(path))) return FileKind::kMissing;
   return platform::QueryFileKind(path);
 }
 
