@@ -22,16 +22,13 @@ step() {
   "$@" || failed_steps+=("$name")
 }
 
-posix_suites() {
-  local preset=$1
-  cmake --preset "$preset" >/dev/null &&
-    cmake --build --preset "$preset" -j"$jobs" &&
-    ctest --preset "$preset"
-}
-
 build_only() {
   local preset=$1
   cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset" -j"$jobs"
+}
+
+posix_suites() {
+  build_only "$1" && ctest --preset "$1"
 }
 
 run_all() {
