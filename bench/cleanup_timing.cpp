@@ -81,7 +81,9 @@ int main(int argc, char** argv) {
   kalinor::platform::SetEnvironmentVariableText(L"XDG_DATA_HOME", (scratch / "local").wstring());
   kalinor::platform::SetEnvironmentVariableText(L"KALINOR_REGISTRY",
                                                 (scratch / "no-registry.reg").wstring());
-  const std::wstring dataFolder = kalinor::DataFolders::Instance().DataFolder();
+  const kalinor::DataFolders folders =
+      kalinor::DataFolders::Resolve(kalinor::FolderCreation::kCreate);
+  const std::wstring dataFolder = folders.DataFolder();
   // The databases' folder is there and empty: their files are gone.
   const std::wstring databaseFolder = dataFolder + kalinor::platform::kPathSeparator + L"absent";
   std::filesystem::create_directories(std::filesystem::path(databaseFolder));
@@ -104,8 +106,8 @@ int main(int argc, char** argv) {
     const std::string text = kalinor::bench::StoreSettingsText(stores, absentFolder);
     const int runs = stores >= 50000 ? 3 : 5;
     kalinor::platform::OutputCapture quiet;  // keeps the cleanup's two lines off stderr
-    const double cleanup = BestOf(runs, file, text, [] {
-      kalinor::ClearStoreSettings();
+    const double cleanup = BestOf(runs, file, text, [&] {
+      kalinor::UninstallCleanupSteps([&] { return folders; }).ClearStoreSettings();
       return true;
     });
     const double xmlWalk = BestOf(runs, file, text, [&] { return WalkStores(file.wstring()); });

@@ -35,13 +35,11 @@ class ScratchDataFolder {
     kalinor::platform::SetEnvironmentVariableText(L"XDG_DATA_HOME", (root_ / "local").wstring());
     kalinor::platform::SetEnvironmentVariableText(L"KALINOR_REGISTRY",
                                                   (root_ / "no-registry.reg").wstring());
-    kalinor::DataFolders::ResetForTesting();
-    settings_file_ = kalinor::DataFolders::Instance().DataFolder() +
-                     kalinor::platform::kPathSeparator + L"StoreSettings.xml";
-    older_settings_file_ = kalinor::DataFolders::Instance().PellucorDataFolder() +
-                           kalinor::platform::kPathSeparator + L"StoreSettings.xml";
-    std::filesystem::create_directories(
-        std::filesystem::path(kalinor::DataFolders::Instance().PellucorDataFolder()));
+    folders_ = kalinor::DataFolders::Resolve(kalinor::FolderCreation::kCreate);
+    settings_file_ = folders_.DataFolder() + kalinor::platform::kPathSeparator + L"StoreSettings.xml";
+    older_settings_file_ =
+        folders_.PellucorDataFolder() + kalinor::platform::kPathSeparator + L"StoreSettings.xml";
+    std::filesystem::create_directories(std::filesystem::path(folders_.PellucorDataFolder()));
   }
   ~ScratchDataFolder() {
     std::error_code ignored;
@@ -51,11 +49,13 @@ class ScratchDataFolder {
   const std::wstring& SettingsFile() const { return settings_file_; }
   const std::wstring& OlderSettingsFile() const { return older_settings_file_; }
   std::filesystem::path Root() const { return root_; }
+  const kalinor::DataFolders& Folders() const { return folders_; }
 
  private:
   std::filesystem::path root_;
   std::wstring settings_file_;
   std::wstring older_settings_file_;
+  kalinor::DataFolders folders_;
 };
 
 ScratchDataFolder& Scratch() {
@@ -90,7 +90,7 @@ void ClearStoreSettingsOf(benchmark::State& state, Input input) {
     WriteSettingsFile(
         text, input == Input::kTakeover ? Scratch().OlderSettingsFile() : Scratch().SettingsFile());
     state.ResumeTiming();
-    kalinor::ClearStoreSettings();
+    kalinor::UninstallCleanupSteps([] { return Scratch().Folders(); }).ClearStoreSettings();
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }

@@ -34,10 +34,6 @@ constexpr std::array<FolderMacro, 4> kFolderMacros{{
     {L"%userprofile%", platform::kCsidlProfile},
 }};
 
-bool g_built = false;
-bool g_creates_folders = true;
-std::function<std::wstring(int)> g_special_folder_lookup;  // empty: the shell's own
-
 // A folder name with its leading separator, as every suffix carries one.
 std::wstring Suffix(const wchar_t* name) { return kPathSeparator + std::wstring(name); }
 
@@ -68,18 +64,10 @@ std::wstring ReadRegistryString(platform::RegistryRoot root, const wchar_t* subk
 
 }  // namespace
 
-const DataFolders& DataFolders::Instance() {
-  static DataFolders instance;
-  if (!g_built) {
-    g_built = true;
-    try {
-      instance.folders_ = Build();
-    } catch (...) {
-      g_built = false;
-      throw;
-    }
-  }
-  return instance;
+DataFolders DataFolders::Resolve(FolderCreation creation, const SpecialFolderLookup& lookup) {
+  DataFolders folders;
+  folders.folders_ = Build(creation, lookup ? lookup : ShellSpecialFolders(creation));
+  return folders;
 }
 
 std::wstring DataFolders::DataFolder() const { return folders_.DataFolder; }
@@ -88,15 +76,17 @@ std::wstring DataFolders::PellucorDataFolder() const { return folders_.PellucorD
 
 std::wstring DataFolders::InstallDataFolder() const { return folders_.InstallDataFolder; }
 
-DataFolders::Folders DataFolders::Build() {
+DataFolders::Folders DataFolders::Build(FolderCreation creation,
+                                        const SpecialFolderLookup& lookup) {
+  const bool creates = creation == FolderCreation::kCreate;
   Folders folders;
   std::wstring raw = ReadPolicyValue(L"DataPath");
   folders.Origin.PolicyValue = raw;
   // Looked up whether or not the policy is used: the debug logs always live here.
-  std::wstring local = AbsoluteOrEmpty(GetSpecialFolder(platform::kCsidlLocalAppData));
+  std::wstring local = AbsoluteOrEmpty(lookup(platform::kCsidlLocalAppData));
   TrimWhiteSpace(raw);
   if (!raw.empty()) {
-    ExpandFolderMacros(raw);
+    ExpandFolderMacros(raw, lookup);
     platform::WriteDebugOutput(raw);
     folders.Origin.ExpandedPolicyValue = raw;
   }
@@ -105,7 +95,7 @@ DataFolders::Folders DataFolders::Build() {
   folders.Origin.PolicyUsed =
       !raw.empty() && platform::IsAbsolutePath(raw) && platform::PathExists(raw);
   if (!folders.Origin.PolicyUsed)
-    raw = AbsoluteOrEmpty(GetSpecialFolder(platform::kCsidlLocalAppData));
+    raw = AbsoluteOrEmpty(lookup(platform::kCsidlLocalAppData));
 
   if (raw.empty()) {
     // Without a root the data folder would be at the root of the current
@@ -114,7 +104,7 @@ DataFolders::Folders DataFolders::Build() {
   } else {
     folders.DataFolder = raw + OstrandSuffix();
     folders.PellucorDataFolder = raw + Suffix(L"Tavrin") + Suffix(L"Pellucor");
-    if (g_creates_folders) CreateFolderPath(folders.DataFolder);
+    if (creates) CreateFolderPath(folders.DataFolder);
   }
   folders.InstallPath = ReadProductValue(L"Path");
   // An empty or relative product path would seed from a folder at the root
@@ -123,7 +113,7 @@ DataFolders::Folders DataFolders::Build() {
     folders.InstallDataFolder = folders.InstallPath + Suffix(L"Data");
   if (!local.empty()) {
     folders.DebugLogsFolder = local + OstrandSuffix() + Suffix(L"DebugLogs");
-    if (g_creates_folders) CreateFolderPath(folders.DebugLogsFolder);
+    if (creates) CreateFolderPath(folders.DebugLogsFolder);
   }
   return folders;
 }
@@ -147,11 +137,11 @@ std::wstring DataFolders::AcceptedRegistryString(const platform::RegistryValue& 
   return text;
 }
 
-std::wstring DataFolders::GetSpecialFolder(int csidl) {
-  if (g_special_folder_lookup) return g_special_folder_lookup(csidl);
-  return platform::GetSpecialFolderPath(csidl, g_creates_folders
-                                                   ? platform::SpecialFolderCreation::kCreate
-                                                   : platform::SpecialFolderCreation::kNone);
+SpecialFolderLookup DataFolders::ShellSpecialFolders(FolderCreation creation) {
+  const auto shellCreation = creation == FolderCreation::kCreate
+                                 ? platform::SpecialFolderCreation::kCreate
+                                 : platform::SpecialFolderCreation::kNone;
+  return [shellCreation](int csidl) { return platform::GetSpecialFolderPath(csidl, shellCreation); };
 }
 
 void DataFolders::TrimWhiteSpace(std::wstring& text) {
@@ -163,13 +153,13 @@ void DataFolders::TrimWhiteSpace(std::wstring& text) {
   text.erase(0, begin);
 }
 
-void DataFolders::ExpandFolderMacros(std::wstring& path) {
+void DataFolders::ExpandFolderMacros(std::wstring& path, const SpecialFolderLookup& lookup) {
   path = platform::AsciiLower(std::move(path));
   for (const FolderMacro& macro : kFolderMacros) {
     const std::wstring_view name = macro.text;
     std::size_t at = path.find(name);
     if (at == std::wstring::npos) continue;
-    const std::wstring folder = GetSpecialFolder(macro.csidl);
+    const std::wstring folder = lookup(macro.csidl);
     // Searching on after the inserted text: a folder whose name holds the
     // macro is not expanded again.
     for (; at != std::wstring::npos; at = path.find(name, at + folder.size()))
@@ -183,15 +173,5 @@ bool DataFolders::CreateFolderPath(const std::wstring& path) {
   return platform::CreateFolderWithParents(path);
 }
 
-void DataFolders::CreateNoFolders() { g_creates_folders = false; }
-
-void DataFolders::ResetForTesting() {
-  g_built = false;
-  g_creates_folders = true;
-}
-
-void DataFolders::SetSpecialFolderLookupForTesting(std::function<std::wstring(int)> lookup) {
-  g_special_folder_lookup = std::move(lookup);
-}
 
 }  // namespace kalinor

@@ -1,6 +1,7 @@
-// Where the connector keeps its per-user data: worked out once per process
-// from the data-path policy value (with its folder macros), the product's
-// install path and the user's special folders.
+// Where the connector keeps its per-user data: worked out once per run from
+// the data-path policy value (with its folder macros), the product's install
+// path and the user's special folders, and handed as a value to whatever
+// needs it.
 #pragma once
 
 #include <functional>
@@ -22,15 +23,25 @@ struct DataRootOrigin {
   bool PolicyUsed = false;
 };
 
+/// Whether resolving the folders may create any.
+enum class FolderCreation {
+  kCreate,  ///< the data folder, the debug-log folder and missing special folders are created
+  kNone,    ///< nothing is created, so the data folder may name a folder that does not exist
+};
+
+/// Looks a special folder up by CSIDL; "" when it cannot be found.
+using SpecialFolderLookup = std::function<std::wstring(int csidl)>;
+
 class DataFolders {
  public:
-  /// The one object, built on the first call. When building raises, the
-  /// exception passes to the caller and the next call builds again.
-  static const DataFolders& Instance();
+  /// Works the folders out now, looking special folders up with lookup (empty: the shell's,
+  /// creating a missing one as creation allows). Raises what the string operations or the
+  /// lookup raise; the folders are then left as far as they were made.
+  static DataFolders Resolve(FolderCreation creation, const SpecialFolderLookup& lookup = {});
 
-  /// The connector's data folder (created when building): data root + "\Tavrin\Ostrand". The
+  /// The connector's data folder (created by kCreate): data root + "\Tavrin\Ostrand". The
   /// data root is an absolute policy folder that exists, else the local application-data folder;
-  /// "" when neither is known (building then writes one error line).
+  /// "" when neither is known (resolving then writes one error line).
   std::wstring DataFolder() const;
   /// The older data folder, a seed source: data root + "\Tavrin\Pellucor" (not created); ""
   /// when the data root is not known.
@@ -42,11 +53,6 @@ class DataFolders {
   /// How the data root was found.
   const DataRootOrigin& HowDataRootWasFound() const { return folders_.Origin; }
 
-  /// From now on the folders are resolved without creating any, special folders included, so
-  /// that DataFolder() may name a folder that does not exist. For a caller that must change
-  /// nothing; takes effect only when called before the first Instance().
-  static void CreateNoFolders();
-
   /// The per-user policy value `name` under HKCU "Software\Policies\Tavrin\Pellucor"; "" when
   /// missing or not an acceptable string.
   static std::wstring ReadPolicyValue(const std::wstring& name);
@@ -55,24 +61,16 @@ class DataFolders {
   /// The text of a REG_SZ or REG_EXPAND_SZ value taken literally, up to its first NUL; "" for
   /// any other type, an odd size or data whose last UTF-16 unit is not NUL.
   static std::wstring AcceptedRegistryString(const platform::RegistryValue& value);
-  /// A special folder by CSIDL, created when missing (unless CreateNoFolders was called); ""
-  /// when it cannot be found.
-  static std::wstring GetSpecialFolder(int csidl);
+  /// The shell's special-folder lookup, creating a missing folder when creation allows.
+  static SpecialFolderLookup ShellSpecialFolders(FolderCreation creation);
   /// Removes trailing, then leading white space ("C" locale wide white space).
   static void TrimWhiteSpace(std::wstring& text);
   /// Lower-cases the path (A-Z only) and expands the first folder macro found, every occurrence
-  /// of it; a failed folder lookup replaces it with "".
-  static void ExpandFolderMacros(std::wstring& path);
+  /// of it, with the folder lookup gives; a failed lookup replaces it with "".
+  static void ExpandFolderMacros(std::wstring& path, const SpecialFolderLookup& lookup);
   /// Creates the missing folders along path (platform::FolderPathPrefixes); true when all of them
   /// exist afterwards. Raises CAtlException(E_INVALIDARG) for an empty path.
   static bool CreateFolderPath(const std::wstring& path);
-
-  /// For tests only: forgets the built object and the no-creation mode, so that the next
-  /// Instance() builds again as the tool does.
-  static void ResetForTesting();
-  /// For tests only: replaces the special-folder lookup (an empty function restores the real
-  /// one), so that tests can make lookups fail or raise.
-  static void SetSpecialFolderLookupForTesting(std::function<std::wstring(int csidl)> lookup);
 
  private:
   // The five folders, in the order in which they are laid out.
@@ -85,7 +83,7 @@ class DataFolders {
     DataRootOrigin Origin;
   };
 
-  static Folders Build();
+  static Folders Build(FolderCreation creation, const SpecialFolderLookup& lookup);
 
   Folders folders_;
 };

@@ -1,5 +1,5 @@
 // The program: the system's arguments and MAPI, and the settings subsystem's
-// two cleanup operations, handed to the run sequence; the run log, when
+// two cleanup steps (over one plan), handed to the run sequence; the run log, when
 // asked for, sees the whole run.
 #include "frontend/exit_codes.h"
 #include "frontend/run_log.h"
@@ -11,7 +11,9 @@
 int main(int argc, char** argv) {
   const std::vector<std::wstring> args = kalinor::platform::CommandLineArguments(argc, argv);
   kalinor::RunLog log(args);
-  const kalinor::UninstallCleanup cleanup{kalinor::ClearStoreSettings, kalinor::ClearArchiveUrl};
+  kalinor::UninstallCleanupSteps steps;
+  const kalinor::UninstallCleanup cleanup{[&] { return steps.ClearStoreSettings(); },
+                                          [&] { return steps.ClearArchiveUrl(); }};
   const int exitCode = kalinor::RunKalinor(args, kalinor::platform::SystemMapi(), cleanup,
                                            kalinor::ExitCodeModeFromEnvironment());
   log.Finish(exitCode);

@@ -104,6 +104,15 @@ bool IsPlainEntryName(const std::wstring& lowerName) {
 
 }  // namespace
 
+bool IsPlainFileName(const std::wstring& name) {
+  if (name.empty() || name == L"." || name == L"..") return false;
+  if (name.back() == L'.' || name.back() == L' ') return false;
+  for (const wchar_t c : name)
+    if (c < 0x20 || std::wstring_view(L"\\/:*?\"<>|").find(c) != std::wstring_view::npos)
+      return false;
+  return !IsDeviceName(AsciiLower(name));
+}
+
 FolderListing::FolderListing(const std::wstring& folder) {
   const std::optional<std::vector<std::wstring>> names = os::FolderEntryNames(folder);
   if (!names) return;

@@ -126,6 +126,13 @@ std::wstring RealPathOf(const std::wstring& path);
 /// are equal.
 std::wstring PathComparisonKey(const std::wstring& path);
 
+/// True when name, put after a folder and a separator, names one entry in
+/// that folder as it stands on every file system: not empty, "." or "..";
+/// no separator of either kind, no ':' (a stream on Windows), no control or
+/// wildcard character (*?"<>|), no trailing dot or blank (Windows drops
+/// them) and no device name such as "NUL.fdb" (Windows opens the device).
+bool IsPlainFileName(const std::wstring& name);
+
 /// Renames a file or folder within one volume. Never replaces an existing
 /// destination and never copies; false on failure (also across volumes).
 bool RenameFileNoReplace(const std::wstring& from, const std::wstring& to);

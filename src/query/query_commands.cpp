@@ -159,16 +159,48 @@ const wchar_t* SourceName(SettingsFileSource source) {
   return L"none";
 }
 
-const wchar_t* FateName(DatabaseFate fate) {
-  switch (fate) {
-    case DatabaseFate::kDelete:
+const wchar_t* ActionName(FileAction action) {
+  switch (action) {
+    case FileAction::kSeed:
+      return L"seed";
+    case FileAction::kTakeOver:
+      return L"take over";
+    case FileAction::kMoveDatabase:
+      return L"move";
+    case FileAction::kSaveTakenOverList:
+    case FileAction::kSaveClearedList:
+    case FileAction::kSaveGeneralSettings:
+      return L"save";
+    case FileAction::kRemoveOlderList:
+      return L"remove";
+    case FileAction::kDeleteDatabase:
       return L"delete";
-    case DatabaseFate::kRefuse:
+    case FileAction::kRefuseMove:
+      return L"refuse move";
+    case FileAction::kRefuseDelete:
       return L"refuse";
-    case DatabaseFate::kAbsent:
+    case FileAction::kLeave:
       break;
   }
-  return L"absent";
+  return L"leave";
+}
+
+// "<action>\t<path>[\t<destination>][\t<reason>]"
+void ReportOperations(const std::vector<FileOperation>& operations, QueryOutput& out) {
+  std::vector<JsonObject> items;
+  for (const FileOperation& op : operations) {
+    const std::wstring reason = op.Reason != nullptr ? op.Reason : L"";
+    std::wstring line = std::wstring(ActionName(op.Action)) + L"\t" + op.Path;
+    if (!op.Destination.empty()) line += L"\t" + op.Destination;
+    if (!reason.empty()) line += L"\t" + reason;
+    out.Line(line);
+    items.push_back(JsonObject()
+                        .Add("action", ActionName(op.Action))
+                        .Add("path", op.Path)
+                        .Add("destination", op.Destination)
+                        .Add("reason", reason));
+  }
+  out.Json().Add("operations", items);
 }
 
 // "<label>\t<source>\t<file>[\tfrom\t<source file>]"
@@ -201,26 +233,14 @@ void ReportDataFolder(const DataFolders& folders, QueryOutput& out) {
 int PlanCommand(QueryOutput& out) {
   // Without a MAPI session, nothing else has initialised COM for the DOM.
   const platform::ComApartment com;
-  DataFolders::CreateNoFolders();
-  const DataFolders& folders = DataFolders::Instance();
-  const CleanupPlan plan = PlanCleanup();
-  ReportDataFolder(folders, out);
+  const CleanupPlan plan = PlanCleanup(DataFolders::Resolve(FolderCreation::kNone));
+  ReportDataFolder(plan.Folders, out);
   ReportSettingsFile(L"store settings", "storeSettings", plan.StoreSettingsFile, out);
   ReportSettingsFile(L"general settings", "generalSettings", plan.GeneralSettingsFile, out);
-  std::vector<JsonObject> items;
-  for (const DatabaseDecision& database : plan.Databases) {
-    const std::wstring why = database.Refusal != nullptr ? database.Refusal : L"";
-    out.Line(std::wstring(FateName(database.Fate)) + L"\t" + database.Path +
-             (why.empty() ? L"" : L"\t" + why));
-    items.push_back(JsonObject()
-                        .Add("action", FateName(database.Fate))
-                        .Add("path", database.Path)
-                        .Add("reason", why));
-  }
-  out.Json().Add("databases", items).Add("storeListReadable", plan.StoreListReadable);
-  if (!plan.StoreListReadable)
-    out.Line(L"store list unreadable\t" + plan.StoreSettingsFile.FilePath);
-  return folders.DataFolder().empty() || !plan.StoreListReadable ? kQueryCannotTell : kQueryOk;
+  ReportOperations(plan.Operations, out);
+  out.Json().Add("storeListReadable", plan.StoreListReadable);
+  const bool cannotTell = plan.Folders.DataFolder().empty() || !plan.StoreListReadable;
+  return cannotTell ? kQueryCannotTell : kQueryOk;
 }
 
 int BitnessCommand(const platform::MapiEntryPoints& mapi, QueryOutput& out) {

@@ -1,17 +1,25 @@
 #include "settings/cleanup_plan.h"
 
-#include "datafolder/data_folders.h"
+#include <utility>
+
 #include "platform/files.h"
-#include "settings/general_settings.h"
-#include "settings/store_settings.h"
 
 namespace kalinor {
 
 namespace {
 
-// The first of the candidate sources that holds a file, in the order the
-// settings class tries them; kNone when there is none.
-SettingsFilePlan PlanSettingsFile(
+const wchar_t kDatabaseValueName[] = L"dbFileName";
+const wchar_t kNoDataFolder[] = L"no data folder";
+const wchar_t kUnreadable[] = L"it cannot be read";
+
+std::wstring FileInOrEmpty(std::wstring (*fileIn)(const std::wstring&),
+                           const std::wstring& folder) {
+  return folder.empty() ? std::wstring() : fileIn(folder);
+}
+
+// The first of the candidate sources that holds a file, in the order they
+// are tried; kNone when there is none.
+SettingsFilePlan FindSettingsFile(
     const std::wstring& filePath,
     std::initializer_list<std::pair<SettingsFileSource, std::wstring>> sources) {
   SettingsFilePlan plan{filePath, SettingsFileSource::kNone, {}};
@@ -29,58 +37,132 @@ SettingsFilePlan PlanSettingsFile(
   return plan;
 }
 
-std::wstring FileInOrEmpty(std::wstring (*fileIn)(const std::wstring&),
-                           const std::wstring& folder) {
-  return folder.empty() ? std::wstring() : fileIn(folder);
+// The file a settings file is loaded from: itself, or the one copied to it.
+const std::wstring& LoadedFrom(const SettingsFilePlan& file) {
+  return file.SourcePath.empty() ? file.FilePath : file.SourcePath;
 }
 
-// A database the takeover may move is moved into the data folder and then
-// deleted there: the file that goes is the one in the older folder now.
-DatabaseDecision DecideTakenOverDatabase(const std::wstring& value,
-                                         const DatabaseConfinement& confinement) {
-  const std::wstring source = confinement.Resolve(value);
-  const platform::FileKind kind =
-      source.empty() ? platform::FileKind::kMissing : confinement.KindAt(source);
-  if (kind == platform::FileKind::kMissing || confinement.RefusalToMove(source, kind) != nullptr)
-    return DecideDatabase(value, confinement);
-  return DatabaseDecision{DatabaseFate::kDelete, source, nullptr};
-}
+class Planner {
+ public:
+  Planner(CleanupPlan& plan, const CleanupGate& gate) : plan_(plan), gate_(gate) {}
 
-void PlanDatabases(CleanupPlan& plan, const DatabaseConfinement& confinement) {
-  const SettingsFilePlan& file = plan.StoreSettingsFile;
-  if (file.Source == SettingsFileSource::kNone) return;
-  StoreSettings list(file.Source == SettingsFileSource::kLoad ? file.FilePath : file.SourcePath);
-  plan.StoreListReadable = list.IsLoaded != 0;
-  const bool takenOver = file.Source == SettingsFileSource::kTakeOver;
-  // The walk only reorders the document in memory; nothing is saved.
-  list.VisitStores([&] {
-    const std::wstring value = list.GetValue(L"dbFileName");
-    plan.Databases.push_back(takenOver ? DecideTakenOverDatabase(value, confinement)
-                                       : DecideDatabase(value, confinement));
-    return false;
-  });
-}
+  void PlanStoreList() {
+    part_ = CleanupPart::kStoreList;
+    const SettingsFilePlan& file = plan_.StoreSettingsFile;
+    if (file.FilePath.empty()) return Leave(L"", kNoDataFolder);
+    if (file.Source == SettingsFileSource::kNone) return;
+    if (file.Source == SettingsFileSource::kTakeOver) PlanCopy(file, FileAction::kTakeOver);
+    if (file.Source == SettingsFileSource::kSeed) PlanCopy(file, FileAction::kSeed);
+    auto list = std::make_unique<StoreSettings>(LoadedFrom(file), file.FilePath);
+    plan_.StoreListReadable = list->IsLoaded != 0;
+    if (!plan_.StoreListReadable) return Leave(LoadedFrom(file), kUnreadable);
+    const std::vector<std::wstring> values = DatabaseValues(*list);
+    std::vector<std::wstring> moved(values.size());
+    if (file.Source == SettingsFileSource::kTakeOver) {
+      for (int store = 0; store < static_cast<int>(values.size()); ++store)
+        moved[store] = PlanMove(values[store], store);
+      Add(FileAction::kSaveTakenOverList, file.FilePath);
+      Add(FileAction::kRemoveOlderList, file.SourcePath);
+    }
+    for (int store = 0; store < static_cast<int>(values.size()); ++store)
+      PlanDelete(values[store], moved[store], store);
+    Add(FileAction::kSaveClearedList, file.FilePath);
+    plan_.StoreList = std::move(list);
+  }
+
+  void PlanGeneralSettings() {
+    part_ = CleanupPart::kGeneralSettings;
+    SettingsFilePlan& file = plan_.GeneralSettingsFile;
+    if (file.FilePath.empty()) return Leave(L"", kNoDataFolder);
+    if (file.Source == SettingsFileSource::kNone) file.Source = SettingsFileSource::kCreate;
+    if (file.Source == SettingsFileSource::kSeed) PlanCopy(file, FileAction::kSeed);
+    plan_.General = std::make_unique<GeneralSettings>(LoadedFrom(file), file.FilePath);
+    if (!plan_.General->IsReadable()) return Leave(LoadedFrom(file), kUnreadable);
+    Add(FileAction::kSaveGeneralSettings, file.FilePath);
+  }
+
+ private:
+  // The settings file at path stays as it is, and the cleanup is undone.
+  void Leave(const std::wstring& path, const wchar_t* reason) {
+    Add(FileAction::kLeave, path, reason);
+  }
+
+  FileOperation& Add(FileAction action, const std::wstring& path,
+                     const wchar_t* reason = nullptr, int store = -1) {
+    plan_.Operations.push_back({action, part_, path, {}, reason, store});
+    return plan_.Operations.back();
+  }
+
+  void PlanCopy(const SettingsFilePlan& file, FileAction action) {
+    Add(action, file.SourcePath).Destination = file.FilePath;
+  }
+
+  // Every store's dbFileName, in list order. The walk only reorders the
+  // document in memory, and leaves the stores as it found them.
+  static std::vector<std::wstring> DatabaseValues(StoreSettings& list) {
+    std::vector<std::wstring> values;
+    list.VisitStores([&] {
+      values.push_back(list.GetValue(kDatabaseValueName));
+      return false;
+    });
+    return values;
+  }
+
+  // The takeover moves a database of the older folder in under its own
+  // name; where that is refused it stays, and the store keeps pointing at
+  // it. Returns where the move puts it, or "".
+  std::wstring PlanMove(const std::wstring& value, int store) {
+    const std::wstring source = gate_.Resolve(value);
+    if (source.empty()) return {};
+    const platform::FileKind kind = gate_.KindAt(source);
+    if (kind == platform::FileKind::kMissing) return {};
+    const std::wstring destination = gate_.SameNameInDataFolder(source);
+    if (const wchar_t* refusal = gate_.RefusalToMove(source, kind, destination)) {
+      Add(FileAction::kRefuseMove, source, refusal, store);
+      return {};
+    }
+    Add(FileAction::kMoveDatabase, source, nullptr, store).Destination = destination;
+    return destination;
+  }
+
+  // A moved database is deleted where the move puts it; any other is
+  // decided where its store names it.
+  void PlanDelete(const std::wstring& value, const std::wstring& moved, int store) {
+    if (!moved.empty()) {
+      Add(FileAction::kDeleteDatabase, moved, nullptr, store);
+      return;
+    }
+    const DatabaseDecision decision = DecideDatabase(value, gate_);
+    if (decision.Fate == DatabaseFate::kDelete)
+      Add(FileAction::kDeleteDatabase, decision.Path, nullptr, store);
+    else if (decision.Fate == DatabaseFate::kRefuse)
+      Add(FileAction::kRefuseDelete, decision.Path, decision.Refusal, store);
+  }
+
+  CleanupPlan& plan_;
+  const CleanupGate& gate_;
+  CleanupPart part_ = CleanupPart::kStoreList;
+};
 
 }  // namespace
 
-CleanupPlan PlanCleanup() {
-  const DataFolders& folders = DataFolders::Instance();
+CleanupPlan PlanCleanup(const DataFolders& folders) {
   const std::wstring data = folders.DataFolder();
   const std::wstring pellucor = folders.PellucorDataFolder();
   const std::wstring install = folders.InstallDataFolder();
-  CleanupPlan plan;
-  plan.StoreSettingsFile = PlanSettingsFile(
+  CleanupPlan plan{folders, {}, {}, true, {}, nullptr, nullptr};
+  plan.StoreSettingsFile = FindSettingsFile(
       FileInOrEmpty(StoreSettings::FileIn, data),
       {{SettingsFileSource::kTakeOver, FileInOrEmpty(StoreSettings::FileIn, pellucor)},
        {SettingsFileSource::kSeed, FileInOrEmpty(StoreSettings::FileIn, install)}});
-  plan.GeneralSettingsFile = PlanSettingsFile(
+  plan.GeneralSettingsFile = FindSettingsFile(
       FileInOrEmpty(GeneralSettings::FileIn, data),
       {{SettingsFileSource::kSeed, FileInOrEmpty(GeneralSettings::FileIn, pellucor)},
        {SettingsFileSource::kSeed, FileInOrEmpty(GeneralSettings::FileIn, install)}});
-  // ClearArchiveUrl saves even when there was nothing to load.
-  if (plan.GeneralSettingsFile.Source == SettingsFileSource::kNone && !data.empty())
-    plan.GeneralSettingsFile.Source = SettingsFileSource::kCreate;
-  PlanDatabases(plan, DatabaseConfinement(data, pellucor));
+  const CleanupGate gate(data, pellucor);
+  Planner planner(plan, gate);
+  planner.PlanStoreList();
+  planner.PlanGeneralSettings();
   return plan;
 }
 

@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "datafolder/data_folders.h"
 #include "platform/files.h"
 
 namespace kalinor {
@@ -25,29 +24,16 @@ bool IsRefusedKey(const std::wstring& key) {
 
 }  // namespace
 
-GeneralSettings::GeneralSettings() {
-  const DataFolders& folders = DataFolders::Instance();
-  if (folders.DataFolder().empty()) return;  // no data folder: Save refuses
-  FilePath = FileIn(folders.DataFolder());
-  const std::wstring installFolder = folders.InstallDataFolder();
-  if (!platform::PathExists(FilePath) && !CopyFromPellucorFolder(FilePath) &&
-      !installFolder.empty()) {
-    platform::CopyFileAtomicallyNoReplace(FileIn(installFolder), FilePath);
-  }
-  if (Document.Load(FilePath) == S_OK) return;
+GeneralSettings::GeneralSettings(const std::wstring& loadFrom, std::wstring filePath)
+    : FilePath(std::move(filePath)) {
+  if (Document.Load(loadFrom) == S_OK) return;
   platform::SleepMilliseconds(kReloadPauseMilliseconds);
-  if (Document.Load(FilePath) == S_OK) return;
-  KeepsUnreadableFile = platform::PathExists(FilePath);
+  if (Document.Load(loadFrom) == S_OK) return;
+  KeepsUnreadableFile = platform::PathExists(loadFrom);
 }
 
 std::wstring GeneralSettings::FileIn(const std::wstring& folder) {
   return folder + platform::kPathSeparator + kGeneralSettingsFileName;
-}
-
-bool GeneralSettings::CopyFromPellucorFolder(const std::wstring& destination) {
-  std::wstring source = FileIn(DataFolders::Instance().PellucorDataFolder());
-  if (!platform::PathExists(source)) return false;
-  return platform::CopyFileAtomicallyNoReplace(source, destination);
 }
 
 HRESULT GeneralSettings::SetValue(std::wstring key, std::wstring value) {

@@ -1,5 +1,6 @@
-// GeneralSettings: GeneralSettings.xml in the data folder, seeded from the
-// older data folder or the installation when missing, changed by key.
+// GeneralSettings: GeneralSettings.xml, loaded, changed by key and saved. It
+// touches no other file: seeding a missing file is the cleanup plan's
+// business.
 #pragma once
 
 #include <string>
@@ -11,12 +12,10 @@ namespace kalinor {
 
 class GeneralSettings {
  public:
-  /// Finds the file, seeds it when missing (older data folder first, then the
-  /// installation; never over an existing file, and a copy appears whole or
-  /// not at all) and loads it, retrying once after a second. Without a data
-  /// folder it loads nothing and FilePath stays "". Reports nothing; raises
-  /// what building DataFolders raises.
-  GeneralSettings();
+  /// Loads the file at loadFrom, retrying once after a second (the connector
+  /// may hold it open); Save writes filePath. A file that stands at loadFrom
+  /// but cannot be read is kept: Save then refuses.
+  GeneralSettings(const std::wstring& loadFrom, std::wstring filePath);
   GeneralSettings(const GeneralSettings&) = delete;
   GeneralSettings& operator=(const GeneralSettings&) = delete;
 
@@ -30,20 +29,20 @@ class GeneralSettings {
 
   /// Writes the whole document to FilePath. The document's Save result;
   /// E_FAIL without writing when an existing file could not be loaded or
-  /// there is no data folder; S_FALSE when anything is raised.
+  /// FilePath is ""; S_FALSE when anything is raised.
   HRESULT Save();
+
+  /// False when a file stood at loadFrom but neither load could read it.
+  bool IsReadable() const { return !KeepsUnreadableFile; }
 
   /// The parsed file (empty after a failed load).
   XMLDocument Document;
-  /// DataFolder() + separator + "GeneralSettings.xml".
+  /// Where Save writes: the data folder's GeneralSettings.xml.
   std::wstring FilePath;
 
  private:
-  /// Copies the older data folder's file to destination (fail-if-exists).
-  /// True when it was copied.
-  bool CopyFromPellucorFolder(const std::wstring& destination);
 
-  /// Set when a file stood at FilePath but neither load could read it: saving
+  /// Set when a file stood at loadFrom but neither load could read it: saving
   /// would replace the connector's settings with the few values set here.
   bool KeepsUnreadableFile = false;
 };

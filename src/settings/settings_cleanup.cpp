@@ -1,17 +1,16 @@
 #include "settings/settings_cleanup.h"
 
+#include <map>
 #include <string>
 
-#include "datafolder/data_folders.h"
 #include "frontend/debug_trace.h"
 #include "platform/files.h"
-#include "settings/database_confinement.h"
-#include "settings/general_settings.h"
-#include "settings/store_settings.h"
 
 namespace kalinor {
 
 namespace {
+
+const wchar_t kDatabaseValueName[] = L"dbFileName";
 
 // Only an id that its own node path can select names the store it was read
 // from: for an empty id, or one holding a double quote, RemoveStore could only
@@ -21,56 +20,179 @@ bool NamesItsOwnStore(const std::wstring& id) {
   return !id.empty() && id.find(L'"') == std::wstring::npos;
 }
 
-// Deletes the database file a dbFileName value names, when the rule allows.
-// True when it is gone or was never there; false when it was refused (one
-// debugger line) or could not be deleted.
-bool DeleteDatabase(const std::wstring& value, const DatabaseConfinement& confinement) {
-  const DatabaseDecision decision = DecideDatabase(value, confinement);
-  switch (decision.Fate) {
-    case DatabaseFate::kAbsent:
-      return true;
-    case DatabaseFate::kRefuse:
-      DebugTrace(L"Database file not deleted (%ls): %ls", decision.Refusal, decision.Path.c_str());
-      return false;
-    case DatabaseFate::kDelete:
-      break;
-  }
-  return platform::DeleteFileAt(decision.Path);
-}
+class Execution {
+ public:
+  explicit Execution(CleanupPlan& plan)
+      : plan_(plan), gate_(plan.Folders.DataFolder(), plan.Folders.PellucorDataFolder()) {}
 
-// Clears every store: its database first, then its entry. False when any
-// database was left on disk.
-bool ClearAllStores(StoreSettings& settings) {
-  const DataFolders& folders = DataFolders::Instance();
-  const DatabaseConfinement confinement(folders.DataFolder(), folders.PellucorDataFolder());
-  bool everyDatabaseGone = true;
-  settings.VisitStores([&] {
-    const std::wstring database = settings.GetValue(L"dbFileName");
-    const std::wstring id = settings.GetAttribute(L"id");
-    if (!DeleteDatabase(database, confinement)) everyDatabaseGone = false;
-    return NamesItsOwnStore(id) && settings.RemoveStore(id);
-  });
-  return everyDatabaseGone;
-}
+  // Performs the part's operations in plan order; true when nothing was left undone.
+  bool Run(CleanupPart part) {
+    for (const FileOperation& operation : plan_.Operations) {
+      if (operation.Part != part) continue;
+      if (!Perform(operation)) {
+        complete_ = false;
+        break;
+      }
+    }
+    return complete_;
+  }
+
+ private:
+  // False when the operation ends its part.
+  bool Perform(const FileOperation& op) {
+    switch (op.Action) {
+      case FileAction::kSeed:
+      case FileAction::kTakeOver:
+        return Copy(op);
+      case FileAction::kMoveDatabase:
+        Move(op);
+        return true;
+      case FileAction::kSaveTakenOverList:
+        SaveTakenOverList(op);
+        return true;
+      case FileAction::kRemoveOlderList:
+        RemoveOlderList(op);
+        return true;
+      case FileAction::kDeleteDatabase:
+        Delete(op);
+        return true;
+      case FileAction::kSaveClearedList:
+        SaveClearedList(op);
+        return true;
+      case FileAction::kSaveGeneralSettings:
+        SaveGeneralSettings(op);
+        return true;
+      case FileAction::kRefuseMove:
+        ReportNotMoved(op.Reason, op.Path);
+        return true;
+      case FileAction::kRefuseDelete:
+        ReportNotDeleted(op.Reason, op.Path);
+        return true;
+      case FileAction::kLeave:
+        complete_ = false;
+        return true;
+    }
+    return true;
+  }
+
+  static void ReportNotMoved(const wchar_t* reason, const std::wstring& path) {
+    DebugTrace(L"Database file not moved (%ls): %ls", reason, path.c_str());
+  }
+
+  void ReportNotDeleted(const wchar_t* reason, const std::wstring& path) {
+    DebugTrace(L"Database file not deleted (%ls): %ls", reason, path.c_str());
+    complete_ = false;
+  }
+
+  // A save or copy of a settings file that the gate refuses.
+  void ReportSettingsRefusal(const wchar_t* what, const wchar_t* reason, const std::wstring& path) {
+    DebugTrace(L"Settings file not %ls (%ls): %ls", what, reason, path.c_str());
+    complete_ = false;
+  }
+
+  bool Copy(const FileOperation& op) {
+    if (const wchar_t* refusal = gate_.RefusalToCopy(op.Path, op.Destination)) {
+      ReportSettingsRefusal(L"copied", refusal, op.Path);
+      return false;
+    }
+    return platform::CopyFileAtomicallyNoReplace(op.Path, op.Destination);
+  }
+
+  void Move(const FileOperation& op) {
+    const platform::FileKind kind = platform::QueryFileKind(op.Path);
+    stayedAt_[op.Store] = op.Path;
+    if (kind == platform::FileKind::kMissing) return;  // gone since the plan
+    if (const wchar_t* refusal = gate_.RefusalToMove(op.Path, kind, op.Destination))
+      return ReportNotMoved(refusal, op.Path);
+    if (!platform::MoveFileTo(op.Path, op.Destination)) return;
+    stayedAt_.erase(op.Store);
+    movedTo_[op.Store] = op.Destination;
+  }
+
+  // Saved whatever its outcome: until the older list goes, a list in the
+  // data folder that still names the older folder is cleared all the same.
+  void SaveTakenOverList(const FileOperation& op) {
+    StoreSettings& list = *plan_.StoreList;
+    int store = 0;
+    list.VisitStores([&] {
+      const auto moved = movedTo_.find(store++);
+      if (moved != movedTo_.end()) list.SetValue(kDatabaseValueName, moved->second);
+      return false;
+    });
+    if (const wchar_t* refusal = gate_.RefusalToSave(op.Path))
+      return ReportSettingsRefusal(L"saved", refusal, op.Path);
+    list.Save();
+  }
+
+  void RemoveOlderList(const FileOperation& op) {
+    if (const wchar_t* refusal = gate_.RefusalToRemoveOlderList(op.Path))
+      return ReportSettingsRefusal(L"removed", refusal, op.Path);
+    platform::DeleteFileAt(op.Path);
+  }
+
+  // A database whose planned move did not happen is deleted where it stayed.
+  void Delete(const FileOperation& op) {
+    const auto stayed = stayedAt_.find(op.Store);
+    const std::wstring& path = stayed != stayedAt_.end() ? stayed->second : op.Path;
+    const platform::FileKind kind = platform::QueryFileKind(path);
+    if (kind == platform::FileKind::kMissing) return;
+    if (const wchar_t* refusal = gate_.RefusalToDelete(path, kind))
+      return ReportNotDeleted(refusal, path);
+    if (!platform::DeleteFileAt(path)) complete_ = false;
+  }
+
+  void SaveClearedList(const FileOperation& op) {
+    StoreSettings& list = *plan_.StoreList;
+    list.VisitStores([&] {
+      const std::wstring id = list.GetAttribute(L"id");
+      return NamesItsOwnStore(id) && list.RemoveStore(id);
+    });
+    if (const wchar_t* refusal = gate_.RefusalToSave(op.Path))
+      return ReportSettingsRefusal(L"saved", refusal, op.Path);
+    if (list.Save() != S_OK) complete_ = false;
+  }
+
+  void SaveGeneralSettings(const FileOperation& op) {
+    GeneralSettings& settings = *plan_.General;
+    settings.SetValue(L"PellucorURL", L"");
+    if (const wchar_t* refusal = gate_.RefusalToSave(op.Path))
+      return ReportSettingsRefusal(L"saved", refusal, op.Path);
+    if (settings.Save() != S_OK) complete_ = false;
+  }
+
+  CleanupPlan& plan_;
+  const CleanupGate gate_;  // resolved afresh: the folders may have changed since the plan
+  bool complete_ = true;
+  std::map<int, std::wstring> movedTo_;   // store -> where its database was moved
+  std::map<int, std::wstring> stayedAt_;  // store -> where its database stayed, move failed
+};
 
 }  // namespace
 
-bool ClearStoreSettings() {
+bool ExecuteStoreListCleanup(CleanupPlan& plan) {
+  return Execution(plan).Run(CleanupPart::kStoreList);
+}
+
+bool ExecuteGeneralSettingsCleanup(CleanupPlan& plan) {
+  return Execution(plan).Run(CleanupPart::kGeneralSettings);
+}
+
+DataFolders UninstallCleanupSteps::ResolveCreatingFolders() {
+  return DataFolders::Resolve(FolderCreation::kCreate);
+}
+
+CleanupPlan& UninstallCleanupSteps::Plan() {
+  if (!plan_) plan_.emplace(PlanCleanup(resolve_()));
+  return *plan_;
+}
+
+bool UninstallCleanupSteps::ClearStoreSettings() {
   DebugTrace(L"Clear store settings >>");
-  StoreSettings settings;
-  bool done = ClearAllStores(settings);
-  if (settings.IsLoaded)
-    done = settings.Save() == S_OK && done;
-  else  // unreadable, or no data folder: nothing could be cleared
-    done = !settings.FilePath.empty() && !platform::PathExists(settings.FilePath);
+  const bool done = ExecuteStoreListCleanup(Plan());
   DebugTrace(L"Clear store settings <<");
   return done;
 }
 
-bool ClearArchiveUrl() {
-  GeneralSettings settings;
-  settings.SetValue(L"PellucorURL", L"");
-  return settings.Save() == S_OK;
-}
+bool UninstallCleanupSteps::ClearArchiveUrl() { return ExecuteGeneralSettingsCleanup(Plan()); }
 
 }  // namespace kalinor

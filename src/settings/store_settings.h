@@ -1,6 +1,6 @@
-// StoreSettings: StoreSettings.xml in the data folder, taken over from the
-// older data folder (with the stores' database files) or seeded from the
-// installation when missing, walked and changed store by store.
+// StoreSettings: StoreSettings.xml, loaded, walked and changed store by
+// store, and saved. It touches no other file: where the list comes from (the
+// data folder, a takeover, a seed) is the cleanup plan's business.
 #pragma once
 
 #include <cstdint>
@@ -12,18 +12,13 @@
 
 namespace kalinor {
 
-class DatabaseConfinement;
-
 class StoreSettings {
  public:
-  /// Opens the file: takes it over from the older data folder, or seeds it
-  /// from the installation, when missing; copies appear whole or not at all.
-  /// Not loaded when no file can be read or there is no data folder
-  /// (FilePath then stays ""). Raises what building DataFolders raises.
-  StoreSettings();
-  /// Loads the file at filePath as it stands, for reading only: no takeover,
-  /// no seed, no DataFolders. Not loaded when it cannot be read.
-  explicit StoreSettings(const std::wstring& filePath);
+  /// Loads the file at loadFrom; Save writes filePath. Not loaded when it
+  /// cannot be read.
+  StoreSettings(const std::wstring& loadFrom, std::wstring filePath);
+  /// Loads and later saves the file at filePath.
+  explicit StoreSettings(const std::wstring& filePath) : StoreSettings(filePath, filePath) {}
   StoreSettings(const StoreSettings&) = delete;
   StoreSettings& operator=(const StoreSettings&) = delete;
 
@@ -68,7 +63,7 @@ class StoreSettings {
 
   /// The parsed file.
   XMLDocument Document;
-  /// DataFolder() + separator + "StoreSettings.xml".
+  /// Where Save writes: the data folder's StoreSettings.xml.
   std::wstring FilePath;
   /// Node path of the store last selected; empty until then.
   std::wstring CurrentStorePath;
@@ -76,19 +71,9 @@ class StoreSettings {
   std::int32_t IsLoaded = 0;
 
  private:
-  /// Takes the file at oldPath over to FilePath, moving each store's database
-  /// file into the data folder, then deletes oldPath. Stops quietly when the
-  /// copy, the status query or the load fails.
-  void MigrateFromPellucorFolder(const std::wstring& oldPath);
-
   /// Removes the first Store whose id attribute is id. True when one was
   /// removed; false when none matched or the document refused.
   bool RemoveFirstStoreWithId(const std::wstring& id);
-
-  /// Moves the current store's database file from the older data folder
-  /// into the data folder and points dbFileName at it, when the file got
-  /// there. Any other file stays; a refused one gets one debugger line.
-  void MoveStoreDatabase(const DatabaseConfinement& confinement);
 
   /// The number of Store elements; 0 when not loaded.
   int CountStores();

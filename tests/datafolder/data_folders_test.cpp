@@ -70,18 +70,12 @@ class DataFoldersTest : public ::testing::Test {
       folders_[csidl] = temp_.Join(name);
       ASSERT_TRUE(platform::CreateFolder(folders_[csidl]));
     }
-    DataFolders::SetSpecialFolderLookupForTesting([this](int csidl) {
+    lookup_ = [this](int csidl) {
       lookups_.push_back(csidl);
       if (fail_lookups_) throw CAtlException(E_OUTOFMEMORY);
       if (unavailable_.count(csidl) != 0 || folders_.count(csidl) == 0) return std::wstring();
       return folders_[csidl];
-    });
-    DataFolders::ResetForTesting();
-  }
-
-  void TearDown() override {
-    DataFolders::SetSpecialFolderLookupForTesting({});
-    DataFolders::ResetForTesting();
+    };
   }
 
   bool SetPolicy(const std::wstring& text, std::uint32_t type = platform::kRegSz) {
@@ -89,10 +83,13 @@ class DataFoldersTest : public ::testing::Test {
   }
 
   const DataFolders& Build() {
-    DataFolders::ResetForTesting();
     lookups_.clear();
-    return DataFolders::Instance();
+    built_ = DataFolders::Resolve(FolderCreation::kCreate, lookup_);
+    return built_;
   }
+
+  SpecialFolderLookup lookup_;
+  DataFolders built_;
 
   std::wstring Local() { return folders_[kCsidlLocalAppData]; }
   std::wstring Profile() { return folders_[kCsidlProfile]; }
@@ -266,25 +263,10 @@ TEST_F(DataFoldersTest, ARelativePolicyValueFallsBackToTheLocalFolder) {
   EXPECT_FALSE(platform::PathExists(temp_.Join(L"relative" + Sep() + L"Tavrin")));
 }
 
-TEST_F(DataFoldersTest, IsBuiltOnceAndLaterRegistryChangesAreNotSeen) {
-  const DataFolders& first = Build();
-  const std::size_t lookups = lookups_.size();
-  ASSERT_TRUE(platform::CreateFolder(temp_.Join(L"later")));
-  ASSERT_TRUE(SetPolicy(temp_.Join(L"later")));
-
-  const DataFolders& second = DataFolders::Instance();
-
-  EXPECT_EQ(&first, &second);
-  EXPECT_EQ(second.DataFolder(), Ostrand(Local()));
-  EXPECT_EQ(lookups_.size(), lookups);
-  EXPECT_TRUE(capture_.debug_output.empty());
-}
-
-TEST_F(DataFoldersTest, AFailedBuildPassesItsExceptionOnAndTheNextCallBuildsAgain) {
+TEST_F(DataFoldersTest, AFailedResolvePassesItsExceptionOnAndTheNextOneResolves) {
   fail_lookups_ = true;
-  DataFolders::ResetForTesting();
   try {
-    DataFolders::Instance();
+    Build();
     FAIL() << "the build should have raised";
   } catch (const CAtlException& e) {
     EXPECT_EQ(e.Error(), E_OUTOFMEMORY);
@@ -292,7 +274,7 @@ TEST_F(DataFoldersTest, AFailedBuildPassesItsExceptionOnAndTheNextCallBuildsAgai
   EXPECT_FALSE(platform::PathExists(Ostrand(Local())));
 
   fail_lookups_ = false;
-  const DataFolders& folders = DataFolders::Instance();
+  const DataFolders& folders = Build();
 
   EXPECT_EQ(folders.DataFolder(), Ostrand(Local()));
   EXPECT_TRUE(IsFolder(folders.DataFolder()));
@@ -353,7 +335,7 @@ TEST(DataFoldersTrim, TrimsCLocaleWhiteSpaceAtBothEndsOnly) {
 class FolderMacroTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    DataFolders::SetSpecialFolderLookupForTesting([this](int csidl) {
+    lookup_ = [this](int csidl) {
       ++lookups_;
       switch (csidl) {
         case kCsidlAppData:
@@ -365,15 +347,15 @@ class FolderMacroTest : public ::testing::Test {
         default:
           return std::wstring();
       }
-    });
+    };
   }
-  void TearDown() override { DataFolders::SetSpecialFolderLookupForTesting({}); }
 
   std::wstring Expanded(std::wstring path) {
-    DataFolders::ExpandFolderMacros(path);
+    DataFolders::ExpandFolderMacros(path, lookup_);
     return path;
   }
 
+  SpecialFolderLookup lookup_;
   std::wstring profile_ = L"P:\\Users\\J\u00D6RG";
   int lookups_ = 0;
 };

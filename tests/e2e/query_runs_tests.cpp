@@ -71,8 +71,10 @@ class QueryRuns : public KalinorProcessTest {
     return "data folder\t" + data + "\nfound by\tfallback\nstore settings\tload\t" + data +
            "/StoreSettings.xml\ngeneral settings\tseed\t" + data + "/GeneralSettings.xml\tfrom\t" +
            InHome(".local/share/Tavrin/Pellucor") + "/GeneralSettings.xml\ndelete\t" + data +
-           "/a.fdb\nrefuse\t" + InHome(kOutside) + "/b.fdb\toutside the data folders\nabsent\t" +
-           data + "/gone.fdb\n";
+           "/a.fdb\nrefuse\t" + InHome(kOutside) + "/b.fdb\toutside the data folders\nsave\t" +
+           data + "/StoreSettings.xml\nseed\t" + InHome(".local/share/Tavrin/Pellucor") +
+           "/GeneralSettings.xml\t" + data + "/GeneralSettings.xml\nsave\t" + data +
+           "/GeneralSettings.xml\n";
   }
 };
 
@@ -151,6 +153,7 @@ TEST_F(QueryRuns, BeforeAnyRunNothingIsCreated) {
     EXPECT_EQ(run.standardOutput, "data folder\t" + data +
                                       "\nfound by\tfallback\nstore settings\tnone\t" + data +
                                       "/StoreSettings.xml\ngeneral settings\tcreate\t" + data +
+                                      "/GeneralSettings.xml\nsave\t" + data +
                                       "/GeneralSettings.xml\n");
   }
 }

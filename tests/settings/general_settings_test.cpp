@@ -8,7 +8,6 @@
 namespace kalinor {
 namespace {
 
-using GeneralSettingsTest = testing::SettingsFolders;
 
 std::string GeneralFile(const std::string& url, const std::string& days) {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<QEVConfiguration>\n  <General>\n"
@@ -22,6 +21,11 @@ std::string GeneralFile(const std::string& url, const std::string& days) {
          "  </General>\n  <Other>kept</Other>\n</QEVConfiguration>\n";
 }
 
+class GeneralSettingsTest : public testing::SettingsFolders {
+ protected:
+  std::wstring GeneralFilePath() const { return Join(DataFolder(), L"GeneralSettings.xml"); }
+};
+
 TEST_F(GeneralSettingsTest, FileInTheDataFolderIsLoadedAndNothingIsCopied) {
   const std::wstring file = Join(DataFolder(), L"GeneralSettings.xml");
   const std::wstring pellucorFile = Join(PellucorFolder(), L"GeneralSettings.xml");
@@ -30,7 +34,7 @@ TEST_F(GeneralSettingsTest, FileInTheDataFolderIsLoadedAndNothingIsCopied) {
   WriteFile(pellucorFile, GeneralFile("https://pellucor.example", "1"));
   WriteFile(installFile, GeneralFile("https://install.example", "2"));
 
-  GeneralSettings settings;
+  GeneralSettings settings(GeneralFilePath(), GeneralFilePath());
   EXPECT_EQ(settings.FilePath, file);
   EXPECT_EQ(settings.Document.GetNodeText(L"QEVConfiguration/General/PellucorURL"),
             L"https://archive.example/data");
@@ -51,39 +55,10 @@ TEST_F(GeneralSettingsTest, FileInTheDataFolderIsLoadedAndNothingIsCopied) {
   EXPECT_EQ(ReadFile(installFile), GeneralFile("https://install.example", "2"));
 }
 
-TEST_F(GeneralSettingsTest, MissingFileIsSeededFromTheOlderFolderBeforeTheInstallation) {
-  const std::wstring file = Join(DataFolder(), L"GeneralSettings.xml");
-  const std::wstring pellucorFile = Join(PellucorFolder(), L"GeneralSettings.xml");
-  const std::wstring installFile = Join(InstallDataFolder(), L"GeneralSettings.xml");
-  WriteFile(pellucorFile, GeneralFile("https://pellucor.example", "1"));
-  WriteFile(installFile, GeneralFile("https://install.example", "2"));
-
-  GeneralSettings settings;
-  EXPECT_EQ(ReadFile(file), GeneralFile("https://pellucor.example", "1"));
-  EXPECT_EQ(ReadFile(pellucorFile), GeneralFile("https://pellucor.example", "1"));
-  EXPECT_EQ(settings.Document.GetNodeText(L"QEVConfiguration/General/PellucorURL"),
-            L"https://pellucor.example");
-}
-
-TEST_F(GeneralSettingsTest, MissingFileIsSeededFromTheInstallationWhenTheOlderFolderHasNone) {
-  const std::wstring file = Join(DataFolder(), L"GeneralSettings.xml");
-  const std::wstring installFile = Join(InstallDataFolder(), L"GeneralSettings.xml");
-  WriteFile(installFile, GeneralFile("https://install.example", "2"));
-
-  {
-    GeneralSettings settings;
-    EXPECT_EQ(settings.Document.GetNodeText(L"QEVConfiguration/General/PellucorURL"),
-              L"https://install.example");
-  }
-  // Destroyed without Save: the seeded copy stays as copied.
-  EXPECT_EQ(ReadFile(file), GeneralFile("https://install.example", "2"));
-  EXPECT_EQ(ReadFile(installFile), GeneralFile("https://install.example", "2"));
-}
-
 TEST_F(GeneralSettingsTest, RefusedKeysChangeNothingAndOtherKeysAreWritten) {
   const std::wstring file = Join(DataFolder(), L"GeneralSettings.xml");
   WriteFile(file, GeneralFile("https://archive.example", "30"));
-  GeneralSettings settings;
+  GeneralSettings settings(GeneralFilePath(), GeneralFilePath());
 
   for (const wchar_t* key : {L"SynchronizeDaysSpan", L"TransferMessagesBatchSize",
                              L"OfflineMaxDays", L"TryConnectionTimeout"}) {
@@ -110,7 +85,7 @@ TEST_F(GeneralSettingsTest, RefusedKeysChangeNothingAndOtherKeysAreWritten) {
 // The two cases below wait out the one-second pause before the second load.
 TEST_F(GeneralSettingsTest, FileMissingEverywhereIsCreatedWithJustThePathThatWasSet) {
   const std::wstring file = Join(DataFolder(), L"GeneralSettings.xml");
-  GeneralSettings settings;
+  GeneralSettings settings(GeneralFilePath(), GeneralFilePath());
   EXPECT_FALSE(Exists(file));
 
   ASSERT_EQ(settings.SetValue(L"PellucorURL", L""), S_OK);
@@ -130,7 +105,7 @@ TEST_F(GeneralSettingsTest, FileThatCannotBeLoadedIsNeverWrittenOver) {
   WriteFile(file, malformed);
   WriteFile(Join(PellucorFolder(), L"GeneralSettings.xml"), GeneralFile("https://p.example", "1"));
 
-  GeneralSettings settings;
+  GeneralSettings settings(GeneralFilePath(), GeneralFilePath());
   settings.SetValue(L"PellucorURL", L"");
   EXPECT_EQ(settings.Save(), E_FAIL);
   EXPECT_EQ(ReadFile(file), malformed);

@@ -1,5 +1,9 @@
 #include "settings/settings_cleanup.h"
 
+#include <algorithm>
+#include <map>
+#include <set>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -18,6 +22,15 @@ namespace {
 
 using ClearStoreSettingsTest = testing::SettingsFolders;
 using ClearArchiveUrlTest = testing::SettingsFolders;
+
+// The cleanup steps over the fixture's folders, resolved once already.
+bool ClearStoreSettings(const DataFolders& folders) {
+  return UninstallCleanupSteps([&] { return folders; }).ClearStoreSettings();
+}
+
+bool ClearArchiveUrl(const DataFolders& folders) {
+  return UninstallCleanupSteps([&] { return folders; }).ClearArchiveUrl();
+}
 
 const std::vector<std::wstring> kBothMessages = {L"Clear store settings >>\n",
                                                  L"Clear store settings <<\n"};
@@ -45,7 +58,7 @@ TEST_F(ClearStoreSettingsTest, DeletesEveryDatabaseAndEmptiesTheStoreList) {
                             Store(" id=\"x\"", Join(OtherFolder(), L"missing.fdb"))));
 
   platform::OutputCapture capture;
-  EXPECT_TRUE(ClearStoreSettings());
+  EXPECT_TRUE(ClearStoreSettings(Folders()));
   EXPECT_EQ(capture.debug_output, kBothMessages);
 
   EXPECT_FALSE(Exists(first));
@@ -58,91 +71,176 @@ TEST_F(ClearStoreSettingsTest, DeletesEveryDatabaseAndEmptiesTheStoreList) {
   EXPECT_NE(ReadFile(file).find("<!-- between -->"), std::string::npos);
 }
 
-// Only regular files (or links, as links) inside the data folder or the
-// older data folder are deleted, judged on real paths; a relative value is
-// taken from the data folder. A refused file stays and is named once; its
-// store goes all the same.
-TEST_F(ClearStoreSettingsTest, DeletesOnlyFilesInsideTheDataFolders) {
-  const std::wstring data = DataFolder();
-  const std::wstring tavrin = data.substr(0, data.rfind(platform::kPathSeparator));
-  const std::wstring outside = Join(OtherFolder(), L"victim.fdb");
-  struct Case {
-    const char* what;
-    std::wstring value;      // the dbFileName
-    std::wstring path;       // where the file lies
-    const wchar_t* refusal;  // nullptr: deleted
-  };
-  const std::vector<Case> cases = {
-      {"inside", Join(data, L"in.fdb"), Join(data, L"in.fdb"), nullptr},
-      {"in a subfolder", Join(Join(data, L"sub"), L"deep.fdb"),
-       Join(Join(data, L"sub"), L"deep.fdb"), nullptr},
-      {"older folder", Join(PellucorFolder(), L"old.fdb"), Join(PellucorFolder(), L"old.fdb"),
-       nullptr},
-      {"relative", L"rel.fdb", Join(data, L"rel.fdb"), nullptr},
-      {"dot-dot back in", Join(Join(Join(data, L"sub"), L".."), L"back.fdb"),
-       Join(data, L"back.fdb"), nullptr},
-      {"outside", outside, outside, L"outside the data folders"},
-      {"relative dot-dot", Join(L"..", L"x.fdb"), Join(tavrin, L"x.fdb"),
-       L"outside the data folders"},
-      {"dot-dot out", Join(Join(data, L".."), L"y.fdb"), Join(tavrin, L"y.fdb"),
-       L"outside the data folders"},
-      {"sibling with the same prefix", Join(data + L"2", L"z.fdb"), Join(data + L"2", L"z.fdb"),
-       L"outside the data folders"},
-      {"folder", Join(data, L"folder.fdb"), Join(data, L"folder.fdb"), L"a folder"},
-      {"general settings", Join(data, L"GeneralSettings.xml"), Join(data, L"GeneralSettings.xml"),
-       L"a settings file"},
-      {"older store settings", Join(PellucorFolder(), L"StoreSettings.xml"),
-       Join(PellucorFolder(), L"StoreSettings.xml"), L"a settings file"},
-  };
-  std::string stores;
-  for (const Case& c : cases) {
-    if (std::string(c.what) == "folder")
-      std::filesystem::create_directories(FsPath(c.path));
-    else
-      WriteFile(c.path, c.what);
-    stores += Store(" id=\"" + std::string(c.what) + "\"", c.value);
-  }
-  // A link inside the data folder to a file outside, and a linked folder
-  // that leads outside: the first goes as a link, the second is refused.
-  const std::wstring link = Join(data, L"link.fdb");
-  const std::wstring linkedFolder = Join(data, L"linked");
-  std::error_code noLinks;
-  std::filesystem::create_symlink(FsPath(outside), FsPath(link), noLinks);
-  if (!noLinks)
-    std::filesystem::create_directory_symlink(FsPath(OtherFolder()), FsPath(linkedFolder), noLinks);
-  const bool links = !noLinks;
-  if (links) {
-    stores += Store(" id=\"link\"", link);
-    stores += Store(" id=\"linked\"", Join(linkedFolder, L"victim.fdb"));
-  }
-  WriteFile(Join(data, L"StoreSettings.xml"), StoreFile(stores));
+// Where the store list comes from, against where its databases lie: the
+// plan, what the cleanup then does and the files it leaves agree, and only
+// regular files (or links, as links) inside the data folder or the older
+// data folder go, judged on real paths compared exactly. A takeover moves
+// the older folder's own files in under a plain name, then deletes them.
+enum class ListState { kInDataFolder, kTakeOver, kSeed, kUnreadable, kNone };
 
-  platform::OutputCapture capture;
-  EXPECT_FALSE(ClearStoreSettings());
+struct DatabaseCase {
+  const char* what;
+  std::wstring value;            // the dbFileName
+  std::wstring path;             // where the file (or folder, or link) lies
+  const wchar_t* deleteRefusal;  // nullptr: deleted
+  const wchar_t* moveRefusal;    // in a takeover; nullptr: moved in, then deleted
+};
 
-  std::vector<std::wstring> expectedLines = {L"Clear store settings >>\n"};
-  for (const Case& c : cases) {
-    EXPECT_EQ(Exists(c.path), c.refusal != nullptr) << c.what;
-    if (c.refusal)
-      expectedLines.push_back(L"Database file not deleted (" + std::wstring(c.refusal) + L"): " +
-                              (c.value[0] == L'.' ? Join(data, c.value) : c.value) + L"\n");
+class CleanupTable : public testing::SettingsFolders {
+ protected:
+  std::vector<DatabaseCase> Cases(bool& links) {
+    const std::wstring data = DataFolder();
+    const std::wstring older = PellucorFolder();
+    const std::wstring tavrin = data.substr(0, data.rfind(platform::kPathSeparator));
+    const bool windows = platform::kPathSeparator == L'\\';
+    const wchar_t other = windows ? L'/' : L'\\';
+    // A name that climbs out of the data folder with the other separator:
+    // on Windows it names older\q\x.fdb, on POSIX a file of that odd name.
+    const std::wstring climb = std::wstring(L"..") + other + L".." + other + L"q" + other + L"x.fdb";
+    const std::wstring climbing = Join(Join(Join(older, L"a"), L"b"), climb);
+    const wchar_t* outsideOlder = L"outside the older data folder";
+    std::vector<DatabaseCase> cases = {
+        {"inside", Join(data, L"in.fdb"), Join(data, L"in.fdb"), nullptr, outsideOlder},
+        {"older folder", Join(older, L"old.fdb"), Join(older, L"old.fdb"), nullptr, nullptr},
+        {"relative", L"rel.fdb", Join(data, L"rel.fdb"), nullptr, outsideOlder},
+        {"dot-dot back in", Join(Join(Join(data, L"sub"), L".."), L"back.fdb"),
+         Join(data, L"back.fdb"), nullptr, outsideOlder},
+        {"outside", Join(OtherFolder(), L"victim.fdb"), Join(OtherFolder(), L"victim.fdb"),
+         L"outside the data folders", outsideOlder},
+        {"dot-dot out", Join(Join(data, L".."), L"y.fdb"), Join(tavrin, L"y.fdb"),
+         L"outside the data folders", outsideOlder},
+        {"climbing name", climbing,
+         windows ? Join(Join(older, L"q"), L"x.fdb") : climbing, nullptr,
+         L"not a plain file name in the data folder"},
+        // Wine folds letter case like Windows, so there the sibling is the
+        // data folder itself; on POSIX it is another folder.
+        {"case sibling", Join(Join(tavrin, L"ostrand"), L"v1.fdb"),
+         Join(Join(tavrin, L"ostrand"), L"v1.fdb"), windows ? nullptr : L"outside the data folders",
+         outsideOlder},
+        {"folder", Join(older, L"folder.fdb"), Join(older, L"folder.fdb"), L"a folder", L"a folder"},
+        {"settings file", Join(older, L"GeneralSettings.xml"), Join(older, L"GeneralSettings.xml"),
+         L"a settings file", L"a settings file"},
+    };
+    std::filesystem::create_directories(FsPath(Join(data, L"sub")));
+    for (const DatabaseCase& c : cases) {
+      if (std::string(c.what) == "folder")
+        std::filesystem::create_directories(FsPath(c.path));
+      else
+        WriteFile(c.path, std::string(c.what) == "settings file" ? "<QEVConfiguration/>" : c.what);
+    }
+    // A link in the older folder to a file outside goes as a link; a linked
+    // folder there that leads outside is refused.
+    std::error_code noLinks;
+    const std::wstring link = Join(older, L"link.fdb");
+    const std::wstring linked = Join(older, L"linked");
+    std::filesystem::create_symlink(FsPath(Join(OtherFolder(), L"victim.fdb")), FsPath(link),
+                                    noLinks);
+    if (!noLinks) std::filesystem::create_directory_symlink(FsPath(OtherFolder()), FsPath(linked), noLinks);
+    links = !noLinks;
+    if (links) {
+      cases.push_back({"link", link, link, nullptr, L"a link"});
+      cases.push_back({"linked folder", Join(linked, L"victim.fdb"), Join(linked, L"victim.fdb"),
+                       L"outside the data folders", L"outside the older data folder"});
+    }
+    return cases;
   }
-  if (links) {
-    EXPECT_FALSE(Exists(link));
-    expectedLines.push_back(L"Database file not deleted (outside the data folders): " +
-                            Join(linkedFolder, L"victim.fdb") + L"\n");
+
+  void WriteList(ListState state, const std::vector<DatabaseCase>& cases) {
+    std::string stores;
+    for (const DatabaseCase& c : cases)
+      stores += Store(" id=\"" + std::string(c.what) + "\"", c.value);
+    const std::wstring folder = state == ListState::kTakeOver ? PellucorFolder()
+                                : state == ListState::kSeed   ? InstallDataFolder()
+                                                              : DataFolder();
+    if (state == ListState::kUnreadable) stores += "<Store>";
+    if (state != ListState::kNone) WriteFile(Join(folder, L"StoreSettings.xml"), StoreFile(stores));
   }
-  EXPECT_EQ(ReadFile(outside), "outside");
-  expectedLines.push_back(L"Clear store settings <<\n");
-  EXPECT_EQ(capture.debug_output, expectedLines);
-  XMLDocument saved;
-  ASSERT_EQ(saved.Load(Join(data, L"StoreSettings.xml")), S_OK);
-  EXPECT_EQ(saved.GetChildNodeCount(L"QEVConfiguration"), 0);
+
+  std::set<std::wstring> FilesUnderRoot() const {
+    std::set<std::wstring> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(FsPath(Root()))) {
+      const std::u8string name = entry.path().u8string();
+      files.insert(platform::FromUtf8(std::string(name.begin(), name.end())));
+    }
+    return files;
+  }
+};
+
+TEST_F(CleanupTable, PlanActAndFilesLeftAgree) {
+  for (const ListState state : {ListState::kInDataFolder, ListState::kTakeOver, ListState::kSeed,
+                                ListState::kUnreadable, ListState::kNone}) {
+    SCOPED_TRACE(static_cast<int>(state));
+    TearDown();
+    for (const auto& entry : std::filesystem::directory_iterator(FsPath(Root())))
+      std::filesystem::remove_all(entry.path());
+    SetUp();
+    bool links = false;
+    const std::vector<DatabaseCase> cases = Cases(links);
+    WriteList(state, cases);
+    const bool cleared = state != ListState::kUnreadable && state != ListState::kNone;
+    const bool takeover = state == ListState::kTakeOver;
+
+    CleanupPlan plan = PlanCleanup(Folders());
+    for (int store = 0; store < static_cast<int>(cases.size()); ++store) {
+      const DatabaseCase& c = cases[store];
+      SCOPED_TRACE(c.what);
+      std::vector<FileAction> expected;
+      const wchar_t* moveRefusal = takeover ? c.moveRefusal : L"";
+      if (cleared && moveRefusal == nullptr)
+        expected = {FileAction::kMoveDatabase, FileAction::kDeleteDatabase};
+      else if (cleared) {
+        if (moveRefusal[0] != L'\0') expected.push_back(FileAction::kRefuseMove);
+        expected.push_back(c.deleteRefusal ? FileAction::kRefuseDelete : FileAction::kDeleteDatabase);
+      }
+      std::vector<FileAction> planned;
+      for (const FileOperation& op : plan.Operations) {
+        if (op.Store != store) continue;
+        planned.push_back(op.Action);
+        if (op.Action == FileAction::kMoveDatabase) {
+          const std::wstring name = c.path.substr(c.path.rfind(platform::kPathSeparator) + 1);
+          EXPECT_EQ(op.Destination, Join(DataFolder(), name));
+        }
+      }
+      EXPECT_EQ(planned, expected);
+    }
+    // Each refusal is one debugger line, in the plan's order.
+    std::vector<std::wstring> refusalLines;
+    for (const FileOperation& op : plan.Operations) {
+      if (op.Action != FileAction::kRefuseMove && op.Action != FileAction::kRefuseDelete) continue;
+      const wchar_t* what = op.Action == FileAction::kRefuseMove ? L"moved" : L"deleted";
+      refusalLines.push_back(L"Database file not " + std::wstring(what) + L" (" + op.Reason +
+                             L"): " + op.Path + L"\n");
+    }
+
+    const std::set<std::wstring> before = FilesUnderRoot();
+    platform::OutputCapture capture;
+    const bool done = ExecuteStoreListCleanup(plan);
+    EXPECT_EQ(capture.debug_output, refusalLines);
+    EXPECT_EQ(done, state == ListState::kNone);
+
+    // Every file that went was one the plan named, and nothing new appeared
+    // but the data folder's store list.
+    const std::set<std::wstring> after = FilesUnderRoot();
+    for (const std::wstring& file : after)
+      EXPECT_TRUE(before.count(file) != 0 || file == Join(DataFolder(), L"StoreSettings.xml"))
+          << platform::ToUtf8(file);
+    for (const DatabaseCase& c : cases) {
+      const bool goes = cleared && c.deleteRefusal == nullptr;
+      EXPECT_EQ(Exists(c.path), !goes) << c.what;
+    }
+    EXPECT_EQ(ReadFile(Join(OtherFolder(), L"victim.fdb")), "outside");
+    if (cleared) {
+      XMLDocument saved;
+      ASSERT_EQ(saved.Load(Join(DataFolder(), L"StoreSettings.xml")), S_OK);
+      EXPECT_FALSE(saved.NodeExists(L"QEVConfiguration/Store"));
+    }
+    EXPECT_FALSE(Exists(Join(PellucorFolder(), L"StoreSettings.xml")));
+  }
 }
 
 TEST_F(ClearStoreSettingsTest, NoFileAnywhereCreatesNothingAndStillWritesBothMessages) {
   platform::OutputCapture capture;
-  EXPECT_TRUE(ClearStoreSettings());
+  EXPECT_TRUE(ClearStoreSettings(Folders()));
   EXPECT_EQ(capture.debug_output, kBothMessages);
   EXPECT_FALSE(Exists(Join(DataFolder(), L"StoreSettings.xml")));
   EXPECT_FALSE(Exists(Join(PellucorFolder(), L"StoreSettings.xml")));
@@ -156,7 +254,7 @@ TEST_F(ClearStoreSettingsTest, FileThatCannotBeLoadedIsLeftAlone) {
   WriteFile(file, malformed);
 
   platform::OutputCapture capture;
-  EXPECT_FALSE(ClearStoreSettings());
+  EXPECT_FALSE(ClearStoreSettings(Folders()));
   EXPECT_EQ(capture.debug_output, kBothMessages);
   EXPECT_EQ(ReadFile(file), malformed);
   EXPECT_EQ(ReadFile(database), "a");
@@ -179,7 +277,7 @@ TEST_F(ClearStoreSettingsTest, StoresThatCannotBeRemovedAreSkippedAndTheRestClea
                             Store(" id=\"E5\"", databases[4])));
 
   platform::OutputCapture capture;
-  EXPECT_TRUE(ClearStoreSettings());
+  EXPECT_TRUE(ClearStoreSettings(Folders()));
   EXPECT_EQ(capture.debug_output, kBothMessages);
 
   for (const std::wstring& database : databases) EXPECT_FALSE(Exists(database)) << database.c_str();
@@ -190,21 +288,6 @@ TEST_F(ClearStoreSettingsTest, StoresThatCannotBeRemovedAreSkippedAndTheRestClea
   EXPECT_EQ(saved.GetNodeAttribute(L"QEVConfiguration/Store[1]", L"id"), L"x\"y");
 }
 
-TEST_F(ClearStoreSettingsTest, TakenOverStoresAreMovedThenCleared) {
-  const std::wstring database = Join(PellucorFolder(), L"old.fdb");
-  WriteFile(database, "old");
-  WriteFile(Join(PellucorFolder(), L"StoreSettings.xml"),
-            StoreFile(Store(" id=\"1-1\"", database)));
-
-  EXPECT_TRUE(ClearStoreSettings());
-  EXPECT_FALSE(Exists(database));
-  EXPECT_FALSE(Exists(Join(DataFolder(), L"old.fdb")));
-  EXPECT_FALSE(Exists(Join(PellucorFolder(), L"StoreSettings.xml")));
-  XMLDocument saved;
-  ASSERT_EQ(saved.Load(Join(DataFolder(), L"StoreSettings.xml")), S_OK);
-  EXPECT_EQ(saved.GetChildNodeCount(L"QEVConfiguration"), 0);
-}
-
 TEST_F(ClearArchiveUrlTest, EmptiesOnlyTheArchiveAddress) {
   const std::wstring file = Join(DataFolder(), L"GeneralSettings.xml");
   WriteFile(file,
@@ -213,7 +296,7 @@ TEST_F(ClearArchiveUrlTest, EmptiesOnlyTheArchiveAddress) {
             "<PellucorURL>https://archive.example/\xC3\xA9</PellucorURL>"
             "<OfflineMaxDays>30</OfflineMaxDays></General></QEVConfiguration>\n");
 
-  EXPECT_TRUE(ClearArchiveUrl());
+  EXPECT_TRUE(ClearArchiveUrl(Folders()));
 
   XMLDocument saved;
   ASSERT_EQ(saved.Load(file), S_OK);
@@ -228,7 +311,7 @@ TEST_F(ClearArchiveUrlTest, EmptiesOnlyTheArchiveAddress) {
 // Waits out the one-second pause before the second load.
 TEST_F(ClearArchiveUrlTest, NoFileAnywhereIsCreatedWithTheEmptyAddress) {
   const std::wstring file = Join(DataFolder(), L"GeneralSettings.xml");
-  EXPECT_TRUE(ClearArchiveUrl());
+  EXPECT_TRUE(ClearArchiveUrl(Folders()));
 
   XMLDocument saved;
   ASSERT_EQ(saved.Load(file), S_OK);
@@ -242,7 +325,7 @@ TEST_F(ClearArchiveUrlTest, AnUnreadableFileIsLeftAsItWasAndReportedUndone) {
   const std::wstring file = Join(DataFolder(), L"GeneralSettings.xml");
   const std::string malformed = "<QEVConfiguration><General><PellucorURL>x</General>";
   WriteFile(file, malformed);
-  EXPECT_FALSE(ClearArchiveUrl());
+  EXPECT_FALSE(ClearArchiveUrl(Folders()));
   EXPECT_EQ(ReadFile(file), malformed);
 }
 

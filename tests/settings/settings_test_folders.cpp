@@ -20,25 +20,23 @@ void SettingsFolders::SetUp() {
                                    root_.Join(L"data")));
   ASSERT_TRUE(registry_->SetString(platform::RegistryRoot::LocalMachine, L"SOFTWARE\\Tavrin\\KOVEX",
                                    L"Path", root_.Join(L"install")));
-  DataFolders::ResetForTesting();
   {
     platform::OutputCapture quiet;  // the policy value goes to the debugger channel
-    DataFolders::Instance();
+    folders_ = DataFolders::Resolve(FolderCreation::kCreate);
   }
   // The policy value comes back lower-cased (harmless on Windows); where that
   // names no folder, the data root falls back to the local app-data folder.
-  dataFolder_ = DataFolders::Instance().DataFolder();
-  pellucorFolder_ = DataFolders::Instance().PellucorDataFolder();
+  dataFolder_ = folders_.DataFolder();
+  pellucorFolder_ = folders_.PellucorDataFolder();
   const bool inPolicyRoot = platform::EqualsIgnoringAsciiCase(
       platform::ToUtf8(dataFolder_), platform::ToUtf8(OstrandIn(root_.Join(L"data"))));
   const bool inLocalRoot = dataFolder_ == OstrandIn(root_.Join(L"local"));
   ASSERT_TRUE(inPolicyRoot || inLocalRoot) << platform::ToUtf8(dataFolder_);
-  ASSERT_EQ(DataFolders::Instance().InstallDataFolder(), InstallDataFolder());
+  ASSERT_EQ(folders_.InstallDataFolder(), InstallDataFolder());
   ASSERT_TRUE(Exists(DataFolder()));
 }
 
 void SettingsFolders::TearDown() {
-  DataFolders::ResetForTesting();
   registry_.reset();
   localAppData_.reset();
 }

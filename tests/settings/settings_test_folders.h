@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "datafolder/data_folders.h"
 #include "support/scoped_env.h"
 #include "support/temp_folder.h"
 #include "support/test_registry.h"
@@ -41,6 +42,10 @@ class SettingsFolders : public ::testing::Test {
   std::wstring InstallDataFolder() const;
   /// A scratch folder outside the data root (created).
   std::wstring OtherFolder() const;
+  /// The fixture's temporary folder, which holds every other.
+  std::wstring Root() const { return root_.Path(); }
+  /// The folders as the fixture resolved them.
+  const DataFolders& Folders() const { return folders_; }
 
  private:
   static std::wstring OstrandIn(const std::wstring& root);
@@ -48,6 +53,7 @@ class SettingsFolders : public ::testing::Test {
   TempFolder root_;
   std::wstring dataFolder_;
   std::wstring pellucorFolder_;
+  DataFolders folders_;
   std::unique_ptr<ScopedEnvironmentVariable> localAppData_;
   std::unique_ptr<TestRegistry> registry_;
 };

@@ -43,7 +43,7 @@ TEST_F(StoreSettingsTest, FileInTheDataFolderIsLoadedAndNothingElseIsTouched) {
   WriteFile(StoreFilePath(PellucorFolder()), older);
   WriteFile(StoreFilePath(InstallDataFolder()), older);
 
-  StoreSettings settings;
+  StoreSettings settings(StoreFilePath(DataFolder()));
   EXPECT_EQ(settings.IsLoaded, 1);
   EXPECT_EQ(settings.FilePath, StoreFilePath(DataFolder()));
   EXPECT_TRUE(settings.CurrentStorePath.empty());
@@ -55,87 +55,8 @@ TEST_F(StoreSettingsTest, FileInTheDataFolderIsLoadedAndNothingElseIsTouched) {
   EXPECT_FALSE(Exists(Join(DataFolder(), L"a.fdb")));
 }
 
-TEST_F(StoreSettingsTest, SeedFromTheInstallationCopiesTheFileAndMovesNoDatabase) {
-  const std::wstring database = Join(OtherFolder(), L"a.fdb");
-  const std::string content = StoreFile(Store("1-2", database));
-  WriteFile(database, "db");
-  WriteFile(StoreFilePath(InstallDataFolder()), content);
-
-  StoreSettings settings;
-  EXPECT_EQ(settings.IsLoaded, 1);
-  EXPECT_EQ(ReadFile(StoreFilePath(DataFolder())), content);
-  EXPECT_EQ(ReadFile(StoreFilePath(InstallDataFolder())), content);
-  EXPECT_EQ(ReadFile(database), "db");
-  EXPECT_FALSE(Exists(Join(DataFolder(), L"a.fdb")));
-}
-
-// Only regular files of the older data folder move, never over a file
-// already in the data folder; anything else stays where it is and its store
-// keeps pointing at it.
-TEST_F(StoreSettingsTest, TakeoverMovesOnlyTheOlderFoldersFilesAndNeverOverwritesOne) {
-  const std::wstring moved = Join(PellucorFolder(), L"a.fdb");
-  const std::wstring blocked = Join(PellucorFolder(), L"b.fdb");
-  const std::wstring missing = Join(PellucorFolder(), L"gone.fdb");
-  const std::wstring folder = Join(PellucorFolder(), L"Documents");
-  const std::wstring outside = Join(OtherFolder(), L"notes.txt");
-  WriteFile(moved, "database a");
-  WriteFile(blocked, "database b");
-  WriteFile(Join(DataFolder(), L"b.fdb"), "another b already here");
-  WriteFile(Join(folder, L"letter.txt"), "letter");
-  WriteFile(outside, "notes");
-  WriteFile(StoreFilePath(PellucorFolder()),
-            StoreFile(Store("1-1", moved) + "<!-- note -->" + Store("2-2", blocked) +
-                      Store("3-3", missing) + Store("4-4", L"") + Store("5-5", folder) +
-                      Store("6-6", outside)));
-  WriteFile(StoreFilePath(InstallDataFolder()), StoreFile(""));
-
-  platform::OutputCapture capture;
-  StoreSettings settings;
-  EXPECT_EQ(settings.IsLoaded, 1);
-  EXPECT_EQ(capture.debug_output,
-            (std::vector<std::wstring>{
-                L"Database file not moved (a folder): " + folder + L"\n",
-                L"Database file not moved (outside the older data folder): " + outside + L"\n"}));
-  EXPECT_FALSE(Exists(StoreFilePath(PellucorFolder())));
-  EXPECT_FALSE(Exists(moved));
-  EXPECT_EQ(ReadFile(Join(DataFolder(), L"a.fdb")), "database a");
-  // The destination already held a file: both stay as they were.
-  EXPECT_EQ(ReadFile(blocked), "database b");
-  EXPECT_EQ(ReadFile(Join(DataFolder(), L"b.fdb")), "another b already here");
-  EXPECT_EQ(ReadFile(Join(folder, L"letter.txt")), "letter");
-  EXPECT_FALSE(Exists(Join(DataFolder(), L"Documents")));
-  EXPECT_EQ(ReadFile(outside), "notes");
-  EXPECT_FALSE(Exists(Join(DataFolder(), L"notes.txt")));
-
-  XMLDocument saved;
-  ASSERT_EQ(saved.Load(settings.FilePath), S_OK);
-  const std::wstring expected[] = {
-      Join(DataFolder(), L"a.fdb"), blocked, missing, L"", folder, outside};
-  for (int index = 0; index < 6; ++index)
-    EXPECT_EQ(
-        saved.GetNodeText(L"QEVConfiguration/Store[" + std::to_wstring(index) + L"]/dbFileName"),
-        expected[index])
-        << index;
-  // A store without a database path gets none.
-  EXPECT_FALSE(saved.NodeExists(L"QEVConfiguration/Store[3]/dbFileName"));
-  EXPECT_EQ(saved.GetChildNodeCount(L"QEVConfiguration"), 7);
-}
-
-TEST_F(StoreSettingsTest, TakenOverFileThatCannotBeLoadedStaysUnloadedAndBlocksTheSeed) {
-  const std::string malformed = "<QEVConfiguration><Store id=\"1-1\">";
-  WriteFile(StoreFilePath(PellucorFolder()), malformed);
-  WriteFile(StoreFilePath(InstallDataFolder()), StoreFile(Store("9-9", L"")));
-
-  StoreSettings settings;
-  EXPECT_EQ(settings.IsLoaded, 0);
-  EXPECT_EQ(ReadFile(StoreFilePath(DataFolder())), malformed);
-  EXPECT_EQ(ReadFile(StoreFilePath(PellucorFolder())), malformed);
-  EXPECT_EQ(settings.Save(), E_FAIL);
-  EXPECT_EQ(ReadFile(StoreFilePath(DataFolder())), malformed);
-}
-
 TEST_F(StoreSettingsTest, NotLoadedRefusesEveryOperationAndCreatesNoFile) {
-  StoreSettings settings;
+  StoreSettings settings(StoreFilePath(DataFolder()));
   EXPECT_EQ(settings.IsLoaded, 0);
   EXPECT_EQ(settings.StoreCount(), -1);
   EXPECT_FALSE(settings.SelectStore(0));
@@ -150,7 +71,7 @@ TEST_F(StoreSettingsTest, NotLoadedRefusesEveryOperationAndCreatesNoFile) {
 TEST_F(StoreSettingsTest, CountsEveryChildAndSelectsStoresByPosition) {
   WriteFile(StoreFilePath(DataFolder()), StoreFile(Store("A", L"a.fdb") + Store("B", L"b.fdb") +
                                                    "<!-- between -->" + Store("C", L"")));
-  StoreSettings settings;
+  StoreSettings settings(StoreFilePath(DataFolder()));
   EXPECT_EQ(settings.StoreCount(), 4);
   const wchar_t* ids[] = {L"A", L"B", L"C"};
   for (int index = 0; index < 3; ++index) {
@@ -179,12 +100,12 @@ TEST_F(StoreSettingsTest, CountsEveryChildAndSelectsStoresByPosition) {
 TEST_F(StoreSettingsTest, EmptyRootAndForeignRoot) {
   WriteFile(StoreFilePath(DataFolder()), StoreFile(""));
   {
-    StoreSettings settings;
+    StoreSettings settings(StoreFilePath(DataFolder()));
     EXPECT_EQ(settings.StoreCount(), 0);
     EXPECT_FALSE(settings.SelectStore(0));
   }
   WriteFile(StoreFilePath(DataFolder()), "<Other><Store id=\"1\"/></Other>");
-  StoreSettings settings;
+  StoreSettings settings(StoreFilePath(DataFolder()));
   EXPECT_EQ(settings.IsLoaded, 1);
   EXPECT_EQ(settings.StoreCount(), -1);
   EXPECT_FALSE(settings.SelectStore(0));
@@ -215,7 +136,7 @@ TEST_F(StoreSettingsTest, RemoveStoreByIdThenByByteFormFirstMatchOnly) {
   WriteFile(StoreFilePath(DataFolder()),
             StoreFile(Store("2000000010000000", L"bytes.fdb") + Store("dup", L"first.fdb") +
                       Store("dup", L"second.fdb") + Store("1-2", L"pair.fdb")));
-  StoreSettings settings;
+  StoreSettings settings(StoreFilePath(DataFolder()));
   ASSERT_TRUE(settings.SelectStore(0));
 
   // The pair form 1-2 is stored as such: that store goes, not its byte form.

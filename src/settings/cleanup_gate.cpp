@@ -1,0 +1,183 @@
+#include "settings/cleanup_gate.h"
+
+#include <utility>
+
+#include "platform/files.h"
+#include "platform/text.h"
+
+namespace kalinor {
+
+namespace {
+
+using platform::FileKind;
+using platform::kPathSeparator;
+
+const wchar_t* const kSettingsFileNames[] = {L"GeneralSettings.xml", L"StoreSettings.xml"};
+
+// A real path with a closing separator, so that a prefix test cannot match a
+// sibling ("Ostrand2"); "" for "".
+std::wstring AsFolder(std::wstring real) {
+  if (!real.empty() && real.back() != kPathSeparator) real += kPathSeparator;
+  return real;
+}
+
+// The real path of one of the two data folders; "" when it is no folder or
+// cannot be resolved.
+std::wstring RealFolder(const std::wstring& folder) {
+  if (folder.empty()) return {};
+  std::wstring real = platform::RealPathOf(folder);
+  if (real.empty() || platform::QueryFileKind(real) != FileKind::kFolder) return {};
+  return AsFolder(std::move(real));
+}
+
+// Whether the real path is the folder (given with its closing separator) or
+// lies below it; false when the folder is unresolved.
+bool IsAtOrBelow(const std::wstring& real, const std::wstring& folder) {
+  return !folder.empty() && AsFolder(real).compare(0, folder.size(), folder) == 0;
+}
+
+bool IsBelow(const std::wstring& real, const std::wstring& folder) {
+  return real.size() >= folder.size() && real != folder && IsAtOrBelow(real, folder);
+}
+
+std::wstring::size_type LastSeparator(const std::wstring& path) {
+  return path.rfind(kPathSeparator);
+}
+
+// The last part of a path; the whole of one without a separator.
+std::wstring NameOf(const std::wstring& path) { return path.substr(LastSeparator(path) + 1); }
+
+std::wstring FolderOf(const std::wstring& path) {
+  const std::size_t separator = LastSeparator(path);
+  return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
+}
+
+// Refused in any letter case: on a folder that folds case, either names the file.
+bool IsSettingsFileName(const std::wstring& path) {
+  const std::string name = platform::ToUtf8(NameOf(path));
+  for (const wchar_t* settings : kSettingsFileNames)
+    if (platform::EqualsIgnoringAsciiCase(name, platform::ToUtf8(settings))) return true;
+  return false;
+}
+
+}  // namespace
+
+CleanupGate::CleanupGate(std::wstring dataFolder, std::wstring pellucorFolder)
+    : dataFolder_(std::move(dataFolder)),
+      pellucorFolder_(std::move(pellucorFolder)),
+      dataReal_(RealFolder(dataFolder_)),
+      pellucorReal_(RealFolder(pellucorFolder_)) {}
+
+std::wstring CleanupGate::Resolve(const std::wstring& dbFileName) const {
+  if (dbFileName.empty() || platform::IsAbsolutePath(dbFileName)) return dbFileName;
+  return dataFolder_ + kPathSeparator + dbFileName;
+}
+
+CleanupGate::Place CleanupGate::PlaceOf(const std::wstring& real) const {
+  if (IsBelow(real, dataReal_)) return Place::kDataFolder;
+  if (IsBelow(real, pellucorReal_)) return Place::kPellucorFolder;
+  return Place::kOutside;
+}
+
+const wchar_t* CleanupGate::RefusalFor(const std::wstring& path, FileKind kind,
+                                       bool forMove) const {
+  if (kind == FileKind::kFolder) return L"a folder";
+  if (kind == FileKind::kLink && forMove) return L"a link";
+  if (kind != FileKind::kRegularFile && kind != FileKind::kLink) return L"not a regular file";
+  const std::wstring real = platform::RealPathOf(path);
+  if (real.empty()) return L"its real path cannot be found";
+  const Place place = PlaceOf(real);
+  if (forMove && place != Place::kPellucorFolder) return L"outside the older data folder";
+  if (place == Place::kOutside) return L"outside the data folders";
+  if (IsSettingsFileName(real)) return L"a settings file";
+  return nullptr;
+}
+
+const wchar_t* CleanupGate::RefusalForDestination(const std::wstring& destination,
+                                                  bool replacesFile) const {
+  if (FolderOf(destination) != dataFolder_ || !platform::IsPlainFileName(NameOf(destination)))
+    return L"not a plain file name in the data folder";
+  if (dataReal_.empty() || AsFolder(platform::RealPathOf(dataFolder_)) != dataReal_)
+    return L"the data folder cannot be found";
+  const FileKind there = platform::QueryFileKind(destination);
+  if (there == FileKind::kMissing || (replacesFile && there == FileKind::kRegularFile))
+    return nullptr;
+  return replacesFile ? L"not a regular file" : L"its name is taken in the data folder";
+}
+
+const wchar_t* CleanupGate::RefusalToDelete(const std::wstring& path, FileKind kind) const {
+  return RefusalFor(path, kind, false);
+}
+
+const wchar_t* CleanupGate::RefusalToMove(const std::wstring& source, FileKind kind,
+                                          const std::wstring& destination) const {
+  if (const wchar_t* refusal = RefusalFor(source, kind, true)) return refusal;
+  return RefusalForDestination(destination, false);
+}
+
+const wchar_t* CleanupGate::RefusalToCopy(const std::wstring& source,
+                                          const std::wstring& destination) const {
+  if (platform::QueryFileKind(source) != FileKind::kRegularFile) return L"not a regular file";
+  return RefusalForDestination(destination, false);
+}
+
+const wchar_t* CleanupGate::RefusalToSave(const std::wstring& path) const {
+  return RefusalForDestination(path, true);
+}
+
+const wchar_t* CleanupGate::RefusalToRemoveOlderList(const std::wstring& path) const {
+  if (platform::QueryFileKind(path) != FileKind::kRegularFile) return L"not a regular file";
+  const std::wstring real = platform::RealPathOf(path);
+  if (pellucorReal_.empty() || AsFolder(FolderOf(real)) != pellucorReal_)
+    return L"outside the older data folder";
+  return nullptr;
+}
+
+const CleanupGate::FolderFacts& CleanupGate::FactsOfFolderOf(const std::wstring& path) const {
+  const std::wstring folder = FolderOf(path);
+  auto known = folders_.find(folder);
+  if (known != folders_.end()) return known->second;
+  FolderFacts facts;
+  facts.Missing = !folder.empty() && platform::QueryFileKind(folder) == FileKind::kMissing;
+  if (!facts.Missing) facts.Real = AsFolder(platform::RealPathOf(folder));
+  // Only the connector's own folders are listed: one elsewhere may be large,
+  // and its files are refused anyway.
+  if (IsAtOrBelow(facts.Real, dataReal_) || IsAtOrBelow(facts.Real, pellucorReal_))
+    facts.Listing.emplace(folder);
+  return folders_.emplace(folder, std::move(facts)).first->second;
+}
+
+FileKind CleanupGate::KindAt(const std::wstring& path) const {
+  const FolderFacts& facts = FactsOfFolderOf(path);
+  if (facts.Missing) return FileKind::kMissing;
+  if (facts.Listing && facts.Listing->CertainlyLacks(NameOf(path))) return FileKind::kMissing;
+  return platform::QueryFileKind(path);
+}
+
+bool CleanupGate::IsInPellucorFolder(const std::wstring& missingPath) const {
+  return IsAtOrBelow(FactsOfFolderOf(missingPath).Real, pellucorReal_);
+}
+
+std::wstring CleanupGate::SameNameInDataFolder(const std::wstring& path) const {
+  return dataFolder_ + kPathSeparator + NameOf(path);
+}
+
+DatabaseDecision DecideDatabase(const std::wstring& dbFileName, const CleanupGate& gate) {
+  DatabaseDecision decision;
+  decision.Path = gate.Resolve(dbFileName);
+  if (decision.Path.empty()) return decision;
+  FileKind kind = gate.KindAt(decision.Path);
+  if (kind == FileKind::kMissing) {
+    // A takeover cut short after the move but before the save leaves the list
+    // naming the older folder, and the database in the data folder.
+    if (!gate.IsInPellucorFolder(decision.Path)) return decision;
+    decision.Path = gate.SameNameInDataFolder(decision.Path);
+    kind = gate.KindAt(decision.Path);
+    if (kind == FileKind::kMissing) return decision;
+  }
+  decision.Refusal = gate.RefusalToDelete(decision.Path, kind);
+  decision.Fate = decision.Refusal != nullptr ? DatabaseFate::kRefuse : DatabaseFate::kDelete;
+  return decision;
+}
+
+}  // namespace kalinor

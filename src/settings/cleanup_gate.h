@@ -1,0 +1,116 @@
+// The one gate that every file operation of the uninstall passes, on every
+// path it touches, source and destination: it deletes only regular files (or
+// links, removed as links) inside the connector's data folder or its older
+// data folder, moves only regular files out of the older folder to a plain
+// file name in the data folder, and never touches a settings file but its
+// own copies, saves and the older list's removal. Places are judged on real
+// paths, compared exactly (never with letter case folded: case-sensitive
+// folders exist on Windows too).
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include "platform/files.h"
+
+namespace kalinor {
+
+class CleanupGate {
+ public:
+  /// The gate over the two folders; either may be "" or missing, and then
+  /// nothing lies inside it. Resolves both folders' real paths once.
+  CleanupGate(std::wstring dataFolder, std::wstring pellucorFolder);
+
+  /// The path a dbFileName value names: itself when absolute, else joined to
+  /// the data folder (never to the current folder). "" for an empty value.
+  std::wstring Resolve(const std::wstring& dbFileName) const;
+
+  /// Why the entry at path, of the given kind, must not be deleted; nullptr
+  /// when it may: a regular file or a link inside either folder, not a
+  /// settings file.
+  const wchar_t* RefusalToDelete(const std::wstring& path, platform::FileKind kind) const;
+
+  /// Why the file at source, of the given kind, must not be moved to
+  /// destination; nullptr when it may: a regular file inside the older
+  /// folder, not a settings file, going to a plain file name in the data
+  /// folder at which nothing lies yet.
+  const wchar_t* RefusalToMove(const std::wstring& source, platform::FileKind kind,
+                               const std::wstring& destination) const;
+
+  /// Why the settings file at source must not be copied to destination (a
+  /// seed or the takeover); nullptr when it may: a regular file, going to a
+  /// plain file name in the data folder at which nothing lies yet.
+  const wchar_t* RefusalToCopy(const std::wstring& source, const std::wstring& destination) const;
+
+  /// Why a settings file must not be saved at path; nullptr when it may: a
+  /// plain file name in the data folder, where nothing or a regular file lies.
+  const wchar_t* RefusalToSave(const std::wstring& path) const;
+
+  /// Why the older folder's store list at path must not be removed; nullptr
+  /// when it may: a regular file directly in the older folder.
+  const wchar_t* RefusalToRemoveOlderList(const std::wstring& path) const;
+
+  /// What lies at path, as QueryFileKind tells; for planning only. A path in
+  /// a folder that does not exist is kMissing, and so is one that its
+  /// folder's listing (taken once per folder, for folders in either data
+  /// folder) certainly lacks, both without a query of their own. Listings
+  /// are never refreshed: the plan's picture of the folders.
+  platform::FileKind KindAt(const std::wstring& path) const;
+
+  /// True when the folder of a path at which nothing exists lies in the older
+  /// data folder: a takeover interrupted after the move left the file in the
+  /// data folder under the same name.
+  bool IsInPellucorFolder(const std::wstring& missingPath) const;
+
+  /// The data folder's file with the name that ends path (after its last
+  /// separator; a bare value is the whole name). Pass it through
+  /// RefusalToMove: the name may be no plain file name.
+  std::wstring SameNameInDataFolder(const std::wstring& path) const;
+
+ private:
+  enum class Place { kOutside, kDataFolder, kPellucorFolder };
+  /// Which folder a real path lies in, at any depth.
+  Place PlaceOf(const std::wstring& real) const;
+  /// Why what lies at path must not be deleted, or with forMove moved.
+  const wchar_t* RefusalFor(const std::wstring& path, platform::FileKind kind, bool forMove) const;
+  /// Why destination is no place to put a file in the data folder; with
+  /// replacesFile a regular file there may be replaced (a save).
+  const wchar_t* RefusalForDestination(const std::wstring& destination, bool replacesFile) const;
+
+  /// What is known of one folder that a list names.
+  struct FolderFacts {
+    std::wstring Real;  // real path of the folder + separator; "" when unresolved
+    bool Missing = false;                            // nothing lies there at all
+    std::optional<platform::FolderListing> Listing;  // only for folders in either data folder
+  };
+  /// The facts of the folder of path, gathered at its first path.
+  const FolderFacts& FactsOfFolderOf(const std::wstring& path) const;
+
+  std::wstring dataFolder_;
+  std::wstring pellucorFolder_;
+  std::wstring dataReal_;      // real path of the data folder + separator; "" if none
+  std::wstring pellucorReal_;  // the same for the older data folder
+  // By the folder as a list names it: a long list names few folders.
+  mutable std::map<std::wstring, FolderFacts> folders_;
+};
+
+/// What the uninstall does with one listed database file.
+enum class DatabaseFate { kDelete, kRefuse, kAbsent };
+
+struct DatabaseDecision {
+  DatabaseFate Fate = DatabaseFate::kAbsent;
+  /// The file decided on; "" for an empty dbFileName value.
+  std::wstring Path;
+  /// Why it stays, for kRefuse; else nullptr.
+  const wchar_t* Refusal = nullptr;
+};
+
+/// Decides, without touching it, what the uninstall does with the database a
+/// dbFileName value names: absent (nothing there, or an empty value), refused
+/// (with why), or deleted. A value naming the older folder whose file is
+/// gone stands for the data folder's file of that name, which an interrupted
+/// takeover left there.
+DatabaseDecision DecideDatabase(const std::wstring& dbFileName, const CleanupGate& gate);
+
+}  // namespace kalinor
