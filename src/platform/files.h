@@ -53,7 +53,10 @@ bool CreateFolderWithParents(const std::wstring& path,
 bool CopyFileTo(const std::wstring& from, const std::wstring& to, bool fail_if_exists);
 
 /// Moves a file or folder. Never replaces an existing destination; across
-/// file systems it copies and then deletes, as MoveFileW does. False on failure.
+/// file systems only a regular file moves: copied whole beside the
+/// destination and renamed into place, then the original deleted (the copy
+/// removed again when that fails, so that the file never exists twice).
+/// False on failure.
 bool MoveFileTo(const std::wstring& from, const std::wstring& to);
 
 /// Deletes a file; a folder is never deleted. False on failure.

@@ -147,7 +147,15 @@ bool CopyFileTo(const std::wstring& from, const std::wstring& to, bool fail_if_e
 }
 
 bool MoveFileTo(const std::wstring& from, const std::wstring& to) {
-  return IsUsablePath(from) && IsUsablePath(to) && MoveFileW(from.c_str(), to.c_str()) != FALSE;
+  if (!IsUsablePath(from) || !IsUsablePath(to)) return false;
+  if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
+  if (GetLastError() != ERROR_NOT_SAME_DEVICE) return false;
+  // Another volume: a file placed whole, then the original deleted; where
+  // that fails the copy goes again, so that the file never exists twice.
+  if (!CopyFileAtomicallyNoReplace(from, to)) return false;
+  if (DeleteFileW(from.c_str())) return true;
+  DeleteFileW(to.c_str());
+  return false;
 }
 
 bool DeleteFileAt(const std::wstring& path) {
