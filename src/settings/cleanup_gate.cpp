@@ -149,8 +149,11 @@ const CleanupGate::FolderFacts& CleanupGate::FactsOfFolderOf(const std::wstring&
 
 FileKind CleanupGate::KindAt(const std::wstring& path) const {
   const FolderFacts& facts = FactsOfFolderOf(path);
-  if (facts.Missing) return FileKind::kMissing;
-  if (facts.Listing && facts.Listing->CertainlyLacks(NameOf(path))) return FileKind::kMissing;
+  const std::wstring name = NameOf(path);
+  // A name that is no plain file name (Windows reads "a/../b" in it as a
+  // path of its own) is always queried.
+  if (facts.Missing && platform::IsPlainFileName(name)) return FileKind::kMissing;
+  if (facts.Listing && facts.Listing->CertainlyLacks(name)) return FileKind::kMissing;
   return platform::QueryFileKind(path);
 }
 
