@@ -87,6 +87,11 @@ int main(int argc, char** argv) {
   // The databases' folder is there and empty: their files are gone.
   const std::wstring databaseFolder = dataFolder + kalinor::platform::kPathSeparator + L"absent";
   std::filesystem::create_directories(std::filesystem::path(databaseFolder));
+  // The cleanup is planned whole: a general settings file in place keeps the
+  // pause before a second load of a missing one out of the timing.
+  WriteText(std::filesystem::path(dataFolder + kalinor::platform::kPathSeparator +
+                                  L"GeneralSettings.xml"),
+            "<QEVConfiguration><General/></QEVConfiguration>");
   const std::string absentFolder =
       kalinor::platform::ToUtf8(databaseFolder + kalinor::platform::kPathSeparator);
   const std::filesystem::path file(dataFolder + kalinor::platform::kPathSeparator +

@@ -40,6 +40,10 @@ class ScratchDataFolder {
     older_settings_file_ =
         folders_.PellucorDataFolder() + kalinor::platform::kPathSeparator + L"StoreSettings.xml";
     std::filesystem::create_directories(std::filesystem::path(folders_.PellucorDataFolder()));
+    // The cleanup is planned whole: a general settings file in place keeps
+    // the pause before a second load of a missing one out of the timing.
+    std::ofstream(std::filesystem::path(folders_.DataFolder()) / "GeneralSettings.xml")
+        << "<QEVConfiguration><General/></QEVConfiguration>";
   }
   ~ScratchDataFolder() {
     std::error_code ignored;
