@@ -37,6 +37,14 @@ SettingsFilePlan FindSettingsFile(
   return plan;
 }
 
+// Only an id that its own node path can select names the store it was read
+// from: a store with an empty id, or one holding a double quote, stays in the
+// cleared list, as removing it by id could only hit some other store, whose
+// database would then be left behind.
+bool NamesItsOwnStore(const std::wstring& id) {
+  return !id.empty() && id.find(L'"') == std::wstring::npos;
+}
+
 // The file a settings file is loaded from: itself, or the one copied to it.
 const std::wstring& LoadedFrom(const SettingsFilePlan& file) {
   return file.SourcePath.empty() ? file.FilePath : file.SourcePath;
@@ -56,7 +64,7 @@ class Planner {
     auto list = std::make_unique<StoreSettings>(LoadedFrom(file), file.FilePath);
     plan_.StoreListReadable = list->IsLoaded != 0;
     if (!plan_.StoreListReadable) return Leave(LoadedFrom(file), kUnreadable);
-    const std::vector<std::wstring> values = DatabaseValues(*list);
+    const std::vector<std::wstring> values = ReadStores(*list);
     std::vector<std::wstring> moved(values.size());
     if (file.Source == SettingsFileSource::kTakeOver) {
       for (int store = 0; store < static_cast<int>(values.size()); ++store)
@@ -97,12 +105,14 @@ class Planner {
     Add(action, file.SourcePath).Destination = file.FilePath;
   }
 
-  // Every store's dbFileName, in list order. The walk only reorders the
-  // document in memory, and leaves the stores as it found them.
-  static std::vector<std::wstring> DatabaseValues(StoreSettings& list) {
+  // Every store's dbFileName, in list order, and whether the cleared list
+  // leaves the store out. The walk only reorders the document in memory, and
+  // leaves the stores as it found them.
+  std::vector<std::wstring> ReadStores(StoreSettings& list) {
     std::vector<std::wstring> values;
     list.VisitStores([&] {
       values.push_back(list.GetValue(kDatabaseValueName));
+      plan_.ClearedStores.push_back(NamesItsOwnStore(list.GetAttribute(L"id")));
       return false;
     });
     return values;
@@ -150,7 +160,7 @@ CleanupPlan PlanCleanup(const DataFolders& folders) {
   const std::wstring data = folders.DataFolder();
   const std::wstring pellucor = folders.PellucorDataFolder();
   const std::wstring install = folders.InstallDataFolder();
-  CleanupPlan plan{folders, {}, {}, true, {}, nullptr, nullptr};
+  CleanupPlan plan{folders, {}, {}, true, {}, {}, nullptr, nullptr};
   plan.StoreSettingsFile = FindSettingsFile(
       FileInOrEmpty(StoreSettings::FileIn, data),
       {{SettingsFileSource::kTakeOver, FileInOrEmpty(StoreSettings::FileIn, pellucor)},

@@ -72,6 +72,9 @@ struct CleanupPlan {
   bool StoreListReadable = true;
   /// Every file operation, the store list's first.
   std::vector<FileOperation> Operations;
+  /// Per store of the list, in list order: true when the cleared list leaves
+  /// it out (its id names it), false when it stays.
+  std::vector<bool> ClearedStores;
   /// The store list as loaded, to be changed and saved by the operations;
   /// null when there is none to save.
   std::unique_ptr<StoreSettings> StoreList;

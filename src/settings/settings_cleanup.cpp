@@ -12,14 +12,6 @@ namespace {
 
 const wchar_t kDatabaseValueName[] = L"dbFileName";
 
-// Only an id that its own node path can select names the store it was read
-// from: for an empty id, or one holding a double quote, RemoveStore could only
-// match some other store through the byte form, whose database would then be
-// left behind.
-bool NamesItsOwnStore(const std::wstring& id) {
-  return !id.empty() && id.find(L'"') == std::wstring::npos;
-}
-
 class Execution {
  public:
   explicit Execution(CleanupPlan& plan)
@@ -143,10 +135,7 @@ class Execution {
 
   void SaveClearedList(const FileOperation& op) {
     StoreSettings& list = *plan_.StoreList;
-    list.VisitStores([&] {
-      const std::wstring id = list.GetAttribute(L"id");
-      return NamesItsOwnStore(id) && list.RemoveStore(id);
-    });
+    list.RemoveStoresAt(plan_.ClearedStores);
     if (const wchar_t* refusal = gate_.RefusalToSave(op.Path))
       return ReportSettingsRefusal(L"saved", refusal, op.Path);
     if (list.Save() != S_OK) complete_ = false;

@@ -30,19 +30,46 @@ std::wstring StoreSettings::FileIn(const std::wstring& folder) {
   return folder + platform::kPathSeparator + kStoreSettingsFileName;
 }
 
+// Store[position] is always the next store to visit: one visited leaves,
+// or moves behind the others, and position moves on only past a store that
+// the document will not move. The count is exact, so each place is there.
 void StoreSettings::VisitStores(const std::function<bool()>& visit) {
-  int position = 0;  // moves on only past a store that the document will not move
-  for (int remaining = CountStores(); remaining > 0 && SelectStore(position); --remaining) {
+  if (!IsLoaded) return;
+  int position = 0;
+  for (int remaining = CountStores(); remaining > 0; --remaining) {
+    CurrentStorePath = StorePathAt(position);
     if (visit()) continue;
     if (Document.MoveNodeToEnd(CurrentStorePath) != S_OK) ++position;
   }
 }
 
+int StoreSettings::RemoveStoresAt(const std::vector<bool>& marked) {
+  int removed = 0;
+  std::size_t store = 0;
+  VisitStores([&] {
+    const bool remove = store < marked.size() && marked[store++];
+    if (!remove || Document.RemoveNode(CurrentStorePath) != S_OK) return false;
+    ++removed;
+    return true;
+  });
+  return removed;
+}
+
+// StoreCount is never below the number of stores n, and usually above it
+// by a few other child nodes only; Store[n] is the first place that selects
+// nothing. Steps down from that bound, doubling, then a binary search, find n
+// in a few selections however many stores there are (each selection walks
+// the stores before its place).
 int StoreSettings::CountStores() {
-  // StoreCount is never below the number of stores, and Store[n] is the
-  // first position that selects nothing: a binary search finds n.
-  int low = 0;
-  int high = StoreCount();
+  int low = 0;             // Store[low - 1] is there
+  int high = StoreCount(); // Store[high] is not
+  for (int step = 1; high - step >= low; step *= 2) {
+    if (Document.NodeExists(StorePathAt(high - step))) {
+      low = high - step + 1;
+      break;
+    }
+    high -= step;
+  }
   while (low < high) {
     const int middle = low + (high - low) / 2;
     if (Document.NodeExists(StorePathAt(middle)))

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/hresult.h"
 #include "xml/xml_document.h"
@@ -60,6 +61,13 @@ class StoreSettings {
   /// their order among themselves, after the root's other child nodes.
   /// Nothing happens when not loaded.
   void VisitStores(const std::function<bool()>& visit);
+
+  /// Removes the stores marked true, by their zero-based place in document
+  /// order (a place past the end of marked stays), in one linear pass with
+  /// one selection per store; the stores that stay keep their order among
+  /// themselves, after the root's other child nodes. The number removed; 0
+  /// when not loaded. A store the document refuses to remove stays.
+  int RemoveStoresAt(const std::vector<bool>& marked);
 
   /// The parsed file.
   XMLDocument Document;

@@ -97,6 +97,46 @@ TEST_F(StoreSettingsTest, CountsEveryChildAndSelectsStoresByPosition) {
   EXPECT_EQ(saved.GetChildNodeCount(L"QEVConfiguration"), 4);
 }
 
+// The walks count the stores among other child nodes, wherever these lie
+// and however many: every store is visited once, in order, and the marked
+// ones leave while the rest keep their order.
+TEST_F(StoreSettingsTest, WalksVisitEveryStoreOnceAmongOtherChildren) {
+  const char* other = "<!-- c --><Other/>";
+  for (int stores = 0; stores <= 9; ++stores) {
+    for (int others = 0; others <= 7; ++others) {
+      std::string children;
+      std::vector<std::wstring> ids;
+      for (int i = 0; i < stores; ++i) {
+        if (i % 3 == 0 && others > 0) children += other;
+        ids.push_back(std::to_wstring(i));
+        children += Store(std::to_string(i), L"");
+      }
+      for (int i = 0; i < others; ++i) children += other;
+      WriteFile(StoreFilePath(DataFolder()), StoreFile(children));
+      StoreSettings settings(StoreFilePath(DataFolder()));
+      std::vector<std::wstring> visited;
+      settings.VisitStores([&] {
+        visited.push_back(settings.GetAttribute(L"id"));
+        return false;
+      });
+      EXPECT_EQ(visited, ids) << stores << " stores, " << others << " others";
+      std::vector<bool> marked;
+      std::vector<std::wstring> kept;
+      for (int i = 0; i < stores; ++i) {
+        marked.push_back(i % 2 == 1);
+        if (i % 2 == 0) kept.push_back(ids[i]);
+      }
+      EXPECT_EQ(settings.RemoveStoresAt(marked), stores / 2);
+      visited.clear();
+      settings.VisitStores([&] {
+        visited.push_back(settings.GetAttribute(L"id"));
+        return false;
+      });
+      EXPECT_EQ(visited, kept) << stores << " stores, " << others << " others";
+    }
+  }
+}
+
 TEST_F(StoreSettingsTest, EmptyRootAndForeignRoot) {
   WriteFile(StoreFilePath(DataFolder()), StoreFile(""));
   {
