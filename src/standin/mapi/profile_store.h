@@ -24,7 +24,7 @@
 
 #include "platform/mapi.h"
 
-namespace kalinor::platform::mapi_standin {
+namespace kalinor::mapi_standin {
 
 /// An element's attributes as read, names and decoded values in UTF-8, in
 /// document order. On writing, the known ones take their values from the
@@ -100,4 +100,4 @@ StoredService* FindServiceByUid(StoredProfile& profile, const MAPIUID& uid);
 /// True when a service in any profile has this uid.
 bool StoreHasUid(const ProfileStore& store, const MAPIUID& uid);
 
-}  // namespace kalinor::platform::mapi_standin
+}  // namespace kalinor::mapi_standin

@@ -2,7 +2,7 @@
 // change reads the file under its lock (unless it is unchanged since this
 // process last read or wrote it), applies itself and writes the file back,
 // so the objects hold no profile data of their own.
-#include "platform/mapi_standin/admin_objects.h"
+#include "standin/mapi/admin_objects.h"
 
 #include <cstdint>
 #include <optional>
@@ -11,11 +11,11 @@
 #include <utility>
 #include <vector>
 
-#include "platform/mapi_standin/com_support.h"
-#include "platform/mapi_standin/service_catalogue.h"
-#include "platform/mapi_standin/snapshot_table.h"
+#include "standin/mapi/com_support.h"
+#include "standin/mapi/service_catalogue.h"
+#include "standin/mapi/snapshot_table.h"
 
-namespace kalinor::platform::mapi_standin {
+namespace kalinor::mapi_standin {
 namespace {
 
 MAPIUID RandomMapiUid(std::random_device& random) {
@@ -41,15 +41,17 @@ std::string UidBytes(const MAPIUID& uid) {
 TableRow ServiceRow(const StoredService& service) {
   TableRow row;
   row.push_back(BytesValue(PR_SERVICE_UID, UidBytes(service.uid)));
-  if (service.name) row.push_back(BytesValue(PR_SERVICE_NAME_A, ToAnsiCodePage(*service.name)));
+  if (service.name)
+    row.push_back(BytesValue(PR_SERVICE_NAME_A, platform::ToAnsiCodePage(*service.name)));
   if (service.display_name)
-    row.push_back(BytesValue(PR_DISPLAY_NAME_A, ToAnsiCodePage(*service.display_name)));
+    row.push_back(BytesValue(PR_DISPLAY_NAME_A, platform::ToAnsiCodePage(*service.display_name)));
   return row;
 }
 
 TableRow ProfileRow(const StoredProfile& profile) {
   TableRow row;
-  if (profile.name) row.push_back(BytesValue(PR_DISPLAY_NAME_A, ToAnsiCodePage(*profile.name)));
+  if (profile.name)
+    row.push_back(BytesValue(PR_DISPLAY_NAME_A, platform::ToAnsiCodePage(*profile.name)));
   row.push_back(BooleanValue(PR_DEFAULT_PROFILE, profile.is_default));
   return row;
 }
@@ -249,4 +251,4 @@ class ProfAdmin final : public RefCounted<IProfAdmin> {
 
 IProfAdmin* NewProfAdmin(const StandinFiles& files) { return new ProfAdmin(files); }
 
-}  // namespace kalinor::platform::mapi_standin
+}  // namespace kalinor::mapi_standin
