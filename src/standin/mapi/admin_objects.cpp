@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/xml_names.h"
 #include "standin/mapi/com_support.h"
 #include "standin/mapi/service_catalogue.h"
 #include "standin/mapi/snapshot_table.h"
@@ -113,8 +114,8 @@ class MsgServiceAdmin final : public RefCounted<IMsgServiceAdmin> {
       service.name = name;
       service.display_name = ChosenDisplayName(catalogued, lpszDisplayName, ulFlags, name);
       // Written into the store as is, either name would leave a file that
-      // no XML reader accepts.
-      if (!IsStorableText(*service.name) || !IsStorableText(*service.display_name))
+      // no XML reader accepts (such as an undecodable byte kept as U+DC80 + byte).
+      if (!platform::IsXmlText(*service.name) || !platform::IsXmlText(*service.display_name))
         return MAPI_E_INVALID_PARAMETER;
       return ChangeProfile([&](ProfileStore& store, StoredProfile& profile) {
         service.uid = NewUniqueUid(store);

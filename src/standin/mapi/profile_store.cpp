@@ -471,23 +471,6 @@ std::string SerializeProfileStore(const ProfileStore& store) {
   return out;
 }
 
-bool IsStorableText(std::wstring_view text) {
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<char32_t>(text[i]);
-    if (c < 0x20 && c != 0x9 && c != 0xA && c != 0xD) return false;
-    if (c == 0xFFFE || c == 0xFFFF || c > 0x10FFFF) return false;
-    if (c >= 0xDC00 && c <= 0xDFFF) return false;  // a low half with no high one before it
-    if (c >= 0xD800 && c <= 0xDBFF) {
-      // With 16-bit text, a high half must be followed by a low one.
-      if (sizeof(wchar_t) != 2 || i + 1 == text.size()) return false;
-      const auto low = static_cast<char32_t>(text[i + 1]);
-      if (low < 0xDC00 || low > 0xDFFF) return false;
-      ++i;
-    }
-  }
-  return true;
-}
-
 void RemoveService(StoredProfile& profile, const StoredService& service) {
   const auto at = profile.services.begin() + (&service - profile.services.data());
   KeptNodes& heir = at + 1 == profile.services.end() ? profile.after : (at + 1)->before;
