@@ -7,13 +7,13 @@
 #include <string>
 #include <string_view>
 
-#include "platform/mapi_standin/profile_store.h"
+#include "standin/mapi/profile_store.h"
 
 namespace {
 
-using kalinor::platform::mapi_standin::ParseProfileStore;
-using kalinor::platform::mapi_standin::ProfileStore;
-using kalinor::platform::mapi_standin::SerializeProfileStore;
+using kalinor::mapi_standin::ParseProfileStore;
+using kalinor::mapi_standin::ProfileStore;
+using kalinor::mapi_standin::SerializeProfileStore;
 
 void Check(bool holds) {
   if (!holds) __builtin_trap();

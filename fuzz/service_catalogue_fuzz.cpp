@@ -4,13 +4,13 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/mapi_standin/service_catalogue.h"
+#include "standin/mapi/service_catalogue.h"
 
 namespace {
 
-using kalinor::platform::mapi_standin::CatalogueDisplayName;
-using kalinor::platform::mapi_standin::ParseServiceCatalogue;
-using kalinor::platform::mapi_standin::ServiceCatalogue;
+using kalinor::mapi_standin::CatalogueDisplayName;
+using kalinor::mapi_standin::ParseServiceCatalogue;
+using kalinor::mapi_standin::ServiceCatalogue;
 
 void Check(bool holds) {
   if (!holds) __builtin_trap();

@@ -29,9 +29,10 @@ struct MapiEntryPoints {
 };
 
 /// The machine's MAPI: on Windows mapi32.dll, loaded on first use with its
-/// entry points taken by ordinal (21, 19, 140, 23); on POSIX the stand-in
-/// subsystem. When the DLL or an entry point is missing, MAPIInitialize
-/// returns the failure and the other three are never reached.
+/// entry points taken by ordinal (21, 19, 140, 23); on POSIX, which has no
+/// MAPI, the stand-in subsystem, linked in from src/standin/. When the DLL
+/// or an entry point is missing, MAPIInitialize returns the failure and the
+/// other three are never reached.
 const MapiEntryPoints& SystemMapi();
 
 }  // namespace kalinor::platform

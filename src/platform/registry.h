@@ -1,7 +1,8 @@
 // Read-only registry access. The reader hands back the value's type and raw
-// bytes; the rules for accepting a string live with the caller. On POSIX the
-// registry is a .reg text file: $KALINOR_REGISTRY, else
-// $XDG_CONFIG_HOME/kalinor/registry.reg (~/.config when unset).
+// bytes; the rules for accepting a string live with the caller. POSIX has no
+// registry: there a stand-in from src/standin/ reads a .reg text file,
+// $KALINOR_REGISTRY, else $XDG_CONFIG_HOME/kalinor/registry.reg (~/.config
+// when unset).
 #pragma once
 
 #include <cstdint>

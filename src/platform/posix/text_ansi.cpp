@@ -1,5 +1,5 @@
-// The stand-in's "ANSI code page" is UTF-8, as on a Windows machine set to
-// the UTF-8 code page.
+// On POSIX the "ANSI code page" is UTF-8, the system's own 8-bit text, as on
+// a Windows machine set to the UTF-8 code page.
 #include "platform/text.h"
 
 namespace kalinor::platform {

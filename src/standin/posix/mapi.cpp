@@ -1,6 +1,6 @@
 // On POSIX the machine's MAPI is the stand-in subsystem, linked in.
 #include "platform/mapi.h"
-#include "platform/mapi_standin/mapi_standin.h"
+#include "standin/mapi/mapi_standin.h"
 
 namespace kalinor::platform {
 

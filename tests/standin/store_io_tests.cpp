@@ -11,14 +11,14 @@
 #include "mapi_standin_test_helpers.h"
 #include "platform/file_lock.h"
 #include "platform/files.h"
-#include "platform/mapi_standin/service_catalogue.h"
-#include "platform/mapi_standin/store_file.h"
+#include "standin/mapi/service_catalogue.h"
+#include "standin/mapi/store_file.h"
 #include "platform/registry.h"
 #include "platform/special_folders.h"
 #include "support/scoped_env.h"
 #include "support/special_files.h"
 
-namespace kalinor::platform::mapi_standin {
+namespace kalinor::mapi_standin {
 namespace {
 
 namespace fs = std::filesystem;
@@ -42,7 +42,7 @@ std::vector<Reader> Readers() {
       {"whole-file read (settings files)", "StoreSettings.xml", "<QEVConfiguration/>",
        [](const fs::path& path) {
          std::string bytes;
-         return ReadWholeFile(WidePath(path), bytes);
+         return platform::ReadWholeFile(WidePath(path), bytes);
        }},
       {"profile store", "profiles.xml", "<Profiles><Profile name=\"P\"/></Profiles>",
        [](const fs::path& path) {
@@ -61,17 +61,18 @@ std::vector<Reader> Readers() {
          "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\K]\n\"V\"=\"x\"\n",
          [](const fs::path& path) {
            const testing::ScopedEnvironmentVariable registry(L"KALINOR_REGISTRY", WidePath(path));
-           RegistryValue value;
-           return ReadRegistryValue(RegistryRoot::CurrentUser, L"K", L"V", 520, value);
+           platform::RegistryValue value;
+           return platform::ReadRegistryValue(platform::RegistryRoot::CurrentUser, L"K", L"V", 520,
+                                              value);
          }});
-    readers.push_back({"XDG user folders", "user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/docs\"\n",
-                       [](const fs::path& path) {
-                         const std::wstring folder = WidePath(path.parent_path());
-                         const testing::ScopedEnvironmentVariable home(L"HOME", folder);
-                         const testing::ScopedEnvironmentVariable config(L"XDG_CONFIG_HOME",
-                                                                         folder);
-                         return GetSpecialFolderPath(kCsidlPersonal) == folder + L"/docs";
-                       }});
+    readers.push_back(
+        {"XDG user folders", "user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"$HOME/docs\"\n",
+         [](const fs::path& path) {
+           const std::wstring folder = WidePath(path.parent_path());
+           const testing::ScopedEnvironmentVariable home(L"HOME", folder);
+           const testing::ScopedEnvironmentVariable config(L"XDG_CONFIG_HOME", folder);
+           return platform::GetSpecialFolderPath(platform::kCsidlPersonal) == folder + L"/docs";
+         }});
   }
   return readers;
 }
@@ -128,13 +129,13 @@ TEST(ProfileStoreLock, AWaitPastItsLimitFailsAndChangesNothing) {
   };
   {
     // Another holder: a lock opened separately excludes as another process would.
-    const ExclusiveFileLock other(WidePath(path) + L".lock", milliseconds(0));
+    const platform::ExclusiveFileLock other(WidePath(path) + L".lock", milliseconds(0));
     ASSERT_TRUE(other.IsLocked());
     EXPECT_EQ(UpdateProfileStoreFile(WidePath(path), add_profile, milliseconds(50)),
               MAPI_E_TIMEOUT);
     ProfileStore store;
     EXPECT_EQ(ReadProfileStoreFile(WidePath(path), store, milliseconds(50)), MAPI_E_TIMEOUT);
-    const ExclusiveFileLock third(WidePath(path) + L".lock", milliseconds(10));
+    const platform::ExclusiveFileLock third(WidePath(path) + L".lock", milliseconds(10));
     EXPECT_FALSE(third.IsLocked());
     EXPECT_TRUE(third.TimedOut());
   }
@@ -150,4 +151,4 @@ TEST(ProfileStoreLock, AWaitPastItsLimitFailsAndChangesNothing) {
 }
 
 }  // namespace
-}  // namespace kalinor::platform::mapi_standin
+}  // namespace kalinor::mapi_standin

@@ -8,7 +8,7 @@
 
 #include "platform/mapi.h"
 
-namespace kalinor::platform::mapi_standin {
+namespace kalinor::mapi_standin {
 
 /// One property of a row: a boolean (PT_BOOLEAN) or bytes (PT_STRING8,
 /// without the terminating NUL, or PT_BINARY), chosen by the tag's type.
@@ -31,4 +31,4 @@ TableValue BytesValue(ULONG tag, std::string bytes);
 /// row. Raises std::bad_alloc when out of memory.
 IMAPITable* NewSnapshotTable(std::vector<TableRow> rows);
 
-}  // namespace kalinor::platform::mapi_standin
+}  // namespace kalinor::mapi_standin

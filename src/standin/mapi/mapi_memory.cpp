@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/mapi_standin/mapi_standin.h"
+#include "standin/mapi/mapi_standin.h"
 
-namespace kalinor::platform::mapi_standin {
+namespace kalinor::mapi_standin {
 namespace {
 
 constexpr std::uint32_t kParentTag = 0x4B4D4150;  // "KMAP"
@@ -88,4 +88,4 @@ void FreeProws(LPSRowSet lpRows) {
   mapi_standin::MAPIFreeBuffer(lpRows);
 }
 
-}  // namespace kalinor::platform::mapi_standin
+}  // namespace kalinor::mapi_standin

@@ -1,11 +1,11 @@
 #include <mutex>
 #include <new>
 
-#include "platform/mapi_standin/admin_objects.h"
-#include "platform/mapi_standin/com_support.h"
-#include "platform/mapi_standin/mapi_standin.h"
+#include "standin/mapi/admin_objects.h"
+#include "standin/mapi/com_support.h"
+#include "standin/mapi/mapi_standin.h"
 
-namespace kalinor::platform::mapi_standin {
+namespace kalinor::mapi_standin {
 namespace {
 
 std::mutex g_start_mutex;
@@ -41,4 +41,4 @@ HRESULT MAPIAdminProfiles(ULONG, LPPROFADMIN* lppProfAdmin) {
   });
 }
 
-}  // namespace kalinor::platform::mapi_standin
+}  // namespace kalinor::mapi_standin

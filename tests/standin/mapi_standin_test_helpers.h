@@ -10,7 +10,7 @@
 
 #include "platform/mapi.h"
 
-namespace kalinor::platform::mapi_standin::test_helpers {
+namespace kalinor::mapi_standin::test_helpers {
 
 /// A fresh empty folder under the system's temporary folder, removed with
 /// everything in it when the object goes.
@@ -50,4 +50,4 @@ void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes)
 /// A path as the platform services take it.
 std::wstring WidePath(const std::filesystem::path& path);
 
-}  // namespace kalinor::platform::mapi_standin::test_helpers
+}  // namespace kalinor::mapi_standin::test_helpers

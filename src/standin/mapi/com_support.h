@@ -17,7 +17,7 @@
 #define KALINOR_MAPI_CALL
 #endif
 
-namespace kalinor::platform::mapi_standin {
+namespace kalinor::mapi_standin {
 
 /// The interface identifiers the objects answer to, as mapiguid.h defines them.
 inline constexpr GUID kIidIUnknown = {0x00000000, 0, 0, {0xC0, 0, 0, 0, 0, 0, 0, 0x46}};
@@ -83,7 +83,7 @@ HRESULT Guarded(Body&& body) noexcept {
 /// MAPI_UNICODE, else 8-bit text in the ANSI code page.
 inline std::wstring TextArgument(const void* text, ULONG flags) {
   if ((flags & MAPI_UNICODE) != 0) return static_cast<const wchar_t*>(text);
-  return FromAnsiCodePage(static_cast<const char*>(text));
+  return platform::FromAnsiCodePage(static_cast<const char*>(text));
 }
 
-}  // namespace kalinor::platform::mapi_standin
+}  // namespace kalinor::mapi_standin

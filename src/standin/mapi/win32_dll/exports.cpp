@@ -13,11 +13,11 @@
 #include <cstdint>
 
 #include "platform/mapi.h"
-#include "platform/mapi_standin/mapi_standin.h"
+#include "standin/mapi/mapi_standin.h"
 
 namespace {
 
-namespace standin = kalinor::platform::mapi_standin;
+namespace standin = kalinor::mapi_standin;
 
 // From the Windows SDK's mapix.h; MinGW-w64's lacks it.
 constexpr ULONG kMapiNoCoInit = 0x00000008;

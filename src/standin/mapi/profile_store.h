@@ -24,7 +24,7 @@
 
 #include "platform/mapi.h"
 
-namespace kalinor::platform::mapi_standin {
+namespace kalinor::mapi_standin {
 
 /// An element's attributes as read, names and decoded values in UTF-8, in
 /// document order. On writing, the known ones take their values from the
@@ -74,12 +74,6 @@ bool ParseProfileStore(std::string_view xml, ProfileStore& store);
 /// Writes the XML form that ParseProfileStore reads back unchanged.
 std::string SerializeProfileStore(const ProfileStore& store);
 
-/// True when text can be stored in the XML file: every character is one
-/// XML 1.0 allows (no control character but tab, line feed and carriage
-/// return; no unpaired surrogate, such as an undecodable byte kept as
-/// U+DC80 + byte; not U+FFFE or U+FFFF).
-bool IsStorableText(std::wstring_view text);
-
 /// Removes the service from the profile. The unknown nodes before it stay,
 /// before the next service or at the end of the profile.
 void RemoveService(StoredProfile& profile, const StoredService& service);
@@ -100,4 +94,4 @@ StoredService* FindServiceByUid(StoredProfile& profile, const MAPIUID& uid);
 /// True when a service in any profile has this uid.
 bool StoreHasUid(const ProfileStore& store, const MAPIUID& uid);
 
-}  // namespace kalinor::platform::mapi_standin
+}  // namespace kalinor::mapi_standin

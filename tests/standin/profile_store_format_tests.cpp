@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "platform/mapi_standin/profile_store.h"
-#include "platform/mapi_standin/service_catalogue.h"
+#include "standin/mapi/profile_store.h"
+#include "standin/mapi/service_catalogue.h"
 
-namespace kalinor::platform::mapi_standin {
+namespace kalinor::mapi_standin {
 namespace {
 
 MAPIUID UidOf(const char* hex) {
@@ -143,4 +143,4 @@ TEST(ServiceCatalogue, ReadsOnlyTheServicesSection) {
 }
 
 }  // namespace
-}  // namespace kalinor::platform::mapi_standin
+}  // namespace kalinor::mapi_standin

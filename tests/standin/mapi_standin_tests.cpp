@@ -9,17 +9,17 @@
 #include <vector>
 
 #include "mapi_standin_test_helpers.h"
-#include "platform/mapi_standin/mapi_standin.h"
-#include "platform/mapi_standin/profile_store.h"
+#include "standin/mapi/mapi_standin.h"
+#include "standin/mapi/profile_store.h"
 #include "platform/text.h"
 #include "support/scoped_env.h"
 
-namespace kalinor::platform::mapi_standin {
+namespace kalinor::mapi_standin {
 namespace {
 
 // Calls name the stand-in explicitly: on Windows the SDK declares the same
 // functions globally, and argument-dependent lookup would find both.
-namespace standin = kalinor::platform::mapi_standin;
+namespace standin = kalinor::mapi_standin;
 
 using kalinor::testing::ScopedEnvironmentVariable;
 using test_helpers::ReadAndReleaseTable;
@@ -240,7 +240,8 @@ TEST_F(MapiStandin, NamesTheXmlFileCannotHoldAreRefusedAndTheStoreIsLeftAsItWas)
       {TextWide(L"Not\xFFFE"), TextWide(L"Not"), MAPI_UNICODE},
   };
   // Where the 8-bit text is UTF-8, an invalid byte arrives as U+DC80 + byte.
-  if (FromAnsiCodePage("\xFF") == L"\xDCFF") refused.push_back({Text8("Bad\xFF"), Text8("B"), 0});
+  if (platform::FromAnsiCodePage("\xFF") == L"\xDCFF")
+    refused.push_back({Text8("Bad\xFF"), Text8("B"), 0});
   for (const Case& test : refused) {
     EXPECT_EQ(services->CreateMsgService(test.name, test.display_name, 0, test.flags),
               MAPI_E_INVALID_PARAMETER);
@@ -507,4 +508,4 @@ TEST_F(MapiStandin, FilesLiveInTheConfigFolderWithoutTheirVariables) {
 }
 
 }  // namespace
-}  // namespace kalinor::platform::mapi_standin
+}  // namespace kalinor::mapi_standin

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "platform/hresult.h"
-#include "platform/mapi_standin/profile_store.h"
+#include "standin/mapi/profile_store.h"
 
-namespace kalinor::platform::mapi_standin {
+namespace kalinor::mapi_standin {
 
 /// The two files the stand-in reads, as the environment names them now.
 struct StandinFiles {
@@ -49,4 +49,4 @@ using StoreChange = std::function<HRESULT(ProfileStore&)>;
 HRESULT UpdateProfileStoreFile(const std::wstring& path, const StoreChange& change,
                                std::chrono::milliseconds lock_wait = kProfileStoreLockWait);
 
-}  // namespace kalinor::platform::mapi_standin
+}  // namespace kalinor::mapi_standin

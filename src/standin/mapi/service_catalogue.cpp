@@ -1,10 +1,10 @@
-#include "platform/mapi_standin/service_catalogue.h"
+#include "standin/mapi/service_catalogue.h"
 
 #include "platform/files.h"
 #include "platform/mapi.h"
 #include "platform/text.h"
 
-namespace kalinor::platform::mapi_standin {
+namespace kalinor::mapi_standin {
 namespace {
 
 // Windows' own mapisvc.inf, with every provider of a full Office install,
@@ -37,34 +37,34 @@ ServiceCatalogue ParseServiceCatalogue(std::string_view text) {
     text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
     if (line.empty() || line.front() == ';') continue;
     if (line.front() == '[') {
-      in_services = EqualsIgnoringAsciiCase(line, "[Services]");
+      in_services = platform::EqualsIgnoringAsciiCase(line, "[Services]");
       continue;
     }
     const size_t equals = line.find('=');
     if (!in_services || equals == std::string_view::npos) continue;
     const std::string_view name = Trimmed(line.substr(0, equals));
     if (name.empty()) continue;
-    catalogue.services.emplace_back(FromUtf8(name),
-                                    FromUtf8(Unquoted(Trimmed(line.substr(equals + 1)))));
+    catalogue.services.emplace_back(platform::FromUtf8(name),
+                                    platform::FromUtf8(Unquoted(Trimmed(line.substr(equals + 1)))));
   }
   return catalogue;
 }
 
 HRESULT ReadServiceCatalogue(const std::wstring& path, ServiceCatalogue& catalogue) {
   catalogue = ServiceCatalogue();
-  if (path.empty() || !PathExists(path)) return S_OK;
+  if (path.empty() || !platform::PathExists(path)) return S_OK;
   std::string text;
-  if (!ReadWholeFile(path, text, kLargestServiceCatalogue)) return MAPI_E_CALL_FAILED;
+  if (!platform::ReadWholeFile(path, text, kLargestServiceCatalogue)) return MAPI_E_CALL_FAILED;
   catalogue = ParseServiceCatalogue(text);
   return S_OK;
 }
 
 std::optional<std::wstring> CatalogueDisplayName(const ServiceCatalogue& catalogue,
                                                  const std::wstring& name) {
-  const std::wstring wanted = AsciiLower(name);
+  const std::wstring wanted = platform::AsciiLower(name);
   for (const auto& [listed, display_name] : catalogue.services)
-    if (AsciiLower(listed) == wanted) return display_name;
+    if (platform::AsciiLower(listed) == wanted) return display_name;
   return std::nullopt;
 }
 
-}  // namespace kalinor::platform::mapi_standin
+}  // namespace kalinor::mapi_standin

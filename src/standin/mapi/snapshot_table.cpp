@@ -1,14 +1,14 @@
-#include "platform/mapi_standin/snapshot_table.h"
+#include "standin/mapi/snapshot_table.h"
 
 #include <cstddef>
 #include <algorithm>
 #include <cstring>
 #include <utility>
 
-#include "platform/mapi_standin/com_support.h"
-#include "platform/mapi_standin/mapi_standin.h"
+#include "standin/mapi/com_support.h"
+#include "standin/mapi/mapi_standin.h"
 
-namespace kalinor::platform::mapi_standin {
+namespace kalinor::mapi_standin {
 namespace {
 
 constexpr ULONG kPropTypeMask = 0xFFFF;
@@ -171,4 +171,4 @@ IMAPITable* NewSnapshotTable(std::vector<TableRow> rows) {
   return new SnapshotTable(std::move(rows));
 }
 
-}  // namespace kalinor::platform::mapi_standin
+}  // namespace kalinor::mapi_standin

@@ -1,4 +1,4 @@
-#include "platform/mapi_standin/profile_store.h"
+#include "standin/mapi/profile_store.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,7 +6,7 @@
 
 #include "platform/text.h"
 
-namespace kalinor::platform::mapi_standin {
+namespace kalinor::mapi_standin {
 namespace {
 
 struct Element {
@@ -55,7 +55,7 @@ bool DecodeCharacterReference(std::string_view digits, std::string& out) {
     code = code * base + value;
   }
   if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-  AppendUtf8(out, code);
+  platform::AppendUtf8(out, code);
   return true;
 }
 
@@ -257,12 +257,12 @@ class XmlCursor {
 std::optional<std::wstring> TextAttribute(const Element& element, std::string_view name) {
   const std::string* value = element.Attribute(name);
   if (value == nullptr) return std::nullopt;
-  return FromUtf8(*value);
+  return platform::FromUtf8(*value);
 }
 
 bool FlagAttribute(const Element& element, std::string_view name) {
   const std::string* value = element.Attribute(name);
-  return value != nullptr && (EqualsIgnoringAsciiCase(*value, "true") || *value == "1");
+  return value != nullptr && (platform::EqualsIgnoringAsciiCase(*value, "true") || *value == "1");
 }
 
 // Reads an element's content up to its end tag. Children named child_name
@@ -373,7 +373,7 @@ void AppendAttribute(std::string& out, std::string_view name, std::string_view v
 
 std::optional<std::string> Utf8(const std::optional<std::wstring>& text) {
   if (!text) return std::nullopt;
-  return ToUtf8(*text);
+  return platform::ToUtf8(*text);
 }
 
 // An element's known attributes, by name, with their current values (none:
@@ -471,23 +471,6 @@ std::string SerializeProfileStore(const ProfileStore& store) {
   return out;
 }
 
-bool IsStorableText(std::wstring_view text) {
-  for (size_t i = 0; i < text.size(); ++i) {
-    const auto c = static_cast<char32_t>(text[i]);
-    if (c < 0x20 && c != 0x9 && c != 0xA && c != 0xD) return false;
-    if (c == 0xFFFE || c == 0xFFFF || c > 0x10FFFF) return false;
-    if (c >= 0xDC00 && c <= 0xDFFF) return false;  // a low half with no high one before it
-    if (c >= 0xD800 && c <= 0xDBFF) {
-      // With 16-bit text, a high half must be followed by a low one.
-      if (sizeof(wchar_t) != 2 || i + 1 == text.size()) return false;
-      const auto low = static_cast<char32_t>(text[i + 1]);
-      if (low < 0xDC00 || low > 0xDFFF) return false;
-      ++i;
-    }
-  }
-  return true;
-}
-
 void RemoveService(StoredProfile& profile, const StoredService& service) {
   const auto at = profile.services.begin() + (&service - profile.services.data());
   KeptNodes& heir = at + 1 == profile.services.end() ? profile.after : (at + 1)->before;
@@ -509,8 +492,8 @@ bool ParseMapiUid(std::string_view text, MAPIUID& uid) {
   if (text.size() != 2 * sizeof(uid.ab)) return false;
   MAPIUID parsed{};
   for (size_t i = 0; i < sizeof(uid.ab); ++i) {
-    const int high = HexDigitValue(text[2 * i]);
-    const int low = HexDigitValue(text[2 * i + 1]);
+    const int high = platform::HexDigitValue(text[2 * i]);
+    const int low = platform::HexDigitValue(text[2 * i + 1]);
     if (high < 0 || low < 0) return false;
     parsed.ab[i] = static_cast<BYTE>(high * 16 + low);
   }
@@ -519,9 +502,9 @@ bool ParseMapiUid(std::string_view text, MAPIUID& uid) {
 }
 
 StoredProfile* FindProfile(ProfileStore& store, const std::wstring& name) {
-  const std::wstring wanted = AsciiLower(name);
+  const std::wstring wanted = platform::AsciiLower(name);
   for (StoredProfile& profile : store.profiles)
-    if (profile.name && AsciiLower(*profile.name) == wanted) return &profile;
+    if (profile.name && platform::AsciiLower(*profile.name) == wanted) return &profile;
   return nullptr;
 }
 
@@ -541,4 +524,4 @@ bool StoreHasUid(const ProfileStore& store, const MAPIUID& uid) {
       });
 }
 
-}  // namespace kalinor::platform::mapi_standin
+}  // namespace kalinor::mapi_standin

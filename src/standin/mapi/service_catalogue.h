@@ -11,7 +11,7 @@
 
 #include "platform/hresult.h"
 
-namespace kalinor::platform::mapi_standin {
+namespace kalinor::mapi_standin {
 
 /// The [Services] entries of a catalogue, in file order.
 struct ServiceCatalogue {
@@ -33,4 +33,4 @@ HRESULT ReadServiceCatalogue(const std::wstring& path, ServiceCatalogue& catalog
 std::optional<std::wstring> CatalogueDisplayName(const ServiceCatalogue& catalogue,
                                                  const std::wstring& name);
 
-}  // namespace kalinor::platform::mapi_standin
+}  // namespace kalinor::mapi_standin

@@ -6,10 +6,10 @@
 #include <random>
 #include <sstream>
 
-#include "platform/mapi_standin/mapi_standin.h"
+#include "standin/mapi/mapi_standin.h"
 #include "platform/text.h"
 
-namespace kalinor::platform::mapi_standin::test_helpers {
+namespace kalinor::mapi_standin::test_helpers {
 
 TemporaryFolder::TemporaryFolder() {
   std::random_device random;
@@ -72,7 +72,7 @@ void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes)
 
 std::wstring WidePath(const std::filesystem::path& path) {
   const std::u8string utf8 = path.u8string();
-  return FromUtf8(std::string(utf8.begin(), utf8.end()));
+  return platform::FromUtf8(std::string(utf8.begin(), utf8.end()));
 }
 
-}  // namespace kalinor::platform::mapi_standin::test_helpers
+}  // namespace kalinor::mapi_standin::test_helpers

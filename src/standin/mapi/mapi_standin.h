@@ -17,7 +17,7 @@
 
 #include "platform/mapi.h"
 
-namespace kalinor::platform::mapi_standin {
+namespace kalinor::mapi_standin {
 
 /// Counts one more start. lpMapiInit is null or a MAPIINIT_0 whose version
 /// must be MAPI_INIT_VERSION (else MAPI_E_VERSION, 0x80040110, and nothing
@@ -51,4 +51,4 @@ SCODE MAPIAllocateMore(ULONG cbSize, LPVOID lpObject, LPVOID* lppBuffer);
 /// ignored. Always returns 0.
 ULONG MAPIFreeBuffer(LPVOID lpBuffer);
 
-}  // namespace kalinor::platform::mapi_standin
+}  // namespace kalinor::mapi_standin

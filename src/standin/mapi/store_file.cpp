@@ -1,4 +1,4 @@
-#include "platform/mapi_standin/store_file.h"
+#include "standin/mapi/store_file.h"
 
 #include <mutex>
 #include <optional>
@@ -8,12 +8,12 @@
 #include "platform/files.h"
 #include "platform/mapi.h"
 
-namespace kalinor::platform::mapi_standin {
+namespace kalinor::mapi_standin {
 namespace {
 
 // Both separators count: a path from the environment may use either on Windows.
 size_t LastSeparator(const std::wstring& path) {
-  const size_t native = path.find_last_of(kPathSeparator);
+  const size_t native = path.find_last_of(platform::kPathSeparator);
   const size_t slash = path.find_last_of(L'/');
   if (native == std::wstring::npos) return slash;
   if (slash == std::wstring::npos) return native;
@@ -31,17 +31,17 @@ std::wstring ParentFolder(const std::wstring& path) {
 // Windows has neither XDG_CONFIG_HOME nor (as a rule) HOME: there the user's
 // roaming application-data folder, %APPDATA%, holds the files.
 std::wstring ConfigFolder() {
-  std::wstring folder = XdgBaseFolder(L"XDG_CONFIG_HOME", L".config");
+  std::wstring folder = platform::XdgBaseFolder(L"XDG_CONFIG_HOME", L".config");
   if (!folder.empty()) return folder;
-  return GetEnvironmentVariableText(L"APPDATA");
+  return platform::GetEnvironmentVariableText(L"APPDATA");
 }
 
 std::wstring LocateFile(const wchar_t* variable, const wchar_t* file_name) {
-  std::wstring path = GetEnvironmentVariableText(variable);
+  std::wstring path = platform::GetEnvironmentVariableText(variable);
   if (!path.empty()) return path;
   const std::wstring config = ConfigFolder();
   if (config.empty()) return std::wstring();
-  return config + kPathSeparator + L"kalinor" + kPathSeparator + file_name;
+  return config + platform::kPathSeparator + L"kalinor" + platform::kPathSeparator + file_name;
 }
 
 std::wstring LockFilePath(const std::wstring& store_path) { return store_path + L".lock"; }
@@ -55,14 +55,14 @@ constexpr std::size_t kLargestProfileStore = 16 * 1024 * 1024;
 // process changes it meanwhile (its rename gives the file a new stamp).
 class StoreCache {
  public:
-  bool Find(const std::wstring& path, const FileStamp& stamp, ProfileStore& store) {
+  bool Find(const std::wstring& path, const platform::FileStamp& stamp, ProfileStore& store) {
     const std::lock_guard<std::mutex> guard(m_mutex);
     if (!m_stamp || path != m_path || stamp != *m_stamp) return false;
     store = m_store;
     return true;
   }
 
-  void Remember(const std::wstring& path, const std::optional<FileStamp>& stamp,
+  void Remember(const std::wstring& path, const std::optional<platform::FileStamp>& stamp,
                 const ProfileStore& store) {
     const std::lock_guard<std::mutex> guard(m_mutex);
     m_path = path;
@@ -73,7 +73,7 @@ class StoreCache {
  private:
   std::mutex m_mutex;
   std::wstring m_path;
-  std::optional<FileStamp> m_stamp;
+  std::optional<platform::FileStamp> m_stamp;
   ProfileStore m_store;
 };
 
@@ -84,16 +84,16 @@ StoreCache& Cache() {
 
 // Reads the store while the caller holds the lock (or knows no writer exists).
 HRESULT ReadStoreUnlocked(const std::wstring& path, ProfileStore& store) {
-  if (!PathExists(path)) {
+  if (!platform::PathExists(path)) {
     store = EmbeddedDefaultStore();
     return S_OK;
   }
   // The stamp is taken before the read: a change in between makes it stale,
   // which costs one more read later, never a stale store.
-  const std::optional<FileStamp> stamp = QueryFileStamp(path);
+  const std::optional<platform::FileStamp> stamp = platform::QueryFileStamp(path);
   if (stamp && Cache().Find(path, *stamp, store)) return S_OK;
   std::string text;
-  if (!ReadWholeFile(path, text, kLargestProfileStore) || !ParseProfileStore(text, store))
+  if (!platform::ReadWholeFile(path, text, kLargestProfileStore) || !ParseProfileStore(text, store))
     return MAPI_E_CALL_FAILED;
   Cache().Remember(path, stamp, store);
   return S_OK;
@@ -114,22 +114,23 @@ HRESULT ReadProfileStoreFile(const std::wstring& path, ProfileStore& store,
   const std::wstring folder = ParentFolder(path);
   // No folder means no file and no writer: nothing to lock, and a read
   // must not leave folders behind.
-  if (!folder.empty() && !PathExists(folder)) {
+  if (!folder.empty() && !platform::PathExists(folder)) {
     store = EmbeddedDefaultStore();
     return S_OK;
   }
   // A folder where the lock file cannot be created (read-only) is read
   // without it: writes replace the file in one step, so a reader never sees
   // half of one.
-  const ExclusiveFileLock lock(LockFilePath(path), lock_wait);
+  const platform::ExclusiveFileLock lock(LockFilePath(path), lock_wait);
   if (lock.TimedOut()) return MAPI_E_TIMEOUT;
   return ReadStoreUnlocked(path, store);
 }
 
 HRESULT UpdateProfileStoreFile(const std::wstring& path, const StoreChange& change,
                                std::chrono::milliseconds lock_wait) {
-  if (path.empty() || !CreateFolderWithParents(ParentFolder(path))) return MAPI_E_CALL_FAILED;
-  const ExclusiveFileLock lock(LockFilePath(path), lock_wait);
+  if (path.empty() || !platform::CreateFolderWithParents(ParentFolder(path)))
+    return MAPI_E_CALL_FAILED;
+  const platform::ExclusiveFileLock lock(LockFilePath(path), lock_wait);
   if (lock.TimedOut()) return MAPI_E_TIMEOUT;
   if (!lock.IsLocked()) return MAPI_E_CALL_FAILED;
   ProfileStore store;
@@ -137,9 +138,9 @@ HRESULT UpdateProfileStoreFile(const std::wstring& path, const StoreChange& chan
   if (hr != S_OK) return hr;
   hr = change(store);
   if (hr != S_OK) return hr;
-  if (!WriteFileAtomically(path, SerializeProfileStore(store))) return MAPI_E_CALL_FAILED;
-  Cache().Remember(path, QueryFileStamp(path), store);
+  if (!platform::WriteFileAtomically(path, SerializeProfileStore(store))) return MAPI_E_CALL_FAILED;
+  Cache().Remember(path, platform::QueryFileStamp(path), store);
   return S_OK;
 }
 
-}  // namespace kalinor::platform::mapi_standin
+}  // namespace kalinor::mapi_standin

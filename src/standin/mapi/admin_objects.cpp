@@ -2,7 +2,7 @@
 // change reads the file under its lock (unless it is unchanged since this
 // process last read or wrote it), applies itself and writes the file back,
 // so the objects hold no profile data of their own.
-#include "platform/mapi_standin/admin_objects.h"
+#include "standin/mapi/admin_objects.h"
 
 #include <cstdint>
 #include <optional>
@@ -11,11 +11,12 @@
 #include <utility>
 #include <vector>
 
-#include "platform/mapi_standin/com_support.h"
-#include "platform/mapi_standin/service_catalogue.h"
-#include "platform/mapi_standin/snapshot_table.h"
+#include "platform/xml_names.h"
+#include "standin/mapi/com_support.h"
+#include "standin/mapi/service_catalogue.h"
+#include "standin/mapi/snapshot_table.h"
 
-namespace kalinor::platform::mapi_standin {
+namespace kalinor::mapi_standin {
 namespace {
 
 MAPIUID RandomMapiUid(std::random_device& random) {
@@ -41,15 +42,17 @@ std::string UidBytes(const MAPIUID& uid) {
 TableRow ServiceRow(const StoredService& service) {
   TableRow row;
   row.push_back(BytesValue(PR_SERVICE_UID, UidBytes(service.uid)));
-  if (service.name) row.push_back(BytesValue(PR_SERVICE_NAME_A, ToAnsiCodePage(*service.name)));
+  if (service.name)
+    row.push_back(BytesValue(PR_SERVICE_NAME_A, platform::ToAnsiCodePage(*service.name)));
   if (service.display_name)
-    row.push_back(BytesValue(PR_DISPLAY_NAME_A, ToAnsiCodePage(*service.display_name)));
+    row.push_back(BytesValue(PR_DISPLAY_NAME_A, platform::ToAnsiCodePage(*service.display_name)));
   return row;
 }
 
 TableRow ProfileRow(const StoredProfile& profile) {
   TableRow row;
-  if (profile.name) row.push_back(BytesValue(PR_DISPLAY_NAME_A, ToAnsiCodePage(*profile.name)));
+  if (profile.name)
+    row.push_back(BytesValue(PR_DISPLAY_NAME_A, platform::ToAnsiCodePage(*profile.name)));
   row.push_back(BooleanValue(PR_DEFAULT_PROFILE, profile.is_default));
   return row;
 }
@@ -111,8 +114,8 @@ class MsgServiceAdmin final : public RefCounted<IMsgServiceAdmin> {
       service.name = name;
       service.display_name = ChosenDisplayName(catalogued, lpszDisplayName, ulFlags, name);
       // Written into the store as is, either name would leave a file that
-      // no XML reader accepts.
-      if (!IsStorableText(*service.name) || !IsStorableText(*service.display_name))
+      // no XML reader accepts (such as an undecodable byte kept as U+DC80 + byte).
+      if (!platform::IsXmlText(*service.name) || !platform::IsXmlText(*service.display_name))
         return MAPI_E_INVALID_PARAMETER;
       return ChangeProfile([&](ProfileStore& store, StoredProfile& profile) {
         service.uid = NewUniqueUid(store);
@@ -249,4 +252,4 @@ class ProfAdmin final : public RefCounted<IProfAdmin> {
 
 IProfAdmin* NewProfAdmin(const StandinFiles& files) { return new ProfAdmin(files); }
 
-}  // namespace kalinor::platform::mapi_standin
+}  // namespace kalinor::mapi_standin
