@@ -4,7 +4,7 @@
 #include <new>
 
 #include "frontend/command_line.h"
-#include "frontend/debug_trace.h"
+#include "report/debug_trace.h"
 #include "mapiadmin/message_services.h"
 #include "mapiadmin/profile_selection.h"
 #include "mapiadmin/service_admin_holder.h"

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string>
 
-#include "frontend/debug_trace.h"
+#include "report/debug_trace.h"
 #include "mapiadmin/mapi_ptr.h"
 #include "platform/console.h"
 #include "platform/text.h"

@@ -1,8 +1,7 @@
 #include "mapiadmin/profile_selection.h"
 
-#include "frontend/debug_trace.h"
+#include "report/debug_trace.h"
 #include "mapiadmin/mapi_ptr.h"
-#include "platform/debug_output.h"
 #include "platform/text.h"
 
 namespace kalinor {
@@ -88,8 +87,8 @@ bool OpenServiceAdmin(const platform::MapiEntryPoints& mapi, ServiceAdminHolder&
   }
   if (name.empty() && !ChooseProfile(mapi, profAdmin.Get(), name)) return false;
 
-  platform::WriteDebugOutput(L"Getting admin services for profile:");
-  platform::WriteDebugOutput(name);
+  DebugTraceText(L"Getting admin services for profile:");
+  DebugTraceText(name);
 
   // MAPI_UNICODE: the name travels as UTF-16 through MAPI's LPTSTR.
   const HRESULT result = profAdmin->AdminServices(reinterpret_cast<LPTSTR>(name.data()), nullptr, 0,

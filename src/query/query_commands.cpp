@@ -4,7 +4,7 @@
 
 #include "datafolder/data_folders.h"
 #include "frontend/command_line.h"
-#include "frontend/debug_trace.h"
+#include "report/debug_trace.h"
 #include "mapiadmin/mapi_ptr.h"
 #include "mapiadmin/message_services.h"
 #include "mapiadmin/profile_selection.h"
