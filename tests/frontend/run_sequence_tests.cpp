@@ -142,6 +142,27 @@ TEST_F(RunSequenceTest, UninstallWithoutAnyProfileStillCleansUp) {
   ExpectNothingLeaked();
 }
 
+TEST_F(RunSequenceTest, AnUnreadableServiceTableGoesToStandardOutputWithoutLineBreak) {
+  auto& profile = mapi.AddProfile("Default", true);
+  mapi.AddService(profile, "Svc");
+  struct Case {
+    const char* call;
+    std::wstring text;
+  };
+  for (const Case& c :
+       {Case{"GetMsgServiceTable", L"Error getting services table: 0X80004005"},
+        Case{"GetRowCount:services", L"Error getting the services count: 0X80004005"},
+        Case{"QueryRows:services", L"Error getting service rows: 0X80004005"}}) {
+    mapi.FailCall(c.call, E_FAIL, 1);
+    platform::OutputCapture capture;
+    Run({L"-u", L"Svc"});
+    EXPECT_EQ(capture.standard_output, std::vector<std::wstring>{c.text}) << c.call;
+    EXPECT_EQ(profile.services.size(), 1u) << c.call;
+    mapi.FailCall(c.call, E_FAIL, -1);  // never again
+  }
+  ExpectNothingLeaked();
+}
+
 TEST_F(RunSequenceTest, InstallWithoutServiceAdminDoesNothingMore) {
   mapi.AddProfile("Default", true);
   mapi.FailCall("AdminServices", E_FAIL);
