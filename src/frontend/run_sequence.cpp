@@ -87,18 +87,17 @@ RunOutcome RunAction(const RunSettings& settings, const platform::MapiEntryPoint
   });
   if (settings.InstallMode) {
     if (!opened) return outcome;
-    return WorseOutcome(outcome, Guarded(L"installing the service", [&] {
-                          return FromService(InstallService(mapi, holder, settings.ServiceName,
-                                                            settings.DisplayName,
-                                                            PrintServiceTableFailure));
-                        }));
+    return WorseOutcome(
+        outcome, Guarded(L"installing the service", [&] {
+          return FromService(InstallService(mapi, holder, settings.ServiceName,
+                                            settings.DisplayName, PrintServiceTableFailure));
+        }));
   }
   if (opened) {
-    outcome =
-        WorseOutcome(outcome, Guarded(L"uninstalling the service", [&] {
-                       return FromService(UninstallService(mapi, holder, settings.ServiceName,
-                                                           PrintServiceTableFailure));
-                     }));
+    outcome = WorseOutcome(outcome, Guarded(L"uninstalling the service", [&] {
+                             return FromService(UninstallService(mapi, holder, settings.ServiceName,
+                                                                 PrintServiceTableFailure));
+                           }));
   }
   outcome = WorseOutcome(outcome, Guarded(L"clearing the store settings", [&] {
                            return FromCleanup(cleanup.ClearStoreSettings());

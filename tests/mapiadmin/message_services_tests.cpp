@@ -108,14 +108,16 @@ TEST_F(MessageServicesTest, InstallCreatesOnceAndConfiguresTheNewService) {
                                                             L"Service installed.\n"}));
 
   platform::OutputCapture again;
-  EXPECT_EQ(InstallService(entry, holder, L"SVC", L"Other", report), ServiceOutcome::kAlreadyInstalled);
+  EXPECT_EQ(InstallService(entry, holder, L"SVC", L"Other", report),
+            ServiceOutcome::kAlreadyInstalled);
   EXPECT_EQ(again.debug_output, std::vector<std::wstring>{L"The service is already installed.\n"});
   EXPECT_EQ(profile->services.size(), 1u);
 }
 
 TEST_F(MessageServicesTest, InstallWithoutServiceAdminIsRefused) {
   platform::OutputCapture output;
-  EXPECT_EQ(InstallService(entry, holder, L"Svc", L"Name", report), ServiceOutcome::kNoServiceAdmin);
+  EXPECT_EQ(InstallService(entry, holder, L"Svc", L"Name", report),
+            ServiceOutcome::kNoServiceAdmin);
   EXPECT_EQ(output.debug_output,
             std::vector<std::wstring>{L"Unable to install service. First set the profile where the "
                                       L"service should be installed.\n"});
