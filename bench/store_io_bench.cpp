@@ -156,7 +156,7 @@ void InstallInto(benchmark::State& state, const std::string& text) {
     state.ResumeTiming();
     kalinor::ServiceAdminHolder holder;
     if (!kalinor::OpenServiceAdmin(mapi, holder, nullptr) ||
-        kalinor::InstallService(mapi, holder, L"ArchiveConnector", L"Archive Connector") !=
+        kalinor::InstallService(mapi, holder, L"ArchiveConnector", L"Archive Connector", {}) !=
             kalinor::ServiceOutcome::kDone) {
       state.SkipWithError("install failed");
       break;

@@ -2,12 +2,12 @@
 
 #include <array>
 
-#include "platform/debug_output.h"
 #include "platform/files.h"
 #include "platform/hresult.h"
 #include "platform/special_folders.h"
 #include "platform/text.h"
 #include "platform/utf16le.h"
+#include "report/debug_trace.h"
 
 namespace kalinor {
 
@@ -87,7 +87,7 @@ DataFolders::Folders DataFolders::Build(FolderCreation creation,
   TrimWhiteSpace(raw);
   if (!raw.empty()) {
     ExpandFolderMacros(raw, lookup);
-    platform::WriteDebugOutput(raw);
+    DebugTraceText(raw);
     folders.Origin.ExpandedPolicyValue = raw;
   }
   // A policy folder that does not exist is never created, and a relative one
@@ -100,7 +100,7 @@ DataFolders::Folders DataFolders::Build(FolderCreation creation,
   if (raw.empty()) {
     // Without a root the data folder would be at the root of the current
     // drive, where any user may have planted files: no data folder at all.
-    platform::WriteDebugOutput(L"Error finding the local application data folder: 0X80004005");
+    DebugTraceText(L"Error finding the local application data folder: 0X80004005");
   } else {
     folders.DataFolder = raw + OstrandSuffix();
     folders.PellucorDataFolder = raw + Suffix(L"Tavrin") + Suffix(L"Pellucor");

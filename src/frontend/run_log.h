@@ -1,13 +1,11 @@
 // The run log: a copy of every debugger-channel write, for setup programs
 // that cannot watch the debugger channel. KALINOR_LOG names a file to append
 // to, or "stderr" for the standard error stream; unset or empty, no log.
+// The lines themselves are written by the log sink (report/log_sink.h).
 #pragma once
 
 #include <string>
-#include <string_view>
 #include <vector>
-
-#include "platform/process_info.h"
 
 namespace kalinor {
 
@@ -28,12 +26,5 @@ class RunLog {
   /// Writes the closing line with the exit code; nothing without a log.
   void Finish(int exitCode);
 };
-
-/// text with " (NAME)" behind every "0X…" HRESULT whose name is known.
-std::wstring NameHResults(std::wstring_view text);
-
-/// An ISO-8601 local timestamp with milliseconds and the UTC offset, as
-/// "2026-03-01T09:05:07.042+01:00".
-std::wstring FormatTimestamp(const platform::LocalTime& time);
 
 }  // namespace kalinor

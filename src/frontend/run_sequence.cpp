@@ -4,11 +4,14 @@
 #include <new>
 
 #include "frontend/command_line.h"
-#include "frontend/debug_trace.h"
+#include "mapiadmin/mapi_session.h"
+#include "mapiadmin/mapi_table.h"
 #include "mapiadmin/message_services.h"
 #include "mapiadmin/profile_selection.h"
 #include "mapiadmin/service_admin_holder.h"
 #include "platform/console.h"
+#include "platform/text.h"
+#include "report/debug_trace.h"
 
 namespace kalinor {
 namespace {
@@ -28,20 +31,23 @@ HRESULT HResultOf(std::exception_ptr failure) {
   }
 }
 
-// Creates the holder and starts MAPI; null (reported) when MAPI won't start.
-std::unique_ptr<ServiceAdminHolder> StartMapi(const platform::MapiEntryPoints& mapi) {
+// Starts MAPI; null (reported) when it won't start.
+std::unique_ptr<MapiSession> StartMapi(const platform::MapiEntryPoints& mapi) {
   try {
-    auto holder = std::make_unique<ServiceAdminHolder>();
-    MAPIINIT_0 init{MAPI_INIT_VERSION, 0};
-    const HRESULT result = mapi.MAPIInitialize(&init);
-    if (result != S_OK) {
-      DebugTrace(L"Error initializing MAPI: %#X", HResultBits(result));
-      throw CAtlException(E_FAIL);
-    }
-    return holder;
+    auto session = std::make_unique<MapiSession>(mapi);
+    if (session->IsStarted()) return session;
   } catch (...) {
-    return nullptr;
   }
+  return nullptr;
+}
+
+// A service table that could not be read goes to standard output, without
+// a line break.
+void PrintServiceTableFailure(const TableFailure& failure) {
+  const wchar_t* format = L"Error getting service rows: %#X";
+  if (failure.Step == TableStep::kOpen) format = L"Error getting services table: %#X";
+  if (failure.Step == TableStep::kCount) format = L"Error getting the services count: %#X";
+  platform::WriteStandardOutput(platform::FormatText(format, HResultBits(failure.Result)));
 }
 
 RunOutcome FromService(ServiceOutcome outcome) {
@@ -81,16 +87,17 @@ RunOutcome RunAction(const RunSettings& settings, const platform::MapiEntryPoint
   });
   if (settings.InstallMode) {
     if (!opened) return outcome;
-    return WorseOutcome(outcome, Guarded(L"installing the service", [&] {
-                          return FromService(InstallService(mapi, holder, settings.ServiceName,
-                                                            settings.DisplayName));
-                        }));
+    return WorseOutcome(
+        outcome, Guarded(L"installing the service", [&] {
+          return FromService(InstallService(mapi, holder, settings.ServiceName,
+                                            settings.DisplayName, PrintServiceTableFailure));
+        }));
   }
   if (opened) {
-    outcome =
-        WorseOutcome(outcome, Guarded(L"uninstalling the service", [&] {
-                       return FromService(UninstallService(mapi, holder, settings.ServiceName));
-                     }));
+    outcome = WorseOutcome(outcome, Guarded(L"uninstalling the service", [&] {
+                             return FromService(UninstallService(mapi, holder, settings.ServiceName,
+                                                                 PrintServiceTableFailure));
+                           }));
   }
   outcome = WorseOutcome(outcome, Guarded(L"clearing the store settings", [&] {
                            return FromCleanup(cleanup.ClearStoreSettings());
@@ -112,13 +119,12 @@ int RunKalinor(const std::vector<std::wstring>& args, const platform::MapiEntryP
     platform::WriteStandardOutput(L"No service name was specified.");
     return ExitCodeFor(RunOutcome::kFailed, mode);
   }
-  std::unique_ptr<ServiceAdminHolder> holder = StartMapi(mapi);
-  if (!holder) return ExitCodeFor(RunOutcome::kFailed, mode);
+  std::unique_ptr<MapiSession> session = StartMapi(mapi);
+  if (!session) return ExitCodeFor(RunOutcome::kFailed, mode);
 
-  const RunOutcome outcome = RunAction(settings, mapi, cleanup, *holder);
+  const RunOutcome outcome = RunAction(settings, mapi, cleanup, session->Holder());
   // Whatever failed above, MAPI is shut down in the proper order.
-  holder->Release();
-  mapi.MAPIUninitialize();
+  session->End();
   return ExitCodeFor(outcome, mode);
 }
 

@@ -29,16 +29,6 @@ class RowSetPtr {
   LPSRowSet rows_ = nullptr;
 };
 
-/// Reads every row of the table: GetRowCount, then QueryRows for that many.
-/// S_OK with rows holding them (none for an empty table); else the failing
-/// call's result, with rows left empty.
-inline HRESULT QueryAllRows(IMAPITable* table, RowSetPtr& rows) {
-  ULONG count = 0;
-  const HRESULT result = table->GetRowCount(0, &count);
-  if (result != S_OK || count == 0) return result;
-  return table->QueryRows(static_cast<LONG>(count), 0, rows.Receive());
-}
-
 /// The first property of the row with the tag, or null.
 inline const SPropValue* FindProperty(const SRow& row, ULONG tag) {
   if (row.lpProps == nullptr) return nullptr;

@@ -3,18 +3,13 @@
 #include <cstring>
 #include <string>
 
-#include "frontend/debug_trace.h"
 #include "mapiadmin/mapi_ptr.h"
-#include "platform/console.h"
+#include "mapiadmin/mapi_table.h"
 #include "platform/text.h"
+#include "report/debug_trace.h"
 
 namespace kalinor {
 namespace {
-
-// The service-table errors go to standard output, without a line break.
-void PrintTableError(const wchar_t* format, HRESULT result) {
-  platform::WriteStandardOutput(platform::FormatText(format, HResultBits(result)));
-}
 
 bool NameMatches(const SRow& row, const std::string& name) {
   const SPropValue* rowName = FindProperty(row, PR_SERVICE_NAME_A);
@@ -34,34 +29,25 @@ bool CopyServiceUid(const SRow& row, MAPIUID& uid) {
 
 enum class Lookup { kFound, kAbsent, kUnreadable };
 
-// FindService, telling a service table that could not be read (reported on
-// standard output), or a matching row without its identifier, from a table
-// without the name.
+std::optional<TableFailure> OpenServiceTable(ServiceAdminHolder& holder, WholeTable& table) {
+  return OpenTable(
+      [&](LPMAPITABLE* opened) { return holder.ServiceAdmin->GetMsgServiceTable(0, opened); },
+      table);
+}
+
+// FindService, telling a service table that could not be read (given to
+// report), or a matching row without its identifier, from a table without
+// the name.
 Lookup LookUpService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
-                     const std::wstring& serviceName, MAPIUID* uid) {
+                     const std::wstring& serviceName, const TableFailureReport& report,
+                     MAPIUID* uid) {
   const std::string name = platform::ToAnsiCodePage(serviceName);
-  InterfacePtr<IMAPITable> table;
-  HRESULT result = holder.ServiceAdmin->GetMsgServiceTable(0, table.Receive());
-  if (result != S_OK) {
-    PrintTableError(L"Error getting services table: %#X", result);
+  WholeTable table(mapi);
+  if (const std::optional<TableFailure> failure = OpenServiceTable(holder, table)) {
+    if (report) report(*failure);
     return Lookup::kUnreadable;
   }
-  ULONG count = 0;
-  result = table->GetRowCount(0, &count);
-  if (result != S_OK) {
-    PrintTableError(L"Error getting the services count: %#X", result);
-    return Lookup::kUnreadable;
-  }
-  if (count == 0) return Lookup::kAbsent;
-  RowSetPtr rows(mapi);
-  result = table->QueryRows(static_cast<LONG>(count), 0, rows.Receive());
-  if (result != S_OK) {
-    PrintTableError(L"Error getting service rows: %#X", result);
-    return Lookup::kUnreadable;
-  }
-  const LPSRowSet set = rows.Get();
-  for (ULONG i = 0; set != nullptr && i < set->cRows; ++i) {
-    const SRow& row = set->aRow[i];
+  for (const SRow& row : table.Rows()) {
     if (!NameMatches(row, name)) continue;
     // The first match decides; later rows are not looked at.
     return uid == nullptr || CopyServiceUid(row, *uid) ? Lookup::kFound : Lookup::kUnreadable;
@@ -72,22 +58,18 @@ Lookup LookUpService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& 
 }  // namespace
 
 bool FindService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
-                 std::wstring serviceName, MAPIUID* uid) {
-  return LookUpService(mapi, holder, serviceName, uid) == Lookup::kFound;
+                 std::wstring serviceName, const TableFailureReport& report, MAPIUID* uid) {
+  return LookUpService(mapi, holder, serviceName, report, uid) == Lookup::kFound;
 }
 
 HRESULT ListServices(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
                      std::vector<ServiceRow>& services) {
-  InterfacePtr<IMAPITable> table;
-  HRESULT result = holder.ServiceAdmin->GetMsgServiceTable(0, table.Receive());
-  if (result != S_OK) return result;
-  RowSetPtr rows(mapi);
-  result = QueryAllRows(table.Get(), rows);
-  if (result != S_OK) return result;
-  const LPSRowSet set = rows.Get();
-  for (ULONG i = 0; set != nullptr && i < set->cRows; ++i) {
-    const SPropValue* name = FindProperty(set->aRow[i], PR_SERVICE_NAME_A);
-    const SPropValue* display = FindProperty(set->aRow[i], PR_DISPLAY_NAME_A);
+  WholeTable table(mapi);
+  if (const std::optional<TableFailure> failure = OpenServiceTable(holder, table))
+    return failure->Result;
+  for (const SRow& tableRow : table.Rows()) {
+    const SPropValue* name = FindProperty(tableRow, PR_SERVICE_NAME_A);
+    const SPropValue* display = FindProperty(tableRow, PR_DISPLAY_NAME_A);
     ServiceRow row;
     if (name != nullptr && name->Value.lpszA != nullptr) row.Name = name->Value.lpszA;
     if (display != nullptr && display->Value.lpszA != nullptr)
@@ -102,13 +84,14 @@ bool IsServiceNamed(const ServiceRow& row, const std::wstring& serviceName) {
 }
 
 ServiceOutcome InstallService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
-                              std::wstring serviceName, std::wstring displayName) {
+                              std::wstring serviceName, std::wstring displayName,
+                              const TableFailureReport& report) {
   if (!holder.ServiceAdmin) {
     DebugTrace(
         L"Unable to install service. First set the profile where the service should be installed.");
     return ServiceOutcome::kNoServiceAdmin;
   }
-  const Lookup before = LookUpService(mapi, holder, serviceName, nullptr);
+  const Lookup before = LookUpService(mapi, holder, serviceName, report, nullptr);
   if (before == Lookup::kFound) {
     DebugTrace(L"The service is already installed.");
     return ServiceOutcome::kAlreadyInstalled;
@@ -123,7 +106,7 @@ ServiceOutcome InstallService(const platform::MapiEntryPoints& mapi, ServiceAdmi
   }
   MAPIUID uid{};
   HRESULT configured = MAPI_E_NOT_FOUND;
-  if (FindService(mapi, holder, serviceName, &uid)) {
+  if (FindService(mapi, holder, serviceName, report, &uid)) {
     configured = holder.ServiceAdmin->ConfigureMsgService(&uid, 0, 0, 0, nullptr);
     DebugTrace(L"Service configuration returned %#X", HResultBits(configured));
   }
@@ -134,12 +117,12 @@ ServiceOutcome InstallService(const platform::MapiEntryPoints& mapi, ServiceAdmi
 }
 
 ServiceOutcome UninstallService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
-                                std::wstring serviceName) {
+                                std::wstring serviceName, const TableFailureReport& report) {
   bool deletedAny = false;
   MAPIUID uid{};
   MAPIUID lastDeleted{};
   Lookup lookup;
-  while ((lookup = LookUpService(mapi, holder, serviceName, &uid)) == Lookup::kFound) {
+  while ((lookup = LookUpService(mapi, holder, serviceName, report, &uid)) == Lookup::kFound) {
     // A service that is still listed after its deletion succeeded would be
     // found again without end: treat it as a failed deletion.
     const bool reappeared = deletedAny && std::memcmp(uid.ab, lastDeleted.ab, sizeof uid.ab) == 0;

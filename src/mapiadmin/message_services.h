@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "mapiadmin/mapi_table.h"
 #include "mapiadmin/service_admin_holder.h"
 #include "platform/mapi.h"
 
@@ -12,10 +13,11 @@ namespace kalinor {
 /// Looks the service name up in the profile's service table (read afresh),
 /// ignoring the case of ASCII letters. True when a row matches and, if uid
 /// is given, that row's 16-byte identifier was copied into it. A failed table
-/// read is written to standard output and gives false. The holder must hold
-/// a service administration.
+/// read is given to report (when set) and gives false. The holder must hold a
+/// service administration.
 bool FindService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
-                 std::wstring serviceName, MAPIUID* uid = nullptr);
+                 std::wstring serviceName, const TableFailureReport& report,
+                 MAPIUID* uid = nullptr);
 
 /// One row of a profile's service table.
 struct ServiceRow {
@@ -43,14 +45,17 @@ enum class ServiceOutcome {
 /// Creates the service once and runs its configuration without interface.
 /// kDone when it was created and configured; kFailed when the creation, the
 /// configuration or a table read failed; the other outcomes create nothing.
-/// Every outcome but kDone is reported.
+/// Every outcome but kDone is reported: a failed table read to report (when
+/// set), the others on the debugger channel.
 ServiceOutcome InstallService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
-                              std::wstring serviceName, std::wstring displayName);
+                              std::wstring serviceName, std::wstring displayName,
+                              const TableFailureReport& report);
 
 /// Deletes every service of the name, one per pass. kDone when none is left
 /// (none was there, too); kFailed when a deletion failed or the service
-/// table could not be read. The holder must hold a service administration.
+/// table could not be read (given to report, when set). The holder must
+/// hold a service administration.
 ServiceOutcome UninstallService(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
-                                std::wstring serviceName);
+                                std::wstring serviceName, const TableFailureReport& report);
 
 }  // namespace kalinor

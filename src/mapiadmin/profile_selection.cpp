@@ -1,9 +1,9 @@
 #include "mapiadmin/profile_selection.h"
 
-#include "frontend/debug_trace.h"
 #include "mapiadmin/mapi_ptr.h"
-#include "platform/debug_output.h"
+#include "mapiadmin/mapi_table.h"
 #include "platform/text.h"
+#include "report/debug_trace.h"
 
 namespace kalinor {
 namespace {
@@ -20,38 +20,37 @@ bool IsDefaultProfileRow(const SRow& row) {
   return flag != nullptr && flag->Value.b != 0;
 }
 
+// The profile table's failures as ChooseProfile reports them.
+void ReportProfileTableFailure(const TableFailure& failure) {
+  const wchar_t* format = L"Error getting profile rows: %#X";
+  if (failure.Step == TableStep::kOpen) format = L"Error getting profiles table: %#X";
+  if (failure.Step == TableStep::kCount) format = L"Error getting profiles count: %#X";
+  DebugTrace(format, HResultBits(failure.Result));
+}
+
+std::optional<TableFailure> OpenProfileTable(IProfAdmin* profAdmin, WholeTable& table) {
+  return OpenTable([&](LPMAPITABLE* opened) { return profAdmin->GetProfileTable(0, opened); },
+                   table);
+}
+
 }  // namespace
 
 bool ChooseProfile(const platform::MapiEntryPoints& mapi, IProfAdmin* profAdmin,
                    std::wstring& profileName) {
-  InterfacePtr<IMAPITable> table;
-  HRESULT result = profAdmin->GetProfileTable(0, table.Receive());
-  if (result != S_OK) {
-    DebugTrace(L"Error getting profiles table: %#X", HResultBits(result));
+  WholeTable table(mapi);
+  if (const std::optional<TableFailure> failure = OpenProfileTable(profAdmin, table)) {
+    ReportProfileTableFailure(*failure);
     return false;
   }
-  ULONG count = 0;
-  result = table->GetRowCount(0, &count);
-  if (result != S_OK) {
-    DebugTrace(L"Error getting profiles count: %#X", HResultBits(result));
-    return false;
-  }
-  if (count == 0) {
+  if (table.Count() == 0) {
     DebugTrace(L"There is no profile, unable to add service.");
     return false;
   }
-  RowSetPtr rows(mapi);
-  result = table->QueryRows(static_cast<LONG>(count), 0, rows.Receive());
-  if (result != S_OK) {
-    DebugTrace(L"Error getting profile rows: %#X", HResultBits(result));
-    return false;
-  }
   std::wstring chosen;
-  const LPSRowSet set = rows.Get();
-  for (ULONG i = 0; set != nullptr && i < set->cRows && chosen.empty(); ++i) {
-    const SRow& row = set->aRow[i];
-    const bool candidate = count == 1 || IsDefaultProfileRow(row);
+  for (const SRow& row : table.Rows()) {
+    const bool candidate = table.Count() == 1 || IsDefaultProfileRow(row);
     if (candidate) chosen = ProfileRowName(row);
+    if (!chosen.empty()) break;
   }
   if (chosen.empty()) {
     DebugTrace(L"Unable to find a default profile.");
@@ -63,15 +62,11 @@ bool ChooseProfile(const platform::MapiEntryPoints& mapi, IProfAdmin* profAdmin,
 
 HRESULT ListProfiles(const platform::MapiEntryPoints& mapi, IProfAdmin* profAdmin,
                      std::vector<ProfileRow>& profiles) {
-  InterfacePtr<IMAPITable> table;
-  HRESULT result = profAdmin->GetProfileTable(0, table.Receive());
-  if (result != S_OK) return result;
-  RowSetPtr rows(mapi);
-  result = QueryAllRows(table.Get(), rows);
-  if (result != S_OK) return result;
-  const LPSRowSet set = rows.Get();
-  for (ULONG i = 0; set != nullptr && i < set->cRows; ++i)
-    profiles.push_back({ProfileRowName(set->aRow[i]), IsDefaultProfileRow(set->aRow[i])});
+  WholeTable table(mapi);
+  if (const std::optional<TableFailure> failure = OpenProfileTable(profAdmin, table))
+    return failure->Result;
+  for (const SRow& row : table.Rows())
+    profiles.push_back({ProfileRowName(row), IsDefaultProfileRow(row)});
   return S_OK;
 }
 
@@ -88,8 +83,8 @@ bool OpenServiceAdmin(const platform::MapiEntryPoints& mapi, ServiceAdminHolder&
   }
   if (name.empty() && !ChooseProfile(mapi, profAdmin.Get(), name)) return false;
 
-  platform::WriteDebugOutput(L"Getting admin services for profile:");
-  platform::WriteDebugOutput(name);
+  DebugTraceText(L"Getting admin services for profile:");
+  DebugTraceText(name);
 
   // MAPI_UNICODE: the name travels as UTF-16 through MAPI's LPTSTR.
   const HRESULT result = profAdmin->AdminServices(reinterpret_cast<LPTSTR>(name.data()), nullptr, 0,

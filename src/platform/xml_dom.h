@@ -48,9 +48,15 @@ class DomRef : public ScopedHandle<NullIsEmptyTraits<void*, &ReleaseDomReference
 
 /// An owning reference to a DOM document object.
 using DomDocumentRef = DomRef<DomDocumentTag>;
-/// An owning reference to a DOM node. On POSIX it does not keep its node
-/// alive: it must not be used after the node was removed, the document
-/// reloaded or the document released.
+/// A reference to a DOM node, with one lifetime on both builds: it may be
+/// used while its node is part of its document (or, made by CreateElement,
+/// waits to be appended), and must not be used once the node or an ancestor
+/// was removed, the document loaded again or the document released. Letting
+/// the reference go is always safe, in any order. Both builds keep this
+/// contract though they differ beneath it: libxml2's nodes belong to their
+/// document and are freed by RemoveChild, a load or the document's release
+/// (letting the reference go does nothing); MSXML's COM reference would keep
+/// a removed node's object alive, but no code may rely on that.
 using DomNodeRef = DomRef<DomNodeTag>;
 
 /// A new, empty document object. Raises _com_error with the creation's

@@ -3,9 +3,8 @@
 #include <algorithm>
 
 #include "datafolder/data_folders.h"
-#include "frontend/command_line.h"
-#include "frontend/debug_trace.h"
 #include "mapiadmin/mapi_ptr.h"
+#include "mapiadmin/mapi_session.h"
 #include "mapiadmin/message_services.h"
 #include "mapiadmin/profile_selection.h"
 #include "mapiadmin/service_admin_holder.h"
@@ -14,8 +13,10 @@
 #include "platform/text.h"
 #include "query/json_object.h"
 #include "query/mail_client_bitness.h"
-#include "query/query_output.h"
+#include "query/query_arguments.h"
 #include "query/query_error.h"
+#include "query/query_output.h"
+#include "report/debug_trace.h"
 #include "settings/cleanup_plan.h"
 
 namespace kalinor {
@@ -36,47 +37,6 @@ const wchar_t kUsage[] =
     L"  --help, --version\n\n"
     L"The profile is chosen as kalinor chooses it: the named one, else the only one, else\n"
     L"the default. --json prints one JSON document instead of lines.\n";
-
-struct QueryArguments {
-  std::wstring Command;
-  std::vector<std::wstring> Rest;  // after the command, "--json" taken out
-  bool Json = false;
-};
-
-QueryArguments SplitArguments(const std::vector<std::wstring>& args) {
-  QueryArguments split;
-  for (const std::wstring& arg : args) {
-    if (arg == L"--json")
-      split.Json = true;
-    else if (split.Command.empty())
-      split.Command = arg;
-    else
-      split.Rest.push_back(arg);
-  }
-  return split;
-}
-
-// MAPI started for the lifetime of the object, shut down once after it.
-class MapiSession {
- public:
-  explicit MapiSession(const platform::MapiEntryPoints& mapi) : mapi_(mapi) {
-    MAPIINIT_0 init{MAPI_INIT_VERSION, 0};
-    result_ = mapi_.MAPIInitialize(&init);
-    if (result_ != S_OK) DebugTrace(L"Error initializing MAPI: %#X", HResultBits(result_));
-  }
-  ~MapiSession() {
-    if (IsStarted()) mapi_.MAPIUninitialize();
-  }
-  MapiSession(const MapiSession&) = delete;
-  MapiSession& operator=(const MapiSession&) = delete;
-
-  bool IsStarted() const { return result_ == S_OK; }
-  HRESULT Result() const { return result_; }
-
- private:
-  const platform::MapiEntryPoints& mapi_;
-  HRESULT result_;
-};
 
 int ListProfilesCommand(const platform::MapiEntryPoints& mapi, QueryOutput& out) {
   const MapiSession session(mapi);
@@ -100,12 +60,12 @@ int ListProfilesCommand(const platform::MapiEntryPoints& mapi, QueryOutput& out)
 
 // Reads the chosen profile's services; false (reported) when MAPI, the
 // profile or the table fails.
-bool ReadServices(const platform::MapiEntryPoints& mapi, const RunSettings& settings,
+bool ReadServices(const platform::MapiEntryPoints& mapi, const QueryArguments& arguments,
                   std::vector<ServiceRow>& services) {
-  const MapiSession session(mapi);
+  MapiSession session(mapi);
   if (!session.IsStarted()) return false;
-  ServiceAdminHolder holder;
-  const wchar_t* profile = settings.ProfileName.empty() ? nullptr : settings.ProfileName.c_str();
+  ServiceAdminHolder& holder = session.Holder();
+  const wchar_t* profile = arguments.ProfileName.empty() ? nullptr : arguments.ProfileName.c_str();
   if (!OpenServiceAdmin(mapi, holder, profile)) return false;
   const HRESULT result = ListServices(mapi, holder, services);
   holder.Release();  // before MAPI shuts down
@@ -113,10 +73,10 @@ bool ReadServices(const platform::MapiEntryPoints& mapi, const RunSettings& sett
   return result == S_OK;
 }
 
-int ListServicesCommand(const platform::MapiEntryPoints& mapi, const RunSettings& settings,
+int ListServicesCommand(const platform::MapiEntryPoints& mapi, const QueryArguments& arguments,
                         QueryOutput& out) {
   std::vector<ServiceRow> services;
-  if (!ReadServices(mapi, settings, services)) return kQueryCannotTell;
+  if (!ReadServices(mapi, arguments, services)) return kQueryCannotTell;
   std::vector<JsonObject> items;
   for (const ServiceRow& service : services) {
     const std::wstring name = platform::FromAnsiCodePage(service.Name);
@@ -127,19 +87,20 @@ int ListServicesCommand(const platform::MapiEntryPoints& mapi, const RunSettings
   return kQueryOk;
 }
 
-int HasServiceCommand(const platform::MapiEntryPoints& mapi, const RunSettings& settings,
+int HasServiceCommand(const platform::MapiEntryPoints& mapi, const QueryArguments& arguments,
                       QueryOutput& out) {
-  if (settings.ServiceName.empty()) {
+  const std::wstring& serviceName = arguments.Operand;
+  if (serviceName.empty()) {
     DebugTrace(L"No service name was specified.");
     return kQueryCannotTell;
   }
   std::vector<ServiceRow> services;
-  if (!ReadServices(mapi, settings, services)) return kQueryCannotTell;
+  if (!ReadServices(mapi, arguments, services)) return kQueryCannotTell;
   const bool installed = std::any_of(services.begin(), services.end(), [&](const ServiceRow& row) {
-    return IsServiceNamed(row, settings.ServiceName);
+    return IsServiceNamed(row, serviceName);
   });
   out.Line(installed ? L"installed" : L"not installed");
-  out.Json().Add("service", settings.ServiceName).Add("installed", installed);
+  out.Json().Add("service", serviceName).Add("installed", installed);
   return installed ? kQueryOk : kQueryNo;
 }
 
@@ -262,23 +223,22 @@ int BitnessCommand(const platform::MapiEntryPoints& mapi, QueryOutput& out) {
 }  // namespace
 
 int RunQuery(const std::vector<std::wstring>& args, const platform::MapiEntryPoints& mapi) {
-  const QueryArguments split = SplitArguments(args);
-  const RunSettings settings = ParseArguments(split.Rest);
-  QueryOutput out(split.Json);
-  const std::wstring& command = split.Command;
+  const QueryArguments arguments = ParseQueryArguments(args);
+  QueryOutput out(arguments.Json);
+  const std::wstring& command = arguments.Command;
   int code = kQueryNo;
   if (command == L"profiles")
     code = ListProfilesCommand(mapi, out);
   else if (command == L"services")
-    code = ListServicesCommand(mapi, settings, out);
+    code = ListServicesCommand(mapi, arguments, out);
   else if (command == L"has")
-    code = HasServiceCommand(mapi, settings, out);
+    code = HasServiceCommand(mapi, arguments, out);
   else if (command == L"plan")
     code = PlanCommand(out);
   else if (command == L"bitness")
     code = BitnessCommand(mapi, out);
   else if (command == L"error")
-    code = ErrorCommand(settings.ServiceName, out);
+    code = ErrorCommand(arguments.Operand, out);
   else if (command == L"--version")
     code = VersionCommand(out);
   else {

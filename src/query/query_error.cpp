@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cwchar>
 
-#include "frontend/hresult_names.h"
+#include "report/hresult_names.h"
 #include "kalinor_version.h"
 #include "platform/text.h"
 

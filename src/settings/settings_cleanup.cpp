@@ -3,8 +3,8 @@
 #include <map>
 #include <string>
 
-#include "frontend/debug_trace.h"
 #include "platform/files.h"
+#include "report/debug_trace.h"
 
 namespace kalinor {
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "frontend/usage_writes.h"
 #include "platform/output_capture.h"
 
 namespace kalinor {
@@ -20,26 +21,10 @@ TEST(UsageRequest, NoArgumentsOrALoneQuestionMark) {
   EXPECT_FALSE(IsUsageRequest({L""}));
 }
 
-TEST(UsageRequest, UsageTextIsWrittenInFourExactWrites) {
+TEST(UsageRequest, UsageTextIsWrittenExactlyOnStandardOutput) {
   platform::OutputCapture capture;
   PrintUsage();
-  ASSERT_EQ(capture.standard_output.size(), 4u);
-  EXPECT_EQ(
-      capture.standard_output[0],
-      L"\nKalinor [-u] [profile:ProfileName] [descr:\"Service Description\"] ServiceName\n\n");
-  EXPECT_EQ(capture.standard_output[1],
-            L"-u\t\t- Uninstall all services with the specified name.\n\t\t  When this is missing "
-            L"perform install.\n\n");
-  EXPECT_EQ(capture.standard_output[2],
-            L"profile\t\t- Specify the profile where to install or uninstall the service.\n\t\t  "
-            L"When this is not "
-            L"specified the single existing profile or\n\t\t  the default profile is used.\n\n");
-  EXPECT_EQ(capture.standard_output[3],
-            L"displayname\t- Specify the display name for the service to be installed.\n\t\t  The "
-            L"service name is "
-            L"used when not specified. Even if the display name\n\t\t  is given the same setting "
-            L"from mapisvc.inf "
-            L"has priority.\n\n");
+  EXPECT_EQ(capture.standard_output, testing::UsageWrites());
   EXPECT_TRUE(capture.debug_output.empty());
 }
 

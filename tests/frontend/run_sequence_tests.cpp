@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <new>
 
+#include "frontend/usage_writes.h"
 #include "platform/output_capture.h"
 #include "support/fake_mapi.h"
 
@@ -48,9 +49,11 @@ class RunSequenceTest : public ::testing::Test {
 
 TEST_F(RunSequenceTest, UsageRequestPrintsUsageAndNeverStartsMapi) {
   EXPECT_EQ(Run({}), 0);
-  EXPECT_EQ(output.standard_output.size(), 4u);
+  EXPECT_EQ(output.standard_output, testing::UsageWrites());
   EXPECT_EQ(Run({L"-?"}), 0);
-  EXPECT_EQ(output.standard_output.size(), 8u);
+  std::vector<std::wstring> twice = testing::UsageWrites();
+  twice.insert(twice.end(), testing::UsageWrites().begin(), testing::UsageWrites().end());
+  EXPECT_EQ(output.standard_output, twice);
   EXPECT_TRUE(mapi.calls.empty());
   EXPECT_TRUE(output.debug_output.empty());
 }
@@ -139,6 +142,27 @@ TEST_F(RunSequenceTest, UninstallWithoutAnyProfileStillCleansUp) {
             std::vector<std::wstring>{L"There is no profile, unable to add service.\n"});
   EXPECT_EQ(cleanupCalls, (std::vector<std::string>{"ClearStoreSettings", "ClearArchiveUrl"}));
   EXPECT_EQ(mapi.uninitializeCount, 1);
+  ExpectNothingLeaked();
+}
+
+TEST_F(RunSequenceTest, AnUnreadableServiceTableGoesToStandardOutputWithoutLineBreak) {
+  auto& profile = mapi.AddProfile("Default", true);
+  mapi.AddService(profile, "Svc");
+  struct Case {
+    const char* call;
+    std::wstring text;
+  };
+  for (const Case& c :
+       {Case{"GetMsgServiceTable", L"Error getting services table: 0X80004005"},
+        Case{"GetRowCount:services", L"Error getting the services count: 0X80004005"},
+        Case{"QueryRows:services", L"Error getting service rows: 0X80004005"}}) {
+    mapi.FailCall(c.call, E_FAIL, 1);
+    platform::OutputCapture capture;
+    Run({L"-u", L"Svc"});
+    EXPECT_EQ(capture.standard_output, std::vector<std::wstring>{c.text}) << c.call;
+    EXPECT_EQ(profile.services.size(), 1u) << c.call;
+    mapi.FailCall(c.call, E_FAIL, -1);  // never again
+  }
   ExpectNothingLeaked();
 }
 

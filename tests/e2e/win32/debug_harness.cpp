@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "platform/win32/scoped_handles.h"
+#include "support/quoted_argument.h"
 
 namespace {
 
@@ -220,23 +221,7 @@ bool HideDebuggerFromPeb(HANDLE process) {
   return WriteProcessMemory(process, flag, &not_debugged, 1, nullptr) != FALSE;
 }
 
-// One argument as CommandLineToArgvW and the C runtime read it back.
-std::wstring QuotedArgument(const std::wstring& arg) {
-  if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
-  std::wstring quoted = L"\"";
-  size_t backslashes = 0;
-  for (wchar_t c : arg) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(backslashes * 2, L'\\');
-  return quoted + L"\"";
-}
+using kalinor::testing::QuotedArgument;
 
 // A pipe whose write end the child inherits; the read end stays here.
 bool MakeInheritedPipe(Handle& read_end, Handle& write_end) {

@@ -4,6 +4,7 @@
 
 #include "platform/text.h"
 #include "platform/win32/scoped_handles.h"
+#include "support/quoted_argument.h"
 #include "support/run_process.h"
 
 namespace kalinor::testing {
@@ -11,26 +12,6 @@ namespace kalinor::testing {
 namespace {
 
 using Handle = platform::FileHandle;
-
-// One argument as CommandLineToArgvW and the C runtime read it back: quoted
-// when it is empty or holds blanks or quotes, with the backslashes before a
-// quote (or before the closing quote) doubled.
-std::wstring QuotedArgument(const std::wstring& arg) {
-  if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
-  std::wstring quoted = L"\"";
-  std::size_t backslashes = 0;
-  for (wchar_t c : arg) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    quoted.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    backslashes = 0;
-    quoted += c;
-  }
-  quoted.append(backslashes * 2, L'\\');
-  return quoted + L"\"";
-}
 
 std::wstring CommandLine(const std::wstring& program, const std::vector<std::string>& args) {
   // The program name follows simpler rules (no backslash escapes): quotes

@@ -1,8 +1,8 @@
-#include "frontend/run_log.h"
+#include "report/log_sink.h"
 
 #include <gtest/gtest.h>
 
-#include "frontend/hresult_names.h"
+#include "report/hresult_names.h"
 
 namespace kalinor {
 namespace {
@@ -17,7 +17,7 @@ TEST(HResultNames, TheTableIsOrderedSoThatEveryEntryIsFound) {
   EXPECT_EQ(FindHResultName(0x80040104), nullptr);
 }
 
-TEST(RunLog, NamesEveryKnownHResultAndOnlyWholeNumbers) {
+TEST(LogSink, NamesEveryKnownHResultAndOnlyWholeNumbers) {
   const struct {
     const wchar_t* text;
     const wchar_t* named;
@@ -35,7 +35,7 @@ TEST(RunLog, NamesEveryKnownHResultAndOnlyWholeNumbers) {
   for (const auto& c : cases) EXPECT_EQ(NameHResults(c.text), c.named);
 }
 
-TEST(RunLog, TimestampsAreIso8601WithTheUtcOffset) {
+TEST(LogSink, TimestampsAreIso8601WithTheUtcOffset) {
   EXPECT_EQ(FormatTimestamp({2026, 3, 1, 9, 5, 7, 42, 60}), L"2026-03-01T09:05:07.042+01:00");
   EXPECT_EQ(FormatTimestamp({2026, 12, 31, 23, 59, 59, 999, -570}),
             L"2026-12-31T23:59:59.999-09:30");

@@ -1,4 +1,4 @@
-#include "frontend/debug_trace.h"
+#include "report/debug_trace.h"
 
 #include <cstdarg>
 #include <string>
@@ -22,5 +22,7 @@ void DebugTrace(const wchar_t* format, ...) {
   text += L'\n';
   platform::WriteDebugOutput(text);
 }
+
+void DebugTraceText(std::wstring_view text) { platform::WriteDebugOutput(text); }
 
 }  // namespace kalinor

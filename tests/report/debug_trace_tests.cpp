@@ -1,4 +1,4 @@
-#include "frontend/debug_trace.h"
+#include "report/debug_trace.h"
 
 #include <gtest/gtest.h>
 

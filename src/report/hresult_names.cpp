@@ -1,4 +1,4 @@
-#include "frontend/hresult_names.h"
+#include "report/hresult_names.h"
 
 #include <algorithm>
 

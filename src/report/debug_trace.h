@@ -1,0 +1,19 @@
+// DebugTrace: the one way to the debugger output channel for every
+// subsystem; each write is also seen by the run log when one is open.
+#pragma once
+
+#include <string_view>
+
+namespace kalinor {
+
+/// Formats printf-style (HRESULTs as unsigned 32-bit under "%#X"), appends
+/// one line feed and passes the whole text to the debugger channel in one
+/// write. A null format raises CAtlException(E_INVALIDARG) and writes nothing.
+void DebugTrace(const wchar_t* format, ...);
+
+/// Passes text to the debugger channel as it is, in one write, with no line
+/// feed added: for texts (a profile name, a folder) that are reported
+/// whole rather than formatted.
+void DebugTraceText(std::wstring_view text);
+
+}  // namespace kalinor
