@@ -144,6 +144,17 @@ void RequireNoOtherRoot(IXMLDOMNode* document_node, IXMLDOMNode* element) {
   if (root_identity.Get() != element_identity.Get()) throw _com_error(E_FAIL);
 }
 
+// Whether an element lies deeper than kMaxElementDepth below the document:
+// one selection of the path "/*/*/..." one step longer.
+bool IsTooDeep(IXMLDOMDocument* document) {
+  std::wstring path;
+  for (int level = 0; level <= kMaxElementDepth; ++level) path += L"/*";
+  const Bstr query(path);
+  InterfacePtr<IXMLDOMNode> found;
+  Check(document->selectSingleNode(query.get(), found.Receive()));
+  return static_cast<bool>(found);
+}
+
 void RemoveAllChildren(IXMLDOMNode* node) {
   for (;;) {
     InterfacePtr<IXMLDOMNode> child;
@@ -190,9 +201,10 @@ void Harden(IXMLDOMDocument* document) {
   // An internal DTD keeps working (its entities are expanded), as MSXML
   // 3.0's default allows; 6.0 would refuse it. MSXML 3.0 and 6.0.
   TrySetProperty(second.Get(), L"ProhibitDTD", BoolVariant(false));
-  // Nesting bounded as libxml2 bounds it on the POSIX build; 3.0 has no
-  // limit by default. MSXML 3.0 and 6.0.
-  TrySetProperty(second.Get(), L"MaxElementDepth", IntVariant(256));
+  // A backstop against runaway nesting (3.0 has no limit by default); the
+  // bound itself is checked after the load, the same on both builds, since
+  // how the component counts levels is its own. MSXML 3.0 and 6.0.
+  TrySetProperty(second.Get(), L"MaxElementDepth", IntVariant(kMaxElementDepth + 1));
   // Size bounded, entity expansion included, in blocks of 1024 characters
   // (64 Mi characters). MSXML 3.0 and 6.0.
   TrySetProperty(second.Get(), L"MaxXMLSize", IntVariant(64 * 1024));
@@ -232,7 +244,8 @@ bool LoadDomDocument(const DomDocumentRef& document, const std::wstring& path) {
   // name another file. A file that cannot be read gives an empty stream,
   // whose load fails and empties the document, as a failed load must.
   std::string bytes;
-  if (!ReadWholeFile(path, bytes) || bytes.size() > 0x7FFFFFFF) bytes.clear();
+  if (!ReadWholeFile(path, bytes) || bytes.size() > 0x7FFFFFFF || ExceedsAttributeBound(bytes))
+    bytes.clear();
   Variant source;
   source.get().punkVal = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()),
                                            static_cast<UINT>(bytes.size()));
@@ -240,7 +253,7 @@ bool LoadDomDocument(const DomDocumentRef& document, const std::wstring& path) {
   source.get().vt = VT_UNKNOWN;
   VARIANT_BOOL parsed = VARIANT_FALSE;
   const HRESULT loaded = dom->load(source.get(), &parsed);
-  if (SUCCEEDED(loaded) && parsed == VARIANT_TRUE) return true;
+  if (SUCCEEDED(loaded) && parsed == VARIANT_TRUE && !IsTooDeep(dom)) return true;
   // MSXML empties the document when a load fails; not every implementation
   // of the component does when it loads from a stream. Whether the failure
   // came as a flag or as an HRESULT, the file was not loaded.
@@ -266,6 +279,7 @@ void SaveDomDocument(const DomDocumentRef& document, const std::wstring& path) {
 }
 
 DomNodeRef DocumentNode(const DomDocumentRef& document) {
+  RaiseFailureSetForTesting(DomPrimitive::DocumentNode);
   InterfacePtr<IXMLDOMNode> node;
   Check(DocumentOf(document)->QueryInterface(kIidXmlDomNode, ReceiveVoid(node)));
   if (!node) throw _com_error(E_POINTER);
@@ -279,6 +293,7 @@ DomNodeRef CopyNodeRef(const DomNodeRef& node) {
 }
 
 DomNodeKind NodeKind(const DomNodeRef& node) {
+  RaiseFailureSetForTesting(DomPrimitive::NodeKind);
   switch (NodeType(NodeOf(node))) {
     case NODE_DOCUMENT:
       return DomNodeKind::Document;
@@ -300,6 +315,7 @@ DomNodeKind NodeKind(const DomNodeRef& node) {
 }
 
 bool NodeNameIs(const DomNodeRef& node, std::wstring_view name) {
+  RaiseFailureSetForTesting(DomPrimitive::NodeNameIs);
   IXMLDOMNode* target = NodeOf(node);
   const DOMNodeType type = NodeType(target);
   if (type != NODE_ELEMENT && type != NODE_ATTRIBUTE && type != NODE_PROCESSING_INSTRUCTION)
@@ -311,24 +327,28 @@ bool NodeNameIs(const DomNodeRef& node, std::wstring_view name) {
 }
 
 DomNodeRef FirstChild(const DomNodeRef& node) {
+  RaiseFailureSetForTesting(DomPrimitive::FirstChild);
   InterfacePtr<IXMLDOMNode> child;
   Check(NodeOf(node)->get_firstChild(child.Receive()));
   return Adopt(child);
 }
 
 DomNodeRef NextSibling(const DomNodeRef& node) {
+  RaiseFailureSetForTesting(DomPrimitive::NextSibling);
   InterfacePtr<IXMLDOMNode> sibling;
   Check(NodeOf(node)->get_nextSibling(sibling.Receive()));
   return Adopt(sibling);
 }
 
 DomNodeRef PreviousSibling(const DomNodeRef& node) {
+  RaiseFailureSetForTesting(DomPrimitive::PreviousSibling);
   InterfacePtr<IXMLDOMNode> sibling;
   Check(NodeOf(node)->get_previousSibling(sibling.Receive()));
   return Adopt(sibling);
 }
 
 std::vector<std::wstring> AttributeNames(const DomNodeRef& node) {
+  RaiseFailureSetForTesting(DomPrimitive::AttributeNames);
   IXMLDOMNode* target = NodeOf(node);
   std::vector<std::wstring> names;
   if (NodeType(target) != NODE_ELEMENT) return names;
@@ -352,6 +372,7 @@ std::vector<std::wstring> AttributeNames(const DomNodeRef& node) {
 }
 
 bool IsElement(const DomNodeRef& node) {
+  RaiseFailureSetForTesting(DomPrimitive::IsElement);
   InterfacePtr<IXMLDOMElement> element;
   QueryElement(NodeOf(node), element);
   return static_cast<bool>(element);
@@ -361,7 +382,9 @@ DomNodeRef CreateElement(const DomDocumentRef& document, const std::wstring& nam
   IXMLDOMDocument* dom = DocumentOf(document);
   // MSXML refuses such a name itself; not every implementation of the
   // component does, and the saved file would not load again.
-  if (!platform::IsXmlName(name)) throw _com_error(E_FAIL);
+  // A prefix would need a namespace declaration: the component writes
+  // xmlns:p="", which no parser loads again.
+  if (!IsUnprefixedXmlName(name)) throw _com_error(E_FAIL);
   Variant type;
   type.get().vt = VT_I4;
   type.get().lVal = NODE_ELEMENT;
@@ -389,12 +412,14 @@ void RemoveChild(const DomNodeRef& parent, const DomNodeRef& child) {
 }
 
 DomNodeRef ParentNode(const DomNodeRef& node) {
+  RaiseFailureSetForTesting(DomPrimitive::ParentNode);
   InterfacePtr<IXMLDOMNode> parent;
   Check(NodeOf(node)->get_parentNode(parent.Receive()));
   return Adopt(parent);
 }
 
 std::wstring GetText(const DomNodeRef& node) {
+  RaiseFailureSetForTesting(DomPrimitive::GetText);
   Bstr text;
   Check(NodeOf(node)->get_text(text.out()));
   return text.Text();
@@ -409,6 +434,7 @@ void SetText(const DomNodeRef& node, const std::wstring& text) {
 }
 
 std::optional<std::wstring> GetAttribute(const DomNodeRef& element, const std::wstring& name) {
+  RaiseFailureSetForTesting(DomPrimitive::GetAttribute);
   InterfacePtr<IXMLDOMElement> holder;
   RequireElement(NodeOf(element), holder);
   const Bstr attribute(name);
@@ -422,15 +448,23 @@ std::optional<std::wstring> GetAttribute(const DomNodeRef& element, const std::w
 void SetAttribute(const DomNodeRef& element, const std::wstring& name, const std::wstring& value) {
   InterfacePtr<IXMLDOMElement> holder;
   RequireElement(NodeOf(element), holder);
-  if (!platform::IsXmlName(name)) throw _com_error(E_FAIL);  // as in CreateElement
   if (!IsXmlText(value.substr(0, value.find(L'\0')))) throw _com_error(E_FAIL);  // as in SetText
+  if (IsNamespaceDeclarationName(name)) throw _com_error(E_FAIL);
   const Bstr attribute(name);
+  // An attribute the element has keeps its name; a new one needs a name
+  // without a prefix, as in CreateElement.
+  if (!IsUnprefixedXmlName(name)) {
+    Variant present;
+    Check(holder->getAttribute(attribute.get(), &present.get()));
+    if (present.get().vt != VT_BSTR || !IsXmlName(name)) throw _com_error(E_FAIL);
+  }
   Variant text;
   Variant::Bstring(text, value);
   Check(holder->setAttribute(attribute.get(), text.get()));
 }
 
 std::int32_t ChildNodeCount(const DomNodeRef& node) {
+  RaiseFailureSetForTesting(DomPrimitive::ChildNodeCount);
   InterfacePtr<IXMLDOMNodeList> children;
   Check(NodeOf(node)->get_childNodes(children.Receive()));
   if (!children) throw _com_error(E_POINTER);
