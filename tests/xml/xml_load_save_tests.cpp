@@ -328,7 +328,9 @@ TEST_F(XmlFilesTest, ExternalEntitiesAndDtdsAreNeverRead) {
     const std::wstring path = WriteFile(L"external.xml", bytes);
     if (document.Load(path) != S_OK) continue;  // refusing the file is as good
     EXPECT_EQ(document.GetNodeText(L"r/v").find(L"SECRET"), std::wstring::npos);
-    ASSERT_EQ(document.Save(path), S_OK);
+    // A document the DOM failed to read (msxml3 under Wine past a DOCTYPE) is
+    // not saved at all.
+    ASSERT_EQ(document.Save(path), document.ReadFailure() == S_OK ? S_OK : E_FAIL);
     EXPECT_EQ(ReadBytes(path).value_or("").find("SECRET"), std::string::npos);
   }
 }
@@ -360,14 +362,19 @@ TEST_F(XmlFilesTest, AWindows1252FileIsReadAndSavedInItsOwnEncoding) {
   EXPECT_EQ(document.GetNodeText(L"r/p"), L"\u20ac \u00e4 \u0153");
   const std::wstring saved = folder.File(L"cp1252.xml");
   ASSERT_EQ(document.SetNodeText(L"r/q", L"\u20ac\u03a9"), S_OK);
+  if (RunningUnderWine()) {
+    // msxml3 writes UTF-8 under the file's own declaration: that file would
+    // not load back as it was, so the save is refused.
+    EXPECT_EQ(document.Save(saved), E_FAIL);
+    EXPECT_FALSE(ReadBytes(saved).has_value());
+    return;
+  }
   ASSERT_EQ(document.Save(saved), S_OK);
   const std::string bytes = ReadBytes(saved).value_or("");
   if (XmlDomIsLibxml2()) {
     EXPECT_NE(bytes.find("<p>\x80 \xE4 \x9C</p>"), std::string::npos);
     EXPECT_NE(bytes.find("<q>\x80&#937;</q>"), std::string::npos);
   }
-  // Wine's msxml3 writes UTF-8 under the file's own declaration.
-  if (RunningUnderWine()) return;
   XMLDocument reloaded;
   ASSERT_EQ(reloaded.Load(saved), S_OK);
   EXPECT_EQ(reloaded.GetNodeText(L"r/p"), L"\u20ac \u00e4 \u0153");
@@ -448,6 +455,9 @@ struct RoundTripEncoding {
   const char* name;
   std::string (*encode)(const std::wstring& body);
   bool mayRefuseLoad;  // a DOM may not read the encoding at all
+  // msxml3 under Wine writes it as UTF-8 under the file's declaration: its
+  // saves are refused there.
+  bool wineWritesUtf8Instead = false;
 };
 
 std::string Declared(const char* encoding, const std::wstring& body) {
@@ -465,20 +475,25 @@ const RoundTripEncoding kRoundTripEncodings[] = {
      false},
     {"UTF-16LE with BOM",
      [](const std::wstring& b) { return "\xFF\xFE" + Utf16Bytes(DeclaredWide(L"UTF-16", b), false); },
-     false},
+     false, true},
     {"UTF-16BE with BOM",
      [](const std::wstring& b) { return "\xFE\xFF" + Utf16Bytes(DeclaredWide(L"UTF-16", b), true); },
-     false},
+     false, true},
     {"UTF-16LE without BOM",
-     [](const std::wstring& b) { return Utf16Bytes(DeclaredWide(L"UTF-16", b), false); }, false},
+     [](const std::wstring& b) { return Utf16Bytes(DeclaredWide(L"UTF-16", b), false); }, false,
+     true},
     {"UTF-16BE without BOM",
-     [](const std::wstring& b) { return Utf16Bytes(DeclaredWide(L"UTF-16", b), true); }, false},
+     [](const std::wstring& b) { return Utf16Bytes(DeclaredWide(L"UTF-16", b), true); }, false,
+     true},
     {"ISO-8859-1",
-     [](const std::wstring& b) { return Latin1Bytes(DeclaredWide(L"ISO-8859-1", b)); }, false},
+     [](const std::wstring& b) { return Latin1Bytes(DeclaredWide(L"ISO-8859-1", b)); }, false,
+     true},
     {"windows-1252",
-     [](const std::wstring& b) { return Latin1Bytes(DeclaredWide(L"windows-1252", b)); }, false},
+     [](const std::wstring& b) { return Latin1Bytes(DeclaredWide(L"windows-1252", b)); }, false,
+     true},
     {"UTF-8 BOM against an ISO-8859-1 declaration",
-     [](const std::wstring& b) { return "\xEF\xBB\xBF" + Declared("ISO-8859-1", b); }, false},
+     [](const std::wstring& b) { return "\xEF\xBB\xBF" + Declared("ISO-8859-1", b); }, false,
+     true},
     // Not ASCII in its declaration (UTF-7 writes "<" as "+ADw-"), and a name
     // that iconv takes for ISO-8859-1 but whose writer ends the text at a
     // character the code page lacks (MSXML does not know it).
@@ -551,7 +566,8 @@ TEST_F(XmlFilesTest, ASaveLoadsBackToTheSameContentOrFailsKeepingTheFile) {
           EXPECT_EQ(ReadBytes(path), bytes);
         }
         // The settings files as the connector writes them save unchanged.
-        if (change == nullptr && !encoding.mayRefuseLoad) {
+        if (change == nullptr && !encoding.mayRefuseLoad &&
+            !(RunningUnderWine() && encoding.wineWritesUtf8Instead)) {
           EXPECT_EQ(saved, S_OK);
         }
         EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"settings.xml"});

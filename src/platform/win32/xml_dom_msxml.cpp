@@ -237,28 +237,95 @@ void SetSynchronousLoad(const DomDocumentRef& document) {
   Check(DocumentOf(document)->put_async(VARIANT_FALSE));
 }
 
-bool LoadDomDocument(const DomDocumentRef& document, const std::wstring& path) {
-  IXMLDOMDocument* dom = DocumentOf(document);
-  // The file's bytes go to the component as a stream: given the path, it
-  // would take it for a URL, and a folder named "100%25" or "a#b" would
-  // name another file. A file that cannot be read gives an empty stream,
-  // whose load fails and empties the document, as a failed load must.
-  std::string bytes;
-  if (!ReadWholeFile(path, bytes) || bytes.size() > 0x7FFFFFFF || ExceedsAttributeBound(bytes))
-    bytes.clear();
+namespace {
+
+// Whether bytes open with a UTF-8 byte-order mark and a declaration that
+// names another encoding ("ISO-8859-1"): msxml3 under Wine would read them
+// in the declared one.
+bool HasUtf8MarkAgainstDeclaration(std::string_view bytes) {
+  if (bytes.substr(0, 3) != "\xEF\xBB\xBF") return false;
+  const std::string_view declaration = bytes.substr(3, bytes.find("?>"));
+  if (declaration.substr(0, 5) != "<?xml") return false;
+  std::size_t at = declaration.find("encoding");
+  if (at == std::string_view::npos) return false;
+  at = declaration.find_first_of("\"'", at);
+  if (at == std::string_view::npos) return false;
+  const std::string_view name = declaration.substr(at + 1, 5);
+  return !(name.size() == 5 && (name[0] == 'U' || name[0] == 'u') &&
+           (name[1] == 'T' || name[1] == 't') && (name[2] == 'F' || name[2] == 'f') &&
+           name[3] == '-' && name[4] == '8');
+}
+
+// The UTF-8 text after the mark into text; false when it is not UTF-8.
+bool DecodeUtf8(std::string_view bytes, Bstr& text) {
+  bytes.remove_prefix(3);
+  const int size = static_cast<int>(bytes.size());
+  const int length =
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
+  if (length <= 0) return false;
+  *text.out() = SysAllocStringLen(nullptr, static_cast<UINT>(length));
+  if (text.get() == nullptr) throw _com_error(E_OUTOFMEMORY);
+  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), size, text.get(),
+                             length) == length;
+}
+
+// Loads bytes as a stream: given the path, the component would take it for
+// a URL, and a folder named "100%25" or "a#b" would name another file.
+HRESULT LoadBytes(IXMLDOMDocument* dom, const std::string& bytes, VARIANT_BOOL& parsed) {
   Variant source;
   source.get().punkVal = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()),
                                            static_cast<UINT>(bytes.size()));
   if (source.get().punkVal == nullptr) throw _com_error(E_OUTOFMEMORY);
   source.get().vt = VT_UNKNOWN;
+  return dom->load(source.get(), &parsed);
+}
+
+}  // namespace
+
+bool LoadDomDocument(const DomDocumentRef& document, const std::wstring& path) {
+  IXMLDOMDocument* dom = DocumentOf(document);
+  // The file's bytes go to the component (LoadBytes). A file that cannot be
+  // read gives an empty stream, whose load fails and empties the document,
+  // as a failed load must.
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes) || bytes.size() > 0x7FFFFFFF || ExceedsAttributeBound(bytes))
+    bytes.clear();
   VARIANT_BOOL parsed = VARIANT_FALSE;
-  const HRESULT loaded = dom->load(source.get(), &parsed);
+  HRESULT loaded = S_OK;
+  if (HasUtf8MarkAgainstDeclaration(bytes)) {
+    // The mark wins, as on the POSIX build: the text goes in decoded, and
+    // the component then leaves the declared encoding aside.
+    Bstr text;
+    loaded = DecodeUtf8(bytes, text) ? dom->loadXML(text.get(), &parsed) : E_FAIL;
+  } else {
+    loaded = LoadBytes(dom, bytes, parsed);
+  }
   if (SUCCEEDED(loaded) && parsed == VARIANT_TRUE && !IsTooDeep(dom)) return true;
   // MSXML empties the document when a load fails; not every implementation
   // of the component does when it loads from a stream. Whether the failure
   // came as a flag or as an HRESULT, the file was not loaded.
   RemoveAllChildren(dom);
   return false;
+}
+
+
+// Whether the file at path loads back as the document (compared through
+// the xml property): msxml3 under Wine writes a UTF-16 document as UTF-8
+// under its UTF-16 declaration, and a windows-1252 one as UTF-8 too, and
+// either file would be lost.
+bool LoadsBackAsTheDocument(IXMLDOMDocument* dom, const std::wstring& path) {
+  try {
+    const DomDocumentRef reloaded = CreateDomDocument();
+    SetSynchronousLoad(reloaded);
+    if (!LoadDomDocument(reloaded, path)) return false;
+    Bstr original;
+    Bstr again;
+    Check(dom->get_xml(original.out()));
+    Check(DocumentOf(reloaded)->get_xml(again.out()));
+    return original.Text() == again.Text();
+  } catch (const _com_error&) {
+    return false;
+  }
 }
 
 void SaveDomDocument(const DomDocumentRef& document, const std::wstring& path) {
@@ -272,7 +339,8 @@ void SaveDomDocument(const DomDocumentRef& document, const std::wstring& path) {
   Variant target;
   Variant::Bstring(target, temporary);
   const HRESULT saved = dom->save(target.get());
-  if (FAILED(saved) || !ReplaceFileWith(temporary, path)) {
+  if (FAILED(saved) || !LoadsBackAsTheDocument(dom, temporary) ||
+      !ReplaceFileWith(temporary, path)) {
     DeleteFileAt(temporary);
     throw _com_error(E_FAIL);
   }
