@@ -220,16 +220,19 @@ std::string Latin1Bytes(const std::wstring& text) {
 struct EncodedFile {
   const char* name;
   std::string bytes;
-  std::string byteOrderMark;
 };
 
 std::vector<EncodedFile> EncodedFiles() {
   return {
-      {"UTF-8", platform::ToUtf8(SettingsText(L"UTF-8")), ""},
-      {"UTF-8 with BOM", "\xEF\xBB\xBF" + platform::ToUtf8(SettingsText(L"UTF-8")), "\xEF\xBB\xBF"},
-      {"UTF-16LE", "\xFF\xFE" + Utf16Bytes(SettingsText(L"UTF-16"), false), "\xFF\xFE"},
-      {"UTF-16BE", "\xFE\xFF" + Utf16Bytes(SettingsText(L"UTF-16"), true), "\xFE\xFF"},
-      {"ISO-8859-1", Latin1Bytes(SettingsText(L"ISO-8859-1")), ""},
+      {"UTF-8", platform::ToUtf8(SettingsText(L"UTF-8"))},
+      {"UTF-8 with BOM", "\xEF\xBB\xBF" + platform::ToUtf8(SettingsText(L"UTF-8"))},
+      {"UTF-16LE", "\xFF\xFE" + Utf16Bytes(SettingsText(L"UTF-16"), false)},
+      {"UTF-16BE", "\xFE\xFF" + Utf16Bytes(SettingsText(L"UTF-16"), true)},
+      {"UTF-16LE without BOM", Utf16Bytes(SettingsText(L"UTF-16"), false)},
+      {"UTF-16BE without BOM", Utf16Bytes(SettingsText(L"UTF-16"), true)},
+      {"ISO-8859-1", Latin1Bytes(SettingsText(L"ISO-8859-1"))},
+      {"UTF-8 BOM against an ISO-8859-1 declaration",
+       "\xEF\xBB\xBF" + platform::ToUtf8(SettingsText(L"ISO-8859-1"))},
   };
 }
 
