@@ -325,10 +325,6 @@ xmlDocPtr Parse(const std::string& bytes, const std::wstring& path) {
   // A byte-order mark wins over the declaration (libxml2 would switch to
   // the declared encoding); UCS-4 is left to libxml2's own detection.
   std::string unicode = UnicodeEncodingOf(bytes);
-  // An encoding that no converter knows is refused, as MSXML refuses it:
-  // libxml2 would read the bytes as if they were Latin-1.
-  if (unicode.empty() && !DeclaredEncoding(bytes).empty() && !FindEncoder(DeclaredEncoding(bytes)))
-    return nullptr;
   if (unicode.rfind("UCS", 0) == 0) unicode.clear();
   xmlDocPtr tree = xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()),
                                      url.c_str(), unicode.empty() ? nullptr : unicode.c_str(),
