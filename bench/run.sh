@@ -8,9 +8,10 @@ set -eu
 cd "$(dirname "$0")/.."
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j2 --target kalinor_settings_bench kalinor_store_io_bench \
-      kalinor_cleanup_timing
+      kalinor_xml_hostile_bench kalinor_cleanup_timing
 build/bench/bench/kalinor_settings_bench "$@"
 build/bench/bench/kalinor_store_io_bench "$@"
+build/bench/bench/kalinor_xml_hostile_bench "$@"
 build/bench/bench/kalinor_cleanup_timing 1000 10000 100000
 
 work=$(mktemp -d)

@@ -9,6 +9,7 @@
 // other failure. None returns a failure value instead of raising.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -159,5 +160,29 @@ void SetAttribute(const DomNodeRef& element, const std::wstring& name, const std
 /// The number of the node's direct children of every kind (elements, text,
 /// CDATA, comments, processing instructions). Raises _com_error(E_POINTER).
 std::int32_t ChildNodeCount(const DomNodeRef& node);
+
+/// The most elements nested in one another that a load accepts, the root
+/// element counted as the first; a deeper document is refused.
+inline constexpr int kMaxElementDepth = 256;
+
+/// The most attributes one element may have, counting those its start tag
+/// gives and the default values a DOCTYPE declares (far above any settings
+/// file); a document beyond it is refused before it is parsed.
+inline constexpr std::size_t kMaxAttributesPerElement = 1000;
+
+/// The primitives that read the DOM, named for the test seam below.
+enum class DomPrimitive {
+  DocumentNode, NodeKind, NodeNameIs, FirstChild, NextSibling, PreviousSibling,
+  ParentNode, AttributeNames, IsElement, GetText, GetAttribute, ChildNodeCount,
+};
+
+/// Test seam: every later call of primitive raises _com_error(failure), as a
+/// DOM that cannot do it does (msxml3 under Wine fails nextSibling on a
+/// DOCTYPE with E_NOTIMPL); S_OK makes it work again. Never fails.
+void FailDomPrimitiveForTesting(DomPrimitive primitive, HRESULT failure);
+
+/// Raises the failure the test seam set for primitive, if any: the first
+/// step of each reading primitive in both implementations.
+void RaiseFailureSetForTesting(DomPrimitive primitive);
 
 }  // namespace kalinor::platform

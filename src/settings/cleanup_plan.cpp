@@ -57,14 +57,27 @@ class Planner {
   void PlanStoreList() {
     part_ = CleanupPart::kStoreList;
     const SettingsFilePlan& file = plan_.StoreSettingsFile;
-    if (file.FilePath.empty()) return Leave(L"", kNoDataFolder);
+    if (file.FilePath.empty()) {
+      Leave(L"", kNoDataFolder);
+      return;
+    }
     if (file.Source == SettingsFileSource::kNone) return;
     if (file.Source == SettingsFileSource::kTakeOver) PlanCopy(file, FileAction::kTakeOver);
     if (file.Source == SettingsFileSource::kSeed) PlanCopy(file, FileAction::kSeed);
     auto list = std::make_unique<StoreSettings>(LoadedFrom(file), file.FilePath);
     plan_.StoreListReadable = list->IsLoaded != 0;
-    if (!plan_.StoreListReadable) return Leave(LoadedFrom(file), kUnreadable);
+    if (!plan_.StoreListReadable) {
+      Leave(LoadedFrom(file), kUnreadable);
+      return;
+    }
     const std::vector<std::wstring> values = ReadStores(*list);
+    // A walk the DOM failed in may have missed stores: nothing is deleted, and
+    // the list stays as it is.
+    if (const HRESULT failure = list->Document.ReadFailure(); failure != S_OK) {
+      plan_.StoreListReadable = false;
+      Leave(LoadedFrom(file), kUnreadable).Failure = failure;
+      return;
+    }
     std::vector<std::wstring> moved(values.size());
     if (file.Source == SettingsFileSource::kTakeOver) {
       for (int store = 0; store < static_cast<int>(values.size()); ++store)
@@ -81,18 +94,24 @@ class Planner {
   void PlanGeneralSettings() {
     part_ = CleanupPart::kGeneralSettings;
     SettingsFilePlan& file = plan_.GeneralSettingsFile;
-    if (file.FilePath.empty()) return Leave(L"", kNoDataFolder);
+    if (file.FilePath.empty()) {
+      Leave(L"", kNoDataFolder);
+      return;
+    }
     if (file.Source == SettingsFileSource::kNone) file.Source = SettingsFileSource::kCreate;
     if (file.Source == SettingsFileSource::kSeed) PlanCopy(file, FileAction::kSeed);
     plan_.General = std::make_unique<GeneralSettings>(LoadedFrom(file), file.FilePath);
-    if (!plan_.General->IsReadable()) return Leave(LoadedFrom(file), kUnreadable);
+    if (!plan_.General->IsReadable()) {
+      Leave(LoadedFrom(file), kUnreadable);
+      return;
+    }
     Add(FileAction::kSaveGeneralSettings, file.FilePath);
   }
 
  private:
   // The settings file at path stays as it is, and the cleanup is undone.
-  void Leave(const std::wstring& path, const wchar_t* reason) {
-    Add(FileAction::kLeave, path, reason);
+  FileOperation& Leave(const std::wstring& path, const wchar_t* reason) {
+    return Add(FileAction::kLeave, path, reason);
   }
 
   FileOperation& Add(FileAction action, const std::wstring& path,

@@ -61,6 +61,9 @@ struct FileOperation {
   const wchar_t* Reason = nullptr;
   /// The store (its place in the list) a database operation is for; -1 for none.
   int Store = -1;
+  /// For kLeave: the DOM's failure that made the file unreadable; S_OK when
+  /// it simply could not be loaded.
+  HRESULT Failure = S_OK;
 };
 
 struct CleanupPlan {

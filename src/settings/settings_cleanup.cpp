@@ -61,6 +61,7 @@ class Execution {
         ReportNotDeleted(op.Reason, op.Path);
         return true;
       case FileAction::kLeave:
+        if (op.Failure != S_OK) ReportReadFailure(op.Path, op.Failure);
         complete_ = false;
         return true;
     }
@@ -80,6 +81,20 @@ class Execution {
   void ReportSettingsRefusal(const wchar_t* what, const wchar_t* reason, const std::wstring& path) {
     DebugTrace(L"Settings file not %ls (%ls): %ls", what, reason, path.c_str());
     complete_ = false;
+  }
+
+  void ReportReadFailure(const std::wstring& path, HRESULT failure) {
+    DebugTrace(L"Error reading settings file %ls: %#X", path.c_str(), HResultBits(failure));
+    complete_ = false;
+  }
+
+  // A document the DOM failed to read is not saved: what the walk took for
+  // absent may be there. True when it failed (reported).
+  bool ReadFailed(const XMLDocument& document, const std::wstring& path) {
+    const HRESULT failure = document.ReadFailure();
+    if (failure == S_OK) return false;
+    ReportReadFailure(path, failure);
+    return true;
   }
 
   bool Copy(const FileOperation& op) {
@@ -111,6 +126,7 @@ class Execution {
       if (moved != movedTo_.end()) list.SetValue(kDatabaseValueName, moved->second);
       return false;
     });
+    if (ReadFailed(list.Document, op.Path)) return;
     if (const wchar_t* refusal = gate_.RefusalToSave(op.Path))
       return ReportSettingsRefusal(L"saved", refusal, op.Path);
     list.Save();
@@ -136,6 +152,7 @@ class Execution {
   void SaveClearedList(const FileOperation& op) {
     StoreSettings& list = *plan_.StoreList;
     list.RemoveStoresAt(plan_.ClearedStores);
+    if (ReadFailed(list.Document, op.Path)) return;
     if (const wchar_t* refusal = gate_.RefusalToSave(op.Path))
       return ReportSettingsRefusal(L"saved", refusal, op.Path);
     if (list.Save() != S_OK) complete_ = false;
@@ -143,7 +160,13 @@ class Execution {
 
   void SaveGeneralSettings(const FileOperation& op) {
     GeneralSettings& settings = *plan_.General;
-    settings.SetValue(L"PellucorURL", L"");
+    const HRESULT cleared = settings.SetValue(L"PellucorURL", L"");
+    if (ReadFailed(settings.Document, op.Path)) return;
+    if (cleared != S_OK) {
+      DebugTrace(L"Error clearing PellucorURL in %ls: %#X", op.Path.c_str(), HResultBits(cleared));
+      complete_ = false;
+      return;
+    }
     if (const wchar_t* refusal = gate_.RefusalToSave(op.Path))
       return ReportSettingsRefusal(L"saved", refusal, op.Path);
     if (settings.Save() != S_OK) complete_ = false;

@@ -44,7 +44,18 @@ HRESULT XMLDocument::CreateDocument() {
   return S_OK;
 }
 
+template <typename Reading>
+auto XMLDocument::Read(Reading reading) -> decltype(reading()) {
+  try {
+    return reading();
+  } catch (const _com_error& error) {
+    if (m_readFailure == S_OK) m_readFailure = error.Error();
+    throw;
+  }
+}
+
 HRESULT XMLDocument::Load(std::wstring filePath) {
+  m_readFailure = S_OK;
   if (!DomDocument) {
     const HRESULT created = CreateDocument();
     if (created != S_OK) return created;
@@ -57,6 +68,9 @@ HRESULT XMLDocument::Load(std::wstring filePath) {
 }
 
 HRESULT XMLDocument::Save(std::wstring filePath) {
+  // What an operation took for absent may be there: the document in memory
+  // is not known to be the file with the changes asked for.
+  if (m_readFailure != S_OK) return E_FAIL;
   try {
     platform::SaveDomDocument(DomDocument, filePath);
     return S_OK;
@@ -71,14 +85,17 @@ platform::DomNodeRef XMLDocument::SelectElement(const platform::DomNodeRef& cont
   // A malformed path fails as MSXML's selection fails on it: NodeExists and
   // the readers see no element, and CreateNodePath ends its walk.
   if (!path) throw _com_error(E_FAIL);
-  NodePathMatch match = SelectFirst(context, *path);
-  if (!match.node || match.attribute || !platform::IsElement(match.node))
-    return platform::DomNodeRef();
-  return std::move(match.node);
+  return Read([&] {
+    NodePathMatch match = SelectFirst(context, *path);
+    if (!match.node || match.attribute || !platform::IsElement(match.node))
+      return platform::DomNodeRef();
+    return std::move(match.node);
+  });
 }
 
 platform::DomNodeRef XMLDocument::SelectElement(const std::wstring& nodePath) {
-  return SelectElement(platform::DocumentNode(DomDocument), nodePath);
+  if (!DomDocument) throw _com_error(E_POINTER);
+  return SelectElement(Read([&] { return platform::DocumentNode(DomDocument); }), nodePath);
 }
 
 bool XMLDocument::NodeExists(std::wstring nodePath) {
@@ -107,7 +124,7 @@ std::wstring XMLDocument::GetNodeText(std::wstring nodePath) {
   try {
     const platform::DomNodeRef element = SelectElement(nodePath);
     if (!element) return std::wstring();
-    return UpToFirstNul(platform::GetText(element));
+    return UpToFirstNul(Read([&] { return platform::GetText(element); }));
   } catch (const _com_error&) {
     return std::wstring();
   }
@@ -117,7 +134,8 @@ std::wstring XMLDocument::GetNodeAttribute(std::wstring nodePath, std::wstring n
   try {
     const platform::DomNodeRef element = SelectElement(nodePath);
     if (!element) return std::wstring();
-    std::optional<std::wstring> value = platform::GetAttribute(element, name);
+    std::optional<std::wstring> value =
+        Read([&] { return platform::GetAttribute(element, name); });
     return value ? UpToFirstNul(std::move(*value)) : std::wstring();
   } catch (const _com_error&) {
     return std::wstring();
@@ -128,7 +146,7 @@ std::int32_t XMLDocument::GetChildNodeCount(std::wstring nodePath) {
   try {
     const platform::DomNodeRef element = SelectElement(nodePath);
     if (!element) return -1;
-    return platform::ChildNodeCount(element);
+    return Read([&] { return platform::ChildNodeCount(element); });
   } catch (const _com_error&) {
     return -1;
   }
@@ -138,11 +156,11 @@ HRESULT XMLDocument::RemoveNode(std::wstring nodePath) {
   try {
     const platform::DomNodeRef element = SelectElement(nodePath);
     if (!element) return E_FAIL;
-    const platform::DomNodeRef parent = platform::ParentNode(element);
-    if (parent && platform::IsElement(parent))
+    const platform::DomNodeRef parent = Read([&] { return platform::ParentNode(element); });
+    if (parent && Read([&] { return platform::IsElement(parent); }))
       platform::RemoveChild(parent, element);
     else  // the root element
-      platform::RemoveChild(platform::DocumentNode(DomDocument), element);
+      platform::RemoveChild(Read([&] { return platform::DocumentNode(DomDocument); }), element);
     return S_OK;
   } catch (const _com_error&) {
     return E_FAIL;
@@ -150,11 +168,13 @@ HRESULT XMLDocument::RemoveNode(std::wstring nodePath) {
 }
 
 HRESULT XMLDocument::CreateNodePath(std::wstring nodePath) {
+  if (!DomDocument) return E_FAIL;
   try {
     std::vector<std::wstring> stepNames;
     std::vector<std::wstring> predicates;
     SplitNodePath(nodePath, stepNames, predicates);
-    const platform::DomNodeRef document = platform::DocumentNode(DomDocument);
+    const platform::DomNodeRef document =
+        Read([&] { return platform::DocumentNode(DomDocument); });
     platform::DomNodeRef parent;
     for (std::size_t i = 0; i < stepNames.size(); ++i) {
       const platform::DomNodeRef& context = parent ? parent : document;
@@ -178,8 +198,9 @@ HRESULT XMLDocument::MoveNodeToEnd(std::wstring nodePath) {
   try {
     const platform::DomNodeRef element = SelectElement(nodePath);
     if (!element) return E_FAIL;
-    const platform::DomNodeRef parent = platform::ParentNode(element);
-    if (!parent || !platform::IsElement(parent)) return E_FAIL;  // the root stays
+    const platform::DomNodeRef parent = Read([&] { return platform::ParentNode(element); });
+    if (!parent || !Read([&] { return platform::IsElement(parent); }))
+      return E_FAIL;  // the root stays
     platform::AppendChild(parent, element);
     return S_OK;
   } catch (const _com_error&) {

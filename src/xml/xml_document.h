@@ -19,12 +19,13 @@ class XMLDocument {
   XMLDocument(const XMLDocument&) = delete;
   XMLDocument& operator=(const XMLDocument&) = delete;
 
-  /// Loads the file, replacing the whole content. S_OK when it was parsed;
-  /// the creation failure when no DOM object could be made; else E_FAIL,
-  /// leaving an empty document.
+  /// Loads the file, replacing the whole content, and forgets ReadFailure.
+  /// S_OK when it was parsed; the creation failure when no DOM object could
+  /// be made; else E_FAIL, leaving an empty document.
   HRESULT Load(std::wstring filePath);
   /// Writes the whole document, replacing the file atomically. S_OK, or E_FAIL
-  /// (the old file then stays whole).
+  /// (the old file then stays whole); E_FAIL without writing once a read of
+  /// the document failed (ReadFailure).
   HRESULT Save(std::wstring filePath);
   /// True when the node path selects an element; false otherwise.
   bool NodeExists(std::wstring nodePath);
@@ -43,6 +44,12 @@ class XMLDocument {
   /// so that a walk over many siblings can keep to the first one. S_OK;
   /// E_FAIL when there is no element or the document refuses.
   HRESULT MoveNodeToEnd(std::wstring nodePath);
+
+  /// The first failure the DOM raised while an operation read the document
+  /// (a navigation primitive, not a refused change) since the last Load;
+  /// S_OK when none. The operation that met it returned its failure value
+  /// ("no element" among them) although the element may well be there.
+  HRESULT ReadFailure() const { return m_readFailure; }
 
   /// Replaces how the DOM object is made (tests use it to make creation fail);
   /// nullptr restores platform::CreateDomDocument.
@@ -64,9 +71,15 @@ class XMLDocument {
   /// SelectElement from the document node. Raises _com_error as it does, and
   /// E_POINTER when there is no DOM object.
   platform::DomNodeRef SelectElement(const std::wstring& nodePath);
+  /// Runs reading, a read of the DOM; a failure it raises is kept as
+  /// ReadFailure (the first one) and raised on.
+  template <typename Reading>
+  auto Read(Reading reading) -> decltype(reading());
 
   /// The DOM document; empty until the first Load.
   platform::DomDocumentRef DomDocument;
+  /// See ReadFailure.
+  HRESULT m_readFailure = S_OK;
 };
 
 }  // namespace kalinor

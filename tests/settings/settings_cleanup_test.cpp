@@ -14,6 +14,7 @@
 #include "platform/files.h"
 #include "platform/output_capture.h"
 #include "platform/text.h"
+#include "platform/xml_dom.h"
 #include "settings_test_folders.h"
 #include "xml/xml_document.h"
 
@@ -327,6 +328,72 @@ TEST_F(ClearArchiveUrlTest, AnUnreadableFileIsLeftAsItWasAndReportedUndone) {
   WriteFile(file, malformed);
   EXPECT_FALSE(ClearArchiveUrl(Folders()));
   EXPECT_EQ(ReadFile(file), malformed);
+}
+
+// A DOM that fails to read (msxml3 under Wine fails nextSibling on a
+// DOCTYPE) must not read as a list without stores or a file without the
+// address: each primitive the cleanup reads through fails in turn, and the
+// step that used it is undone, names the failure and leaves its settings
+// file as it was (and the databases too, when the plan's walk met it).
+class FailingDomPrimitive : public testing::SettingsFolders {
+ protected:
+  void TearDown() override {
+    for (int p = 0; p <= static_cast<int>(platform::DomPrimitive::ChildNodeCount); ++p)
+      platform::FailDomPrimitiveForTesting(static_cast<platform::DomPrimitive>(p), S_OK);
+    SettingsFolders::TearDown();
+  }
+};
+
+TEST_F(FailingDomPrimitive, UndoesTheCleanupStepAndNamesTheFailure) {
+  using platform::DomPrimitive;
+  constexpr HRESULT kNotImplemented = static_cast<HRESULT>(0x80004001);
+  const struct {
+    DomPrimitive primitive;
+    bool readWhilePlanning;    // whether the walk for the databases reads through it
+    bool generalSettingsRead;  // whether setting the address reads through it
+  } cases[] = {
+      {DomPrimitive::DocumentNode, true, true},  {DomPrimitive::NodeKind, true, true},
+      {DomPrimitive::NodeNameIs, true, true},    {DomPrimitive::FirstChild, true, true},
+      {DomPrimitive::NextSibling, true, true},   {DomPrimitive::IsElement, true, true},
+      {DomPrimitive::ParentNode, true, false},   {DomPrimitive::GetText, true, false},
+      {DomPrimitive::GetAttribute, true, false}, {DomPrimitive::ChildNodeCount, true, false},
+  };
+  std::vector<std::wstring> databases;
+  std::string stores;
+  for (const wchar_t* name : {L"a.fdb", L"b.fdb", L"c.fdb"}) {
+    databases.push_back(Join(DataFolder(), name));
+    stores += Store(" id=\"" + platform::ToUtf8(name) + "\"", databases.back());
+  }
+  const std::wstring storeFile = Join(DataFolder(), L"StoreSettings.xml");
+  const std::wstring generalFile = Join(DataFolder(), L"GeneralSettings.xml");
+  const std::string general =
+      "<QEVConfiguration><General><Other>o</Other><PellucorURL>u</PellucorURL></General>"
+      "</QEVConfiguration>";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.primitive));
+    for (const std::wstring& database : databases) WriteFile(database, "db");
+    WriteFile(storeFile, StoreFile(stores));
+    WriteFile(generalFile, general);
+    const std::wstring failure = L": 0X80004001\n";
+
+    platform::FailDomPrimitiveForTesting(c.primitive, kNotImplemented);
+    platform::OutputCapture capture;
+    EXPECT_FALSE(ClearStoreSettings(Folders()));
+    EXPECT_EQ(ClearArchiveUrl(Folders()), !c.generalSettingsRead);
+    platform::FailDomPrimitiveForTesting(c.primitive, S_OK);
+
+    std::vector<std::wstring> expected = {
+        kBothMessages[0], L"Error reading settings file " + storeFile + failure, kBothMessages[1]};
+    if (c.generalSettingsRead)
+      expected.push_back(L"Error reading settings file " + generalFile + failure);
+    EXPECT_EQ(capture.debug_output, expected);
+    for (const std::wstring& database : databases)
+      EXPECT_EQ(Exists(database), c.readWhilePlanning);
+    EXPECT_EQ(ReadFile(storeFile), StoreFile(stores));
+    if (c.generalSettingsRead) {
+      EXPECT_EQ(ReadFile(generalFile), general);
+    }
+  }
 }
 
 }  // namespace

@@ -173,6 +173,11 @@ TEST_F(DomTest, BuildingRaisesForWhatADocumentCannotHold) {
   const DomNodeRef root = Select(L"R").node;
   EXPECT_EQ(RaisedBy([&] { platform::RemoveChild(root, root); }), E_INVALIDARG);
   EXPECT_EQ(RaisedBy([&] { platform::SetAttribute(root, L"a b", L"v"); }), E_FAIL);
+  // A prefix would need its namespace declaration, which is never set.
+  EXPECT_EQ(RaisedBy([&] { platform::CreateElement(document, L"p:q"); }), E_FAIL);
+  EXPECT_EQ(RaisedBy([&] { platform::SetAttribute(root, L"p:k", L"v"); }), E_FAIL);
+  EXPECT_EQ(RaisedBy([&] { platform::SetAttribute(root, L"xmlns:p", L"urn:p"); }), E_FAIL);
+  EXPECT_EQ(RaisedBy([&] { platform::SetAttribute(root, L"xmlns", L"urn:d"); }), E_FAIL);
   EXPECT_EQ(RaisedBy([&] { platform::SetAttribute(root, L"b", L"\x01"); }), E_FAIL);
   EXPECT_EQ(RaisedBy([&] { platform::SetText(platform::DocumentNode(document), L"x"); }), E_FAIL);
   EXPECT_EQ(RaisedBy([&] { platform::SetText(root, L"a\x01"); }), E_FAIL);

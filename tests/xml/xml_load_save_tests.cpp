@@ -107,6 +107,40 @@ TEST_F(XmlFilesTest, LoadOfAMalformedFileFailsAndEmptiesTheDocument) {
   }
 }
 
+// The bounds hold alike on both builds, whatever each DOM would accept.
+TEST_F(XmlFilesTest, NestingAndAttributesAreBoundedAlikeOnBothBuilds) {
+  const auto nested = [](int depth) {
+    std::string text;
+    for (int i = 0; i < depth; ++i) text += "<e>";
+    for (int i = 0; i < depth; ++i) text += "</e>";
+    return text;
+  };
+  const auto attributes = [](std::size_t count) {
+    std::string text;
+    // An "=" or ">" inside a value is no attribute.
+    for (std::size_t i = 0; i < count; ++i) text += " a" + std::to_string(i) + "=\"x=>\"";
+    return text;
+  };
+  const std::size_t bound = platform::kMaxAttributesPerElement;
+  const struct {
+    std::string bytes;
+    bool loads;
+  } cases[] = {
+      {nested(platform::kMaxElementDepth), true},
+      {nested(platform::kMaxElementDepth + 1), false},
+      {"<r" + attributes(bound) + "/>", true},
+      {"<r" + attributes(bound + 1) + "/>", false},
+      {"<r><s" + attributes(bound) + "/><s" + attributes(bound) + "/></r>", true},
+      {"<!DOCTYPE r [<!ATTLIST r" + attributes(bound + 1) + ">]><r/>", false},
+      {"<r><!--" + attributes(bound + 1) + "--></r>", true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes.substr(0, 60));
+    XMLDocument document;
+    EXPECT_EQ(LoadBytes(document, c.bytes), c.loads ? S_OK : E_FAIL);
+  }
+}
+
 TEST_F(XmlFilesTest, LoadOfAFolderFails) {
   XMLDocument document;
   EXPECT_EQ(document.Load(folder.Path()), E_FAIL);
@@ -186,16 +220,19 @@ std::string Latin1Bytes(const std::wstring& text) {
 struct EncodedFile {
   const char* name;
   std::string bytes;
-  std::string byteOrderMark;
 };
 
 std::vector<EncodedFile> EncodedFiles() {
   return {
-      {"UTF-8", platform::ToUtf8(SettingsText(L"UTF-8")), ""},
-      {"UTF-8 with BOM", "\xEF\xBB\xBF" + platform::ToUtf8(SettingsText(L"UTF-8")), "\xEF\xBB\xBF"},
-      {"UTF-16LE", "\xFF\xFE" + Utf16Bytes(SettingsText(L"UTF-16"), false), "\xFF\xFE"},
-      {"UTF-16BE", "\xFE\xFF" + Utf16Bytes(SettingsText(L"UTF-16"), true), "\xFE\xFF"},
-      {"ISO-8859-1", Latin1Bytes(SettingsText(L"ISO-8859-1")), ""},
+      {"UTF-8", platform::ToUtf8(SettingsText(L"UTF-8"))},
+      {"UTF-8 with BOM", "\xEF\xBB\xBF" + platform::ToUtf8(SettingsText(L"UTF-8"))},
+      {"UTF-16LE", "\xFF\xFE" + Utf16Bytes(SettingsText(L"UTF-16"), false)},
+      {"UTF-16BE", "\xFE\xFF" + Utf16Bytes(SettingsText(L"UTF-16"), true)},
+      {"UTF-16LE without BOM", Utf16Bytes(SettingsText(L"UTF-16"), false)},
+      {"UTF-16BE without BOM", Utf16Bytes(SettingsText(L"UTF-16"), true)},
+      {"ISO-8859-1", Latin1Bytes(SettingsText(L"ISO-8859-1"))},
+      {"UTF-8 BOM against an ISO-8859-1 declaration",
+       "\xEF\xBB\xBF" + platform::ToUtf8(SettingsText(L"ISO-8859-1"))},
   };
 }
 
@@ -214,37 +251,11 @@ TEST_F(XmlFilesTest, UnchangedDocumentsComeBackByteForByteInTheirEncoding) {
   }
 }
 
-TEST_F(XmlFilesTest, ChangedNonAsciiTextSurvivesASaveInEachEncoding) {
-  SKIP_UNLESS_LIBXML2();
-  // U+03A9 and U+1F600 are not in ISO-8859-1: they go out as references.
-  const std::wstring newPath = L"D:\\J\u00fcrgen\\\u03a9\\\U0001F600";
-  for (const EncodedFile& file : EncodedFiles()) {
-    SCOPED_TRACE(file.name);
-    XMLDocument document;
-    ASSERT_EQ(LoadBytes(document, file.bytes), S_OK);
-    ASSERT_EQ(document.SetNodeText(L"Settings/Path", newPath), S_OK);
-    ASSERT_EQ(document.SetNodeText(L"Settings/Added[@key=\"\u00e4\"]", L"\u00df"), S_OK);
-    const std::wstring saved = folder.File(L"changed.xml");
-    ASSERT_EQ(document.Save(saved), S_OK);
-
-    const std::string bytes = ReadBytes(saved).value_or("");
-    EXPECT_EQ(bytes.substr(0, file.byteOrderMark.size()), file.byteOrderMark);
-    XMLDocument reloaded;
-    ASSERT_EQ(reloaded.Load(saved), S_OK);
-    EXPECT_EQ(reloaded.GetNodeText(L"Settings/Path"), newPath);
-    EXPECT_EQ(reloaded.GetNodeText(L"Settings/Added[@key=\"\u00e4\"]"), L"\u00df");
-    EXPECT_EQ(reloaded.GetNodeAttribute(L"Settings/Name", L"city"), L"Z\u00fcrich");
-    // Saved again unchanged, it stays the same bytes.
-    const std::wstring again = folder.File(L"again.xml");
-    ASSERT_EQ(reloaded.Save(again), S_OK);
-    EXPECT_EQ(ReadBytes(again), bytes);
-  }
-}
-
 TEST_F(XmlFilesTest, CharactersXmlForbidsAreRefusedAndLeaveTheTextAlone) {
   // Such a character would be written as it is or as a reference that no
   // conforming reader accepts: the file would never load again.
-  const std::wstring forbidden[] = {L"a\x01b", L"a\x1A", L"\xFFFE", L"a\xDCF5\xDC8C\xDCAC\xDC9A"};
+  const std::wstring forbidden[] = {L"a\x01b", L"a\x1A", L"\xFFFE", L"a\xDCF5\xDC8C\xDCAC\xDC9A",
+                                    std::wstring(L"a") + static_cast<wchar_t>(0xD800) + L"b"};
   XMLDocument document;
   ASSERT_EQ(LoadBytes(document, platform::ToUtf8(SettingsText(L"UTF-8"))), S_OK);
   for (const std::wstring& text : forbidden) {
@@ -252,21 +263,6 @@ TEST_F(XmlFilesTest, CharactersXmlForbidsAreRefusedAndLeaveTheTextAlone) {
     EXPECT_EQ(document.SetNodeText(L"Settings/Path", text), E_FAIL);
     EXPECT_EQ(document.GetNodeText(L"Settings/Path"), L"C:\\Users\\J\u00f6rg\\Daten");
     EXPECT_EQ(document.SetNodeText(L"Settings/New[@k=\"" + text + L"\"]", L"v"), E_FAIL);
-  }
-}
-
-TEST_F(XmlFilesTest, WhatSetNodeTextBuildsAlwaysLoadsAgain) {
-  // A prefixed name without its namespace declaration would make a file
-  // that no namespace-aware reader loads.
-  for (const wchar_t* path : {L"r/p:x", L"r/x[@p:k=\"v\"]", L"r/x:"}) {
-    SCOPED_TRACE(platform::ToUtf8(path));
-    XMLDocument document;
-    ASSERT_EQ(LoadBytes(document, "<r/>"), S_OK);
-    document.SetNodeText(path, L"v");
-    const std::wstring saved = folder.File(L"built.xml");
-    ASSERT_EQ(document.Save(saved), S_OK);
-    XMLDocument reloaded;
-    EXPECT_EQ(reloaded.Load(saved), S_OK);
   }
 }
 
@@ -284,7 +280,7 @@ TEST_F(XmlFilesTest, CarriageReturnsSurviveASaveAndALoad) {
 }
 
 TEST_F(XmlFilesTest, InternalEntitiesAreExpandedAndStayExpandedAfterASave) {
-  if (RunningUnderWine()) GTEST_SKIP() << "Wine's msxml3 reads entity references as empty text";
+  if (RunningUnderWine()) GTEST_SKIP() << "Wine's msxml3 fails nextSibling on a DOCTYPE node";
   XMLDocument document;
   ASSERT_EQ(LoadBytes(document,
                       "<!DOCTYPE r [<!ENTITY company \"Acme Co\"><!ENTITY dir \"/data\">]>"
@@ -298,6 +294,24 @@ TEST_F(XmlFilesTest, InternalEntitiesAreExpandedAndStayExpandedAfterASave) {
   XMLDocument reloaded;
   ASSERT_EQ(reloaded.Load(saved), S_OK);
   EXPECT_EQ(reloaded.GetNodeText(L"r/Owner"), L"Acme Co");
+}
+
+// Namespace declarations are attributes, and a DOCTYPE's attribute
+// defaults apply, as MSXML reads them.
+TEST_F(XmlFilesTest, NamespaceDeclarationsAndDefaultValuesReadAsAttributes) {
+  if (RunningUnderWine()) GTEST_SKIP() << "Wine's msxml3 fails nextSibling on a DOCTYPE node";
+  XMLDocument document;
+  ASSERT_EQ(LoadBytes(document,
+                      "<!DOCTYPE r [<!ATTLIST r def CDATA \"d\">]>"
+                      "<r xmlns=\"urn:d\" xmlns:p=\"urn:p\"><p:x/></r>"),
+            S_OK);
+  EXPECT_EQ(document.GetNodeAttribute(L"r", L"xmlns:p"), L"urn:p");
+  EXPECT_EQ(document.GetNodeAttribute(L"r", L"xmlns"), L"urn:d");
+  EXPECT_EQ(document.GetNodeAttribute(L"r", L"xmlns:q"), L"");
+  EXPECT_EQ(document.GetNodeAttribute(L"r", L"def"), L"d");
+  EXPECT_TRUE(document.NodeExists(L"r[@xmlns:p=\"urn:p\"]"));
+  EXPECT_TRUE(document.NodeExists(L"r[@def]/p:x"));
+  EXPECT_EQ(document.ReadFailure(), S_OK);
 }
 
 TEST_F(XmlFilesTest, ExternalEntitiesAndDtdsAreNeverRead) {
@@ -317,7 +331,9 @@ TEST_F(XmlFilesTest, ExternalEntitiesAndDtdsAreNeverRead) {
     const std::wstring path = WriteFile(L"external.xml", bytes);
     if (document.Load(path) != S_OK) continue;  // refusing the file is as good
     EXPECT_EQ(document.GetNodeText(L"r/v").find(L"SECRET"), std::wstring::npos);
-    ASSERT_EQ(document.Save(path), S_OK);
+    // A document the DOM failed to read (msxml3 under Wine past a DOCTYPE) is
+    // not saved at all.
+    ASSERT_EQ(document.Save(path), document.ReadFailure() == S_OK ? S_OK : E_FAIL);
     EXPECT_EQ(ReadBytes(path).value_or("").find("SECRET"), std::string::npos);
   }
 }
@@ -349,14 +365,19 @@ TEST_F(XmlFilesTest, AWindows1252FileIsReadAndSavedInItsOwnEncoding) {
   EXPECT_EQ(document.GetNodeText(L"r/p"), L"\u20ac \u00e4 \u0153");
   const std::wstring saved = folder.File(L"cp1252.xml");
   ASSERT_EQ(document.SetNodeText(L"r/q", L"\u20ac\u03a9"), S_OK);
+  if (RunningUnderWine()) {
+    // msxml3 writes UTF-8 under the file's own declaration: that file would
+    // not load back as it was, so the save is refused.
+    EXPECT_EQ(document.Save(saved), E_FAIL);
+    EXPECT_FALSE(ReadBytes(saved).has_value());
+    return;
+  }
   ASSERT_EQ(document.Save(saved), S_OK);
   const std::string bytes = ReadBytes(saved).value_or("");
   if (XmlDomIsLibxml2()) {
     EXPECT_NE(bytes.find("<p>\x80 \xE4 \x9C</p>"), std::string::npos);
     EXPECT_NE(bytes.find("<q>\x80&#937;</q>"), std::string::npos);
   }
-  // Wine's msxml3 writes UTF-8 under the file's own declaration.
-  if (RunningUnderWine()) return;
   XMLDocument reloaded;
   ASSERT_EQ(reloaded.Load(saved), S_OK);
   EXPECT_EQ(reloaded.GetNodeText(L"r/p"), L"\u20ac \u00e4 \u0153");
@@ -373,37 +394,190 @@ TEST_F(XmlFilesTest, Latin1SavesWriteWhatTheCodePageLacksAsReferences) {
   EXPECT_NE(ReadBytes(saved).value_or("").find("<Path>\xFC&#8364;</Path>"), std::string::npos);
 }
 
-// A save either writes a file that loads again with the change, or fails
-// and keeps the old file: a name the code page lacks (no reference can stand
-// for it), an encoding whose declaration is not ASCII (UTF-7 writes "<" as
-// "+ADw-"), and a name under which iconv's writer silently ended the text at
-// a character the code page lacks.
-TEST_F(XmlFilesTest, ASaveLoadsBackWithTheChangeOrFailsKeepingTheOldFile) {
-  SKIP_UNLESS_LIBXML2();
-  const struct {
-    std::string original;
-    const wchar_t* changed;
-  } cases[] = {
-      {Latin1Bytes(SettingsText(L"ISO-8859-1")), L"Settings/\u03a9"},
-      {"<?xml version=\"1.0\" encoding=\"UTF-7\"?>\n<Settings><Path>a</Path></Settings>\n",
-       L"Settings/Path"},
-      {"<?xml version=\"1.0\" encoding=\"ISO88-59-1\"?>\n<Settings><Path>a</Path></Settings>\n",
-       L"Settings/Path"},
-  };
-  for (const auto& c : cases) {
-    const std::wstring path = WriteFile(L"settings.xml", c.original);
-    XMLDocument document;
-    ASSERT_EQ(document.Load(path), S_OK) << c.original;
-    ASSERT_EQ(document.SetNodeText(c.changed, L"\u20ac\u00df"), S_OK);
-    if (document.Save(path) == S_OK) {
-      XMLDocument reloaded;
-      EXPECT_EQ(reloaded.Load(path), S_OK) << c.original;
-      EXPECT_EQ(reloaded.GetNodeText(c.changed), L"\u20ac\u00df") << c.original;
-    } else {
-      EXPECT_EQ(ReadBytes(path), c.original);
-    }
-    EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"settings.xml"});
+// --- Round trips -------------------------------------------------------------
+
+// The names the round-trip documents use; any other element reads as "?".
+const wchar_t* const kRoundTripNames[] = {L"Settings", L"Path", L"Name", L"Added", L"\u03a9",
+                                          L"r", L"g", L"a", L"b", L"c", L"h", L"p", L"q",
+                                          L"x", L"p:x", L"p:y"};
+
+// The node's content as the DOM reads it, one line per node: its kind, an
+// element's name and attributes, the text of text, comments and
+// instructions; the XML declaration, which MSXML keeps as a node, and what a
+// DOCTYPE declares (the content shows its effects) left out.
+void AppendContent(const platform::DomNodeRef& node, int depth, std::wstring& out) {
+  using platform::DomNodeKind;
+  const DomNodeKind kind = platform::NodeKind(node);
+  if (kind == DomNodeKind::Instruction && platform::NodeNameIs(node, L"xml")) return;
+  out += std::wstring(static_cast<std::size_t>(depth), L' ') +
+         std::to_wstring(static_cast<int>(kind)) + L" ";
+  if (kind == DomNodeKind::Element) {
+    const wchar_t* name = L"?";
+    for (const wchar_t* known : kRoundTripNames)
+      if (platform::NodeNameIs(node, known)) name = known;
+    out += name;
+    for (const std::wstring& attribute : platform::AttributeNames(node))
+      out += L" " + attribute + L"=" + platform::GetAttribute(node, attribute).value_or(L"?");
+  } else if (kind != DomNodeKind::Document && kind != DomNodeKind::Other) {
+    out += L"'" + platform::GetText(node) + L"'";
   }
+  out += L"\n";
+  if (kind != DomNodeKind::Document && kind != DomNodeKind::Element) return;  // a DOCTYPE's insides
+  for (platform::DomNodeRef child = platform::FirstChild(node); child;
+       child = platform::NextSibling(child))
+    AppendContent(child, depth + 1, out);
+}
+
+std::wstring ContentOf(const platform::DomDocumentRef& document) {
+  std::wstring out;
+  try {
+    AppendContent(platform::DocumentNode(document), 0, out);
+  } catch (const _com_error& error) {
+    out += L"<unreadable " + std::to_wstring(error.Error()) + L">";
+  }
+  return out;
+}
+
+// The DOM object XMLDocument made last, to read what it holds in memory.
+void* g_madeDocument = nullptr;
+
+platform::DomDocumentRef RecordingCreation() {
+  platform::DomDocumentRef made = platform::CreateDomDocument();
+  g_madeDocument = made.Get();
+  return made;
+}
+
+std::wstring ContentOfMadeDocument() {
+  platform::DomDocumentRef view(g_madeDocument);
+  const std::wstring content = ContentOf(view);
+  view.Detach();  // XMLDocument owns it
+  return content;
+}
+
+struct RoundTripEncoding {
+  const char* name;
+  std::string (*encode)(const std::wstring& body);
+  bool mayRefuseLoad;  // a DOM may not read the encoding at all
+  // msxml3 under Wine writes it as UTF-8 under the file's declaration: its
+  // saves are refused there.
+  bool wineWritesUtf8Instead = false;
+};
+
+std::string Declared(const char* encoding, const std::wstring& body) {
+  return "<?xml version=\"1.0\" encoding=\"" + std::string(encoding) + "\"?>\n" +
+         platform::ToUtf8(body);
+}
+
+std::wstring DeclaredWide(const wchar_t* encoding, const std::wstring& body) {
+  return L"<?xml version=\"1.0\" encoding=\"" + std::wstring(encoding) + L"\"?>\n" + body;
+}
+
+const RoundTripEncoding kRoundTripEncodings[] = {
+    {"UTF-8", [](const std::wstring& b) { return Declared("UTF-8", b); }, false},
+    {"UTF-8 with BOM", [](const std::wstring& b) { return "\xEF\xBB\xBF" + Declared("UTF-8", b); },
+     false},
+    {"UTF-16LE with BOM",
+     [](const std::wstring& b) { return "\xFF\xFE" + Utf16Bytes(DeclaredWide(L"UTF-16", b), false); },
+     false, true},
+    {"UTF-16BE with BOM",
+     [](const std::wstring& b) { return "\xFE\xFF" + Utf16Bytes(DeclaredWide(L"UTF-16", b), true); },
+     false, true},
+    {"UTF-16LE without BOM",
+     [](const std::wstring& b) { return Utf16Bytes(DeclaredWide(L"UTF-16", b), false); }, false,
+     true},
+    {"UTF-16BE without BOM",
+     [](const std::wstring& b) { return Utf16Bytes(DeclaredWide(L"UTF-16", b), true); }, false,
+     true},
+    {"ISO-8859-1",
+     [](const std::wstring& b) { return Latin1Bytes(DeclaredWide(L"ISO-8859-1", b)); }, false,
+     true},
+    {"windows-1252",
+     [](const std::wstring& b) { return Latin1Bytes(DeclaredWide(L"windows-1252", b)); }, false,
+     true},
+    {"UTF-8 BOM against an ISO-8859-1 declaration",
+     [](const std::wstring& b) { return "\xEF\xBB\xBF" + Declared("ISO-8859-1", b); }, false,
+     true},
+    // Not ASCII in its declaration (UTF-7 writes "<" as "+ADw-"), and a name
+    // that iconv takes for ISO-8859-1 but whose writer ends the text at a
+    // character the code page lacks (MSXML does not know it).
+    {"UTF-7", [](const std::wstring& b) { return Declared("UTF-7", b); }, true},
+    {"ISO88-59-1",
+     [](const std::wstring& b) { return Latin1Bytes(DeclaredWide(L"ISO88-59-1", b)); }, true},
+};
+
+struct RoundTripDocument {
+  const wchar_t* body;
+  // An element whose text the load must read as given.
+  const wchar_t* probe;
+  const wchar_t* probeText;
+  // Node paths set to kChangedText; nullptr saves the document unchanged.
+  std::vector<const wchar_t*> changes;
+};
+
+// Beyond ISO-8859-1 and the basic plane, so that some encodings must write
+// references.
+const wchar_t kChangedText[] = L"J\u00f6rg \u20ac\u03a9\U0001F600";
+
+const RoundTripDocument kRoundTripDocuments[] = {
+    {L"<Settings>\n  <Path>C:\\Users\\J\u00f6rg\\Daten</Path>\n"
+     L"  <Name city=\"Z\u00fcrich\">Gr\u00fc\u00dfe &amp; \u00e9t\u00e9</Name>\n</Settings>\n",
+     L"Settings/Path", L"C:\\Users\\J\u00f6rg\\Daten",
+     // The last is a name ISO-8859-1 lacks: no reference can stand for it.
+     {nullptr, L"Settings/Path", L"Settings/Added[@key=\"\u00e4\"]", L"Settings/\u03a9"}},
+    // The layout inside xml:space="preserve" is content.
+    {L"<r><g xml:space=\"preserve\"><a/><b>x</b></g><h>  y  </h></r>", L"r/g/b", L"x",
+     {nullptr, L"r/g/b", L"r/g/c", L"r/h"}},
+    // The default attribute value and the entity are content as well.
+    {L"<!DOCTYPE r [<!ATTLIST r def CDATA \"d\"><!ENTITY e \"J\u00f6rg\">]><r><p>&e;</p></r>",
+     L"r/p", L"J\u00f6rg", {L"r/p", L"r/q"}},
+    // A prefix needs its declaration: a new prefixed name is refused.
+    {L"<r xmlns:p=\"urn:p\"><p:x>v</p:x><x/></r>", L"r/p:x", L"v",
+     {nullptr, L"r/x", L"r/p:y", L"r/x[@p:k=\"v\"]"}},
+};
+
+// Whatever the encoding, the document and the change, a save either fails
+// and leaves the file byte for byte, or writes a file that loads back to
+// the content the document held.
+TEST_F(XmlFilesTest, ASaveLoadsBackToTheSameContentOrFailsKeepingTheFile) {
+  XMLDocument::SetDomDocumentFactoryForTesting(&RecordingCreation);
+  for (const RoundTripEncoding& encoding : kRoundTripEncodings) {
+    for (const RoundTripDocument& source : kRoundTripDocuments) {
+      for (const wchar_t* change : source.changes) {
+        SCOPED_TRACE(std::string(encoding.name) + " | " + platform::ToUtf8(source.body) + " | " +
+                     (change != nullptr ? platform::ToUtf8(change) : "unchanged"));
+        const std::string bytes = encoding.encode(source.body);
+        const std::wstring path = WriteFile(L"settings.xml", bytes);
+        XMLDocument document;
+        if (document.Load(path) != S_OK) {
+          EXPECT_TRUE(encoding.mayRefuseLoad);
+          continue;
+        }
+        // (A read the DOM fails, as msxml3 under Wine fails past a DOCTYPE, is
+        // no wrong text: the save then refuses.)
+        const std::wstring probed = document.GetNodeText(source.probe);
+        if (document.ReadFailure() == S_OK) {
+          EXPECT_EQ(probed, source.probeText);
+        }
+        if (change != nullptr) document.SetNodeText(change, kChangedText);
+        const std::wstring expected = ContentOfMadeDocument();
+        const HRESULT saved = document.Save(path);
+        if (saved == S_OK) {
+          platform::DomDocumentRef reloaded = platform::CreateDomDocument();
+          ASSERT_TRUE(platform::LoadDomDocument(reloaded, path));
+          EXPECT_EQ(ContentOf(reloaded), expected);
+        } else {
+          EXPECT_EQ(ReadBytes(path), bytes);
+        }
+        // The settings files as the connector writes them save unchanged.
+        if (change == nullptr && !encoding.mayRefuseLoad &&
+            !(RunningUnderWine() && encoding.wineWritesUtf8Instead)) {
+          EXPECT_EQ(saved, S_OK);
+        }
+        EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"settings.xml"});
+      }
+    }
+  }
+  XMLDocument::SetDomDocumentFactoryForTesting(nullptr);
 }
 
 // --- Failed saves -----------------------------------------------------------

@@ -27,13 +27,14 @@ namespace kalinor::platform {
 
 namespace {
 
-// Internal entities expanded (NOENT); no network; no error printed. Neither
+// Internal entities expanded (NOENT) and a DOCTYPE's attribute defaults
+// applied (DTDATTR), as MSXML does; no network; no error printed. Neither
 // XML_PARSE_DTDLOAD (no external DTD) nor XML_PARSE_HUGE (entity expansion
 // and depth stay bounded). NOBLANKS drops most layout white space while
 // parsing (cheaper than making and freeing its nodes); DropBlankText takes
 // the rest.
-constexpr int kParseOptions = XML_PARSE_NOENT | XML_PARSE_NONET | XML_PARSE_NOERROR |
-                              XML_PARSE_NOWARNING | XML_PARSE_NOBLANKS;
+constexpr int kParseOptions = XML_PARSE_NOENT | XML_PARSE_DTDATTR | XML_PARSE_NONET |
+                              XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_NOBLANKS;
 
 struct Document {
   ~Document() { Clear(); }
@@ -49,6 +50,9 @@ struct Document {
   std::vector<xmlNodePtr> unattached;
   /// The encoding to save in; empty for a document built from nothing (UTF-8).
   std::string encoding;
+  /// The encoding the declaration names, written back as it was; empty when
+  /// it names none.
+  std::string declaredEncoding;
   /// The byte-order mark the loaded file began with, written back before the
   /// saved bytes.
   std::string byteOrderMark;
@@ -145,12 +149,6 @@ xmlNodePtr RequireElement(const DomNodeRef& reference) {
   return node;
 }
 
-// A name the document can take: an XML name without a colon. A prefix
-// would need a namespace declaration, and without one the saved file would
-// not load again.
-bool IsNewName(const std::wstring& name) {
-  return IsXmlName(name) && name.find(L':') == std::wstring::npos;
-}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
@@ -197,37 +195,55 @@ std::string_view ByteOrderMarkOf(std::string_view bytes) {
   return {};
 }
 
-// Whether the bytes open with "<?xml" in any of the byte widths a document
-// may come in (after its byte-order mark).
-bool StartsWithDeclaration(std::string_view bytes) {
+// The XML declaration's first characters as ASCII, in any of the byte
+// widths a document may come in (after its byte-order mark).
+std::string DeclarationStart(std::string_view bytes) {
   bytes.remove_prefix(ByteOrderMarkOf(bytes).size());
   std::string ascii;
-  for (char c : bytes.substr(0, 24))
+  for (char c : bytes.substr(0, 512))
     if (c != '\0') ascii += c;
-  return ascii.rfind("<?xml", 0) == 0 && ascii.size() > 5 && IsBlank(ascii[5]);
+  if (ascii.rfind("<?xml", 0) != 0 || ascii.size() <= 5 || !IsBlank(ascii[5])) return {};
+  return ascii.substr(0, ascii.find("?>"));
 }
 
-// The encoding a file is saved in: with a byte-order mark, the one the mark
-// shows (byte order included; the mark is written back by hand); else the
-// one it declared; else UTF-8.
-std::string EncodingOf(xmlDocPtr tree, std::string_view mark) {
-  if (mark == std::string_view("\xFF\xFE")) return "UTF-16LE";
-  if (mark == std::string_view("\xFE\xFF")) return "UTF-16BE";
-  if (mark == std::string_view("\xFF\xFE\0\0", 4)) return "UCS-4LE";
-  if (mark == std::string_view("\0\0\xFE\xFF", 4)) return "UCS-4BE";
-  if (mark.empty() && tree->encoding != nullptr) return Chars(tree->encoding);
+bool StartsWithDeclaration(std::string_view bytes) { return !DeclarationStart(bytes).empty(); }
+
+// The encoding the XML declaration names; empty when it names none.
+std::string DeclaredEncoding(std::string_view bytes) {
+  const std::string declaration = DeclarationStart(bytes);
+  std::size_t at = declaration.find("encoding");
+  if (at == std::string::npos) return {};
+  at = declaration.find_first_of("\"'", declaration.find('=', at));
+  if (at == std::string::npos) return {};
+  const std::size_t end = declaration.find(declaration[at], at + 1);
+  if (end == std::string::npos) return {};
+  return declaration.substr(at + 1, end - at - 1);
+}
+
+// The Unicode encoding that a byte-order mark shows, or that the first
+// character ("<" in UTF-16 or -32 without a mark) shows; "" for any other.
+// It wins over what the declaration names, as MSXML reads it.
+std::string UnicodeEncodingOf(std::string_view bytes) {
+  using namespace std::string_view_literals;
+  const auto starts = [&](std::string_view prefix) {
+    return bytes.substr(0, prefix.size()) == prefix;
+  };
+  if (starts("\xEF\xBB\xBF"sv)) return "UTF-8";
+  if (starts("\xFF\xFE\0\0"sv) || starts("<\0\0\0"sv)) return "UCS-4LE";
+  if (starts("\0\0\xFE\xFF"sv) || starts("\0\0\0<"sv)) return "UCS-4BE";
+  if (starts("\xFF\xFE"sv) || starts("<\0"sv)) return "UTF-16LE";
+  if (starts("\xFE\xFF"sv) || starts("\0<"sv)) return "UTF-16BE";
+  return {};
+}
+
+// The encoding a file is saved in: the Unicode encoding its mark or first
+// character shows (byte order included; a mark is written back by hand, and
+// none is added); else the one it declared; else UTF-8.
+std::string EncodingOf(xmlDocPtr tree, std::string_view bytes) {
+  std::string unicode = UnicodeEncodingOf(bytes);
+  if (!unicode.empty()) return unicode;
+  if (tree->encoding != nullptr) return Chars(tree->encoding);
   return "UTF-8";
-}
-
-// UTF-8, -16 and -32 in any byte order: libxml2 writes these itself.
-bool IsLibxml2sOwnEncoding(std::string_view encoding) {
-  if (encoding.empty() || EqualsIgnoringAsciiCase(encoding, "UTF-8") ||
-      EqualsIgnoringAsciiCase(encoding, "UTF8"))
-    return true;
-  for (const std::string_view wide :
-       {"UTF-16", "UTF16", "UTF-32", "UTF32", "UCS-2", "UCS2", "UCS-4", "UCS4"})
-    if (EqualsIgnoringAsciiCase(encoding.substr(0, wide.size()), wide)) return true;
-  return false;
 }
 
 using Encoder = std::unique_ptr<xmlCharEncodingHandler, decltype(&xmlCharEncCloseFunc)>;
@@ -255,7 +271,8 @@ std::string EncodedDeclaration(const Document& document) {
   std::string text = "<?xml version=\"";
   text += tree->version != nullptr ? Chars(tree->version) : "1.0";
   text += "\"";
-  if (tree->encoding != nullptr) text += std::string(" encoding=\"") + Chars(tree->encoding) + "\"";
+  if (!document.declaredEncoding.empty())
+    text += " encoding=\"" + document.declaredEncoding + "\"";
   if (tree->standalone == 0 || tree->standalone == 1)
     text += tree->standalone == 1 ? " standalone=\"yes\"" : " standalone=\"no\"";
   text += "?>\n";
@@ -271,20 +288,48 @@ void MakeEmpty(Document& document) {
   if (document.tree == nullptr) throw _com_error(E_OUTOFMEMORY);
   document.tree->_private = &document;
   document.encoding.clear();
+  document.declaredEncoding.clear();
   document.byteOrderMark.clear();
   document.declaration = true;
 }
 
+// Whether an element lies deeper than kMaxElementDepth below the document.
+bool IsTooDeep(xmlDocPtr tree) {
+  xmlNodePtr top = reinterpret_cast<xmlNodePtr>(tree);
+  int depth = 0;  // of node below the document
+  for (xmlNodePtr node = top; node != nullptr;) {
+    if (node->type == XML_ELEMENT_NODE && depth > kMaxElementDepth) return true;
+    const bool container = node->type == XML_ELEMENT_NODE || node->type == XML_DOCUMENT_NODE;
+    if (container && node->children != nullptr) {
+      node = node->children;
+      ++depth;
+      continue;
+    }
+    while (node != nullptr && node != top && node->next == nullptr) {
+      node = node->parent;
+      --depth;
+    }
+    node = node == nullptr || node == top ? nullptr : node->next;
+  }
+  return false;
+}
+
 xmlDocPtr Parse(const std::string& bytes, const std::wstring& path) {
-  if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) return nullptr;
+  if (bytes.size() > static_cast<std::size_t>(INT32_MAX) || ExceedsAttributeBound(bytes))
+    return nullptr;
   std::unique_ptr<xmlParserCtxt, decltype(&xmlFreeParserCtxt)> context(xmlNewParserCtxt(),
                                                                        &xmlFreeParserCtxt);
   if (!context) throw _com_error(E_OUTOFMEMORY);
   // The file name serves only as the document's URL in messages.
   const std::string url = ToUtf8(path);
+  // A byte-order mark wins over the declaration (libxml2 would switch to
+  // the declared encoding); UCS-4 is left to libxml2's own detection.
+  std::string unicode = UnicodeEncodingOf(bytes);
+  if (unicode.rfind("UCS", 0) == 0) unicode.clear();
   xmlDocPtr tree = xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()),
-                                     url.c_str(), nullptr, kParseOptions);
-  if (tree != nullptr && (!context->wellFormed || !context->nsWellFormed)) {
+                                     url.c_str(), unicode.empty() ? nullptr : unicode.c_str(),
+                                     kParseOptions);
+  if (tree != nullptr && (!context->wellFormed || !context->nsWellFormed || IsTooDeep(tree))) {
     xmlFreeDoc(tree);
     return nullptr;
   }
@@ -373,15 +418,55 @@ bool LoadDomDocument(const DomDocumentRef& reference, const std::wstring& path) 
   document.tree = tree;
   tree->_private = &document;
   const std::string_view mark = ByteOrderMarkOf(bytes);
-  document.encoding = EncodingOf(tree, mark);
+  document.encoding = EncodingOf(tree, bytes);
+  document.declaredEncoding = DeclaredEncoding(bytes);
   document.byteOrderMark = std::string(mark);
   document.declaration = StartsWithDeclaration(bytes);
   return true;
 }
 
+bool HasTextChild(xmlNodePtr node) {
+  for (xmlNodePtr child = node->children; child != nullptr; child = child->next)
+    if (child->type == XML_TEXT_NODE || child->type == XML_CDATA_SECTION_NODE) return true;
+  return false;
+}
+
+// libxml2's indenting writer leaves an element's content as it is only when
+// a child of it is text. For the length of one write, an empty text node
+// (which writes nothing) goes first into each element with children under
+// xml:space="preserve" that has no text child: its content keeps its
+// layout, as the attribute asks.
+class PreservedSpaceMarks {
+ public:
+  explicit PreservedSpaceMarks(xmlDocPtr tree) {
+    xmlNodePtr top = reinterpret_cast<xmlNodePtr>(tree);
+    for (xmlNodePtr node = top; node != nullptr; node = NextInPreorder(node, top)) {
+      if (node->type != XML_ELEMENT_NODE || node->children == nullptr || HasTextChild(node) ||
+          xmlNodeGetSpacePreserve(node) != 1)
+        continue;
+      xmlNodePtr mark = xmlNewDocText(tree, XmlChars(""));
+      if (mark == nullptr) throw _com_error(E_OUTOFMEMORY);
+      marks_.push_back(mark);
+      xmlAddPrevSibling(node->children, mark);
+    }
+  }
+  ~PreservedSpaceMarks() {
+    for (xmlNodePtr mark : marks_) {
+      xmlUnlinkNode(mark);
+      xmlFreeNode(mark);
+    }
+  }
+  PreservedSpaceMarks(const PreservedSpaceMarks&) = delete;
+  PreservedSpaceMarks& operator=(const PreservedSpaceMarks&) = delete;
+
+ private:
+  std::vector<xmlNodePtr> marks_;
+};
+
 // The tree as the save writes it below the declaration, in encoding; a
 // character the encoding lacks is written as a character reference.
 std::string Serialized(xmlDocPtr tree, const char* encoding) {
+  const PreservedSpaceMarks marks(tree);
   std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> buffer(xmlBufferCreate(), &xmlBufferFree);
   if (!buffer) throw _com_error(E_OUTOFMEMORY);
   constexpr int options = XML_SAVE_FORMAT | XML_SAVE_NO_DECL;
@@ -393,14 +478,13 @@ std::string Serialized(xmlDocPtr tree, const char* encoding) {
                      static_cast<std::size_t>(xmlBufferLength(buffer.get())));
 }
 
-// Whether bytes, loaded as Load loads a file, give the document back. Other
-// encodings than libxml2's own go through iconv, whose writer under some
-// names silently ends or drops the text at a character the encoding lacks; a
-// name the encoding lacks cannot be written at all (a character reference is
-// no name); and a declaration not written in ASCII (UTF-7, EBCDIC) cannot be
-// found.
-bool LoadsBackAsTheDocument(const Document& document, const std::string& bytes) {
-  if (IsLibxml2sOwnEncoding(document.encoding)) return true;
+// Whether bytes, loaded as Load loads a file, give the document back. Every
+// save is checked: iconv's writer under some names silently ends or drops
+// the text at a character the encoding lacks; a name the encoding lacks
+// cannot be written at all (a character reference is no name); a
+// declaration not written in ASCII (UTF-7, EBCDIC) cannot be found; and a
+// mark, a declaration and an encoding must agree.
+bool LoadsBackAsTheDocument(const std::string& bytes, const Document& document) {
   const std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> reloaded(Parse(bytes, L""), &xmlFreeDoc);
   if (!reloaded) return false;
   DropBlankText(reloaded.get());
@@ -415,17 +499,19 @@ void SaveDomDocument(const DomDocumentRef& reference, const std::wstring& path) 
   if (document.declaration) bytes += EncodedDeclaration(document);
   bytes +=
       Serialized(document.tree, document.encoding.empty() ? "UTF-8" : document.encoding.c_str());
-  if (!LoadsBackAsTheDocument(document, bytes)) throw _com_error(E_FAIL);
+  if (!LoadsBackAsTheDocument(bytes, document)) throw _com_error(E_FAIL);
   if (!WriteFileAtomically(path, bytes)) throw _com_error(E_FAIL);
 }
 
 DomNodeRef DocumentNode(const DomDocumentRef& document) {
+  RaiseFailureSetForTesting(DomPrimitive::DocumentNode);
   return Refer(reinterpret_cast<xmlNodePtr>(DocumentOf(document).tree));
 }
 
 DomNodeRef CopyNodeRef(const DomNodeRef& node) { return DomNodeRef(node.Get()); }
 
 DomNodeKind NodeKind(const DomNodeRef& reference) {
+  RaiseFailureSetForTesting(DomPrimitive::NodeKind);
   switch (NodeOf(reference)->type) {
     case XML_DOCUMENT_NODE:
       return DomNodeKind::Document;
@@ -447,6 +533,7 @@ DomNodeKind NodeKind(const DomNodeRef& reference) {
 }
 
 bool NodeNameIs(const DomNodeRef& reference, std::wstring_view name) {
+  RaiseFailureSetForTesting(DomPrimitive::NodeNameIs);
   xmlNodePtr node = NodeOf(reference);
   if (node->type != XML_ELEMENT_NODE && node->type != XML_ATTRIBUTE_NODE &&
       node->type != XML_PI_NODE)
@@ -465,24 +552,28 @@ bool NodeNameIs(const DomNodeRef& reference, std::wstring_view name) {
 }
 
 DomNodeRef FirstChild(const DomNodeRef& reference) {
+  RaiseFailureSetForTesting(DomPrimitive::FirstChild);
   xmlNodePtr node = NodeOf(reference);
   if (node->type == XML_ATTRIBUTE_NODE || node->type == XML_ENTITY_REF_NODE) return DomNodeRef();
   return Refer(node->children);
 }
 
 DomNodeRef NextSibling(const DomNodeRef& reference) {
+  RaiseFailureSetForTesting(DomPrimitive::NextSibling);
   xmlNodePtr node = NodeOf(reference);
   if (node->type == XML_ATTRIBUTE_NODE || node->type == XML_DOCUMENT_NODE) return DomNodeRef();
   return Refer(node->next);
 }
 
 DomNodeRef PreviousSibling(const DomNodeRef& reference) {
+  RaiseFailureSetForTesting(DomPrimitive::PreviousSibling);
   xmlNodePtr node = NodeOf(reference);
   if (node->type == XML_ATTRIBUTE_NODE || node->type == XML_DOCUMENT_NODE) return DomNodeRef();
   return Refer(node->prev);
 }
 
 std::vector<std::wstring> AttributeNames(const DomNodeRef& reference) {
+  RaiseFailureSetForTesting(DomPrimitive::AttributeNames);
   xmlNodePtr node = NodeOf(reference);
   std::vector<std::wstring> names;
   if (node->type != XML_ELEMENT_NODE) return names;
@@ -491,11 +582,14 @@ std::vector<std::wstring> AttributeNames(const DomNodeRef& reference) {
   return names;
 }
 
-bool IsElement(const DomNodeRef& node) { return NodeOf(node)->type == XML_ELEMENT_NODE; }
+bool IsElement(const DomNodeRef& node) {
+  RaiseFailureSetForTesting(DomPrimitive::IsElement);
+  return NodeOf(node)->type == XML_ELEMENT_NODE;
+}
 
 DomNodeRef CreateElement(const DomDocumentRef& reference, const std::wstring& name) {
   Document& document = DocumentOf(reference);
-  if (!IsNewName(name)) throw _com_error(E_FAIL);
+  if (!IsUnprefixedXmlName(name)) throw _com_error(E_FAIL);
   const std::string utf8 = ToUtf8(name);
   document.unattached.reserve(document.unattached.size() + 1);
   xmlNodePtr element = xmlNewDocNode(document.tree, nullptr, XmlChars(utf8), nullptr);
@@ -532,12 +626,14 @@ void RemoveChild(const DomNodeRef& parentReference, const DomNodeRef& childRefer
 }
 
 DomNodeRef ParentNode(const DomNodeRef& reference) {
+  RaiseFailureSetForTesting(DomPrimitive::ParentNode);
   xmlNodePtr node = NodeOf(reference);
   if (node->type == XML_ATTRIBUTE_NODE || node->type == XML_DOCUMENT_NODE) return DomNodeRef();
   return Refer(node->parent);
 }
 
 std::wstring GetText(const DomNodeRef& reference) {
+  RaiseFailureSetForTesting(DomPrimitive::GetText);
   xmlNodePtr node = NodeOf(reference);
   if (node->type == XML_ELEMENT_NODE || node->type == XML_DOCUMENT_NODE) return Wide(TextOf(node));
   return TakeText(xmlNodeGetContent(node));
@@ -545,8 +641,9 @@ std::wstring GetText(const DomNodeRef& reference) {
 
 void SetText(const DomNodeRef& reference, const std::wstring& text) {
   xmlNodePtr node = RequireElement(reference);
+  // Checked before the conversion, which would make a lone surrogate U+FFFD.
+  if (!IsXmlText(std::wstring_view(text).substr(0, text.find(L'\0')))) throw _com_error(E_FAIL);
   const std::string value = DomString(text);
-  if (!IsXmlText(FromUtf8(value))) throw _com_error(E_FAIL);
   xmlNodePtr textNode = nullptr;
   if (!value.empty()) {
     // Taken as it is: no entity reference in it is parsed.
@@ -557,21 +654,40 @@ void SetText(const DomNodeRef& reference, const std::wstring& text) {
   if (textNode != nullptr) xmlAddChild(node, textNode);
 }
 
+// The namespace declared by the element's "xmlns" or "xmlns:p" attribute
+// (libxml2 keeps them apart from the attributes; MSXML does not); nullptr
+// when it declares none of that name.
+const xmlNs* FindNamespaceDeclaration(xmlNodePtr element, std::string_view name) {
+  if (name != "xmlns" && name.substr(0, 6) != "xmlns:") return nullptr;
+  const std::string_view prefix = name.size() > 6 ? name.substr(6) : std::string_view();
+  for (const xmlNs* ns = element->nsDef; ns != nullptr; ns = ns->next) {
+    const std::string_view declared = ns->prefix != nullptr ? Chars(ns->prefix) : "";
+    if (declared == prefix && (ns->prefix != nullptr) == (name.size() > 5)) return ns;
+  }
+  return nullptr;
+}
+
 std::optional<std::wstring> GetAttribute(const DomNodeRef& element, const std::wstring& name) {
-  xmlAttrPtr attribute = FindAttribute(RequireElement(element), DomString(name));
+  RaiseFailureSetForTesting(DomPrimitive::GetAttribute);
+  xmlNodePtr node = RequireElement(element);
+  const std::string utf8Name = DomString(name);
+  if (const xmlNs* ns = FindNamespaceDeclaration(node, utf8Name))
+    return Wide(ns->href != nullptr ? Chars(ns->href) : "");
+  xmlAttrPtr attribute = FindAttribute(node, utf8Name);
   if (attribute == nullptr) return std::nullopt;
   return TakeText(xmlNodeGetContent(reinterpret_cast<xmlNodePtr>(attribute)));
 }
 
 void SetAttribute(const DomNodeRef& element, const std::wstring& name, const std::wstring& value) {
   xmlNodePtr node = RequireElement(element);
+  if (!IsXmlText(std::wstring_view(value).substr(0, value.find(L'\0')))) throw _com_error(E_FAIL);
+  if (IsNamespaceDeclarationName(name)) throw _com_error(E_FAIL);
   const std::string utf8Value = DomString(value);
-  if (!IsXmlText(FromUtf8(utf8Value))) throw _com_error(E_FAIL);
   const std::string utf8Name = ToUtf8(name);
   xmlAttrPtr attribute = FindAttribute(node, utf8Name);
   // An attribute the element has keeps its name; a new one needs a name the
   // document can take.
-  if (attribute == nullptr && !IsNewName(name)) throw _com_error(E_FAIL);
+  if (attribute == nullptr && !IsUnprefixedXmlName(name)) throw _com_error(E_FAIL);
   attribute = attribute != nullptr
                   ? xmlSetNsProp(node, attribute->ns, attribute->name, XmlChars(utf8Value))
                   : xmlSetProp(node, XmlChars(utf8Name), XmlChars(utf8Value));
@@ -579,6 +695,7 @@ void SetAttribute(const DomNodeRef& element, const std::wstring& name, const std
 }
 
 std::int32_t ChildNodeCount(const DomNodeRef& reference) {
+  RaiseFailureSetForTesting(DomPrimitive::ChildNodeCount);
   xmlNodePtr node = NodeOf(reference);
   if (node->type == XML_ATTRIBUTE_NODE || node->type == XML_ENTITY_REF_NODE) return 0;
   std::int32_t count = 0;

@@ -144,6 +144,17 @@ void RequireNoOtherRoot(IXMLDOMNode* document_node, IXMLDOMNode* element) {
   if (root_identity.Get() != element_identity.Get()) throw _com_error(E_FAIL);
 }
 
+// Whether an element lies deeper than kMaxElementDepth below the document:
+// one selection of the path "/*/*/..." one step longer.
+bool IsTooDeep(IXMLDOMDocument* document) {
+  std::wstring path;
+  for (int level = 0; level <= kMaxElementDepth; ++level) path += L"/*";
+  const Bstr query(path);
+  InterfacePtr<IXMLDOMNode> found;
+  Check(document->selectSingleNode(query.get(), found.Receive()));
+  return static_cast<bool>(found);
+}
+
 void RemoveAllChildren(IXMLDOMNode* node) {
   for (;;) {
     InterfacePtr<IXMLDOMNode> child;
@@ -190,9 +201,10 @@ void Harden(IXMLDOMDocument* document) {
   // An internal DTD keeps working (its entities are expanded), as MSXML
   // 3.0's default allows; 6.0 would refuse it. MSXML 3.0 and 6.0.
   TrySetProperty(second.Get(), L"ProhibitDTD", BoolVariant(false));
-  // Nesting bounded as libxml2 bounds it on the POSIX build; 3.0 has no
-  // limit by default. MSXML 3.0 and 6.0.
-  TrySetProperty(second.Get(), L"MaxElementDepth", IntVariant(256));
+  // A backstop against runaway nesting (3.0 has no limit by default); the
+  // bound itself is checked after the load, the same on both builds, since
+  // how the component counts levels is its own. MSXML 3.0 and 6.0.
+  TrySetProperty(second.Get(), L"MaxElementDepth", IntVariant(kMaxElementDepth + 1));
   // Size bounded, entity expansion included, in blocks of 1024 characters
   // (64 Mi characters). MSXML 3.0 and 6.0.
   TrySetProperty(second.Get(), L"MaxXMLSize", IntVariant(64 * 1024));
@@ -225,27 +237,95 @@ void SetSynchronousLoad(const DomDocumentRef& document) {
   Check(DocumentOf(document)->put_async(VARIANT_FALSE));
 }
 
-bool LoadDomDocument(const DomDocumentRef& document, const std::wstring& path) {
-  IXMLDOMDocument* dom = DocumentOf(document);
-  // The file's bytes go to the component as a stream: given the path, it
-  // would take it for a URL, and a folder named "100%25" or "a#b" would
-  // name another file. A file that cannot be read gives an empty stream,
-  // whose load fails and empties the document, as a failed load must.
-  std::string bytes;
-  if (!ReadWholeFile(path, bytes) || bytes.size() > 0x7FFFFFFF) bytes.clear();
+namespace {
+
+// Whether bytes open with a UTF-8 byte-order mark and a declaration that
+// names another encoding ("ISO-8859-1"): msxml3 under Wine would read them
+// in the declared one.
+bool HasUtf8MarkAgainstDeclaration(std::string_view bytes) {
+  if (bytes.substr(0, 3) != "\xEF\xBB\xBF") return false;
+  const std::string_view declaration = bytes.substr(3, bytes.find("?>"));
+  if (declaration.substr(0, 5) != "<?xml") return false;
+  std::size_t at = declaration.find("encoding");
+  if (at == std::string_view::npos) return false;
+  at = declaration.find_first_of("\"'", at);
+  if (at == std::string_view::npos) return false;
+  const std::string_view name = declaration.substr(at + 1, 5);
+  return !(name.size() == 5 && (name[0] == 'U' || name[0] == 'u') &&
+           (name[1] == 'T' || name[1] == 't') && (name[2] == 'F' || name[2] == 'f') &&
+           name[3] == '-' && name[4] == '8');
+}
+
+// The UTF-8 text after the mark into text; false when it is not UTF-8.
+bool DecodeUtf8(std::string_view bytes, Bstr& text) {
+  bytes.remove_prefix(3);
+  const int size = static_cast<int>(bytes.size());
+  const int length =
+      MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), size, nullptr, 0);
+  if (length <= 0) return false;
+  *text.out() = SysAllocStringLen(nullptr, static_cast<UINT>(length));
+  if (text.get() == nullptr) throw _com_error(E_OUTOFMEMORY);
+  return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(), size, text.get(),
+                             length) == length;
+}
+
+// Loads bytes as a stream: given the path, the component would take it for
+// a URL, and a folder named "100%25" or "a#b" would name another file.
+HRESULT LoadBytes(IXMLDOMDocument* dom, const std::string& bytes, VARIANT_BOOL& parsed) {
   Variant source;
   source.get().punkVal = SHCreateMemStream(reinterpret_cast<const BYTE*>(bytes.data()),
                                            static_cast<UINT>(bytes.size()));
   if (source.get().punkVal == nullptr) throw _com_error(E_OUTOFMEMORY);
   source.get().vt = VT_UNKNOWN;
+  return dom->load(source.get(), &parsed);
+}
+
+}  // namespace
+
+bool LoadDomDocument(const DomDocumentRef& document, const std::wstring& path) {
+  IXMLDOMDocument* dom = DocumentOf(document);
+  // The file's bytes go to the component (LoadBytes). A file that cannot be
+  // read gives an empty stream, whose load fails and empties the document,
+  // as a failed load must.
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes) || bytes.size() > 0x7FFFFFFF || ExceedsAttributeBound(bytes))
+    bytes.clear();
   VARIANT_BOOL parsed = VARIANT_FALSE;
-  const HRESULT loaded = dom->load(source.get(), &parsed);
-  if (SUCCEEDED(loaded) && parsed == VARIANT_TRUE) return true;
+  HRESULT loaded = S_OK;
+  if (HasUtf8MarkAgainstDeclaration(bytes)) {
+    // The mark wins, as on the POSIX build: the text goes in decoded, and
+    // the component then leaves the declared encoding aside.
+    Bstr text;
+    loaded = DecodeUtf8(bytes, text) ? dom->loadXML(text.get(), &parsed) : E_FAIL;
+  } else {
+    loaded = LoadBytes(dom, bytes, parsed);
+  }
+  if (SUCCEEDED(loaded) && parsed == VARIANT_TRUE && !IsTooDeep(dom)) return true;
   // MSXML empties the document when a load fails; not every implementation
   // of the component does when it loads from a stream. Whether the failure
   // came as a flag or as an HRESULT, the file was not loaded.
   RemoveAllChildren(dom);
   return false;
+}
+
+
+// Whether the file at path loads back as the document (compared through
+// the xml property): msxml3 under Wine writes a UTF-16 document as UTF-8
+// under its UTF-16 declaration, and a windows-1252 one as UTF-8 too, and
+// either file would be lost.
+bool LoadsBackAsTheDocument(IXMLDOMDocument* dom, const std::wstring& path) {
+  try {
+    const DomDocumentRef reloaded = CreateDomDocument();
+    SetSynchronousLoad(reloaded);
+    if (!LoadDomDocument(reloaded, path)) return false;
+    Bstr original;
+    Bstr again;
+    Check(dom->get_xml(original.out()));
+    Check(DocumentOf(reloaded)->get_xml(again.out()));
+    return original.Text() == again.Text();
+  } catch (const _com_error&) {
+    return false;
+  }
 }
 
 void SaveDomDocument(const DomDocumentRef& document, const std::wstring& path) {
@@ -259,13 +339,15 @@ void SaveDomDocument(const DomDocumentRef& document, const std::wstring& path) {
   Variant target;
   Variant::Bstring(target, temporary);
   const HRESULT saved = dom->save(target.get());
-  if (FAILED(saved) || !ReplaceFileWith(temporary, path)) {
+  if (FAILED(saved) || !LoadsBackAsTheDocument(dom, temporary) ||
+      !ReplaceFileWith(temporary, path)) {
     DeleteFileAt(temporary);
     throw _com_error(E_FAIL);
   }
 }
 
 DomNodeRef DocumentNode(const DomDocumentRef& document) {
+  RaiseFailureSetForTesting(DomPrimitive::DocumentNode);
   InterfacePtr<IXMLDOMNode> node;
   Check(DocumentOf(document)->QueryInterface(kIidXmlDomNode, ReceiveVoid(node)));
   if (!node) throw _com_error(E_POINTER);
@@ -279,6 +361,7 @@ DomNodeRef CopyNodeRef(const DomNodeRef& node) {
 }
 
 DomNodeKind NodeKind(const DomNodeRef& node) {
+  RaiseFailureSetForTesting(DomPrimitive::NodeKind);
   switch (NodeType(NodeOf(node))) {
     case NODE_DOCUMENT:
       return DomNodeKind::Document;
@@ -300,6 +383,7 @@ DomNodeKind NodeKind(const DomNodeRef& node) {
 }
 
 bool NodeNameIs(const DomNodeRef& node, std::wstring_view name) {
+  RaiseFailureSetForTesting(DomPrimitive::NodeNameIs);
   IXMLDOMNode* target = NodeOf(node);
   const DOMNodeType type = NodeType(target);
   if (type != NODE_ELEMENT && type != NODE_ATTRIBUTE && type != NODE_PROCESSING_INSTRUCTION)
@@ -311,24 +395,28 @@ bool NodeNameIs(const DomNodeRef& node, std::wstring_view name) {
 }
 
 DomNodeRef FirstChild(const DomNodeRef& node) {
+  RaiseFailureSetForTesting(DomPrimitive::FirstChild);
   InterfacePtr<IXMLDOMNode> child;
   Check(NodeOf(node)->get_firstChild(child.Receive()));
   return Adopt(child);
 }
 
 DomNodeRef NextSibling(const DomNodeRef& node) {
+  RaiseFailureSetForTesting(DomPrimitive::NextSibling);
   InterfacePtr<IXMLDOMNode> sibling;
   Check(NodeOf(node)->get_nextSibling(sibling.Receive()));
   return Adopt(sibling);
 }
 
 DomNodeRef PreviousSibling(const DomNodeRef& node) {
+  RaiseFailureSetForTesting(DomPrimitive::PreviousSibling);
   InterfacePtr<IXMLDOMNode> sibling;
   Check(NodeOf(node)->get_previousSibling(sibling.Receive()));
   return Adopt(sibling);
 }
 
 std::vector<std::wstring> AttributeNames(const DomNodeRef& node) {
+  RaiseFailureSetForTesting(DomPrimitive::AttributeNames);
   IXMLDOMNode* target = NodeOf(node);
   std::vector<std::wstring> names;
   if (NodeType(target) != NODE_ELEMENT) return names;
@@ -352,6 +440,7 @@ std::vector<std::wstring> AttributeNames(const DomNodeRef& node) {
 }
 
 bool IsElement(const DomNodeRef& node) {
+  RaiseFailureSetForTesting(DomPrimitive::IsElement);
   InterfacePtr<IXMLDOMElement> element;
   QueryElement(NodeOf(node), element);
   return static_cast<bool>(element);
@@ -361,7 +450,9 @@ DomNodeRef CreateElement(const DomDocumentRef& document, const std::wstring& nam
   IXMLDOMDocument* dom = DocumentOf(document);
   // MSXML refuses such a name itself; not every implementation of the
   // component does, and the saved file would not load again.
-  if (!platform::IsXmlName(name)) throw _com_error(E_FAIL);
+  // A prefix would need a namespace declaration: the component writes
+  // xmlns:p="", which no parser loads again.
+  if (!IsUnprefixedXmlName(name)) throw _com_error(E_FAIL);
   Variant type;
   type.get().vt = VT_I4;
   type.get().lVal = NODE_ELEMENT;
@@ -389,12 +480,14 @@ void RemoveChild(const DomNodeRef& parent, const DomNodeRef& child) {
 }
 
 DomNodeRef ParentNode(const DomNodeRef& node) {
+  RaiseFailureSetForTesting(DomPrimitive::ParentNode);
   InterfacePtr<IXMLDOMNode> parent;
   Check(NodeOf(node)->get_parentNode(parent.Receive()));
   return Adopt(parent);
 }
 
 std::wstring GetText(const DomNodeRef& node) {
+  RaiseFailureSetForTesting(DomPrimitive::GetText);
   Bstr text;
   Check(NodeOf(node)->get_text(text.out()));
   return text.Text();
@@ -409,6 +502,7 @@ void SetText(const DomNodeRef& node, const std::wstring& text) {
 }
 
 std::optional<std::wstring> GetAttribute(const DomNodeRef& element, const std::wstring& name) {
+  RaiseFailureSetForTesting(DomPrimitive::GetAttribute);
   InterfacePtr<IXMLDOMElement> holder;
   RequireElement(NodeOf(element), holder);
   const Bstr attribute(name);
@@ -422,15 +516,23 @@ std::optional<std::wstring> GetAttribute(const DomNodeRef& element, const std::w
 void SetAttribute(const DomNodeRef& element, const std::wstring& name, const std::wstring& value) {
   InterfacePtr<IXMLDOMElement> holder;
   RequireElement(NodeOf(element), holder);
-  if (!platform::IsXmlName(name)) throw _com_error(E_FAIL);  // as in CreateElement
   if (!IsXmlText(value.substr(0, value.find(L'\0')))) throw _com_error(E_FAIL);  // as in SetText
+  if (IsNamespaceDeclarationName(name)) throw _com_error(E_FAIL);
   const Bstr attribute(name);
+  // An attribute the element has keeps its name; a new one needs a name
+  // without a prefix, as in CreateElement.
+  if (!IsUnprefixedXmlName(name)) {
+    Variant present;
+    Check(holder->getAttribute(attribute.get(), &present.get()));
+    if (present.get().vt != VT_BSTR || !IsXmlName(name)) throw _com_error(E_FAIL);
+  }
   Variant text;
   Variant::Bstring(text, value);
   Check(holder->setAttribute(attribute.get(), text.get()));
 }
 
 std::int32_t ChildNodeCount(const DomNodeRef& node) {
+  RaiseFailureSetForTesting(DomPrimitive::ChildNodeCount);
   InterfacePtr<IXMLDOMNodeList> children;
   Check(NodeOf(node)->get_childNodes(children.Receive()));
   if (!children) throw _com_error(E_POINTER);

@@ -225,6 +225,33 @@ exit 0" "$(run_kalinor /U ArchiveConnector)"
     grep -q 'https://seed.example.com/' "$install_unix/Data/GeneralSettings.xml"
 }
 
+# A store list with a DOCTYPE, where msxml3 under Wine fails nextSibling
+# (E_NOTIMPL): that failure reads as no empty list. Nothing is deleted, the
+# list stays as it was, the log names the failure and the detailed exit code
+# says the cleanup was left undone.
+check_doctype_store_list() {
+  prepare_settings || { fail "prepare the settings and registry values"; return; }
+  local name list="$data_unix/StoreSettings.xml" report before
+  {
+    printf '<?xml version="1.0" encoding="UTF-8"?>\n<!DOCTYPE QEVConfiguration>\n<QEVConfiguration>\n'
+    for name in first second third; do
+      printf 'db' >"$data_unix/Stores/$name.fdb"
+      printf '<Store id="%s"><dbFileName>%s\\Tavrin\\Ostrand\\Stores\\%s.fdb</dbFileName></Store>\n' \
+        "$name" "$local_windows" "$name"
+    done
+    printf '</QEVConfiguration>\n'
+  } >"$list"
+  before=$(cat "$list")
+  report=$(KALINOR_LOG=stderr KALINOR_EXIT_CODES=detailed run_kalinor -u ArchiveConnector)
+  expect "DOCTYPE store list: the detailed exit code says the cleanup was left undone" \
+    grep -q -x 'exit 4' <<<"$report"
+  expect "DOCTYPE store list: the log names the failure" grep -q -E \
+    'Error reading settings file .*StoreSettings\.xml: 0X80004001 \(E_NOTIMPL\)' <<<"$report"
+  expect "DOCTYPE store list: no database deleted" \
+    test -e "$data_unix/Stores/first.fdb" -a -e "$data_unix/Stores/second.fdb" -a -e "$data_unix/Stores/third.fdb"
+  expect_report "DOCTYPE store list: the list is left as it was" "$before" "$(cat "$list")"
+}
+
 boot_prefix || exit 1
 trap stop_prefix EXIT
 use_standin_store "$work/mapi"
@@ -236,6 +263,7 @@ check_install
 check_run_log
 check_store_in_appdata
 check_uninstall
+check_doctype_store_list
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"
