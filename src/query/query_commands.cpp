@@ -13,7 +13,7 @@
 #include "platform/console.h"
 #include "platform/text.h"
 #include "query/json_object.h"
-#include "query/mail_client_bitness.h"
+#include "runfacts/mail_client_bitness.h"
 #include "query/query_output.h"
 #include "query/query_error.h"
 #include "settings/cleanup_plan.h"
