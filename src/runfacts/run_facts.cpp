@@ -77,9 +77,10 @@ const wchar_t* ServiceAccountName(ServiceAccountKind kind) {
 std::wstring OrUnknown(const std::wstring& text) { return text.empty() ? L"unknown" : text; }
 
 std::wstring AccountLine(const RunFacts& facts) {
-  std::wstring line = L"account: " + OrUnknown(facts.AccountName) + L" (" +
-                      OrUnknown(facts.AccountSid);
-  if (IsServiceAccount(facts)) line += std::wstring(L", ") + ServiceAccountName(facts.ServiceAccount);
+  std::wstring line =
+      L"account: " + OrUnknown(facts.AccountName) + L" (" + OrUnknown(facts.AccountSid);
+  if (IsServiceAccount(facts))
+    line += std::wstring(L", ") + ServiceAccountName(facts.ServiceAccount);
   line += facts.Elevated ? L"), elevated, session " : L"), not elevated, session ";
   return line + (facts.SessionId ? std::to_wstring(*facts.SessionId) : L"unknown");
 }

@@ -63,6 +63,7 @@ TEST(RunFacts, GatheredFromTheRegistryAndJudged) {
   ASSERT_TRUE(testing::WriteBytes(dll, "MZ"));
   testing::ScopedEnvironmentVariable dll_folder(L"KALINOR_TEST_DLL_FOLDER", folder.Path());
   const std::wstring same = ProcessBitness(), other = OtherBitness();
+  const std::wstring same_capitals = same == L"x64" ? L"X64" : L"X86";
   const Case cases[] = {
       {"msi matching", same, L"", L"", L"", std::nullopt, Dll::Present, same, MailClientKind::Msi,
        L"16.0", false, L""},
@@ -72,10 +73,10 @@ TEST(RunFacts, GatheredFromTheRegistryAndJudged) {
        same, MailClientKind::ClickToRun, L"16.0.17328.20162", true, L"new Outlook is switched on"},
       {"click-to-run writes the Outlook key too; dll gone", same, L"", same, L"", std::nullopt,
        Dll::Missing, same, MailClientKind::ClickToRun, L"", false, L"is missing: "},
-      {"nothing installed", L"", L"", L"", L"", Dword(1), Dll::None, L"", MailClientKind::None,
-       L"", true, L"No classic Outlook is registered"},
-      {"switch as text, bitness in capitals, expandable dll path", L"X64", L"", L"", L"",
-       platform::RegistryValue{platform::kRegSz, {'1', 0, 0, 0}}, Dll::ExpandedPresent, L"x64",
+      {"nothing installed", L"", L"", L"", L"", Dword(1), Dll::None, L"", MailClientKind::None, L"",
+       true, L"No classic Outlook is registered"},
+      {"switch as text, bitness in capitals, expandable dll path", same_capitals, L"", L"", L"",
+       platform::RegistryValue{platform::kRegSz, {'1', 0, 0, 0}}, Dll::ExpandedPresent, same,
        MailClientKind::Msi, L"16.0", false, L""},
       {"dll path without its terminator", same, L"", L"", L"", Dword(2), Dll::Unterminated, same,
        MailClientKind::Msi, L"16.0", false, L"No classic Outlook is registered"},
@@ -109,9 +110,10 @@ TEST(RunFacts, GatheredFromTheRegistryAndJudged) {
         break;
       case Dll::ExpandedPresent:
         dll_path = dll;
-        ASSERT_TRUE(registry.SetString(
-            RegistryRoot::LocalMachine, kMailClient, L"DllPathEx",
-            L"%KALINOR_TEST_DLL_FOLDER%" + dll.substr(folder.Path().size()), platform::kRegExpandSz));
+        ASSERT_TRUE(
+            registry.SetString(RegistryRoot::LocalMachine, kMailClient, L"DllPathEx",
+                               L"%KALINOR_TEST_DLL_FOLDER%" + dll.substr(folder.Path().size()),
+                               platform::kRegExpandSz));
         break;
       case Dll::Unterminated:
         ASSERT_TRUE(registry.SetRaw(RegistryRoot::LocalMachine, kMailClient, L"DllPathEx",
@@ -154,7 +156,8 @@ TEST(RunFacts, AccountAndServiceAccounts) {
       {L"S-1-5-180", ServiceAccountKind::None},
       {L"S-1-5-21-1-2-3-1001", ServiceAccountKind::None},
       {L"", ServiceAccountKind::None}};
-  for (const auto& [sid, kind] : sids) EXPECT_EQ(ServiceAccountOf(sid), kind) << platform::ToUtf8(sid);
+  for (const auto& [sid, kind] : sids)
+    EXPECT_EQ(ServiceAccountOf(sid), kind) << platform::ToUtf8(sid);
 
   RunFacts system;
   system.AccountName = L"NT AUTHORITY\\SYSTEM";
@@ -166,12 +169,12 @@ TEST(RunFacts, AccountAndServiceAccounts) {
   system.Client = {L"x86", MailClientKind::ClickToRun, L"16.0.1"};
   system.MapiDllPath = L"C:\\olmapi32.dll";
   EXPECT_TRUE(IsServiceAccount(system));
-  EXPECT_EQ(RunFactsLines(system),
-            (std::vector<std::wstring>{
-                L"account: NT AUTHORITY\\SYSTEM (S-1-5-18, LocalSystem), elevated, session 0",
-                L"process: x64", L"mail client: Click-to-Run, x86, version 16.0.1",
-                L"new Outlook: off", L"MAPI DLL: C:\\olmapi32.dll (missing)",
-                L"Outlook running: no"}));
+  EXPECT_EQ(
+      RunFactsLines(system),
+      (std::vector<std::wstring>{
+          L"account: NT AUTHORITY\\SYSTEM (S-1-5-18, LocalSystem), elevated, session 0",
+          L"process: x64", L"mail client: Click-to-Run, x86, version 16.0.1", L"new Outlook: off",
+          L"MAPI DLL: C:\\olmapi32.dll (missing)", L"Outlook running: no"}));
 }
 
 TEST(RunFacts, SeesARunningOutlookUntilItEnds) {
