@@ -12,11 +12,11 @@
 #include "platform/console.h"
 #include "platform/text.h"
 #include "query/json_object.h"
-#include "query/mail_client_bitness.h"
 #include "query/query_arguments.h"
 #include "query/query_error.h"
 #include "query/query_output.h"
 #include "report/debug_trace.h"
+#include "runfacts/mail_client_bitness.h"
 #include "settings/cleanup_plan.h"
 
 namespace kalinor {

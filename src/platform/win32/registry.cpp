@@ -1,6 +1,6 @@
-// Registry reads. Both builds read the 64-bit view, where the product and
-// policy keys live: a 64-bit process sees it with plain KEY_READ, a 32-bit
-// one (under WOW64) must ask for it.
+// Registry reads. The 64-bit view, where the product and policy keys live,
+// is the default: a 64-bit process sees it with plain KEY_READ, a 32-bit one
+// (under WOW64) must ask for it. The process's own view asks for nothing.
 #include <windows.h>
 
 #include <algorithm>
@@ -15,6 +15,10 @@ namespace {
 
 constexpr REGSAM kSixtyFourBitView = sizeof(void*) == 4 ? KEY_WOW64_64KEY : 0;
 
+REGSAM ViewFlag(RegistryView view) {
+  return view == RegistryView::SixtyFourBit ? kSixtyFourBitView : 0;
+}
+
 HKEY RootKey(RegistryRoot root) {
   return root == RegistryRoot::CurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
 }
@@ -24,11 +28,11 @@ bool HasNul(const std::wstring& text) { return text.find(L'\0') != std::wstring:
 }  // namespace
 
 bool ReadRegistryValue(RegistryRoot root, const std::wstring& subkey, const std::wstring& name,
-                       std::size_t max_bytes, RegistryValue& value) {
+                       std::size_t max_bytes, RegistryValue& value, RegistryView view) {
   // A NUL inside a name would silently shorten it to another key's name.
   if (HasNul(subkey) || HasNul(name)) return false;
   RegistryKey key;
-  if (RegOpenKeyExW(RootKey(root), subkey.c_str(), 0, KEY_READ | kSixtyFourBitView,
+  if (RegOpenKeyExW(RootKey(root), subkey.c_str(), 0, KEY_READ | ViewFlag(view),
                     key.Receive()) != ERROR_SUCCESS)
     return false;
   const DWORD capacity =

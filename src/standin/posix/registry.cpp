@@ -282,7 +282,7 @@ class RegFileParser {
 }  // namespace
 
 bool ReadRegistryValue(RegistryRoot root, const std::wstring& subkey, const std::wstring& name,
-                       std::size_t max_bytes, RegistryValue& value) {
+                       std::size_t max_bytes, RegistryValue& value, RegistryView) {
   std::string bytes;
   if (!ReadWholeFile(RegistryFilePath(), bytes, kLargestRegistryFile)) return false;
   auto values = RegFileParser().Parse(DecodeFileText(bytes));

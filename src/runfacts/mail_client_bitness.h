@@ -17,4 +17,20 @@ std::wstring ProcessBitness();
 /// "" when none of them is found or none names a known bitness.
 std::wstring MailClientBitness();
 
+/// How the mail client was installed.
+enum class MailClientKind { None, ClickToRun, Msi };
+
+/// The mail client as the values above describe it.
+struct MailClient {
+  std::wstring Bitness;  // as MailClientBitness()
+  MailClientKind Kind = MailClientKind::None;
+  std::wstring Version;  // "" when not known
+};
+
+/// The installed mail client from the same values. Click-to-Run when its
+/// "Platform" names a bitness (its version: that key's "VersionToReport");
+/// else MSI when an Outlook key's "Bitness" does (its version: the key's
+/// Office version, as "16.0"); else None. Unreadable values read as absent.
+MailClient FindMailClient();
+
 }  // namespace kalinor

@@ -1,0 +1,70 @@
+// The Windows account: the process token's user (name and SID) and
+// elevation, and the process's terminal-services session.
+#include <windows.h>
+#include <sddl.h>
+
+#include <vector>
+
+#include "platform/account.h"
+#include "platform/win32/scoped_handles.h"
+
+namespace kalinor::platform {
+
+namespace {
+
+// The token information of one class, in a buffer of the size the token
+// asks for; empty when it cannot be read.
+std::vector<std::uint8_t> TokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind) {
+  DWORD size = 0;
+  GetTokenInformation(token, kind, nullptr, 0, &size);
+  if (size == 0) return {};
+  std::vector<std::uint8_t> buffer(size);
+  if (!GetTokenInformation(token, kind, buffer.data(), size, &size)) return {};
+  return buffer;
+}
+
+std::wstring SidText(PSID sid) {
+  wchar_t* text = nullptr;
+  if (!ConvertSidToStringSidW(sid, &text)) return {};
+  std::wstring result(text);
+  LocalFree(text);
+  return result;
+}
+
+// "DOMAIN\user"; just the name when the account has no domain part.
+std::wstring AccountName(PSID sid) {
+  wchar_t name[256] = {};
+  wchar_t domain[256] = {};
+  DWORD name_size = 256;
+  DWORD domain_size = 256;
+  SID_NAME_USE use{};
+  if (!LookupAccountSidW(nullptr, sid, name, &name_size, domain, &domain_size, &use)) return {};
+  return domain[0] == L'\0' ? std::wstring(name) : std::wstring(domain) + L"\\" + name;
+}
+
+bool IsElevated(HANDLE token) {
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  return GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) &&
+         elevation.TokenIsElevated != 0;
+}
+
+}  // namespace
+
+AccountInfo CurrentAccount() {
+  AccountInfo account;
+  DWORD session = 0;
+  if (ProcessIdToSessionId(GetCurrentProcessId(), &session)) account.SessionId = session;
+  FileHandle token;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return account;
+  const std::vector<std::uint8_t> user = TokenInformation(token.Get(), TokenUser);
+  if (!user.empty()) {
+    PSID sid = reinterpret_cast<const TOKEN_USER*>(user.data())->User.Sid;
+    account.Sid = SidText(sid);
+    account.Name = AccountName(sid);
+  }
+  account.Elevated = IsElevated(token.Get());
+  return account;
+}
+
+}  // namespace kalinor::platform

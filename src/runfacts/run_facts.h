@@ -1,0 +1,59 @@
+// The facts of a run: who runs it, in which session, beside which mail client
+// and which MAPI, gathered once and shared by both programs (the run log's
+// header, the service-account decision, the doctor's checks).
+//
+// Dependency rule: runfacts uses platform/ and datafolder/ only. It never
+// includes a program's folder (frontend/, query/) or anything that writes a
+// message: it returns facts and decisions, and each program decides where a
+// line goes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "runfacts/mail_client_bitness.h"
+
+namespace kalinor {
+
+/// The built-in accounts that services run as. A run under one of them
+/// changes that account's own MAPI profile, never a user's.
+enum class ServiceAccountKind { None, LocalSystem, LocalService, NetworkService };
+
+struct RunFacts {
+  std::wstring AccountName;  // "DOMAIN\user"; "" when unknown
+  std::wstring AccountSid;   // "S-1-5-21-…"; "" when unknown
+  ServiceAccountKind ServiceAccount = ServiceAccountKind::None;
+  bool Elevated = false;
+  std::optional<std::uint32_t> SessionId;
+  std::wstring ProcessBitness;  // "x64" or "x86"
+  MailClient Client;
+  bool NewOutlookOn = false;  // HKCU ...\16.0\Outlook\Preferences "UseNewOutlook" = 1
+  std::wstring MapiDllPath;   // the mail client's "DllPathEx"; "" when none is registered
+  bool MapiDllExists = false;
+  bool OutlookRunning = false;  // OUTLOOK.EXE in this session
+};
+
+/// Gathers the facts once, reading only: the account, the registry and the
+/// process list. A fact that cannot be read keeps its empty value (an
+/// unreadable registry value counts as absent); this never fails as a whole.
+RunFacts GatherRunFacts();
+
+/// The service account a SID names (S-1-5-18, -19, -20); None for any other.
+ServiceAccountKind ServiceAccountOf(const std::wstring& sid);
+
+/// True when the run is under LocalSystem, LocalService or NetworkService.
+bool IsServiceAccount(const RunFacts& facts);
+
+/// The lines a run log's header carries, one fact per line, such as
+/// "account: DOMAIN\user (S-1-5-21-…), not elevated, session 1".
+std::vector<std::wstring> RunFactsLines(const RunFacts& facts);
+
+/// One sentence naming the likely cause of a failed MAPI start, the first of:
+/// the mail client's bitness differs from this build's; no classic mail
+/// client registered; its MAPI DLL missing; the new Outlook switched on.
+/// "" when the facts show none of them.
+std::wstring LikelyMapiStartFailureCause(const RunFacts& facts);
+
+}  // namespace kalinor
