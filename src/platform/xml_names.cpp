@@ -66,6 +66,7 @@ class CodeUnits {
   // The unit at index; 0 past the end.
   std::uint32_t at(std::size_t index) const {
     if (index >= size()) return 0;
+    if (width_ == 1) return static_cast<unsigned char>(bytes_[index]);
     std::uint32_t unit = 0;
     for (std::size_t k = 0; k < width_; ++k) {
       const std::size_t byte = bigEndian_ ? k : width_ - 1 - k;
@@ -77,6 +78,12 @@ class CodeUnits {
     for (std::size_t k = 0; k < ascii.size(); ++k)
       if (at(index + k) != static_cast<unsigned char>(ascii[k])) return false;
     return true;
+  }
+  // The index of the first '<' at or after index; size() when none.
+  std::size_t NextMarkup(std::size_t index) const {
+    if (width_ == 1) return std::min(bytes_.find('<', index), size());
+    while (index < size() && at(index) != '<') ++index;
+    return index;
   }
   // The index just past the first end at or after index; size() when none.
   std::size_t PastNext(std::size_t index, std::string_view end) const {
@@ -151,7 +158,7 @@ bool ExceedsAttributeBound(std::string_view bytes) {
   const CodeUnits text(bytes);
   for (std::size_t index = 0; index < text.size();) {
     if (text.at(index) != '<') {
-      ++index;
+      index = text.NextMarkup(index);
     } else if (text.StartsAt(index, "<!--")) {
       index = text.PastNext(index + 4, "-->");
     } else if (text.StartsAt(index, "<![CDATA[")) {

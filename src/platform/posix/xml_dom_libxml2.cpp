@@ -469,6 +469,8 @@ std::string Serialized(xmlDocPtr tree, const char* encoding) {
   const PreservedSpaceMarks marks(tree);
   std::unique_ptr<xmlBuffer, decltype(&xmlBufferFree)> buffer(xmlBufferCreate(), &xmlBufferFree);
   if (!buffer) throw _com_error(E_OUTOFMEMORY);
+  // The default exact growth copies the whole buffer at every write: quadratic.
+  xmlBufferSetAllocationScheme(buffer.get(), XML_BUFFER_ALLOC_DOUBLEIT);
   constexpr int options = XML_SAVE_FORMAT | XML_SAVE_NO_DECL;
   xmlSaveCtxtPtr save = xmlSaveToBuffer(buffer.get(), encoding, options);
   if (save == nullptr) throw _com_error(E_FAIL);  // an encoding iconv cannot write
@@ -484,11 +486,16 @@ std::string Serialized(xmlDocPtr tree, const char* encoding) {
 // cannot be written at all (a character reference is no name); a
 // declaration not written in ASCII (UTF-7, EBCDIC) cannot be found; and a
 // mark, a declaration and an encoding must agree.
-bool LoadsBackAsTheDocument(const std::string& bytes, const Document& document) {
+// utf8Tree is the document's tree as Serialized writes it in UTF-8.
+bool LoadsBackAsTheDocument(const std::string& bytes, const std::string& utf8Tree) {
   const std::unique_ptr<xmlDoc, decltype(&xmlFreeDoc)> reloaded(Parse(bytes, L""), &xmlFreeDoc);
   if (!reloaded) return false;
   DropBlankText(reloaded.get());
-  return Serialized(reloaded.get(), "UTF-8") == Serialized(document.tree, "UTF-8");
+  return Serialized(reloaded.get(), "UTF-8") == utf8Tree;
+}
+
+bool IsUtf8Name(const std::string& encoding) {
+  return encoding.empty() || xmlStrcasecmp(XmlChars(encoding), XmlChars("UTF-8")) == 0;
 }
 
 void SaveDomDocument(const DomDocumentRef& reference, const std::wstring& path) {
@@ -497,9 +504,11 @@ void SaveDomDocument(const DomDocumentRef& reference, const std::wstring& path) 
   // The declaration is written here, so that it names the encoding as the
   // file did ("UTF-16" rather than the byte order the writer needs).
   if (document.declaration) bytes += EncodedDeclaration(document);
-  bytes +=
-      Serialized(document.tree, document.encoding.empty() ? "UTF-8" : document.encoding.c_str());
-  if (!LoadsBackAsTheDocument(bytes, document)) throw _com_error(E_FAIL);
+  // A UTF-8 file's tree is written once and serves the check too.
+  const std::string utf8Tree = Serialized(document.tree, "UTF-8");
+  bytes += IsUtf8Name(document.encoding) ? utf8Tree
+                                         : Serialized(document.tree, document.encoding.c_str());
+  if (!LoadsBackAsTheDocument(bytes, utf8Tree)) throw _com_error(E_FAIL);
   if (!WriteFileAtomically(path, bytes)) throw _com_error(E_FAIL);
 }
 
