@@ -1,5 +1,5 @@
 // Facts about the running process that its log header records: the build,
-// the user it runs as and the local time.
+// the user it runs as, the local time and the thread.
 #pragma once
 
 #include <string>
@@ -22,5 +22,9 @@ struct LocalTime {
 
 /// The current local time. All zero when the clock cannot be read.
 LocalTime CurrentLocalTime();
+
+/// The calling thread's id (Windows: GetCurrentThreadId; POSIX: the kernel's
+/// thread id, else the process id). Never fails.
+unsigned long CurrentThreadId();
 
 }  // namespace kalinor::platform

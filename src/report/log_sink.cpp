@@ -8,6 +8,7 @@
 #include "platform/console.h"
 #include "platform/log_output.h"
 #include "platform/text.h"
+#include "report/cmtrace_format.h"
 #include "report/hresult_names.h"
 
 namespace kalinor {
@@ -16,6 +17,7 @@ namespace {
 // One run, one thread: the log's state is the process's.
 LogTarget g_target = LogTarget::kNone;
 std::wstring g_path;
+LogFormat g_format = LogFormat::kPlain;
 
 // One write stays one line: line breaks and other control characters
 // become spaces, and the line feed the channel adds is dropped.
@@ -37,6 +39,8 @@ void SetLogTarget(LogTarget target, std::wstring path) {
   g_path = std::move(path);
 }
 
+void SetLogFormat(LogFormat format) { g_format = format; }
+
 bool HasLogTarget() { return g_target != LogTarget::kNone; }
 
 bool WriteLogLine(std::wstring_view text) {
@@ -52,10 +56,15 @@ bool WriteLogLine(std::wstring_view text) {
   return false;
 }
 
+bool WriteLogEntry(std::wstring_view text, const platform::LocalTime& time) {
+  if (g_format == LogFormat::kCmTrace)
+    return WriteLogLine(FormatCmTraceLine(OneLine(text), time, platform::CurrentThreadId()));
+  return WriteLogLine(FormatTimestamp(time) + L' ' + OneLine(text));
+}
+
 void WriteStampedLogLine(std::wstring_view text) {
   try {
-    WriteLogLine(FormatTimestamp(platform::CurrentLocalTime()) + L' ' +
-                 NameHResults(OneLine(text)));
+    WriteLogEntry(NameHResults(OneLine(text)), platform::CurrentLocalTime());
   } catch (...) {
   }
 }

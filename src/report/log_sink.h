@@ -12,6 +12,13 @@ namespace kalinor {
 
 enum class LogTarget { kNone, kFile, kStandardError };
 
+/// How a stamped line is laid out: the timestamp and the text, or
+/// Configuration Manager's log line (report/cmtrace_format.h).
+enum class LogFormat { kPlain, kCmTrace };
+
+/// Lays stamped lines out in format from now on (kPlain until set).
+void SetLogFormat(LogFormat format);
+
 /// Sends the log's lines to target from now on: the file at path for
 /// kFile (appended to), the standard error stream, or nowhere.
 void SetLogTarget(LogTarget target, std::wstring path = {});
@@ -23,6 +30,11 @@ bool HasLogTarget();
 /// and control characters as spaces. False when no target is set or the
 /// line could not be written.
 bool WriteLogLine(std::wstring_view text);
+
+/// Writes text as one line stamped with time in the format set: behind
+/// FormatTimestamp(time) and a blank, or as a CMTrace line. False when no
+/// target is set or the line could not be written.
+bool WriteLogEntry(std::wstring_view text, const platform::LocalTime& time);
 
 /// Writes text as one line behind the current timestamp, with every HRESULT
 /// named. A failure is swallowed: nothing the log does may change the run.

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
+
+#include "report/cmtrace_format.h"
 #include "report/hresult_names.h"
 
 namespace kalinor {
@@ -39,6 +42,69 @@ TEST(LogSink, TimestampsAreIso8601WithTheUtcOffset) {
   EXPECT_EQ(FormatTimestamp({2026, 3, 1, 9, 5, 7, 42, 60}), L"2026-03-01T09:05:07.042+01:00");
   EXPECT_EQ(FormatTimestamp({2026, 12, 31, 23, 59, 59, 999, -570}),
             L"2026-12-31T23:59:59.999-09:30");
+}
+
+// Each line is parsed back as a CMTrace reader does: the text up to the first
+// "]LOG]!>", then the attributes; the time's bias is minutes west of UTC.
+TEST(LogSink, CmTraceLinesParseBackToTheirTextTimeAndSeverity) {
+  const struct {
+    const wchar_t* text;
+    platform::LocalTime time;
+    const char* entry;  // the text as a reader gets it
+    const char* clock;
+    const char* date;
+    const char* type;
+  } cases[] = {
+      {L"Service installed.",
+       {2026, 3, 1, 9, 5, 7, 42, 60},
+       "Service installed.",
+       "09:05:07.042-60",
+       "03-01-2026",
+       "1"},
+      {L"Error getting a service admin: 0X8004010F (MAPI_E_NOT_FOUND)",
+       {2026, 12, 31, 23, 59, 59, 999, -300},
+       "Error getting a service admin: 0X8004010F (MAPI_E_NOT_FOUND)",
+       "23:59:59.999+300",
+       "12-31-2026",
+       "3"},
+      {L"Database file not deleted (outside the data folder): /tmp/x.db",
+       {2026, 1, 2, 0, 0, 0, 0, 0},
+       "Database file not deleted (outside the data folder): /tmp/x.db",
+       "00:00:00.000+000",
+       "01-02-2026",
+       "3"},
+      {L"Settings file not saved (a link): /tmp/GeneralSettings.xml",
+       {2026, 7, 4, 12, 0, 0, 5, 330},
+       "Settings file not saved (a link): /tmp/GeneralSettings.xml",
+       "12:00:00.005-330",
+       "07-04-2026",
+       "3"},
+      {L"Warning: this run is under LocalSystem",
+       {2026, 7, 4, 12, 0, 0, 5, 0},
+       "Warning: this run is under LocalSystem",
+       "12:00:00.005+000",
+       "07-04-2026",
+       "2"},
+      {L"Not an Error: a]LOG]!>b",
+       {2026, 7, 4, 12, 0, 0, 5, 0},
+       "Not an Error: a]LOG]!&gt;b",
+       "12:00:00.005+000",
+       "07-04-2026",
+       "1"},
+  };
+  const std::regex line(
+      R"re(<!\[LOG\[(.*?)\]LOG\]!><time="([^"]*)" date="([^"]*)" component="kalinor" )re"
+      R"re(context="" type="([123])" thread="4242" file="">)re");
+  for (const auto& c : cases) {
+    const std::wstring wide = FormatCmTraceLine(c.text, c.time, 4242);
+    const std::string formatted(wide.begin(), wide.end());
+    std::smatch parts;
+    ASSERT_TRUE(std::regex_match(formatted, parts, line)) << formatted;
+    EXPECT_EQ(parts[1], c.entry);
+    EXPECT_EQ(parts[2], c.clock);
+    EXPECT_EQ(parts[3], c.date);
+    EXPECT_EQ(parts[4], c.type);
+  }
 }
 
 }  // namespace

@@ -40,4 +40,8 @@ LocalTime CurrentLocalTime() {
                    static_cast<int>(local.tm_gmtoff / 60)};
 }
 
+// The run has one thread, its main thread, whose id the kernel gives as the
+// process id.
+unsigned long CurrentThreadId() { return static_cast<unsigned long>(::getpid()); }
+
 }  // namespace kalinor::platform

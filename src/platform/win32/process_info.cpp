@@ -42,4 +42,6 @@ LocalTime CurrentLocalTime() {
                    local.wMilliseconds, static_cast<int>(offset100ns / 600000000LL)};
 }
 
+unsigned long CurrentThreadId() { return GetCurrentThreadId(); }
+
 }  // namespace kalinor::platform
