@@ -18,6 +18,7 @@ int Weight(RunOutcome outcome) {
     case RunOutcome::kNoServiceAdmin:
       return 3;
     case RunOutcome::kFailed:
+    case RunOutcome::kServiceAccount:
       break;
   }
   return 4;

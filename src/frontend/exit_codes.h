@@ -12,6 +12,7 @@ enum class RunOutcome {
   kNoServiceAdmin = 2,     // the profile's service administration could not be opened
   kServiceFailed = 3,      // the service could not be created, configured or deleted
   kCleanupIncomplete = 4,  // uninstall: the cleanup left something undone
+  kServiceAccount = 5,     // detailed mode only: under a service account, nothing was done
 };
 
 enum class ExitCodeMode {

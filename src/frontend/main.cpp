@@ -1,6 +1,6 @@
 // The program: the system's arguments and MAPI, and the settings subsystem's
-// two cleanup steps (over one plan), handed to the run sequence; the run log, when
-// asked for, sees the whole run.
+// two cleanup steps (over one plan), handed to the run sequence with the facts
+// of the run, gathered once; the run log, when asked for, sees the whole run.
 #include "frontend/exit_codes.h"
 #include "frontend/run_log.h"
 #include "frontend/run_sequence.h"
@@ -10,12 +10,13 @@
 
 int main(int argc, char** argv) {
   const std::vector<std::wstring> args = kalinor::platform::CommandLineArguments(argc, argv);
-  kalinor::RunLog log(args);
+  const kalinor::RunContext context{kalinor::ExitCodeModeFromEnvironment(),
+                                    kalinor::GatherRunFacts()};
+  kalinor::RunLog log(args, context.Facts);
   kalinor::UninstallCleanupSteps steps;
   const kalinor::UninstallCleanup cleanup{[&] { return steps.ClearStoreSettings(); },
                                           [&] { return steps.ClearArchiveUrl(); }};
-  const int exitCode = kalinor::RunKalinor(args, kalinor::platform::SystemMapi(), cleanup,
-                                           kalinor::ExitCodeModeFromEnvironment());
+  const int exitCode = kalinor::RunKalinor(args, kalinor::platform::SystemMapi(), cleanup, context);
   log.Finish(exitCode);
   return exitCode;
 }

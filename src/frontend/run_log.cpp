@@ -24,26 +24,33 @@ std::wstring Quoted(const std::wstring& arg) {
   return quoted + L'"';
 }
 
-std::wstring HeaderLine(const std::vector<std::wstring>& args) {
-  const platform::LocalTime now = platform::CurrentLocalTime();
-  std::wstring line = FormatTimestamp(now) + L" Kalinor " +
-                      platform::FromUtf8(KALINOR_VERSION_TEXT) + L" (" + platform::BuildName() +
-                      L"), user " + Quoted(platform::CurrentUserName()) + L", local time " +
-                      FormatTimestamp(now) + L", arguments:";
+// The header's text; the log stamps it with the same local time.
+std::wstring HeaderText(const std::vector<std::wstring>& args, const platform::LocalTime& now) {
+  std::wstring line = L"Kalinor " + platform::FromUtf8(KALINOR_VERSION_TEXT) + L" (" +
+                      platform::BuildName() + L"), user " + Quoted(platform::CurrentUserName()) +
+                      L", local time " + FormatTimestamp(now) + L", arguments:";
   for (const std::wstring& arg : args) line += L' ' + Quoted(arg);
   return line;
 }
 
+LogFormat LogFormatFromEnvironment() {
+  const std::wstring format = platform::GetEnvironmentVariableText(L"KALINOR_LOG_FORMAT");
+  return platform::AsciiLower(format) == L"cmtrace" ? LogFormat::kCmTrace : LogFormat::kPlain;
+}
+
 }  // namespace
 
-RunLog::RunLog(const std::vector<std::wstring>& args) {
+RunLog::RunLog(const std::vector<std::wstring>& args, const RunFacts& facts) {
   try {
     std::wstring path = platform::GetEnvironmentVariableText(L"KALINOR_LOG");
     if (path.empty()) return;
     const LogTarget target =
         platform::AsciiLower(path) == L"stderr" ? LogTarget::kStandardError : LogTarget::kFile;
     SetLogTarget(target, std::move(path));
-    if (WriteLogLine(HeaderLine(args))) {
+    SetLogFormat(LogFormatFromEnvironment());
+    const platform::LocalTime now = platform::CurrentLocalTime();
+    if (WriteLogEntry(HeaderText(args, now), now)) {
+      for (const std::wstring& fact : RunFactsLines(facts)) WriteLogEntry(fact, now);
       platform::SetDebugOutputObserver(WriteStampedLogLine);
       return;
     }
@@ -56,6 +63,7 @@ RunLog::~RunLog() {
   if (!HasLogTarget()) return;
   platform::SetDebugOutputObserver(nullptr);
   SetLogTarget(LogTarget::kNone);
+  SetLogFormat(LogFormat::kPlain);
 }
 
 void RunLog::Finish(int exitCode) {

@@ -1,11 +1,15 @@
 // The run log: a copy of every debugger-channel write, for setup programs
 // that cannot watch the debugger channel. KALINOR_LOG names a file to append
 // to, or "stderr" for the standard error stream; unset or empty, no log.
+// KALINOR_LOG_FORMAT=cmtrace lays the lines out as Configuration Manager's
+// log viewers read them; any other value, the timestamp and the text.
 // The lines themselves are written by the log sink (report/log_sink.h).
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "runfacts/run_facts.h"
 
 namespace kalinor {
 
@@ -14,11 +18,11 @@ namespace kalinor {
 /// HRESULT named. The debugger channel itself is left as it is.
 class RunLog {
  public:
-  /// Reads KALINOR_LOG and, when a log is asked for, writes the header line
-  /// (version, build, user, the arguments, the local time). A log that
-  /// cannot be written to is dropped without a word: the run goes on as
-  /// without one.
-  explicit RunLog(const std::vector<std::wstring>& args);
+  /// Reads KALINOR_LOG and KALINOR_LOG_FORMAT and, when a log is asked for,
+  /// writes the header line (version, build, user, the arguments, the local
+  /// time), then a line for each of the run's facts. A log that cannot be
+  /// written to is dropped without a word: the run goes on as without one.
+  RunLog(const std::vector<std::wstring>& args, const RunFacts& facts);
   ~RunLog();
   RunLog(const RunLog&) = delete;
   RunLog& operator=(const RunLog&) = delete;

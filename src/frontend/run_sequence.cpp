@@ -12,6 +12,7 @@
 #include "platform/console.h"
 #include "platform/text.h"
 #include "report/debug_trace.h"
+#include "report/log_sink.h"
 
 namespace kalinor {
 namespace {
@@ -106,10 +107,37 @@ RunOutcome RunAction(const RunSettings& settings, const platform::MapiEntryPoint
                                        [&] { return FromCleanup(cleanup.ClearArchiveUrl()); }));
 }
 
+// MAPI changes only the profile of the account that runs it: under a service
+// account that is the service account's own profile, never the user's.
+// Detailed mode stops before anything is touched; classic mode keeps the
+// old behaviour and leaves a warning in the log. True when the run stops.
+bool StopsUnderServiceAccount(const RunContext& context) {
+  if (!IsServiceAccount(context.Facts)) return false;
+  const wchar_t* account = ServiceAccountName(context.Facts.ServiceAccount);
+  if (context.Mode == ExitCodeMode::kDetailed) {
+    DebugTrace(
+        L"Nothing changed: this run is under %ls, whose MAPI profile is not the user's. "
+        L"Run kalinor in the user's context (Intune: install behavior \"User\"; an MSI "
+        L"custom action with impersonation).",
+        account);
+    return true;
+  }
+  WriteStampedLogLine(std::wstring(L"Warning: this run is under ") + account +
+                      L": it changes that account's own MAPI profile, not the user's.");
+  return false;
+}
+
+// The log (not the debugger channel) names what the facts say stopped MAPI.
+void LogLikelyMapiStartFailureCause(const RunFacts& facts) {
+  const std::wstring cause = LikelyMapiStartFailureCause(facts);
+  if (!cause.empty()) WriteStampedLogLine(L"Likely cause: " + cause);
+}
+
 }  // namespace
 
 int RunKalinor(const std::vector<std::wstring>& args, const platform::MapiEntryPoints& mapi,
-               const UninstallCleanup& cleanup, ExitCodeMode mode) {
+               const UninstallCleanup& cleanup, const RunContext& context) {
+  const ExitCodeMode mode = context.Mode;
   if (IsUsageRequest(args)) {
     PrintUsage();
     return 0;
@@ -119,8 +147,12 @@ int RunKalinor(const std::vector<std::wstring>& args, const platform::MapiEntryP
     platform::WriteStandardOutput(L"No service name was specified.");
     return ExitCodeFor(RunOutcome::kFailed, mode);
   }
+  if (StopsUnderServiceAccount(context)) return ExitCodeFor(RunOutcome::kServiceAccount, mode);
   std::unique_ptr<MapiSession> session = StartMapi(mapi);
-  if (!session) return ExitCodeFor(RunOutcome::kFailed, mode);
+  if (!session) {
+    LogLikelyMapiStartFailureCause(context.Facts);
+    return ExitCodeFor(RunOutcome::kFailed, mode);
+  }
 
   const RunOutcome outcome = RunAction(settings, mapi, cleanup, session->Holder());
   // Whatever failed above, MAPI is shut down in the proper order.

@@ -60,20 +60,6 @@ std::wstring RegisteredMapiDll() {
   return value.type == platform::kRegExpandSz ? ExpandVariables(path) : path;
 }
 
-const wchar_t* ServiceAccountName(ServiceAccountKind kind) {
-  switch (kind) {
-    case ServiceAccountKind::LocalSystem:
-      return L"LocalSystem";
-    case ServiceAccountKind::LocalService:
-      return L"LocalService";
-    case ServiceAccountKind::NetworkService:
-      return L"NetworkService";
-    case ServiceAccountKind::None:
-      break;
-  }
-  return L"";
-}
-
 std::wstring OrUnknown(const std::wstring& text) { return text.empty() ? L"unknown" : text; }
 
 std::wstring AccountLine(const RunFacts& facts) {
@@ -99,6 +85,20 @@ std::wstring MapiDllLine(const RunFacts& facts) {
 }
 
 }  // namespace
+
+const wchar_t* ServiceAccountName(ServiceAccountKind kind) {
+  switch (kind) {
+    case ServiceAccountKind::LocalSystem:
+      return L"LocalSystem";
+    case ServiceAccountKind::LocalService:
+      return L"LocalService";
+    case ServiceAccountKind::NetworkService:
+      return L"NetworkService";
+    case ServiceAccountKind::None:
+      break;
+  }
+  return L"";
+}
 
 ServiceAccountKind ServiceAccountOf(const std::wstring& sid) {
   if (sid == L"S-1-5-18") return ServiceAccountKind::LocalSystem;

@@ -43,6 +43,9 @@ RunFacts GatherRunFacts();
 /// The service account a SID names (S-1-5-18, -19, -20); None for any other.
 ServiceAccountKind ServiceAccountOf(const std::wstring& sid);
 
+/// "LocalSystem", "LocalService" or "NetworkService"; "" for None.
+const wchar_t* ServiceAccountName(ServiceAccountKind kind);
+
 /// True when the run is under LocalSystem, LocalService or NetworkService.
 bool IsServiceAccount(const RunFacts& facts);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <regex>
+#include <sstream>
 
 #include "e2e/kalinor_process.h"
 
@@ -27,7 +28,11 @@ TEST_F(SetupProgramRuns, TheLogCopiesTheDebuggerChannelWithAHeaderAndNamedResult
   const std::regex expected(
       kTimestamp + " Kalinor " KALINOR_VERSION " \\(POSIX\\), user \"?[^\n\"]+\"?, local time " +
       kTimestamp + ", arguments: \"profile:No where\" ArchiveConnector\n" + kTimestamp +
-      " Getting admin services for profile:\n" + kTimestamp + " No where\n" + kTimestamp +
+      " account: [^\n]+ \\(S-1-22-1-\\d+\\), (not )?elevated, session \\d+\n" + kTimestamp +
+      " process: x(64|86)\n" + kTimestamp + " mail client: none found\n" + kTimestamp +
+      " new Outlook: off\n" + kTimestamp + " MAPI DLL: none registered\n" + kTimestamp +
+      " Outlook running: no\n" + kTimestamp + " Getting admin services for profile:\n" +
+      kTimestamp + " No where\n" + kTimestamp +
       " Error getting a service admin: 0X8004010F \\(MAPI_E_NOT_FOUND\\)\n" + kTimestamp +
       " Exit code 0\\.\n");
   EXPECT_TRUE(std::regex_match(log, expected)) << log;
@@ -35,6 +40,28 @@ TEST_F(SetupProgramRuns, TheLogCopiesTheDebuggerChannelWithAHeaderAndNamedResult
   // A second run appends its own header.
   Run({"-u", "ArchiveConnector"});
   EXPECT_EQ(Occurrences(FileText("setup.log"), " Kalinor " KALINOR_VERSION " (POSIX)"), 2);
+}
+
+TEST_F(SetupProgramRuns, ACmTraceLogMarksFailuresAndLeavesTheDebuggerChannelAlone) {
+  environment["KALINOR_LOG"] = InHome("setup.log");
+  environment["KALINOR_LOG_FORMAT"] = "CMTrace";
+  Run({"profile:No where", "ArchiveConnector"});
+  EXPECT_EQ(DebugOutput(),
+            "Getting admin services for profile:\nNo where\n"
+            "Error getting a service admin: 0X8004010F\n");
+  const std::regex entry(
+      R"re(<!\[LOG\[([^\n]*?)\]LOG\]!><time="\d\d:\d\d:\d\d\.\d{3}[+-]\d+" )re"
+      R"re(date="\d\d-\d\d-\d{4}" component="kalinor" context="" type="([123])" )re"
+      R"re(thread="\d+" file="">)re");
+  std::string types;
+  std::istringstream lines(FileText("setup.log"));
+  for (std::string line; std::getline(lines, line);) {
+    std::smatch parts;
+    ASSERT_TRUE(std::regex_match(line, parts, entry)) << line;
+    types += parts[2].str();
+  }
+  // The header and its six facts, two progress lines, the failure, the exit code.
+  EXPECT_EQ(types, "11111111131");
 }
 
 TEST_F(SetupProgramRuns, ALogThatCannotBeOpenedChangesNothing) {

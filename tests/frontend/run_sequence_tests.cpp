@@ -6,8 +6,12 @@
 #include <new>
 
 #include "frontend/usage_writes.h"
+#include "platform/files.h"
 #include "platform/output_capture.h"
+#include "platform/text.h"
+#include "report/log_sink.h"
 #include "support/fake_mapi.h"
+#include "support/temp_folder.h"
 
 namespace kalinor {
 namespace {
@@ -16,7 +20,7 @@ using testing::FakeMapi;
 
 class RunSequenceTest : public ::testing::Test {
  protected:
-  int Run(std::vector<std::wstring> args) {
+  int Run(std::vector<std::wstring> args, const RunContext& context = {}) {
     UninstallCleanup cleanup{[this] {
                                cleanupCalls.push_back("ClearStoreSettings");
                                clearStore();
@@ -27,7 +31,7 @@ class RunSequenceTest : public ::testing::Test {
                                return true;
                              }};
     const platform::MapiEntryPoints entry = mapi.EntryPoints();
-    return RunKalinor(args, entry, cleanup);
+    return RunKalinor(args, entry, cleanup, context);
   }
 
   // No MAPI object or row set may outlive the run.
@@ -197,6 +201,75 @@ TEST_F(RunSequenceTest, AnHResultExceptionKeepsItsCode) {
   EXPECT_EQ(Run({L"-u", L"Svc"}), 1);
   EXPECT_EQ(output.debug_output.back(), L"Error clearing the store settings: 0X80070057\n");
   EXPECT_EQ(mapi.uninitializeCount, 1);
+}
+
+// The run log's lines (what the run sequence writes to it, and the debugger
+// channel's copy when an observer is set) as one text, the stamps cut off.
+class LoggedRun {
+ public:
+  LoggedRun() { SetLogTarget(LogTarget::kFile, folder_.File(L"run.log")); }
+  ~LoggedRun() { SetLogTarget(LogTarget::kNone); }
+  std::string Text() const {
+    std::string bytes;
+    platform::ReadWholeFile(folder_.File(L"run.log"), bytes);
+    std::string text;
+    for (std::size_t at = 0, end; at < bytes.size(); at = end + 1) {
+      end = bytes.find('\n', at);
+      text += bytes.substr(bytes.find(' ', at) + 1, end - bytes.find(' ', at));
+    }
+    return text;
+  }
+
+ private:
+  testing::TempFolder folder_;
+};
+
+// MAPI changes only the running account's profile: under a service account a
+// detailed run touches nothing and says why; a classic one goes on as ever and
+// only the log warns.
+TEST_F(RunSequenceTest, AServiceAccountStopsADetailedRunAndIsWarnedOfInAClassicOne) {
+  auto& profile = mapi.AddProfile("Default", true);
+  mapi.AddService(profile, "Svc");
+  RunContext context{ExitCodeMode::kDetailed, {}};
+  context.Facts.ServiceAccount = ServiceAccountKind::LocalSystem;
+  {
+    LoggedRun log;
+    EXPECT_EQ(Run({L"-u", L"Svc"}, context), 5);
+    EXPECT_TRUE(mapi.calls.empty());
+    EXPECT_TRUE(cleanupCalls.empty());
+    ASSERT_EQ(output.debug_output.size(), 1u);
+    EXPECT_EQ(output.debug_output[0].rfind(L"Nothing changed: this run is under LocalSystem", 0),
+              0u);
+    EXPECT_NE(output.debug_output[0].find(L"user's context"), std::wstring::npos);
+    EXPECT_EQ(log.Text(), "");  // no observer here: the line is the debugger channel's
+  }
+  context.Mode = ExitCodeMode::kClassic;
+  context.Facts.ServiceAccount = ServiceAccountKind::NetworkService;
+  LoggedRun log;
+  EXPECT_EQ(Run({L"-u", L"Svc"}, context), 0);
+  EXPECT_TRUE(profile.services.empty());
+  EXPECT_EQ(cleanupCalls, (std::vector<std::string>{"ClearStoreSettings", "ClearArchiveUrl"}));
+  EXPECT_EQ(log.Text(),
+            "Warning: this run is under NetworkService: it changes that account's own MAPI "
+            "profile, not the user's.\n");
+  EXPECT_EQ(output.debug_output.back(), L"Service uninstalled.\n");
+  ExpectNothingLeaked();
+}
+
+// When MAPI does not start, the log names the likely cause; the debugger
+// channel keeps its one line.
+TEST_F(RunSequenceTest, AFailedMapiStartNamesItsLikelyCauseInTheLogOnly) {
+  mapi.FailCall("MAPIInitialize", static_cast<HRESULT>(0x80040605));
+  RunContext context;
+  context.Facts.ProcessBitness = L"x64";
+  context.Facts.Client.Bitness = L"x86";
+  LoggedRun log;
+  EXPECT_EQ(Run({L"Svc"}, context), 1);
+  EXPECT_EQ(output.debug_output,
+            std::vector<std::wstring>{L"Error initializing MAPI: 0X80040605\n"});
+  EXPECT_EQ(log.Text(),
+            "Likely cause: " + platform::ToUtf8(LikelyMapiStartFailureCause(context.Facts)) + "\n");
+  EXPECT_NE(log.Text().find("x86"), std::string::npos);
 }
 
 }  // namespace
