@@ -11,12 +11,14 @@
 #include "platform/com_apartment.h"
 #include "platform/console.h"
 #include "platform/text.h"
+#include "query/doctor.h"
 #include "query/json_object.h"
 #include "query/query_arguments.h"
 #include "query/query_error.h"
 #include "query/query_output.h"
 #include "report/debug_trace.h"
 #include "runfacts/mail_client_bitness.h"
+#include "runfacts/run_facts.h"
 #include "settings/cleanup_plan.h"
 
 namespace kalinor {
@@ -34,6 +36,10 @@ const wchar_t kUsage[] =
     L"  bitness                           this program's and the mail client's bitness;\n"
     L"                                    exit 1 when they differ\n"
     L"  error 0x8004010F                  the name and meaning of an error code\n"
+    L"  doctor [ServiceName] [profile:Name]\n"
+    L"                                    whether a kalinor run would work here: a line per\n"
+    L"                                    check, and what to do; exit 0 ready, 1 not ready,\n"
+    L"                                    2 when it cannot tell\n"
     L"  --help, --version\n\n"
     L"The profile is chosen as kalinor chooses it: the named one, else the only one, else\n"
     L"the default. --json prints one JSON document instead of lines.\n";
@@ -237,6 +243,8 @@ int RunQuery(const std::vector<std::wstring>& args, const platform::MapiEntryPoi
     code = PlanCommand(out);
   else if (command == L"bitness")
     code = BitnessCommand(mapi, out);
+  else if (command == L"doctor")
+    code = DoctorCommand(mapi, arguments, GatherRunFacts(), out);
   else if (command == L"error")
     code = ErrorCommand(arguments.Operand, out);
   else if (command == L"--version")

@@ -16,7 +16,7 @@ inline constexpr int kQueryNo = 1;
 /// The answer could not be found: MAPI or a table failed, no data folder.
 inline constexpr int kQueryCannotTell = 2;
 
-/// Runs one command (profiles, services, has, plan, bitness, error, --help,
+/// Runs one command (profiles, services, has, plan, bitness, doctor, error, --help,
 /// --version; "--json" anywhere asks for one JSON document) and writes its
 /// answer to standard output; failures go to the debugger channel. Returns
 /// the exit code.

@@ -6,10 +6,15 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "platform/output_capture.h"
+#include "query/doctor.h"
 #include "query/json_object.h"
 #include "support/fake_mapi.h"
+#include "support/scoped_env.h"
+#include "support/temp_folder.h"
+#include "support/test_registry.h"
 
 namespace kalinor {
 namespace {
@@ -57,6 +62,83 @@ TEST(QueryCommands, EveryMapiFailureIsCouldNotTell) {
     EXPECT_EQ(mapi.LiveRowSets(), 0);
     const long shutdowns = std::count(mapi.calls.begin(), mapi.calls.end(), "MAPIUninitialize");
     EXPECT_EQ(shutdowns, c.failingCall == "MAPIInitialize" ? 0 : 1);
+  }
+}
+
+// Each reason a run would not work turns the doctor to "not ready" (1) with a
+// failed line that names it; a profile table it cannot read is "cannot tell".
+TEST(QueryCommands, TheDoctorNamesWhyARunWouldNotWork) {
+  testing::TempFolder home;
+  const testing::TestRegistry registry;
+  const testing::ScopedEnvironmentVariable data(L"XDG_DATA_HOME", home.File(L"data"));
+  const testing::ScopedEnvironmentVariable catalogue(L"KALINOR_MAPISVC", home.File(L"mapisvc.inf"));
+  ASSERT_TRUE(testing::WriteBytes(home.File(L"mapisvc.inf"), "[Services]\nArchive = Archive\n"));
+  ASSERT_TRUE(testing::WriteBytes(home.File(L"MAPI32.DLL"), "MZ"));
+  struct Case {
+    const char* what;
+    std::function<void(RunFacts&, FakeMapi&, QueryArguments&)> change;
+    int exitCode;
+    std::wstring line;  // the line that tells, from its start
+  };
+  const auto none = [](RunFacts&, FakeMapi&, QueryArguments&) {};
+  const std::vector<Case> cases = {
+      {"ready", none, 0, L"profile\tok\tDefault (the default)"},
+      {"service account",
+       [](RunFacts& f, FakeMapi&, QueryArguments&) {
+         f.ServiceAccount = ServiceAccountKind::LocalSystem;
+       },
+       1, L"account\tfail\t"},
+      {"bitness",
+       [](RunFacts& f, FakeMapi&, QueryArguments&) {
+         f.Client.Bitness = f.ProcessBitness == L"x64" ? L"x86" : L"x64";
+       },
+       1, L"bitness\tfail\t"},
+      {"no classic client", [](RunFacts& f, FakeMapi&, QueryArguments&) { f.MapiDllPath.clear(); },
+       1, L"classic client\tfail\t"},
+      {"MAPI DLL missing", [](RunFacts& f, FakeMapi&, QueryArguments&) { f.MapiDllExists = false; },
+       1, L"classic client\tfail\tMAPI DLL missing"},
+      {"new Outlook", [](RunFacts& f, FakeMapi&, QueryArguments&) { f.NewOutlookOn = true; }, 1,
+       L"new Outlook\tfail\t"},
+      {"Outlook running", [](RunFacts& f, FakeMapi&, QueryArguments&) { f.OutlookRunning = true; },
+       1, L"Outlook running\tfail\t"},
+      {"service not listed", [](RunFacts&, FakeMapi&, QueryArguments& a) { a.Operand = L"Other"; },
+       1, L"service\tfail\tOther not listed"},
+      {"service listed", [](RunFacts&, FakeMapi&, QueryArguments& a) { a.Operand = L"ARCHIVE"; }, 0,
+       L"service\tok\tARCHIVE listed"},
+      {"named profile missing",
+       [](RunFacts&, FakeMapi&, QueryArguments& a) { a.ProfileName = L"Nowhere"; }, 1,
+       L"profile\tfail\tno profile named Nowhere"},
+      {"MAPI does not start",
+       [](RunFacts&, FakeMapi& m, QueryArguments&) { m.FailCall("MAPIInitialize", E_FAIL); }, 1,
+       L"profile\tfail\tMAPI does not start"},
+      {"profile table unreadable",
+       [](RunFacts&, FakeMapi& m, QueryArguments&) { m.FailCall("QueryRows:profiles", E_FAIL); }, 2,
+       L"profile\tunknown\t"},
+      {"settings file unreadable",
+       [&](RunFacts&, FakeMapi&, QueryArguments&) {
+         testing::CreateFolderTree(home.File(L"data/Tavrin/Ostrand/StoreSettings.xml"));
+       },
+       1, L"store settings\tfail\tpresent, not readable"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeMapi mapi;
+    mapi.AddProfile("Default", true);
+    mapi.AddProfile("Second");
+    RunFacts facts;
+    facts.ProcessBitness = ProcessBitness();
+    facts.Client.Bitness = facts.ProcessBitness;
+    facts.MapiDllPath = home.File(L"MAPI32.DLL");
+    facts.MapiDllExists = true;
+    QueryArguments arguments;
+    c.change(facts, mapi, arguments);
+    platform::OutputCapture output;
+    QueryOutput out(false);
+    EXPECT_EQ(DoctorCommand(mapi.EntryPoints(), arguments, facts, out), c.exitCode);
+    out.Print();
+    const std::wstring text = L"\n" + output.StandardOutputText();
+    EXPECT_NE(text.find(L"\n" + c.line), std::wstring::npos) << text;
+    EXPECT_EQ(mapi.LiveObjects(), 0);
   }
 }
 

@@ -1,0 +1,246 @@
+#include "query/doctor.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "datafolder/data_folders.h"
+#include "mapiadmin/mapi_ptr.h"
+#include "mapiadmin/mapi_session.h"
+#include "mapiadmin/profile_selection.h"
+#include "platform/files.h"
+#include "platform/mapi_service_catalogue.h"
+#include "platform/text.h"
+#include "query/query_commands.h"
+
+namespace kalinor {
+namespace {
+
+enum class Verdict { kOk, kFail, kUnknown };
+
+struct Check {
+  const wchar_t* Name;
+  Verdict Result;
+  std::wstring Finding;
+  std::wstring Action;  // what to do; "" when it passed
+};
+
+const wchar_t* VerdictName(Verdict verdict) {
+  switch (verdict) {
+    case Verdict::kOk:
+      return L"ok";
+    case Verdict::kFail:
+      return L"fail";
+    case Verdict::kUnknown:
+      break;
+  }
+  return L"unknown";
+}
+
+// A catalogue is a few kilobytes; more is no mapisvc.inf.
+constexpr std::size_t kLargestCatalogue = 4 * 1024 * 1024;
+
+Check AccountCheck(const RunFacts& facts) {
+  const std::wstring who = facts.AccountName.empty() ? L"unknown" : facts.AccountName;
+  if (!IsServiceAccount(facts)) return {L"account", Verdict::kOk, who, {}};
+  return {L"account", Verdict::kFail,
+          who + L" is " + ServiceAccountName(facts.ServiceAccount) +
+              L", whose MAPI profile is its own, never the user's",
+          L"run in the user's context (Intune: install behavior \"User\")"};
+}
+
+Check BitnessCheck(const RunFacts& facts) {
+  const std::wstring& client = facts.Client.Bitness;
+  const std::wstring program = L"this program " + facts.ProcessBitness;
+  if (client.empty())
+    return {L"bitness", Verdict::kUnknown, program + L", mail client's bitness unknown", {}};
+  if (client == facts.ProcessBitness)
+    return {L"bitness", Verdict::kOk, program + L", mail client " + client, {}};
+  return {L"bitness", Verdict::kFail,
+          program + L", mail client " + client + L": MAPI cannot load across bitness",
+          L"use the " + client + L" build of kalinor"};
+}
+
+Check ClientCheck(const RunFacts& facts) {
+  if (facts.MapiDllPath.empty())
+    return {L"classic client", Verdict::kFail,
+            L"no classic Outlook registers a MAPI DLL (\"DllPathEx\")",
+            L"install classic Outlook, or run where it is installed"};
+  if (!facts.MapiDllExists)
+    return {L"classic client", Verdict::kFail, L"MAPI DLL missing: " + facts.MapiDllPath,
+            L"repair the Office installation"};
+  return {L"classic client", Verdict::kOk, L"MAPI DLL " + facts.MapiDllPath, {}};
+}
+
+Check NewOutlookCheck(const RunFacts& facts) {
+  if (!facts.NewOutlookOn) return {L"new Outlook", Verdict::kOk, L"off", {}};
+  return {L"new Outlook", Verdict::kFail,
+          L"on (\"UseNewOutlook\" = 1): the new Outlook has no MAPI",
+          L"switch the user back to classic Outlook"};
+}
+
+// The key of a "Name=value" line of the [Services] section equals name,
+// without regard to the case of ASCII letters.
+bool ListsService(const std::string& text, const std::wstring& name) {
+  const std::wstring wanted = platform::AsciiLower(name);
+  bool inServices = false;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    std::wstring line = platform::FromAnsiCodePage(text.substr(at, end - at));
+    at = end + 1;
+    DataFolders::TrimWhiteSpace(line);
+    if (!line.empty() && line.front() == L'[') {
+      inServices = platform::AsciiLower(line) == L"[services]";
+    } else if (inServices) {
+      std::wstring key = line.substr(0, line.find(L'='));
+      DataFolders::TrimWhiteSpace(key);
+      if (line.find(L'=') != std::wstring::npos && platform::AsciiLower(key) == wanted) return true;
+    }
+  }
+  return false;
+}
+
+Check CatalogueCheck(const RunFacts& facts, const std::wstring& service) {
+  const std::wstring path = platform::MapiServiceCataloguePath(facts.MapiDllPath);
+  if (path.empty()) return {L"service", Verdict::kUnknown, L"no mapisvc.inf can be named here", {}};
+  std::string text;
+  if (!platform::PathExists(path))
+    return {L"service", Verdict::kFail, L"no mapisvc.inf at " + path,
+            L"install the provider of " + service};
+  if (!platform::ReadWholeFile(path, text, kLargestCatalogue))
+    return {L"service", Verdict::kUnknown, L"cannot read " + path, {}};
+  if (!ListsService(text, service))
+    return {L"service", Verdict::kFail, service + L" not listed in " + path,
+            L"install the provider of " + service + L" (its setup lists it there)"};
+  return {L"service", Verdict::kOk, service + L" listed in " + path, {}};
+}
+
+bool SameProfileName(const std::wstring& a, const std::wstring& b) {
+  return platform::AsciiLower(a) == platform::AsciiLower(b);
+}
+
+// The profile kalinor would choose, as OpenServiceAdmin chooses it: the named
+// one, else the only one, else the default.
+Check ChosenProfile(const platform::MapiEntryPoints& mapi, const std::wstring& named) {
+  InterfacePtr<IProfAdmin> profAdmin;
+  HRESULT result = mapi.MAPIAdminProfiles(0, profAdmin.Receive());
+  std::vector<ProfileRow> rows;
+  if (result == S_OK) result = ListProfiles(mapi, profAdmin.Get(), rows);
+  if (result != S_OK)
+    return {L"profile",
+            Verdict::kUnknown,
+            platform::FormatText(L"the profile table cannot be read: %#X", HResultBits(result)),
+            {}};
+  if (!named.empty()) {
+    for (const ProfileRow& row : rows)
+      if (SameProfileName(row.Name, named))
+        return {L"profile", Verdict::kOk, row.Name + L" (named)", {}};
+    return {L"profile", Verdict::kFail, L"no profile named " + named,
+            L"name a profile that exists, or create it"};
+  }
+  if (rows.empty())
+    return {L"profile", Verdict::kFail, L"none",
+            L"start classic Outlook once as this user to create a profile"};
+  if (rows.size() == 1) return {L"profile", Verdict::kOk, rows[0].Name + L" (the only one)", {}};
+  std::wstring chosen;
+  if (ChooseProfile(mapi, profAdmin.Get(), chosen))
+    return {L"profile", Verdict::kOk, chosen + L" (the default)", {}};
+  return {L"profile", Verdict::kFail,
+          std::to_wstring(rows.size()) + L" profiles and none is the default",
+          L"name one with profile:Name"};
+}
+
+// MAPI is started only where the facts say it can load, so that no dialog
+// box appears.
+Check ProfileCheck(const platform::MapiEntryPoints& mapi, const RunFacts& facts,
+                   const std::wstring& named) {
+  if (facts.Client.Bitness != facts.ProcessBitness || !facts.MapiDllExists)
+    return {L"profile", Verdict::kUnknown, L"not looked at: MAPI cannot load here (see above)", {}};
+  const MapiSession session(mapi);
+  if (!session.IsStarted())
+    return {L"profile", Verdict::kFail, L"MAPI does not start",
+            L"see \"Error initializing MAPI\" on the debugger channel"};
+  return ChosenProfile(mapi, named);
+}
+
+Check OutlookCheck(const RunFacts& facts) {
+  if (!facts.OutlookRunning) return {L"Outlook running", Verdict::kOk, L"no", {}};
+  return {L"Outlook running", Verdict::kFail,
+          L"OUTLOOK.EXE runs in this session and holds the profile and the connector's files",
+          L"close Outlook before the run"};
+}
+
+Check DataFolderCheck(const DataFolders& folders) {
+  if (folders.DataFolder().empty())
+    return {L"data folder", Verdict::kFail, L"unknown: no policy folder, no local application data",
+            L"set the \"DataPath\" policy to a folder that exists"};
+  const DataRootOrigin& origin = folders.HowDataRootWasFound();
+  std::wstring finding = folders.DataFolder();
+  if (origin.PolicyUsed)
+    finding += L" (policy value " + origin.PolicyValue + L")";
+  else if (!origin.PolicyValue.empty())
+    finding += L" (fallback: the policy value " + origin.PolicyValue + L" names no folder)";
+  else
+    finding += L" (fallback: local application data)";
+  if (!folders.InstallDataFolder().empty())
+    finding += L"; seed folder " + folders.InstallDataFolder() + L" (product value)";
+  return {L"data folder", Verdict::kOk, finding, {}};
+}
+
+Check SettingsFileCheck(const wchar_t* name, const std::wstring& folder, const wchar_t* file) {
+  if (folder.empty()) return {name, Verdict::kUnknown, L"no data folder", {}};
+  const std::wstring path = folder + platform::kPathSeparator + file;
+  if (!platform::PathExists(path)) return {name, Verdict::kOk, L"absent: " + path, {}};
+  std::string bytes;
+  if (platform::ReadWholeFile(path, bytes))
+    return {name, Verdict::kOk, L"present, readable: " + path, {}};
+  return {name, Verdict::kFail, L"present, not readable: " + path,
+          L"let this account read and write it (a plain file, not a folder or link)"};
+}
+
+std::vector<Check> RunChecks(const platform::MapiEntryPoints& mapi, const QueryArguments& arguments,
+                             const RunFacts& facts) {
+  std::vector<Check> checks{AccountCheck(facts), BitnessCheck(facts), ClientCheck(facts),
+                            NewOutlookCheck(facts)};
+  if (!arguments.Operand.empty()) checks.push_back(CatalogueCheck(facts, arguments.Operand));
+  checks.push_back(ProfileCheck(mapi, facts, arguments.ProfileName));
+  checks.push_back(OutlookCheck(facts));
+  const DataFolders folders = DataFolders::Resolve(FolderCreation::kNone);
+  checks.push_back(DataFolderCheck(folders));
+  checks.push_back(
+      SettingsFileCheck(L"store settings", folders.DataFolder(), L"StoreSettings.xml"));
+  checks.push_back(
+      SettingsFileCheck(L"general settings", folders.DataFolder(), L"GeneralSettings.xml"));
+  return checks;
+}
+
+}  // namespace
+
+int DoctorCommand(const platform::MapiEntryPoints& mapi, const QueryArguments& arguments,
+                  const RunFacts& facts, QueryOutput& out) {
+  int code = kQueryOk;
+  std::vector<JsonObject> items;
+  for (const Check& check : RunChecks(mapi, arguments, facts)) {
+    std::wstring line =
+        std::wstring(check.Name) + L"\t" + VerdictName(check.Result) + L"\t" + check.Finding;
+    if (!check.Action.empty()) line += L"\t" + check.Action;
+    out.Line(line);
+    items.push_back(JsonObject()
+                        .Add("check", check.Name)
+                        .Add("verdict", VerdictName(check.Result))
+                        .Add("finding", check.Finding)
+                        .Add("action", check.Action));
+    if (check.Result == Verdict::kFail) code = kQueryNo;
+    if (check.Result == Verdict::kUnknown && code == kQueryOk) code = kQueryCannotTell;
+  }
+  const wchar_t* verdict = code == kQueryOk   ? L"ready"
+                           : code == kQueryNo ? L"not ready"
+                                              : L"cannot tell";
+  out.Line(std::wstring(L"verdict\t") + verdict);
+  out.Json().Add("checks", items).Add("verdict", verdict);
+  return code;
+}
+
+}  // namespace kalinor
