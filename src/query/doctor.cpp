@@ -179,9 +179,9 @@ Check DataFolderCheck(const DataFolders& folders) {
   const DataRootOrigin& origin = folders.HowDataRootWasFound();
   std::wstring finding = folders.DataFolder();
   if (origin.PolicyUsed)
-    finding += L" (policy value " + origin.PolicyValue + L")";
+    finding += L" (policy value \"" + origin.PolicyValue + L"\")";
   else if (!origin.PolicyValue.empty())
-    finding += L" (fallback: the policy value " + origin.PolicyValue + L" names no folder)";
+    finding += L" (fallback: the policy value \"" + origin.PolicyValue + L"\" names no folder)";
   else
     finding += L" (fallback: local application data)";
   if (!folders.InstallDataFolder().empty())

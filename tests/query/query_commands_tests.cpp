@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "platform/files.h"
 #include "platform/output_capture.h"
 #include "query/doctor.h"
 #include "query/json_object.h"
@@ -69,8 +70,11 @@ TEST(QueryCommands, EveryMapiFailureIsCouldNotTell) {
 // failed line that names it; a profile table it cannot read is "cannot tell".
 TEST(QueryCommands, TheDoctorNamesWhyARunWouldNotWork) {
   testing::TempFolder home;
-  const testing::TestRegistry registry;
-  const testing::ScopedEnvironmentVariable data(L"XDG_DATA_HOME", home.File(L"data"));
+  // The data folder lies under the policy folder, on either platform.
+  testing::TestRegistry registry;
+  ASSERT_TRUE(registry.SetString(platform::RegistryRoot::CurrentUser,
+                                 L"Software\\Policies\\Tavrin\\Pellucor", L"DataPath",
+                                 home.Path()));
   const testing::ScopedEnvironmentVariable catalogue(L"KALINOR_MAPISVC", home.File(L"mapisvc.inf"));
   ASSERT_TRUE(testing::WriteBytes(home.File(L"mapisvc.inf"), "[Services]\nArchive = Archive\n"));
   ASSERT_TRUE(testing::WriteBytes(home.File(L"MAPI32.DLL"), "MZ"));
@@ -116,7 +120,9 @@ TEST(QueryCommands, TheDoctorNamesWhyARunWouldNotWork) {
        L"profile\tunknown\t"},
       {"settings file unreadable",
        [&](RunFacts&, FakeMapi&, QueryArguments&) {
-         testing::CreateFolderTree(home.File(L"data/Tavrin/Ostrand/StoreSettings.xml"));
+         const wchar_t sep = platform::kPathSeparator;
+         testing::CreateFolderTree(home.File(L"Tavrin") + sep + L"Ostrand" + sep +
+                                   L"StoreSettings.xml");
        },
        1, L"store settings\tfail\tpresent, not readable"},
   };

@@ -7,18 +7,19 @@
 # run goes through the debug harness, so each debugger-channel write, the
 # standard output and the exit code are compared exactly.
 #
-#   wine_e2e.sh KALINOR_EXE HARNESS_EXE PROVIDER_DLL WORK_FOLDER VERSION QUERY_EXE
+#   wine_e2e.sh KALINOR_EXE HARNESS_EXE PROVIDER_DLL WORK_FOLDER VERSION QUERY_EXE OUTLOOK_EXE
 #
 # VERSION is the version the run log's header must name. QUERY_EXE is
-# kalinor-query.exe: its detection (has) and its dry run of the uninstall
-# (plan) are checked beside the real runs.
+# kalinor-query.exe: its detection (has), its dry run of the uninstall
+# (plan) and its doctor are checked beside the real runs. OUTLOOK_EXE is an
+# idle program named OUTLOOK.EXE: the doctor must see it running.
 # WORK_FOLDER holds a Wine prefix of its own (booted on the first run, then
 # reused; every run resets the state it checks). Every check is reported;
 # the exit code is 1 when any failed.
 set -u
 
-if [ $# -ne 6 ]; then
-  echo "usage: $0 KALINOR_EXE HARNESS_EXE PROVIDER_DLL WORK_FOLDER VERSION QUERY_EXE" >&2
+if [ $# -ne 7 ]; then
+  echo "usage: $0 KALINOR_EXE HARNESS_EXE PROVIDER_DLL WORK_FOLDER VERSION QUERY_EXE OUTLOOK_EXE" >&2
   exit 2
 fi
 kalinor_exe=$(realpath "$1")
@@ -27,6 +28,7 @@ provider_dll=$(realpath "$3")
 work=$(realpath -m "$4")
 version=$5
 query_exe=$(realpath "$6")
+outlook_exe=$(realpath "$7")
 . "$(dirname "$0")/wine_prefix.sh"
 
 # The harness's report of one run of kalinor.exe with the given arguments.
@@ -138,8 +140,10 @@ check_run_log() {
   rm -f "$log_file"
   report=$(KALINOR_LOG=$(windows_path "$log_file") run_kalinor ArchiveConnector)
   expect "log file: standard error stays empty" grep -q -x 'stderr ' <<<"$report"
-  # The header, the profile's two writes, "already installed", the exit code.
-  expect "log file: one line per write" test "$(grep -c -E "^$stamp " "$log_file")" -eq 5
+  # The header and its six facts, the profile's two writes, "already
+  # installed", the exit code.
+  expect "log file: one line per write" test "$(grep -c -E "^$stamp " "$log_file")" -eq 11
+  expect "log file: the facts name the account" grep -q -E "^$stamp account: .*, session " "$log_file"
   expect "log file: the last line is the exit code" grep -q -E "^$stamp Exit code 0\.\$" "$log_file"
 }
 
@@ -252,6 +256,52 @@ check_doctype_store_list() {
   expect_report "DOCTYPE store list: the list is left as it was" "$before" "$(cat "$list")"
 }
 
+# The doctor's verdict with classic Outlook registered as the provider: ready,
+# then not ready for each of a bitness mismatch, the new Outlook switched on
+# and a running OUTLOOK.EXE, each named on its own line.
+check_doctor() {
+  local setup="$work/doctor.reg" outlook_key='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Office\16.0\Outlook'
+  local preferences='HKEY_CURRENT_USER\Software\Microsoft\Office\16.0\Outlook\Preferences'
+  local report
+  doctor_setup() { # BITNESS NEW_OUTLOOK
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Clients\\Mail\\Microsoft Outlook]\r\n"DllPathEx"="%s"\r\n\r\n[%s]\r\n"Bitness"="%s"\r\n\r\n[%s]\r\n"UseNewOutlook"=dword:%08x\r\n' \
+      "$(windows_path "$provider_dll" | sed 's/\\/\\\\/g')" "$outlook_key" "$1" "$preferences" "$2" >"$setup"
+    wine_reg import "$(windows_path "$setup")"
+  }
+  register_provider && doctor_setup x64 0 || { fail "doctor: set up classic Outlook"; return; }
+  # The catalogue MAPI reads when none lies beside the DLL: the system folder's.
+  printf '[Services]\r\nArchiveConnector=Archive Connector\r\n' \
+    >"$WINEPREFIX/drive_c/windows/system32/mapisvc.inf"
+  report=$(run_query doctor ArchiveConnector)
+  report_stdout "$report" >"$work/doctor-ready.txt"
+  expect "doctor: a ready machine gives 0" grep -q -x 'exit 0' <<<"$report"
+  expect "doctor: it says so" grep -q -x "verdict	ready" "$work/doctor-ready.txt"
+
+  doctor_setup x86 0 || fail "doctor: set the bitness"
+  report=$(run_query doctor)
+  expect "doctor: a bitness mismatch gives 1" grep -q -x 'exit 1' <<<"$report"
+  expect "doctor: it names the bitness" grep -q "^bitness	fail	" <(report_stdout "$report")
+
+  doctor_setup x64 1 || fail "doctor: switch the new Outlook on"
+  report=$(run_query doctor)
+  expect "doctor: the new Outlook gives 1" grep -q -x 'exit 1' <<<"$report"
+  expect "doctor: it names the new Outlook" grep -q "^new Outlook	fail	" <(report_stdout "$report")
+
+  doctor_setup x64 0 || fail "doctor: switch the new Outlook off"
+  # Started by Wine's own "start", as a user's program would be; ended by taskkill.
+  wine_run cmd /c start "" /b "$(windows_path "$outlook_exe")" >/dev/null 2>&1
+  local attempt
+  for attempt in 1 2 3; do
+    sleep 3
+    report=$(run_query doctor)
+    grep -q -x 'exit 1' <<<"$report" && break
+  done
+  wine_run taskkill /f /im OUTLOOK.EXE >/dev/null 2>&1
+  expect "doctor: a running OUTLOOK.EXE gives 1" grep -q -x 'exit 1' <<<"$report"
+  expect "doctor: it names Outlook running" grep -q "^Outlook running	fail	" <(report_stdout "$report")
+  grep -q -x 'exit 1' <<<"$report" || printf '    %s\n' "$report"
+}
+
 boot_prefix || exit 1
 trap stop_prefix EXIT
 use_standin_store "$work/mapi"
@@ -264,6 +314,7 @@ check_run_log
 check_store_in_appdata
 check_uninstall
 check_doctype_store_list
+check_doctor
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"
