@@ -12,6 +12,8 @@
 #include "platform/mapi_service_catalogue.h"
 #include "platform/text.h"
 #include "query/query_commands.h"
+#include "settings/general_settings.h"
+#include "settings/store_settings.h"
 
 namespace kalinor {
 namespace {
@@ -143,10 +145,11 @@ Check ChosenProfile(const platform::MapiEntryPoints& mapi, const std::wstring& n
   if (rows.empty())
     return {L"profile", Verdict::kFail, L"none",
             L"start classic Outlook once as this user to create a profile"};
-  if (rows.size() == 1) return {L"profile", Verdict::kOk, rows[0].Name + L" (the only one)", {}};
+  // The choice itself is kalinor's own, so that the two never disagree.
   std::wstring chosen;
   if (ChooseProfile(mapi, profAdmin.Get(), chosen))
-    return {L"profile", Verdict::kOk, chosen + L" (the default)", {}};
+    return {L"profile", Verdict::kOk,
+            chosen + (rows.size() == 1 ? L" (the only one)" : L" (the default)"), {}};
   return {L"profile", Verdict::kFail,
           std::to_wstring(rows.size()) + L" profiles and none is the default",
           L"name one with profile:Name"};
@@ -189,9 +192,10 @@ Check DataFolderCheck(const DataFolders& folders) {
   return {L"data folder", Verdict::kOk, finding, {}};
 }
 
-Check SettingsFileCheck(const wchar_t* name, const std::wstring& folder, const wchar_t* file) {
+Check SettingsFileCheck(const wchar_t* name, const std::wstring& folder,
+                        std::wstring (*fileIn)(const std::wstring&)) {
   if (folder.empty()) return {name, Verdict::kUnknown, L"no data folder", {}};
-  const std::wstring path = folder + platform::kPathSeparator + file;
+  const std::wstring path = fileIn(folder);
   if (!platform::PathExists(path)) return {name, Verdict::kOk, L"absent: " + path, {}};
   std::string bytes;
   if (platform::ReadWholeFile(path, bytes))
@@ -210,9 +214,9 @@ std::vector<Check> RunChecks(const platform::MapiEntryPoints& mapi, const QueryA
   const DataFolders folders = DataFolders::Resolve(FolderCreation::kNone);
   checks.push_back(DataFolderCheck(folders));
   checks.push_back(
-      SettingsFileCheck(L"store settings", folders.DataFolder(), L"StoreSettings.xml"));
+      SettingsFileCheck(L"store settings", folders.DataFolder(), StoreSettings::FileIn));
   checks.push_back(
-      SettingsFileCheck(L"general settings", folders.DataFolder(), L"GeneralSettings.xml"));
+      SettingsFileCheck(L"general settings", folders.DataFolder(), GeneralSettings::FileIn));
   return checks;
 }
 
