@@ -34,26 +34,6 @@ std::optional<std::uint64_t> DecimalValue(std::wstring_view text) {
   return value;
 }
 
-// The writer's process id in a name TemporarySiblingPath made for the file
-// named file_name ("<file_name>.<pid>-<n>.tmp"), compared as the file system
-// compares names. nullopt for any other name.
-std::optional<unsigned long> TemporaryWriterOf(const std::wstring& name,
-                                               const std::wstring& file_name) {
-  const std::wstring key = PathComparisonKey(name);
-  const std::wstring stem = PathComparisonKey(file_name + L".");
-  const std::wstring suffix = PathComparisonKey(kTemporarySuffix);
-  if (key.size() <= stem.size() + suffix.size() || key.compare(0, stem.size(), stem) != 0 ||
-      key.compare(key.size() - suffix.size(), suffix.size(), suffix) != 0)
-    return std::nullopt;
-  const std::wstring_view middle =
-      std::wstring_view(key).substr(stem.size(), key.size() - stem.size() - suffix.size());
-  const std::size_t dash = middle.find(L'-');
-  if (dash == std::wstring_view::npos) return std::nullopt;
-  const std::optional<std::uint64_t> writer = DecimalValue(middle.substr(0, dash));
-  if (!writer || *writer > ULONG_MAX || !DecimalValue(middle.substr(dash + 1))) return std::nullopt;
-  return static_cast<unsigned long>(*writer);
-}
-
 // Removes what earlier saves of path left when they were killed before
 // their rename: temporary files of path whose writer no longer runs. Those
 // of a running writer (this process or another) may be saves in progress.
@@ -65,9 +45,7 @@ void RemoveLeftoverTemporaries(const std::wstring& path) {
   const std::optional<std::vector<std::wstring>> names = os::FolderEntryNames(folder);
   if (!names) return;
   for (const std::wstring& name : *names) {
-    const std::optional<unsigned long> writer = TemporaryWriterOf(name, file_name);
-    if (writer && *writer != os::CurrentProcessId() && os::IsProcessGone(*writer))
-      DeleteFileAt(folder + name);
+    if (os::IsLeftoverTemporaryOf(name, file_name)) DeleteFileAt(folder + name);
   }
 }
 
@@ -113,6 +91,15 @@ bool IsPlainFileName(const std::wstring& name) {
   return !IsDeviceName(AsciiLower(name));
 }
 
+bool NamesAnotherMachineOrDevice(const std::wstring& path) {
+  const auto isSeparator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+  if (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1])) return true;
+  if (path.rfind(L"\\??\\", 0) == 0) return true;
+  const bool drive = path.size() >= 2 && path[1] == L':' &&
+                     ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
+  return path.find(L':', drive ? 2 : 0) != std::wstring::npos;
+}
+
 FolderListing::FolderListing(const std::wstring& folder) {
   const std::optional<std::vector<std::wstring>> names = os::FolderEntryNames(folder);
   if (!names) return;
@@ -132,6 +119,41 @@ bool FolderListing::CertainlyLacks(const std::wstring& name) const {
 
 namespace os {
 
+namespace {
+
+// The writer's process id in a name TemporarySiblingPath made for the file
+// named file_name ("<file_name>.<pid>-<n>.tmp"), compared as the file system
+// compares names. nullopt for any other name.
+std::optional<unsigned long> TemporaryWriterOf(const std::wstring& name,
+                                               const std::wstring& file_name) {
+  const std::wstring key = PathComparisonKey(name);
+  const std::wstring stem = PathComparisonKey(file_name + L".");
+  const std::wstring suffix = PathComparisonKey(kTemporarySuffix);
+  if (key.size() <= stem.size() + suffix.size() || key.compare(0, stem.size(), stem) != 0 ||
+      key.compare(key.size() - suffix.size(), suffix.size(), suffix) != 0)
+    return std::nullopt;
+  const std::wstring_view middle =
+      std::wstring_view(key).substr(stem.size(), key.size() - stem.size() - suffix.size());
+  const std::size_t dash = middle.find(L'-');
+  if (dash == std::wstring_view::npos) return std::nullopt;
+  const std::optional<std::uint64_t> writer = DecimalValue(middle.substr(0, dash));
+  if (!writer || *writer > ULONG_MAX || !DecimalValue(middle.substr(dash + 1))) return std::nullopt;
+  return static_cast<unsigned long>(*writer);
+}
+
+}  // namespace
+
+std::wstring TemporaryNameFor(const std::wstring& file_name) {
+  static std::atomic<unsigned> counter{0};
+  return file_name + L"." + std::to_wstring(CurrentProcessId()) + L"-" +
+         std::to_wstring(counter++) + kTemporarySuffix;
+}
+
+bool IsLeftoverTemporaryOf(const std::wstring& name, const std::wstring& file_name) {
+  const std::optional<unsigned long> writer = TemporaryWriterOf(name, file_name);
+  return writer && *writer != CurrentProcessId() && IsProcessGone(*writer);
+}
+
 bool IsUsablePath(const std::wstring& path) {
   return !path.empty() && path.find(L'\0') == std::wstring::npos;
 }
@@ -141,11 +163,9 @@ bool IsUsablePath(const std::wstring& path) {
 std::wstring TemporarySiblingPath(const std::wstring& path) {
   // The whole path plus a suffix keeps the file in the same folder, and so
   // on the same file system, which the rename over path needs.
-  static std::atomic<unsigned> counter{0};
-  const std::wstring stem = path + L"." + std::to_wstring(os::CurrentProcessId()) + L"-";
   std::wstring candidate;
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    candidate = stem + std::to_wstring(counter++) + kTemporarySuffix;
+    candidate = os::TemporaryNameFor(path);
     if (!PathExists(candidate)) break;
   }
   return candidate;

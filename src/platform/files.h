@@ -136,6 +136,14 @@ std::wstring PathComparisonKey(const std::wstring& path);
 /// them) and no device name such as "NUL.fdb" (Windows opens the device).
 bool IsPlainFileName(const std::wstring& name);
 
+/// True when the text of path names another machine, a device or a stream,
+/// whatever the file system would say: it begins with two separators of
+/// either kind (UNC \\host\share, \\?\, \\.\pipe), with the NT object
+/// prefix \??\, or holds a ':' anywhere but after a drive
+/// letter at its start ("x.fdb:stream", "C:x:y"). Judged before any
+/// file-system call, so that no such path is ever opened.
+bool NamesAnotherMachineOrDevice(const std::wstring& path);
+
 /// Renames a file or folder within one volume. Never replaces an existing
 /// destination and never copies; false on failure (also across volumes).
 bool RenameFileNoReplace(const std::wstring& from, const std::wstring& to);

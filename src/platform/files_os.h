@@ -28,6 +28,14 @@ bool IsProcessGone(unsigned long process_id);
 /// read of the listing fails part way.
 std::optional<std::vector<std::wstring>> FolderEntryNames(const std::wstring& folder);
 
+/// "<file_name>.<pid>-<n>.tmp": a new temporary name for file_name on
+/// every call (n counts up), in the same folder.
+std::wstring TemporaryNameFor(const std::wstring& file_name);
+
+/// True when name is a temporary file of file_name (TemporaryNameFor) whose
+/// writer no longer runs: a save killed before its rename left it.
+bool IsLeftoverTemporaryOf(const std::wstring& name, const std::wstring& file_name);
+
 /// What WriteNewFile did.
 enum class NewFileResult { kWritten, kNameTaken, kFailed };
 

@@ -75,11 +75,20 @@ void SetSynchronousLoad(const DomDocumentRef& document);
 /// reference).
 bool LoadDomDocument(const DomDocumentRef& document, const std::wstring& path);
 
+/// LoadDomDocument over a file's bytes read already (by a reader that chose
+/// how to open it). The same results and failures.
+bool LoadDomDocumentBytes(const DomDocumentRef& document, const std::string& bytes);
+
 /// Writes the whole document to path in the encoding it was loaded in (UTF-8
 /// when built from nothing), replacing the file atomically. Raises
 /// _com_error: E_FAIL when it cannot be written (the old file then stays
 /// whole and no temporary file is left), E_POINTER for an empty reference.
 void SaveDomDocument(const DomDocumentRef& document, const std::wstring& path);
+
+/// The bytes SaveDomDocument would write, checked to load back as the
+/// document. Raises _com_error: E_FAIL when they cannot be made or do not
+/// load back, E_POINTER for an empty reference.
+std::string SerializeDomDocument(const DomDocumentRef& document);
 
 /// The document itself as a node: the context of absolute paths and the
 /// parent of the root element. Raises _com_error (E_POINTER for an empty reference).

@@ -12,6 +12,8 @@ namespace {
 using platform::FileKind;
 using platform::kPathSeparator;
 
+const wchar_t kNotLocal[] = L"another machine, a device or a stream";
+
 const wchar_t* const kSettingsFileNames[] = {L"GeneralSettings.xml", L"StoreSettings.xml"};
 
 // A real path with a closing separator, so that a prefix test cannot match a
@@ -21,13 +23,15 @@ std::wstring AsFolder(std::wstring real) {
   return real;
 }
 
-// The real path of one of the two data folders; "" when it is no folder or
-// cannot be resolved.
-std::wstring RealFolder(const std::wstring& folder) {
-  if (folder.empty()) return {};
-  std::wstring real = platform::RealPathOf(folder);
-  if (real.empty() || platform::QueryFileKind(real) != FileKind::kFolder) return {};
-  return AsFolder(std::move(real));
+// The real path of a held folder with its closing separator; "" when none
+// is held.
+std::wstring RealFolder(const platform::HeldFolder& folder) {
+  return folder.IsHeld() ? AsFolder(folder.RealPath()) : std::wstring();
+}
+
+// A held folder; none for "" (no such folder is known).
+platform::HeldFolder Hold(const std::wstring& folder) {
+  return folder.empty() ? platform::HeldFolder() : platform::HeldFolder::Open(folder);
 }
 
 // Whether the real path is the folder (given with its closing separator) or
@@ -62,11 +66,17 @@ bool IsSettingsFileName(const std::wstring& path) {
 
 }  // namespace
 
-CleanupGate::CleanupGate(std::wstring dataFolder, std::wstring pellucorFolder)
+CleanupGate::CleanupGate(std::wstring dataFolder, std::wstring pellucorFolder,
+                         std::wstring installFolder)
     : dataFolder_(std::move(dataFolder)),
       pellucorFolder_(std::move(pellucorFolder)),
-      dataReal_(RealFolder(dataFolder_)),
-      pellucorReal_(RealFolder(pellucorFolder_)) {}
+      installFolder_(std::move(installFolder)),
+      data_(Hold(dataFolder_)),
+      pellucor_(Hold(pellucorFolder_)),
+      install_(Hold(installFolder_)),
+      dataReal_(RealFolder(data_)),
+      pellucorReal_(RealFolder(pellucor_)),
+      installReal_(RealFolder(install_)) {}
 
 std::wstring CleanupGate::Resolve(const std::wstring& dbFileName) const {
   if (dbFileName.empty() || platform::IsAbsolutePath(dbFileName)) return dbFileName;
@@ -79,18 +89,24 @@ CleanupGate::Place CleanupGate::PlaceOf(const std::wstring& real) const {
   return Place::kOutside;
 }
 
-const wchar_t* CleanupGate::RefusalFor(const std::wstring& path, FileKind kind,
-                                       bool forMove) const {
-  if (kind == FileKind::kFolder) return L"a folder";
-  if (kind == FileKind::kLink && forMove) return L"a link";
-  if (kind != FileKind::kRegularFile && kind != FileKind::kLink) return L"not a regular file";
+HeldEntry CleanupGate::EntryAt(const std::wstring& real, Place place) const {
+  if (place == Place::kDataFolder) return {&data_, real.substr(dataReal_.size())};
+  if (place == Place::kPellucorFolder) return {&pellucor_, real.substr(pellucorReal_.size())};
+  return {};
+}
+
+GateVerdict CleanupGate::VerdictFor(const std::wstring& path, FileKind kind, bool forMove) const {
+  if (platform::NamesAnotherMachineOrDevice(path)) return {kNotLocal, {}};
+  if (kind == FileKind::kFolder) return {L"a folder", {}};
+  if (kind == FileKind::kLink && forMove) return {L"a link", {}};
+  if (kind != FileKind::kRegularFile && kind != FileKind::kLink) return {L"not a regular file", {}};
   const std::wstring real = platform::RealPathOf(path);
-  if (real.empty()) return L"its real path cannot be found";
+  if (real.empty()) return {L"its real path cannot be found", {}};
   const Place place = PlaceOf(real);
-  if (forMove && place != Place::kPellucorFolder) return L"outside the older data folder";
-  if (place == Place::kOutside) return L"outside the data folders";
-  if (IsSettingsFileName(real)) return L"a settings file";
-  return nullptr;
+  if (forMove && place != Place::kPellucorFolder) return {L"outside the older data folder", {}};
+  if (place == Place::kOutside) return {L"outside the data folders", {}};
+  if (IsSettingsFileName(real)) return {L"a settings file", {}};
+  return {nullptr, EntryAt(real, place)};
 }
 
 const wchar_t* CleanupGate::RefusalForDestination(const std::wstring& destination,
@@ -99,38 +115,56 @@ const wchar_t* CleanupGate::RefusalForDestination(const std::wstring& destinatio
     return L"not a plain file name in the data folder";
   if (dataReal_.empty() || AsFolder(platform::RealPathOf(dataFolder_)) != dataReal_)
     return L"the data folder cannot be found";
-  const FileKind there = platform::QueryFileKind(destination);
+  const FileKind there = data_.KindOf(NameOf(destination));
   if (there == FileKind::kMissing || (replacesFile && there == FileKind::kRegularFile))
     return nullptr;
   return replacesFile ? L"not a regular file" : L"its name is taken in the data folder";
 }
 
-const wchar_t* CleanupGate::RefusalToDelete(const std::wstring& path, FileKind kind) const {
-  return RefusalFor(path, kind, false);
+GateVerdict CleanupGate::CheckDelete(const std::wstring& path, FileKind kind) const {
+  return VerdictFor(path, kind, false);
 }
 
-const wchar_t* CleanupGate::RefusalToMove(const std::wstring& source, FileKind kind,
-                                          const std::wstring& destination) const {
-  if (const wchar_t* refusal = RefusalFor(source, kind, true)) return refusal;
-  return RefusalForDestination(destination, false);
+GateVerdict CleanupGate::CheckMove(const std::wstring& source, FileKind kind,
+                                   const std::wstring& destination) const {
+  GateVerdict verdict = VerdictFor(source, kind, true);
+  if (verdict.Refusal == nullptr) verdict.Refusal = RefusalForDestination(destination, false);
+  return verdict;
 }
 
-const wchar_t* CleanupGate::RefusalToCopy(const std::wstring& source,
-                                          const std::wstring& destination) const {
-  if (platform::QueryFileKind(source) != FileKind::kRegularFile) return L"not a regular file";
-  return RefusalForDestination(destination, false);
+GateVerdict CleanupGate::CheckCopy(const std::wstring& source,
+                                   const std::wstring& destination) const {
+  if (platform::QueryFileKind(source) != FileKind::kRegularFile) return {L"not a regular file", {}};
+  const std::wstring folder = AsFolder(platform::RealPathOf(FolderOf(source)));
+  HeldEntry entry;
+  if (!pellucorReal_.empty() && folder == pellucorReal_) entry = {&pellucor_, NameOf(source)};
+  if (!installReal_.empty() && folder == installReal_) entry = {&install_, NameOf(source)};
+  if (entry.Folder == nullptr) return {L"outside the older and the installation's data folders", {}};
+  return {RefusalForDestination(destination, false), entry};
 }
 
 const wchar_t* CleanupGate::RefusalToSave(const std::wstring& path) const {
   return RefusalForDestination(path, true);
 }
 
-const wchar_t* CleanupGate::RefusalToRemoveOlderList(const std::wstring& path) const {
-  if (platform::QueryFileKind(path) != FileKind::kRegularFile) return L"not a regular file";
+GateVerdict CleanupGate::CheckRemoveOlderList(const std::wstring& path) const {
+  if (platform::QueryFileKind(path) != FileKind::kRegularFile) return {L"not a regular file", {}};
   const std::wstring real = platform::RealPathOf(path);
   if (pellucorReal_.empty() || AsFolder(FolderOf(real)) != pellucorReal_)
-    return L"outside the older data folder";
-  return nullptr;
+    return {L"outside the older data folder", {}};
+  return {nullptr, {&pellucor_, NameOf(real)}};
+}
+
+platform::SystemError CleanupGate::ReadSettingsFile(const std::wstring& path,
+                                                    std::string& bytes) const {
+  bytes.clear();
+  const std::wstring folder = FolderOf(path);
+  for (const auto* held : {&data_, &pellucor_, &install_}) {
+    const std::wstring& text =
+        held == &data_ ? dataFolder_ : (held == &pellucor_ ? pellucorFolder_ : installFolder_);
+    if (!text.empty() && folder == text) return held->ReadWhole(NameOf(path), bytes);
+  }
+  return platform::LinkOnTheWay();  // no held folder holds it
 }
 
 const CleanupGate::FolderFacts& CleanupGate::FactsOfFolderOf(const std::wstring& path) const {
@@ -169,6 +203,13 @@ DatabaseDecision DecideDatabase(const std::wstring& dbFileName, const CleanupGat
   DatabaseDecision decision;
   decision.Path = gate.Resolve(dbFileName);
   if (decision.Path.empty()) return decision;
+  // Not even asked about: a query of another machine's path sends this
+  // account's credentials there, and a device may answer anything.
+  if (platform::NamesAnotherMachineOrDevice(decision.Path)) {
+    decision.Refusal = kNotLocal;
+    decision.Fate = DatabaseFate::kRefuse;
+    return decision;
+  }
   FileKind kind = gate.KindAt(decision.Path);
   if (kind == FileKind::kMissing) {
     // A takeover cut short after the move but before the save leaves the list

@@ -13,14 +13,32 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/held_folder.h"
 
 namespace kalinor {
 
+/// Where an entry the gate let through lies: a held folder and the entry's
+/// path relative to it. Every act goes through it, so that a folder swapped
+/// for a link after the check is refused, not followed.
+struct HeldEntry {
+  const platform::HeldFolder* Folder = nullptr;  ///< null when refused
+  std::wstring Relative;
+};
+
+/// The gate's answer: why not (nullptr when it may), and where the entry lies.
+struct GateVerdict {
+  const wchar_t* Refusal = nullptr;
+  HeldEntry Entry;
+};
+
 class CleanupGate {
  public:
-  /// The gate over the two folders; either may be "" or missing, and then
-  /// nothing lies inside it. Resolves both folders' real paths once.
-  CleanupGate(std::wstring dataFolder, std::wstring pellucorFolder);
+  /// The gate over the two folders, and the installation's data folder from
+  /// which a seed may be read; any may be "" or missing, and then nothing
+  /// lies inside it. Opens and holds each folder once, without following a
+  /// link there, and takes its real path from what it opened.
+  CleanupGate(std::wstring dataFolder, std::wstring pellucorFolder,
+              std::wstring installFolder = {});
 
   /// The path a dbFileName value names: itself when absolute, else joined to
   /// the data folder (never to the current folder). "" for an empty value.
@@ -29,19 +47,29 @@ class CleanupGate {
   /// Why the entry at path, of the given kind, must not be deleted; nullptr
   /// when it may: a regular file or a link inside either folder, not a
   /// settings file.
-  const wchar_t* RefusalToDelete(const std::wstring& path, platform::FileKind kind) const;
+  const wchar_t* RefusalToDelete(const std::wstring& path, platform::FileKind kind) const {
+    return CheckDelete(path, kind).Refusal;
+  }
+  /// RefusalToDelete, with where the entry lies when it may be deleted.
+  GateVerdict CheckDelete(const std::wstring& path, platform::FileKind kind) const;
 
   /// Why the file at source, of the given kind, must not be moved to
   /// destination; nullptr when it may: a regular file inside the older
   /// folder, not a settings file, going to a plain file name in the data
   /// folder at which nothing lies yet.
   const wchar_t* RefusalToMove(const std::wstring& source, platform::FileKind kind,
-                               const std::wstring& destination) const;
+                               const std::wstring& destination) const {
+    return CheckMove(source, kind, destination).Refusal;
+  }
+  /// RefusalToMove, with where the source lies when it may be moved.
+  GateVerdict CheckMove(const std::wstring& source, platform::FileKind kind,
+                        const std::wstring& destination) const;
 
   /// Why the settings file at source must not be copied to destination (a
-  /// seed or the takeover); nullptr when it may: a regular file, going to a
-  /// plain file name in the data folder at which nothing lies yet.
-  const wchar_t* RefusalToCopy(const std::wstring& source, const std::wstring& destination) const;
+  /// seed or the takeover); nullptr when it may: a regular file directly in
+  /// the older or the installation's data folder, going to a plain file name
+  /// in the data folder at which nothing lies yet. Entry: the source.
+  GateVerdict CheckCopy(const std::wstring& source, const std::wstring& destination) const;
 
   /// Why a settings file must not be saved at path; nullptr when it may: a
   /// plain file name in the data folder, where nothing or a regular file lies.
@@ -49,7 +77,15 @@ class CleanupGate {
 
   /// Why the older folder's store list at path must not be removed; nullptr
   /// when it may: a regular file directly in the older folder.
-  const wchar_t* RefusalToRemoveOlderList(const std::wstring& path) const;
+  GateVerdict CheckRemoveOlderList(const std::wstring& path) const;
+
+  /// The data folder as held: every save and copy writes through it.
+  const platform::HeldFolder& HeldDataFolder() const { return data_; }
+
+  /// Reads the settings file at path, which must lie directly in one of the
+  /// three folders, through its held folder without following a link. The
+  /// cause on failure (bytes then empty).
+  platform::SystemError ReadSettingsFile(const std::wstring& path, std::string& bytes) const;
 
   /// What lies at path, as QueryFileKind tells; for planning only. A path in
   /// a folder that does not exist is kMissing, and so is one that its
@@ -72,8 +108,10 @@ class CleanupGate {
   enum class Place { kOutside, kDataFolder, kPellucorFolder };
   /// Which folder a real path lies in, at any depth.
   Place PlaceOf(const std::wstring& real) const;
+  /// Where a real path in the given place lies, as a held entry.
+  HeldEntry EntryAt(const std::wstring& real, Place place) const;
   /// Why what lies at path must not be deleted, or with forMove moved.
-  const wchar_t* RefusalFor(const std::wstring& path, platform::FileKind kind, bool forMove) const;
+  GateVerdict VerdictFor(const std::wstring& path, platform::FileKind kind, bool forMove) const;
   /// Why destination is no place to put a file in the data folder; with
   /// replacesFile a regular file there may be replaced (a save).
   const wchar_t* RefusalForDestination(const std::wstring& destination, bool replacesFile) const;
@@ -89,8 +127,13 @@ class CleanupGate {
 
   std::wstring dataFolder_;
   std::wstring pellucorFolder_;
+  std::wstring installFolder_;
+  platform::HeldFolder data_;
+  platform::HeldFolder pellucor_;
+  platform::HeldFolder install_;
   std::wstring dataReal_;      // real path of the data folder + separator; "" if none
   std::wstring pellucorReal_;  // the same for the older data folder
+  std::wstring installReal_;   // the same for the installation's data folder
   // By the folder as a list names it: a long list names few folders.
   mutable std::map<std::wstring, FolderFacts> folders_;
 };
@@ -108,7 +151,8 @@ struct DatabaseDecision {
 
 /// Decides, without touching it, what the uninstall does with the database a
 /// dbFileName value names: absent (nothing there, or an empty value), refused
-/// (with why), or deleted. A value naming the older folder whose file is
+/// (with why: also, by its text alone, a path to another machine or a
+/// device, or one naming a stream), or deleted. A value naming the older folder whose file is
 /// gone stands for the data folder's file of that name, which an interrupted
 /// takeover left there.
 DatabaseDecision DecideDatabase(const std::wstring& dbFileName, const CleanupGate& gate);

@@ -64,10 +64,10 @@ class Planner {
     if (file.Source == SettingsFileSource::kNone) return;
     if (file.Source == SettingsFileSource::kTakeOver) PlanCopy(file, FileAction::kTakeOver);
     if (file.Source == SettingsFileSource::kSeed) PlanCopy(file, FileAction::kSeed);
-    auto list = std::make_unique<StoreSettings>(LoadedFrom(file), file.FilePath);
+    auto list = std::make_unique<StoreSettings>(LoadedFrom(file), file.FilePath, Reader());
     plan_.StoreListReadable = list->IsLoaded != 0;
     if (!plan_.StoreListReadable) {
-      Leave(LoadedFrom(file), kUnreadable);
+      Leave(LoadedFrom(file), kUnreadable).ReadError = readError_;
       return;
     }
     const std::vector<std::wstring> values = ReadStores(*list);
@@ -100,15 +100,24 @@ class Planner {
     }
     if (file.Source == SettingsFileSource::kNone) file.Source = SettingsFileSource::kCreate;
     if (file.Source == SettingsFileSource::kSeed) PlanCopy(file, FileAction::kSeed);
-    plan_.General = std::make_unique<GeneralSettings>(LoadedFrom(file), file.FilePath);
+    plan_.General = std::make_unique<GeneralSettings>(LoadedFrom(file), file.FilePath, Reader());
     if (!plan_.General->IsReadable()) {
-      Leave(LoadedFrom(file), kUnreadable);
+      Leave(LoadedFrom(file), kUnreadable).ReadError = readError_;
       return;
     }
     Add(FileAction::kSaveGeneralSettings, file.FilePath);
   }
 
  private:
+  // Reads settings files through the gate's held folders, which follow no
+  // link; keeps the last read's failure for the line that says why.
+  SettingsFileReader Reader() {
+    return [this](const std::wstring& path, std::string& bytes) {
+      readError_ = gate_.ReadSettingsFile(path, bytes);
+      return !readError_.Failed();
+    };
+  }
+
   // The settings file at path stays as it is, and the cleanup is undone.
   FileOperation& Leave(const std::wstring& path, const wchar_t* reason) {
     return Add(FileAction::kLeave, path, reason);
@@ -116,7 +125,7 @@ class Planner {
 
   FileOperation& Add(FileAction action, const std::wstring& path,
                      const wchar_t* reason = nullptr, int store = -1) {
-    plan_.Operations.push_back({action, part_, path, {}, reason, store});
+    plan_.Operations.push_back({action, part_, path, {}, reason, store, S_OK, {}});
     return plan_.Operations.back();
   }
 
@@ -142,7 +151,7 @@ class Planner {
   // it. Returns where the move puts it, or "".
   std::wstring PlanMove(const std::wstring& value, int store) {
     const std::wstring source = gate_.Resolve(value);
-    if (source.empty()) return {};
+    if (source.empty() || platform::NamesAnotherMachineOrDevice(source)) return {};
     const platform::FileKind kind = gate_.KindAt(source);
     if (kind == platform::FileKind::kMissing) return {};
     const std::wstring destination = gate_.SameNameInDataFolder(source);
@@ -171,6 +180,7 @@ class Planner {
   CleanupPlan& plan_;
   const CleanupGate& gate_;
   CleanupPart part_ = CleanupPart::kStoreList;
+  platform::SystemError readError_;
 };
 
 }  // namespace
@@ -188,7 +198,7 @@ CleanupPlan PlanCleanup(const DataFolders& folders) {
       FileInOrEmpty(GeneralSettings::FileIn, data),
       {{SettingsFileSource::kSeed, FileInOrEmpty(GeneralSettings::FileIn, pellucor)},
        {SettingsFileSource::kSeed, FileInOrEmpty(GeneralSettings::FileIn, install)}});
-  const CleanupGate gate(data, pellucor);
+  const CleanupGate gate(data, pellucor, install);
   Planner planner(plan, gate);
   planner.PlanStoreList();
   planner.PlanGeneralSettings();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "datafolder/data_folders.h"
+#include "platform/held_folder.h"
 #include "settings/cleanup_gate.h"
 #include "settings/general_settings.h"
 #include "settings/store_settings.h"
@@ -64,6 +65,10 @@ struct FileOperation {
   /// For kLeave: the DOM's failure that made the file unreadable; S_OK when
   /// it simply could not be loaded.
   HRESULT Failure = S_OK;
+  /// For kLeave: why the file could not be read, when the read failed; no
+  /// failure when it was read but would not load (not well-formed, or past
+  /// a bound on its size, depth or attributes).
+  platform::SystemError ReadError;
 };
 
 struct CleanupPlan {

@@ -24,11 +24,17 @@ bool IsRefusedKey(const std::wstring& key) {
 
 }  // namespace
 
-GeneralSettings::GeneralSettings(const std::wstring& loadFrom, std::wstring filePath)
+GeneralSettings::GeneralSettings(const std::wstring& loadFrom, std::wstring filePath,
+                                 const SettingsFileReader& read)
     : FilePath(std::move(filePath)) {
-  if (Document.Load(loadFrom) == S_OK) return;
+  const auto load = [&] {
+    std::string bytes;
+    if (!read(loadFrom, bytes)) bytes.clear();
+    return Document.LoadBytes(bytes) == S_OK;
+  };
+  if (load()) return;
   platform::SleepMilliseconds(kReloadPauseMilliseconds);
-  if (Document.Load(loadFrom) == S_OK) return;
+  if (load()) return;
   KeepsUnreadableFile = platform::PathExists(loadFrom);
 }
 

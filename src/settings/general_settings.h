@@ -6,16 +6,18 @@
 #include <string>
 
 #include "platform/hresult.h"
+#include "settings/settings_file_reader.h"
 #include "xml/xml_document.h"
 
 namespace kalinor {
 
 class GeneralSettings {
  public:
-  /// Loads the file at loadFrom, retrying once after a second (the connector
+  /// Loads the file at loadFrom (read by read), retrying once after a second (the connector
   /// may hold it open); Save writes filePath. A file that stands at loadFrom
   /// but cannot be read is kept: Save then refuses.
-  GeneralSettings(const std::wstring& loadFrom, std::wstring filePath);
+  GeneralSettings(const std::wstring& loadFrom, std::wstring filePath,
+                  const SettingsFileReader& read = ReadSettingsFileByName);
   GeneralSettings(const GeneralSettings&) = delete;
   GeneralSettings& operator=(const GeneralSettings&) = delete;
 

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/files.h"
+#include "platform/held_folder.h"
 #include "report/debug_trace.h"
 
 namespace kalinor {
@@ -12,10 +13,18 @@ namespace {
 
 const wchar_t kDatabaseValueName[] = L"dbFileName";
 
+// The last part of a path: the name an act gives the held data folder.
+std::wstring NameOf(const std::wstring& path) {
+  return path.substr(path.rfind(platform::kPathSeparator) + 1);
+}
+
 class Execution {
  public:
-  explicit Execution(CleanupPlan& plan)
-      : plan_(plan), gate_(plan.Folders.DataFolder(), plan.Folders.PellucorDataFolder()) {}
+  Execution(CleanupPlan& plan, const BeforeActHook& beforeAct)
+      : plan_(plan),
+        gate_(plan.Folders.DataFolder(), plan.Folders.PellucorDataFolder(),
+              plan.Folders.InstallDataFolder()),
+        beforeAct_(beforeAct) {}
 
   // Performs the part's operations in plan order; true when nothing was left undone.
   bool Run(CleanupPart part) {
@@ -61,7 +70,7 @@ class Execution {
         ReportNotDeleted(op.Reason, op.Path);
         return true;
       case FileAction::kLeave:
-        if (op.Failure != S_OK) ReportReadFailure(op.Path, op.Failure);
+        ReportLeft(op);
         complete_ = false;
         return true;
     }
@@ -83,6 +92,31 @@ class Execution {
     complete_ = false;
   }
 
+  // A settings file the plan leaves as it is: the DOM's failure, the read's,
+  // or a file that would not load. A run without a data folder says so where
+  // the folders are resolved.
+  void ReportLeft(const FileOperation& op) {
+    if (op.Failure != S_OK) return ReportReadFailure(op.Path, op.Failure);
+    if (op.Path.empty()) return;
+    const std::wstring why = op.ReadError.Failed()
+                                 ? platform::DescribeSystemError(op.ReadError)
+                                 : std::wstring(L"not well-formed, or past a bound on its size, "
+                                                L"depth or attributes");
+    DebugTrace(L"Settings file left as it is (%ls): %ls", why.c_str(), op.Path.c_str());
+  }
+
+  // The system refused an act the gate let through; the file stays, and the
+  // next run tries again.
+  void ReportFailed(const wchar_t* what, platform::SystemError error, const std::wstring& path) {
+    DebugTrace(L"%ls (%ls): %ls", what, platform::DescribeSystemError(error).c_str(), path.c_str());
+    complete_ = false;
+  }
+
+  // The tests' adversary steps in between the gate's verdict and the act.
+  void BeforeAct(const FileOperation& op) {
+    if (beforeAct_) beforeAct_(op);
+  }
+
   void ReportReadFailure(const std::wstring& path, HRESULT failure) {
     DebugTrace(L"Error reading settings file %ls: %#X", path.c_str(), HResultBits(failure));
     complete_ = false;
@@ -97,21 +131,47 @@ class Execution {
     return true;
   }
 
+  // The source is read through its held folder and must load before
+  // anything is written: a list the run cannot read is never copied in.
   bool Copy(const FileOperation& op) {
-    if (const wchar_t* refusal = gate_.RefusalToCopy(op.Path, op.Destination)) {
-      ReportSettingsRefusal(L"copied", refusal, op.Path);
+    const GateVerdict verdict = gate_.CheckCopy(op.Path, op.Destination);
+    if (verdict.Refusal != nullptr) {
+      ReportSettingsRefusal(L"copied", verdict.Refusal, op.Path);
       return false;
     }
-    return platform::CopyFileAtomicallyNoReplace(op.Path, op.Destination);
+    BeforeAct(op);
+    std::string bytes;
+    platform::SystemError error = verdict.Entry.Folder->ReadWhole(verdict.Entry.Relative, bytes);
+    if (error.Failed()) {
+      ReportFailed(L"Settings file not copied", error, op.Path);
+      return false;
+    }
+    if (XMLDocument parsed; parsed.LoadBytes(bytes) != S_OK) {
+      ReportSettingsRefusal(L"copied", L"it cannot be read", op.Path);
+      return false;
+    }
+    error = gate_.HeldDataFolder().WriteAtomically(NameOf(op.Destination), bytes,
+                                                   platform::ExistingFile::kKeep);
+    if (!error.Failed()) return true;
+    ReportFailed(L"Settings file not copied", error, op.Destination);
+    return false;
   }
 
+  // A move that fails leaves the database where it was; the delete then
+  // goes there, and its own outcome counts.
   void Move(const FileOperation& op) {
     const platform::FileKind kind = platform::QueryFileKind(op.Path);
     stayedAt_[op.Store] = op.Path;
     if (kind == platform::FileKind::kMissing) return;  // gone since the plan
-    if (const wchar_t* refusal = gate_.RefusalToMove(op.Path, kind, op.Destination))
-      return ReportNotMoved(refusal, op.Path);
-    if (!platform::MoveFileTo(op.Path, op.Destination)) return;
+    const GateVerdict verdict = gate_.CheckMove(op.Path, kind, op.Destination);
+    if (verdict.Refusal != nullptr) return ReportNotMoved(verdict.Refusal, op.Path);
+    BeforeAct(op);
+    const platform::SystemError error = verdict.Entry.Folder->MoveTo(
+        verdict.Entry.Relative, gate_.HeldDataFolder(), NameOf(op.Destination));
+    if (error.Failed()) {
+      const std::wstring why = platform::DescribeSystemError(error);
+      return ReportNotMoved(why.c_str(), op.Path);
+    }
     stayedAt_.erase(op.Store);
     movedTo_[op.Store] = op.Destination;
   }
@@ -129,24 +189,38 @@ class Execution {
     if (ReadFailed(list.Document, op.Path)) return;
     if (const wchar_t* refusal = gate_.RefusalToSave(op.Path))
       return ReportSettingsRefusal(L"saved", refusal, op.Path);
-    list.Save();
+    Save(list.Document, op);
   }
 
   void RemoveOlderList(const FileOperation& op) {
-    if (const wchar_t* refusal = gate_.RefusalToRemoveOlderList(op.Path))
-      return ReportSettingsRefusal(L"removed", refusal, op.Path);
-    platform::DeleteFileAt(op.Path);
+    const GateVerdict verdict = gate_.CheckRemoveOlderList(op.Path);
+    if (verdict.Refusal != nullptr)
+      return ReportSettingsRefusal(L"removed", verdict.Refusal, op.Path);
+    BeforeAct(op);
+    const platform::SystemError error = verdict.Entry.Folder->Delete(verdict.Entry.Relative);
+    if (error.Failed()) ReportFailed(L"Settings file not removed", error, op.Path);
   }
 
   // A database whose planned move did not happen is deleted where it stayed.
+  // One that cannot be deleted keeps its store in the list, so that the next
+  // run tries again.
   void Delete(const FileOperation& op) {
     const auto stayed = stayedAt_.find(op.Store);
     const std::wstring& path = stayed != stayedAt_.end() ? stayed->second : op.Path;
     const platform::FileKind kind = platform::QueryFileKind(path);
     if (kind == platform::FileKind::kMissing) return;
-    if (const wchar_t* refusal = gate_.RefusalToDelete(path, kind))
-      return ReportNotDeleted(refusal, path);
-    if (!platform::DeleteFileAt(path)) complete_ = false;
+    const GateVerdict verdict = gate_.CheckDelete(path, kind);
+    if (verdict.Refusal != nullptr) return ReportNotDeleted(verdict.Refusal, path);
+    BeforeAct(op);
+    const platform::SystemError error = verdict.Entry.Folder->Delete(verdict.Entry.Relative);
+    if (!error.Failed()) return;
+    ReportFailed(L"Database file not deleted", error, path);
+    KeepStore(op.Store);
+  }
+
+  void KeepStore(int store) {
+    if (store >= 0 && store < static_cast<int>(plan_.ClearedStores.size()))
+      plan_.ClearedStores[store] = false;
   }
 
   void SaveClearedList(const FileOperation& op) {
@@ -155,7 +229,23 @@ class Execution {
     if (ReadFailed(list.Document, op.Path)) return;
     if (const wchar_t* refusal = gate_.RefusalToSave(op.Path))
       return ReportSettingsRefusal(L"saved", refusal, op.Path);
-    if (list.Save() != S_OK) complete_ = false;
+    Save(list.Document, op);
+  }
+
+  // Written whole through the held data folder, never by a name looked up
+  // again: a data folder swapped for a link meanwhile gets nothing.
+  void Save(XMLDocument& document, const FileOperation& op) {
+    std::string bytes;
+    if (document.Serialize(bytes) != S_OK) {
+      DebugTrace(L"Settings file not saved (its content cannot be written out): %ls",
+                 op.Path.c_str());
+      complete_ = false;
+      return;
+    }
+    BeforeAct(op);
+    const platform::SystemError error = gate_.HeldDataFolder().WriteAtomically(
+        NameOf(op.Path), bytes, platform::ExistingFile::kReplace);
+    if (error.Failed()) ReportFailed(L"Settings file not saved", error, op.Path);
   }
 
   void SaveGeneralSettings(const FileOperation& op) {
@@ -169,11 +259,12 @@ class Execution {
     }
     if (const wchar_t* refusal = gate_.RefusalToSave(op.Path))
       return ReportSettingsRefusal(L"saved", refusal, op.Path);
-    if (settings.Save() != S_OK) complete_ = false;
+    Save(settings.Document, op);
   }
 
   CleanupPlan& plan_;
-  const CleanupGate gate_;  // resolved afresh: the folders may have changed since the plan
+  const CleanupGate gate_;  // held afresh: the folders may have changed since the plan
+  const BeforeActHook& beforeAct_;
   bool complete_ = true;
   std::map<int, std::wstring> movedTo_;   // store -> where its database was moved
   std::map<int, std::wstring> stayedAt_;  // store -> where its database stayed, move failed
@@ -181,12 +272,12 @@ class Execution {
 
 }  // namespace
 
-bool ExecuteStoreListCleanup(CleanupPlan& plan) {
-  return Execution(plan).Run(CleanupPart::kStoreList);
+bool ExecuteStoreListCleanup(CleanupPlan& plan, const BeforeActHook& beforeAct) {
+  return Execution(plan, beforeAct).Run(CleanupPart::kStoreList);
 }
 
-bool ExecuteGeneralSettingsCleanup(CleanupPlan& plan) {
-  return Execution(plan).Run(CleanupPart::kGeneralSettings);
+bool ExecuteGeneralSettingsCleanup(CleanupPlan& plan, const BeforeActHook& beforeAct) {
+  return Execution(plan, beforeAct).Run(CleanupPart::kGeneralSettings);
 }
 
 DataFolders UninstallCleanupSteps::ResolveCreatingFolders() {

@@ -12,20 +12,27 @@
 
 namespace kalinor {
 
+/// Called with each operation after the gate let it through and before it
+/// acts: the seam where the tests' adversary changes the folders. Empty in
+/// the tool.
+using BeforeActHook = std::function<void(const FileOperation&)>;
+
 /// Carries out the plan's store-list operations in order: the copy that
 /// brings the list into the data folder, the takeover's moves, saves and the
 /// older list's removal, each database's deletion, the cleared list's save.
 /// A copy that fails or is refused ends the store-list part there. Every
-/// refusal writes one debugger line naming the path and why. True when
+/// refusal, and every act the system refused, writes one debugger line
+/// naming the path and why (the system's error); a database that could not
+/// be deleted keeps its store in the saved list. True when
 /// nothing was left undone: every listed database deleted or already absent,
 /// nothing refused, and the list saved or there was none.
-bool ExecuteStoreListCleanup(CleanupPlan& plan);
+bool ExecuteStoreListCleanup(CleanupPlan& plan, const BeforeActHook& beforeAct = {});
 
 /// Carries out the plan's general-settings operations: the seed copy, if
 /// any, then the save with PellucorURL set to empty text. True when the file
 /// was saved; false when there is no data folder, an existing file could not
 /// be read (it is then left as it was), or the copy or save failed.
-bool ExecuteGeneralSettingsCleanup(CleanupPlan& plan);
+bool ExecuteGeneralSettingsCleanup(CleanupPlan& plan, const BeforeActHook& beforeAct = {});
 
 /// The two cleanup steps of an uninstall run, over one plan made at the
 /// first step that needs it, on folders resolved then (creating the data

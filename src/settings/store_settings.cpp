@@ -21,9 +21,12 @@ std::wstring StorePathWithId(const std::wstring& id) {
 
 }  // namespace
 
-StoreSettings::StoreSettings(const std::wstring& loadFrom, std::wstring filePath)
+StoreSettings::StoreSettings(const std::wstring& loadFrom, std::wstring filePath,
+                             const SettingsFileReader& read)
     : FilePath(std::move(filePath)) {
-  if (Document.Load(loadFrom) == S_OK) IsLoaded = 1;
+  std::string bytes;
+  if (!read(loadFrom, bytes)) bytes.clear();
+  if (Document.LoadBytes(bytes) == S_OK) IsLoaded = 1;
 }
 
 std::wstring StoreSettings::FileIn(const std::wstring& folder) {

@@ -9,15 +9,17 @@
 #include <vector>
 
 #include "platform/hresult.h"
+#include "settings/settings_file_reader.h"
 #include "xml/xml_document.h"
 
 namespace kalinor {
 
 class StoreSettings {
  public:
-  /// Loads the file at loadFrom; Save writes filePath. Not loaded when it
-  /// cannot be read.
-  StoreSettings(const std::wstring& loadFrom, std::wstring filePath);
+  /// Loads the file at loadFrom, read by read; Save writes filePath. Not
+  /// loaded when it cannot be read.
+  StoreSettings(const std::wstring& loadFrom, std::wstring filePath,
+                const SettingsFileReader& read = ReadSettingsFileByName);
   /// Loads and later saves the file at filePath.
   explicit StoreSettings(const std::wstring& filePath) : StoreSettings(filePath, filePath) {}
   StoreSettings(const StoreSettings&) = delete;

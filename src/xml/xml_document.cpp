@@ -55,13 +55,33 @@ auto XMLDocument::Read(Reading reading) -> decltype(reading()) {
 }
 
 HRESULT XMLDocument::Load(std::wstring filePath) {
+  return LoadWith([&] { return platform::LoadDomDocument(DomDocument, filePath); });
+}
+
+HRESULT XMLDocument::LoadBytes(const std::string& bytes) {
+  return LoadWith([&] { return platform::LoadDomDocumentBytes(DomDocument, bytes); });
+}
+
+template <typename Loading>
+HRESULT XMLDocument::LoadWith(Loading loading) {
   m_readFailure = S_OK;
   if (!DomDocument) {
     const HRESULT created = CreateDocument();
     if (created != S_OK) return created;
   }
   try {
-    return platform::LoadDomDocument(DomDocument, filePath) ? S_OK : E_FAIL;
+    return loading() ? S_OK : E_FAIL;
+  } catch (const _com_error&) {
+    return E_FAIL;
+  }
+}
+
+HRESULT XMLDocument::Serialize(std::string& bytes) {
+  bytes.clear();
+  if (m_readFailure != S_OK) return E_FAIL;
+  try {
+    bytes = platform::SerializeDomDocument(DomDocument);
+    return S_OK;
   } catch (const _com_error&) {
     return E_FAIL;
   }

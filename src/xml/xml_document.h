@@ -27,6 +27,11 @@ class XMLDocument {
   /// (the old file then stays whole); E_FAIL without writing once a read of
   /// the document failed (ReadFailure).
   HRESULT Save(std::wstring filePath);
+  /// Load over a file's bytes read already: the same results.
+  HRESULT LoadBytes(const std::string& bytes);
+  /// The bytes Save would write, into bytes. S_OK, or E_FAIL (bytes then
+  /// empty), also once a read of the document failed (ReadFailure).
+  HRESULT Serialize(std::string& bytes);
   /// True when the node path selects an element; false otherwise.
   bool NodeExists(std::wstring nodePath);
   /// Sets the element's text, creating missing elements along the path.
@@ -75,6 +80,11 @@ class XMLDocument {
   /// ReadFailure (the first one) and raised on.
   template <typename Reading>
   auto Read(Reading reading) -> decltype(reading());
+
+  /// Runs loading (true when parsed) into a new or emptied DOM object,
+  /// forgetting ReadFailure: Load's results.
+  template <typename Loading>
+  HRESULT LoadWith(Loading loading);
 
   /// The DOM document; empty until the first Load.
   platform::DomDocumentRef DomDocument;

@@ -110,10 +110,10 @@ class InterruptedUninstall : public KalinorProcessTest {
 };
 
 // fsync: each copy and save before its rename; renameat2: each copy placed
-// and each database moved; rename: each save placed; unlink: the older list
+// and each database moved; renameat: each save placed; unlinkat: the older list
 // deleted; write: part-way through every copy and save.
 TEST_F(InterruptedUninstall, TakeoverKilledAtAnyStepLeavesNothingBehind) {
-  for (const char* syscall : {"fsync", "renameat2", "rename", "unlink", "write"})
+  for (const char* syscall : {"fsync", "renameat2", "renameat", "unlinkat", "write"})
     KillAtEveryCallOf(syscall, true);
 }
 

@@ -33,6 +33,9 @@ bool ClearArchiveUrl(const DataFolders& folders) {
   return UninstallCleanupSteps([&] { return folders; }).ClearArchiveUrl();
 }
 
+const wchar_t kNotWellFormed[] =
+    L"not well-formed, or past a bound on its size, depth or attributes";
+
 const std::vector<std::wstring> kBothMessages = {L"Clear store settings >>\n",
                                                  L"Clear store settings <<\n"};
 
@@ -204,8 +207,11 @@ TEST_F(CleanupTable, PlanActAndFilesLeftAgree) {
       }
       EXPECT_EQ(planned, expected);
     }
-    // Each refusal is one debugger line, in the plan's order.
+    // Each refusal, and a list left unread, is one debugger line, in the plan's order.
     std::vector<std::wstring> refusalLines;
+    if (state == ListState::kUnreadable)
+      refusalLines.push_back(L"Settings file left as it is (" + std::wstring(kNotWellFormed) +
+                             L"): " + Join(DataFolder(), L"StoreSettings.xml") + L"\n");
     for (const FileOperation& op : plan.Operations) {
       if (op.Action != FileAction::kRefuseMove && op.Action != FileAction::kRefuseDelete) continue;
       const wchar_t* what = op.Action == FileAction::kRefuseMove ? L"moved" : L"deleted";
@@ -256,7 +262,11 @@ TEST_F(ClearStoreSettingsTest, FileThatCannotBeLoadedIsLeftAlone) {
 
   platform::OutputCapture capture;
   EXPECT_FALSE(ClearStoreSettings(Folders()));
-  EXPECT_EQ(capture.debug_output, kBothMessages);
+  EXPECT_EQ(capture.debug_output,
+            (std::vector<std::wstring>{kBothMessages[0],
+                                       L"Settings file left as it is (" +
+                                           std::wstring(kNotWellFormed) + L"): " + file + L"\n",
+                                       kBothMessages[1]}));
   EXPECT_EQ(ReadFile(file), malformed);
   EXPECT_EQ(ReadFile(database), "a");
 }

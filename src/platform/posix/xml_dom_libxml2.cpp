@@ -407,11 +407,16 @@ void SetSynchronousLoad(const DomDocumentRef& document) {
 }
 
 bool LoadDomDocument(const DomDocumentRef& reference, const std::wstring& path) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) bytes.clear();
+  return LoadDomDocumentBytes(reference, bytes);
+}
+
+bool LoadDomDocumentBytes(const DomDocumentRef& reference, const std::string& bytes) {
   Document& document = DocumentOf(reference);
   MakeEmpty(document);
-  std::string bytes;
-  if (!ReadWholeFile(path, bytes)) return false;
-  xmlDocPtr tree = Parse(bytes, path);
+  if (bytes.empty()) return false;
+  xmlDocPtr tree = Parse(bytes, L"");
   if (tree == nullptr) return false;
   DropBlankText(tree);
   document.Clear();
@@ -499,6 +504,10 @@ bool IsUtf8Name(const std::string& encoding) {
 }
 
 void SaveDomDocument(const DomDocumentRef& reference, const std::wstring& path) {
+  if (!WriteFileAtomically(path, SerializeDomDocument(reference))) throw _com_error(E_FAIL);
+}
+
+std::string SerializeDomDocument(const DomDocumentRef& reference) {
   const Document& document = DocumentOf(reference);
   std::string bytes = document.byteOrderMark;
   // The declaration is written here, so that it names the encoding as the
@@ -509,7 +518,7 @@ void SaveDomDocument(const DomDocumentRef& reference, const std::wstring& path) 
   bytes += IsUtf8Name(document.encoding) ? utf8Tree
                                          : Serialized(document.tree, document.encoding.c_str());
   if (!LoadsBackAsTheDocument(bytes, utf8Tree)) throw _com_error(E_FAIL);
-  if (!WriteFileAtomically(path, bytes)) throw _com_error(E_FAIL);
+  return bytes;
 }
 
 DomNodeRef DocumentNode(const DomDocumentRef& document) {

@@ -283,13 +283,18 @@ HRESULT LoadBytes(IXMLDOMDocument* dom, const std::string& bytes, VARIANT_BOOL& 
 }  // namespace
 
 bool LoadDomDocument(const DomDocumentRef& document, const std::wstring& path) {
+  std::string bytes;
+  if (!ReadWholeFile(path, bytes)) bytes.clear();
+  return LoadDomDocumentBytes(document, bytes);
+}
+
+bool LoadDomDocumentBytes(const DomDocumentRef& document, const std::string& file) {
   IXMLDOMDocument* dom = DocumentOf(document);
   // The file's bytes go to the component (LoadBytes). A file that cannot be
   // read gives an empty stream, whose load fails and empties the document,
   // as a failed load must.
-  std::string bytes;
-  if (!ReadWholeFile(path, bytes) || bytes.size() > 0x7FFFFFFF || ExceedsAttributeBound(bytes))
-    bytes.clear();
+  std::string bytes = file;
+  if (bytes.size() > 0x7FFFFFFF || ExceedsAttributeBound(bytes)) bytes.clear();
   VARIANT_BOOL parsed = VARIANT_FALSE;
   HRESULT loaded = S_OK;
   if (HasUtf8MarkAgainstDeclaration(bytes)) {
@@ -344,6 +349,29 @@ void SaveDomDocument(const DomDocumentRef& document, const std::wstring& path) {
     DeleteFileAt(temporary);
     throw _com_error(E_FAIL);
   }
+}
+
+std::string SerializeDomDocument(const DomDocumentRef& document) {
+  // The component writes its encodings only to a file: it saves into this
+  // process's own temporary folder, never into a folder another account
+  // can change, and the caller places the bytes.
+  wchar_t folder[MAX_PATH + 1];
+  wchar_t temporary[MAX_PATH + 1];
+  const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
+  if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"klx", 0, temporary) == 0)
+    throw _com_error(E_FAIL);
+  std::string bytes;
+  const bool made = [&] {
+    try {
+      SaveDomDocument(document, temporary);
+      return ReadWholeFile(temporary, bytes);
+    } catch (const _com_error&) {
+      return false;
+    }
+  }();
+  DeleteFileW(temporary);
+  if (!made) throw _com_error(E_FAIL);
+  return bytes;
 }
 
 DomNodeRef DocumentNode(const DomDocumentRef& document) {

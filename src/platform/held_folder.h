@@ -1,0 +1,99 @@
+// A folder opened once, without following links, and held while the run acts
+// inside it. Every act names its entry relative to the held folder and opens
+// each folder on the way without following a link (POSIX openat with
+// O_NOFOLLOW; Windows NtCreateFile relative to the held handle with
+// FILE_OPEN_REPARSE_POINT), so that a folder swapped for a link or junction
+// after a check is refused, never followed: the run acts on what it checked.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "platform/files.h"
+
+namespace kalinor::platform {
+
+/// The cause of a failed file operation: the system's own error number
+/// (errno on POSIX, a Win32 error code on Windows); 0 for success.
+struct SystemError {
+  unsigned long Code = 0;
+  bool Failed() const { return Code != 0; }
+};
+
+/// The error a held folder gives for a link met on the way to an entry
+/// (POSIX ELOOP, Windows ERROR_CANT_RESOLVE_FILENAME).
+SystemError LinkOnTheWay();
+
+/// "<the system's message>, <number>": "Permission denied, errno 13" on
+/// POSIX, "Access is denied, 0X80070005" on Windows (the HRESULT form).
+std::wstring DescribeSystemError(SystemError error);
+
+/// How a held folder's atomic write treats a file already at the name.
+enum class ExistingFile { kReplace, kKeep };
+
+class HeldFolder {
+ public:
+  /// Not held.
+  HeldFolder();
+  ~HeldFolder();
+  HeldFolder(HeldFolder&&) noexcept;
+  HeldFolder& operator=(HeldFolder&&) noexcept;
+
+  /// Resolves the folder's real path once and opens it without following a
+  /// link there (POSIX: every component from the root down). Not held
+  /// (OpenError() says why) when path is "", not a folder, or cannot be
+  /// opened that way.
+  static HeldFolder Open(const std::wstring& path);
+
+  /// True when a folder is held.
+  bool IsHeld() const { return handle_ != nullptr; }
+  /// Why Open failed; no failure when held.
+  SystemError OpenError() const { return openError_; }
+  /// The real path the folder was opened at, without a closing separator;
+  /// "" when not held.
+  const std::wstring& RealPath() const { return realPath_; }
+
+  /// What lies at relative (names joined by kPathSeparator, each plain),
+  /// seen without following a link on the way or at the end. kMissing when
+  /// nothing is there, a folder on the way is a link, or it cannot be told.
+  FileKind KindOf(const std::wstring& relative) const;
+
+  /// Deletes the regular file, or the link itself, at relative; a folder is
+  /// never deleted and a link on the way never followed. The cause on failure.
+  [[nodiscard]] SystemError Delete(const std::wstring& relative) const;
+
+  /// Moves the regular file at relative to name in destination without ever
+  /// replacing a file there; across file systems by a flushed copy, then the
+  /// delete (the copy removed again when the delete fails). The cause on
+  /// failure; nothing moved then.
+  [[nodiscard]] SystemError MoveTo(const std::wstring& relative, const HeldFolder& destination,
+                                   const std::wstring& name) const;
+
+  /// Reads the regular file at relative whole, never following a link and
+  /// never waiting for a writer (a FIFO or device is refused). The cause on
+  /// failure (bytes then empty), also for a file over max_bytes (EFBIG or
+  /// ERROR_FILE_TOO_LARGE).
+  [[nodiscard]] SystemError ReadWhole(const std::wstring& relative, std::string& bytes,
+                                      std::size_t max_bytes = kWholeFileReadLimit) const;
+
+  /// Writes bytes as the whole content of the plain file name in this
+  /// folder: a new temporary file here, flushed, then renamed over name
+  /// (kReplace: the new file keeps the old one's owner and permissions where
+  /// the system lets it; a folder or link at name is never replaced) or
+  /// into a free name only (kKeep). On failure the old file is whole and the
+  /// temporary file gone.
+  [[nodiscard]] SystemError WriteAtomically(const std::wstring& name, std::string_view bytes,
+                                            ExistingFile existing) const;
+
+  struct Handle;  // the platform's held handle
+
+ private:
+  std::unique_ptr<Handle> handle_;
+  std::wstring realPath_;
+  SystemError openError_;
+};
+
+}  // namespace kalinor::platform

@@ -1,0 +1,17 @@
+// How a settings class reads its file: by name for a plain load, or through
+// the cleanup's held folders, which follow no link.
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace kalinor {
+
+/// Reads the whole file at path into bytes; false (bytes empty) when it
+/// cannot be read.
+using SettingsFileReader = std::function<bool(const std::wstring& path, std::string& bytes)>;
+
+/// The reader by name: platform::ReadWholeFile under its size cap.
+bool ReadSettingsFileByName(const std::wstring& path, std::string& bytes);
+
+}  // namespace kalinor
