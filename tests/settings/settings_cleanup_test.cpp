@@ -245,6 +245,131 @@ TEST_F(CleanupTable, PlanActAndFilesLeftAgree) {
   }
 }
 
+// An adversary who owns the data folder changes it between the gate's
+// verdict and the act (the seam the executor offers): the act then refuses,
+// or acts on the very object that was judged, and nothing outside the data
+// folders is touched. A database that cannot be deleted keeps its store, so
+// that the next run deletes it.
+struct AdversaryStep {
+  const char* what;
+  FileAction strikeBefore;  // the first operation of this kind
+  bool takeover;            // the list stands in the older folder
+  bool needsLinks;
+  // The step itself, over the data folder, the older folder and the outside one.
+  void (*strike)(const std::wstring& data, const std::wstring& older, const std::wstring& other);
+  bool storesKept;          // the saved list still names the databases
+};
+
+void SwapForLink(const std::wstring& folder, const std::wstring& target) {
+  namespace fs = std::filesystem;
+  fs::rename(testing::SettingsFolders::FsPath(folder),
+             testing::SettingsFolders::FsPath(folder + L".moved"));
+  fs::create_directory_symlink(testing::SettingsFolders::FsPath(target),
+                               testing::SettingsFolders::FsPath(folder));
+}
+
+void ReplaceByLink(const std::wstring& file, const std::wstring& target) {
+  std::filesystem::remove(testing::SettingsFolders::FsPath(file));
+  std::filesystem::create_symlink(testing::SettingsFolders::FsPath(target),
+                                  testing::SettingsFolders::FsPath(file));
+}
+
+std::wstring In(const std::wstring& folder, const wchar_t* name) {
+  return testing::SettingsFolders::Join(folder, name);
+}
+
+const AdversaryStep kAdversarySteps[] = {
+    {"stores folder swapped for a link", FileAction::kDeleteDatabase, false, true,
+     [](const std::wstring& data, const std::wstring&, const std::wstring& other) {
+       SwapForLink(In(data, L"Stores"), other);
+     },
+     true},
+    {"database swapped for a link", FileAction::kDeleteDatabase, false, true,
+     [](const std::wstring& data, const std::wstring&, const std::wstring& other) {
+       ReplaceByLink(In(In(data, L"Stores"), L"a.fdb"), In(other, L"a.fdb"));
+     },
+     false},
+    {"database swapped for a folder", FileAction::kDeleteDatabase, false, false,
+     [](const std::wstring& data, const std::wstring&, const std::wstring&) {
+       const std::wstring database = In(In(data, L"Stores"), L"a.fdb");
+       std::filesystem::remove(testing::SettingsFolders::FsPath(database));
+       std::filesystem::create_directory(testing::SettingsFolders::FsPath(database));
+     },
+     true},
+    {"data folder swapped for a link before the save", FileAction::kSaveClearedList, false, true,
+     [](const std::wstring& data, const std::wstring&, const std::wstring& other) {
+       SwapForLink(data, other);
+     },
+     false},
+    {"older folder swapped for a link before the move", FileAction::kMoveDatabase, true, true,
+     [](const std::wstring&, const std::wstring& older, const std::wstring& other) {
+       SwapForLink(older, other);
+     },
+     false},
+    {"older list swapped for a link before the copy", FileAction::kTakeOver, true, true,
+     [](const std::wstring&, const std::wstring& older, const std::wstring& other) {
+       ReplaceByLink(In(older, L"StoreSettings.xml"), In(other, L"StoreSettings.xml"));
+     },
+     true},
+    {"older list swapped for a link before its removal", FileAction::kRemoveOlderList, true, true,
+     [](const std::wstring&, const std::wstring& older, const std::wstring& other) {
+       ReplaceByLink(In(older, L"StoreSettings.xml"), In(other, L"StoreSettings.xml"));
+     },
+     false},
+};
+
+TEST_F(ClearStoreSettingsTest, AdversaryStepsBetweenVerdictAndActTouchNothingOutside) {
+  for (const AdversaryStep& step : kAdversarySteps) {
+    SCOPED_TRACE(step.what);
+    TearDown();
+    for (const auto& entry : std::filesystem::directory_iterator(FsPath(Root())))
+      std::filesystem::remove_all(entry.path());
+    SetUp();
+    // The outside folder holds files of the same names, which must stay.
+    const std::wstring listFolder = step.takeover ? PellucorFolder() : DataFolder();
+    const std::wstring stores = Join(listFolder, L"Stores");
+    const std::string victimList = StoreFile("<Secret/>");
+    for (const wchar_t* name : {L"a.fdb", L"b.fdb"}) {
+      WriteFile(Join(stores, name), "db");
+      WriteFile(Join(OtherFolder(), name), "outside");
+    }
+    WriteFile(Join(OtherFolder(), L"StoreSettings.xml"), victimList);
+    const std::wstring list = Join(listFolder, L"StoreSettings.xml");
+    WriteFile(list, StoreFile(Store(" id=\"a\"", Join(stores, L"a.fdb")) +
+                              Store(" id=\"b\"", Join(stores, L"b.fdb"))));
+    std::error_code noLinks;
+    std::filesystem::create_symlink(FsPath(list), FsPath(Join(Root(), L"probe")), noLinks);
+    if (step.needsLinks && noLinks) continue;  // no links on this file system
+
+    CleanupPlan plan = PlanCleanup(Folders());
+    bool struck = false;
+    platform::OutputCapture capture;
+    const bool done = ExecuteStoreListCleanup(plan, [&](const FileOperation& op) {
+      if (struck || op.Action != step.strikeBefore) return;
+      struck = true;
+      step.strike(DataFolder(), PellucorFolder(), OtherFolder());
+    });
+    ASSERT_TRUE(struck);
+
+    for (const wchar_t* name : {L"a.fdb", L"b.fdb"})
+      EXPECT_EQ(ReadFile(Join(OtherFolder(), name)), "outside");
+    EXPECT_EQ(ReadFile(Join(OtherFolder(), L"StoreSettings.xml")), victimList);
+    for (const auto& entry : std::filesystem::directory_iterator(FsPath(OtherFolder())))
+      EXPECT_TRUE(entry.path().filename() == "a.fdb" || entry.path().filename() == "b.fdb" ||
+                  entry.path().filename() == "StoreSettings.xml")
+          << entry.path();
+    if (!step.storesKept) continue;
+    // What could not be done is said, and the list keeps its stores for the next run.
+    EXPECT_FALSE(done);
+    EXPECT_GT(capture.debug_output.size(), 0u);
+    if (step.strikeBefore == FileAction::kDeleteDatabase) {
+      XMLDocument saved;
+      ASSERT_EQ(saved.Load(Join(DataFolder(), L"StoreSettings.xml")), S_OK);
+      EXPECT_TRUE(saved.NodeExists(L"QEVConfiguration/Store[@id=\"a\"]"));
+    }
+  }
+}
+
 TEST_F(ClearStoreSettingsTest, NoFileAnywhereCreatesNothingAndStillWritesBothMessages) {
   platform::OutputCapture capture;
   EXPECT_TRUE(ClearStoreSettings(Folders()));
