@@ -6,9 +6,13 @@
 #include "frontend/run_sequence.h"
 #include "platform/command_line.h"
 #include "platform/mapi.h"
+#include "platform/process_info.h"
 #include "settings/settings_cleanup.h"
 
 int main(int argc, char** argv) {
+  // Before anything is opened: where the system can, it then refuses the
+  // junctions a user planted, below the tool's own checks.
+  kalinor::platform::EnableRedirectionGuard();
   const std::vector<std::wstring> args = kalinor::platform::CommandLineArguments(argc, argv);
   const kalinor::RunContext context{kalinor::ExitCodeModeFromEnvironment(),
                                     kalinor::GatherRunFacts()};

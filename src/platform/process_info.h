@@ -27,4 +27,13 @@ LocalTime CurrentLocalTime();
 /// thread id, else the process id). Never fails.
 unsigned long CurrentThreadId();
 
+/// Turns on the system's redirection guard for this process where the
+/// system offers one (Windows' RedirectionTrust mitigation: a junction that
+/// a non-administrator made is not followed). True when it is on afterwards;
+/// false where there is none (older Windows, Wine, POSIX), which is no error.
+bool EnableRedirectionGuard();
+
+/// True when the redirection guard is on for this process.
+bool IsRedirectionGuardOn();
+
 }  // namespace kalinor::platform

@@ -4,6 +4,7 @@
 #include "platform/account.h"
 #include "platform/environment.h"
 #include "platform/files.h"
+#include "platform/process_info.h"
 #include "platform/registry.h"
 #include "platform/running_programs.h"
 #include "platform/text.h"
@@ -122,6 +123,7 @@ RunFacts GatherRunFacts() {
   facts.MapiDllPath = RegisteredMapiDll();
   facts.MapiDllExists = !facts.MapiDllPath.empty() && platform::PathExists(facts.MapiDllPath);
   facts.OutlookRunning = platform::IsProgramRunningInSession(L"OUTLOOK.EXE");
+  facts.RedirectionGuardOn = platform::IsRedirectionGuardOn();
   return facts;
 }
 
@@ -135,7 +137,9 @@ std::vector<std::wstring> RunFactsLines(const RunFacts& facts) {
           MailClientLine(facts.Client),
           facts.NewOutlookOn ? L"new Outlook: on" : L"new Outlook: off",
           MapiDllLine(facts),
-          facts.OutlookRunning ? L"Outlook running: yes" : L"Outlook running: no"};
+          facts.OutlookRunning ? L"Outlook running: yes" : L"Outlook running: no",
+          facts.RedirectionGuardOn ? L"redirection guard: on"
+                                   : L"redirection guard: off (not offered here)"};
 }
 
 std::wstring LikelyMapiStartFailureCause(const RunFacts& facts) {

@@ -33,6 +33,7 @@ struct RunFacts {
   std::wstring MapiDllPath;   // the mail client's "DllPathEx"; "" when none is registered
   bool MapiDllExists = false;
   bool OutlookRunning = false;  // OUTLOOK.EXE in this session
+  bool RedirectionGuardOn = false;  // junctions non-administrators made are not followed
 };
 
 /// Gathers the facts once, reading only: the account, the registry and the

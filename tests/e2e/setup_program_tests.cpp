@@ -31,7 +31,9 @@ TEST_F(SetupProgramRuns, TheLogCopiesTheDebuggerChannelWithAHeaderAndNamedResult
       " account: [^\n]+ \\(S-1-22-1-\\d+\\), (not )?elevated, session \\d+\n" + kTimestamp +
       " process: x(64|86)\n" + kTimestamp + " mail client: none found\n" + kTimestamp +
       " new Outlook: off\n" + kTimestamp + " MAPI DLL: none registered\n" + kTimestamp +
-      " Outlook running: no\n" + kTimestamp + " Getting admin services for profile:\n" +
+      " Outlook running: no\n" + kTimestamp +
+      " redirection guard: off \\(not offered here\\)\n" + kTimestamp +
+      " Getting admin services for profile:\n" +
       kTimestamp + " No where\n" + kTimestamp +
       " Error getting a service admin: 0X8004010F \\(MAPI_E_NOT_FOUND\\)\n" + kTimestamp +
       " Exit code 0\\.\n");
@@ -61,7 +63,7 @@ TEST_F(SetupProgramRuns, ACmTraceLogMarksFailuresAndLeavesTheDebuggerChannelAlon
     types += parts[2].str();
   }
   // The header and its six facts, two progress lines, the failure, the exit code.
-  EXPECT_EQ(types, "11111111131");
+  EXPECT_EQ(types, "111111111131");
 }
 
 TEST_F(SetupProgramRuns, ALogThatCannotBeOpenedChangesNothing) {

@@ -174,7 +174,8 @@ TEST(RunFacts, AccountAndServiceAccounts) {
       (std::vector<std::wstring>{
           L"account: NT AUTHORITY\\SYSTEM (S-1-5-18, LocalSystem), elevated, session 0",
           L"process: x64", L"mail client: Click-to-Run, x86, version 16.0.1", L"new Outlook: off",
-          L"MAPI DLL: C:\\olmapi32.dll (missing)", L"Outlook running: no"}));
+          L"MAPI DLL: C:\\olmapi32.dll (missing)", L"Outlook running: no",
+          L"redirection guard: off (not offered here)"}));
 }
 
 TEST(RunFacts, SeesARunningOutlookUntilItEnds) {

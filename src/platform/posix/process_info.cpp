@@ -44,4 +44,9 @@ LocalTime CurrentLocalTime() {
 // process id.
 unsigned long CurrentThreadId() { return static_cast<unsigned long>(::getpid()); }
 
+// POSIX has no such mitigation; the held folders refuse links themselves.
+bool EnableRedirectionGuard() { return false; }
+
+bool IsRedirectionGuardOn() { return false; }
+
 }  // namespace kalinor::platform

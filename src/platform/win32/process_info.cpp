@@ -44,4 +44,39 @@ LocalTime CurrentLocalTime() {
 
 unsigned long CurrentThreadId() { return GetCurrentThreadId(); }
 
+namespace {
+
+// PROCESS_MITIGATION_POLICY's ProcessRedirectionTrustPolicy and its flag
+// word (bit 0: EnforceRedirectionTrust), spelled out for SDKs older than it.
+constexpr int kRedirectionTrustPolicy = 16;
+constexpr DWORD kEnforceRedirectionTrust = 1;
+
+using MitigationSetter = BOOL(WINAPI*)(int, PVOID, SIZE_T);
+using MitigationGetter = BOOL(WINAPI*)(HANDLE, int, PVOID, SIZE_T);
+
+template <typename Function>
+Function Kernel32Entry(const char* name) {
+  const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+  return kernel == nullptr ? nullptr
+                           : reinterpret_cast<Function>(
+                                 reinterpret_cast<void*>(GetProcAddress(kernel, name)));
+}
+
+}  // namespace
+
+bool EnableRedirectionGuard() {
+  const auto set = Kernel32Entry<MitigationSetter>("SetProcessMitigationPolicy");
+  DWORD flags = kEnforceRedirectionTrust;
+  return set != nullptr && set(kRedirectionTrustPolicy, &flags, sizeof flags) &&
+         IsRedirectionGuardOn();
+}
+
+bool IsRedirectionGuardOn() {
+  const auto get = Kernel32Entry<MitigationGetter>("GetProcessMitigationPolicy");
+  DWORD flags = 0;
+  return get != nullptr &&
+         get(GetCurrentProcess(), kRedirectionTrustPolicy, &flags, sizeof flags) &&
+         (flags & kEnforceRedirectionTrust) != 0;
+}
+
 }  // namespace kalinor::platform
