@@ -144,8 +144,10 @@ bool MarkForDeletion(HANDLE entry) {
 }
 
 // Renames the open entry to name in folder; replaces a file there only with
-// replace.
+// replace. Through the native call: FILE_RENAME_INFORMATION with a root
+// folder is the native form, which not every Win32 layer passes on.
 bool RenameInto(HANDLE entry, HANDLE folder, const std::wstring& name, bool replace) {
+  constexpr auto kFileRenameInformation = static_cast<FILE_INFORMATION_CLASS>(10);
   const std::size_t nameBytes = name.size() * sizeof(wchar_t);
   std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
   auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
@@ -153,8 +155,13 @@ bool RenameInto(HANDLE entry, HANDLE folder, const std::wstring& name, bool repl
   info->RootDirectory = folder;
   info->FileNameLength = static_cast<DWORD>(nameBytes);
   std::copy(name.begin(), name.end(), info->FileName);
-  return SetFileInformationByHandle(entry, FileRenameInfo, info,
-                                    static_cast<DWORD>(buffer.size())) != FALSE;
+  IO_STATUS_BLOCK status{};
+  const NTSTATUS result = NtSetInformationFile(entry, &status, info,
+                                               static_cast<ULONG>(buffer.size()),
+                                               kFileRenameInformation);
+  if (result >= 0) return true;
+  SetLastError(RtlNtStatusToDosError(result));
+  return false;
 }
 
 bool WriteAll(HANDLE file, std::string_view bytes) {
