@@ -154,6 +154,20 @@ bool IsLeftoverTemporaryOf(const std::wstring& name, const std::wstring& file_na
   return writer && *writer != CurrentProcessId() && IsProcessGone(*writer);
 }
 
+std::optional<std::vector<std::wstring>> RelativeNames(const std::wstring& relative) {
+  if (!IsUsablePath(relative)) return std::nullopt;
+  std::vector<std::wstring> names;
+  for (std::size_t from = 0;;) {
+    const std::size_t separator = relative.find(kPathSeparator, from);
+    std::wstring name = relative.substr(from, separator - from);
+    if (name.empty() || name == L"." || name == L".." || name.find(L':') != std::wstring::npos)
+      return std::nullopt;
+    names.push_back(std::move(name));
+    if (separator == std::wstring::npos) return names;
+    from = separator + 1;
+  }
+}
+
 bool IsUsablePath(const std::wstring& path) {
   return !path.empty() && path.find(L'\0') == std::wstring::npos;
 }

@@ -36,6 +36,11 @@ std::wstring TemporaryNameFor(const std::wstring& file_name);
 /// writer no longer runs: a save killed before its rename left it.
 bool IsLeftoverTemporaryOf(const std::wstring& name, const std::wstring& file_name);
 
+/// The names of a path relative to a held folder, split at kPathSeparator;
+/// nullopt when one is empty, "." or "..", or holds a ':' (a stream on
+/// Windows): such a path could leave the folder or name something else.
+std::optional<std::vector<std::wstring>> RelativeNames(const std::wstring& relative);
+
 /// What WriteNewFile did.
 enum class NewFileResult { kWritten, kNameTaken, kFailed };
 

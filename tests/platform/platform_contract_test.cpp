@@ -251,5 +251,16 @@ TEST(FilesContract, AListingLacksOnlyPlainNamesThatNoEntryAnswersTo) {
       << "a name outside ASCII might answer to a plain one on a folding file system";
 }
 
+TEST(FilesContract, PathsToOtherMachinesDevicesAndStreamsAreToldByTheirText) {
+  for (const wchar_t* path :
+       {L"\\\\host\\share\\x.fdb", L"//host/share/x.fdb", L"\\\\?\\C:\\x.fdb",
+        L"\\\\.\\pipe\\x", L"\\??\\C:\\x.fdb", L"C:\\data\\x.fdb:s",
+        L"x.fdb:s", L"/home/u/x.fdb:$DATA", L"C:x:y"})
+    EXPECT_TRUE(platform::NamesAnotherMachineOrDevice(path)) << platform::ToUtf8(path);
+  for (const wchar_t* path : {L"C:\\data\\x.fdb", L"c:/data/x.fdb", L"/home/u/x.fdb",
+                              L"\\data\\x.fdb", L"x.fdb", L""})
+    EXPECT_FALSE(platform::NamesAnotherMachineOrDevice(path)) << platform::ToUtf8(path);
+}
+
 }  // namespace
 }  // namespace kalinor

@@ -37,22 +37,6 @@ int OpenAtRetrying(int folder, const std::string& name, int flags, mode_t mode =
   return fd;
 }
 
-// The names of a relative path, each a plain entry name; nullopt for "",
-// an empty name, "." or "..", which could leave the folder.
-std::optional<std::vector<std::string>> NamesOf(const std::wstring& relative) {
-  if (!os::IsUsablePath(relative)) return std::nullopt;
-  std::vector<std::string> names;
-  std::size_t from = 0;
-  for (;;) {
-    const std::size_t slash = relative.find(L'/', from);
-    const std::wstring name = relative.substr(from, slash - from);
-    if (name.empty() || name == L"." || name == L"..") return std::nullopt;
-    names.push_back(ToUtf8(name));
-    if (slash == std::wstring::npos) return names;
-    from = slash + 1;
-  }
-}
-
 // Opens the folder name in folder without following a link there. A link
 // gives ELOOP whatever the kernel says for O_NOFOLLOW|O_DIRECTORY.
 FileDescriptor OpenSubfolder(int folder, const std::string& name, SystemError& error) {
@@ -71,7 +55,7 @@ FileDescriptor OpenSubfolder(int folder, const std::string& name, SystemError& e
 // name is no plain name or a folder on the way cannot be opened.
 FileDescriptor ParentOf(int held, const std::wstring& relative, std::string& leaf,
                         SystemError& error) {
-  const auto names = NamesOf(relative);
+  const auto names = os::RelativeNames(relative);
   if (!names) {
     error = ErrorOf(EINVAL);
     return {};
@@ -79,8 +63,8 @@ FileDescriptor ParentOf(int held, const std::wstring& relative, std::string& lea
   FileDescriptor folder(::fcntl(held, F_DUPFD_CLOEXEC, 0));
   if (!folder.IsValid()) error = LastError();
   for (std::size_t i = 0; folder.IsValid() && i + 1 < names->size(); ++i)
-    folder = OpenSubfolder(folder.Get(), (*names)[i], error);
-  leaf = names->back();
+    folder = OpenSubfolder(folder.Get(), ToUtf8((*names)[i]), error);
+  leaf = ToUtf8(names->back());
   return folder;
 }
 

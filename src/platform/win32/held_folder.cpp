@@ -80,26 +80,11 @@ FileHandle OpenSubfolder(HANDLE folder, const std::wstring& name, SystemError& e
   return FileHandle();
 }
 
-// The names of a relative path, each a plain entry name; nullopt otherwise.
-std::optional<std::vector<std::wstring>> NamesOf(const std::wstring& relative) {
-  if (!os::IsUsablePath(relative)) return std::nullopt;
-  std::vector<std::wstring> names;
-  std::size_t from = 0;
-  for (;;) {
-    const std::size_t separator = relative.find(L'\\', from);
-    std::wstring name = relative.substr(from, separator - from);
-    if (!IsPlainFileName(name)) return std::nullopt;
-    names.push_back(std::move(name));
-    if (separator == std::wstring::npos) return names;
-    from = separator + 1;
-  }
-}
-
 // The folder holding the last name of relative, opened from the held one
 // down (pinned); the last name goes to leaf.
 FileHandle ParentOf(HANDLE held, const std::wstring& relative, std::wstring& leaf,
                     SystemError& error) {
-  const auto names = NamesOf(relative);
+  const auto names = os::RelativeNames(relative);
   if (!names) {
     error = ErrorOf(ERROR_INVALID_NAME);
     return FileHandle();
