@@ -23,6 +23,7 @@
 
 #include "platform/files.h"
 #include "platform/files_os.h"
+#include "platform/posix/file_io.h"
 #include "platform/posix/scoped_handles.h"
 #include "platform/text.h"
 
@@ -44,34 +45,6 @@ int OpenRetrying(const std::string& path, int flags, mode_t mode = 0) {
   do fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
   while (fd < 0 && errno == EINTR);
   return fd;
-}
-
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
-// Hands each chunk of the file to sink until the end, a read error or a
-// sink that returns false.
-template <typename Sink>
-bool ReadToEnd(int fd, Sink sink) {
-  char buffer[64 * 1024];
-  for (;;) {
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (got == 0) return true;
-    if (!sink(std::string_view(buffer, static_cast<std::size_t>(got)))) return false;
-  }
 }
 
 // Opens path for reading only if it is a regular file, filling status. The

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "platform/files_os.h"
+#include "platform/posix/file_io.h"
 #include "platform/posix/scoped_handles.h"
 #include "platform/text.h"
 
@@ -68,26 +69,9 @@ FileDescriptor ParentOf(int held, const std::wstring& relative, std::string& lea
   return folder;
 }
 
-bool WriteAll(int fd, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) return false;
-    bytes.remove_prefix(static_cast<std::size_t>(written));
-  }
-  return true;
-}
-
 // Copies the open file in to out, chunk by chunk; false (errno set) on failure.
 bool CopyContent(int in, int out) {
-  char buffer[64 * 1024];
-  for (;;) {
-    const ssize_t got = ::read(in, buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0) return false;
-    if (got == 0) return true;
-    if (!WriteAll(out, std::string_view(buffer, static_cast<std::size_t>(got)))) return false;
-  }
+  return ReadToEnd(in, [&](std::string_view chunk) { return WriteAll(out, chunk); });
 }
 
 // Renames from to to, both relative to their folders, never replacing to.
@@ -281,18 +265,18 @@ SystemError HeldFolder::ReadWhole(const std::wstring& relative, std::string& byt
   const FileDescriptor file = OpenRegularFileAt(folder.Get(), leaf, status, error);
   if (!file.IsValid()) return error;
   if (static_cast<std::uintmax_t>(status.st_size) > max_bytes) return ErrorOf(EFBIG);
-  char buffer[64 * 1024];
-  for (;;) {
-    const ssize_t got = ::read(file.Get(), buffer, sizeof buffer);
-    if (got < 0 && errno == EINTR) continue;
-    if (got < 0 || bytes.size() + static_cast<std::size_t>(got) > max_bytes) {
-      error = got < 0 ? LastError() : ErrorOf(EFBIG);
-      bytes.clear();
-      return error;
-    }
-    if (got == 0) return {};
-    bytes.append(buffer, static_cast<std::size_t>(got));
-  }
+  // To the end rather than trusting the size: the file may grow, but never
+  // past the cap.
+  bool tooLarge = false;
+  const bool read = ReadToEnd(file.Get(), [&](std::string_view chunk) {
+    tooLarge = bytes.size() + chunk.size() > max_bytes;
+    if (!tooLarge) bytes.append(chunk);
+    return !tooLarge;
+  });
+  if (read) return {};
+  error = tooLarge ? ErrorOf(EFBIG) : LastError();
+  bytes.clear();
+  return error;
 }
 
 SystemError HeldFolder::WriteAtomically(const std::wstring& name, std::string_view bytes,

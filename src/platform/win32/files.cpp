@@ -11,6 +11,7 @@
 
 #include "platform/files.h"
 #include "platform/files_os.h"
+#include "platform/win32/file_io.h"
 #include "platform/win32/scoped_handles.h"
 
 namespace kalinor::platform {
@@ -20,17 +21,6 @@ extern const wchar_t kPathSeparator = L'\\';
 namespace {
 
 using os::IsUsablePath;
-
-// WriteFile takes at most a DWORD per call.
-bool WriteAll(HANDLE file, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const DWORD chunk = bytes.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(bytes.size());
-    DWORD written = 0;
-    if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
-    bytes.remove_prefix(written);
-  }
-  return true;
-}
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 

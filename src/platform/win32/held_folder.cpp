@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/files_os.h"
+#include "platform/win32/file_io.h"
 #include "platform/win32/scoped_handles.h"
 
 namespace kalinor::platform {
@@ -147,16 +148,6 @@ bool RenameInto(HANDLE entry, HANDLE folder, const std::wstring& name, bool repl
   if (result >= 0) return true;
   SetLastError(RtlNtStatusToDosError(result));
   return false;
-}
-
-bool WriteAll(HANDLE file, std::string_view bytes) {
-  while (!bytes.empty()) {
-    const DWORD chunk = bytes.size() > 0x40000000 ? 0x40000000 : static_cast<DWORD>(bytes.size());
-    DWORD written = 0;
-    if (!WriteFile(file, bytes.data(), chunk, &written, nullptr) || written == 0) return false;
-    bytes.remove_prefix(written);
-  }
-  return true;
 }
 
 bool CopyContent(HANDLE in, HANDLE out) {
