@@ -50,22 +50,6 @@ class QueryRuns : public KalinorProcessTest {
                   "Windows Registry Editor Version 5.00\n\n" + sections);
   }
 
-  // Every entry under the home folder but the debugger channel's file: its
-  // path, type, size and modification time.
-  std::map<std::string, std::string> Listing() const {
-    std::map<std::string, std::string> entries;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(home.Path())) {
-      const std::string path = entry.path().string();
-      if (path == InHome("debug.log")) continue;
-      std::ostringstream state;
-      state << (entry.is_directory() ? "folder" : "file")
-            << (entry.is_directory() ? 0 : entry.file_size()) << "@"
-            << entry.last_write_time().time_since_epoch().count();
-      entries[path] = state.str();
-    }
-    return entries;
-  }
-
   // The plan's expected text for the prepared home.
   std::string PreparedPlan() const {
     const std::string data = InHome(kData);
@@ -153,7 +137,7 @@ TEST_F(QueryRuns, EachCommandAnswersAndChangesNothing) {
   for (const QueryCase& c : cases) {
     SCOPED_TRACE(c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : "") + " " + c.registry);
     if (!c.registry.empty()) SetRegistry(c.registry);
-    const auto before = Listing();
+    const auto before = HomeListing();
     const ProcessResult run = Query(c.args);
     EXPECT_EQ(run.exitCode, c.exitCode);
     if (c.outputIsPrefix)
@@ -164,7 +148,7 @@ TEST_F(QueryRuns, EachCommandAnswersAndChangesNothing) {
                 c.output);
     else
       EXPECT_EQ(run.standardOutput, c.output);
-    EXPECT_EQ(Listing(), before);
+    EXPECT_EQ(HomeListing(), before);
     if (!c.registry.empty()) std::filesystem::remove(InHome(".config/kalinor/registry.reg"));
   }
 }
@@ -172,7 +156,7 @@ TEST_F(QueryRuns, EachCommandAnswersAndChangesNothing) {
 TEST_F(QueryRuns, BeforeAnyRunNothingIsCreated) {
   for (const char* command : {"profiles", "has", "plan"}) {
     const ProcessResult run = Query({command, "ArchiveConnector"});
-    EXPECT_EQ(Listing().size(), 0u) << command;
+    EXPECT_EQ(HomeListing().size(), 0u) << command;
     if (std::string(command) != "plan") continue;
     // The data folder that the uninstall would create, and a general
     // settings file it would write new.
@@ -189,11 +173,11 @@ TEST_F(QueryRuns, BeforeAnyRunNothingIsCreated) {
 // follows deletes; what it refuses or finds absent stays as it was.
 TEST_F(QueryRuns, ThePlanIsWhatTheUninstallDoes) {
   Prepare();
-  const auto before = Listing();
+  const auto before = HomeListing();
   const ProcessResult plan = Query({"plan"});
   EXPECT_EQ(plan.exitCode, 0);
   EXPECT_EQ(plan.standardOutput, PreparedPlan());
-  EXPECT_EQ(Listing(), before);
+  EXPECT_EQ(HomeListing(), before);
 
   std::set<std::string> planned;
   std::istringstream lines(plan.standardOutput);
@@ -202,7 +186,7 @@ TEST_F(QueryRuns, ThePlanIsWhatTheUninstallDoes) {
   }
   ASSERT_EQ(Run({"-u", "ArchiveConnector"}).exitCode, 0);
   std::set<std::string> deleted;
-  const auto after = Listing();
+  const auto after = HomeListing();
   for (const auto& [path, state] : before) {
     if (after.count(path) == 0) deleted.insert(path);
   }
