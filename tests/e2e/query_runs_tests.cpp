@@ -94,7 +94,8 @@ TEST_F(QueryRuns, EachCommandAnswersAndChangesNothing) {
            "\nprofile\tok\tDefault (the only one)\nOutlook running\tok\tno\ndata folder\tok\t" +
            data + " (fallback: local application data)\nstore settings\tok\tpresent, readable: " +
            data + "/StoreSettings.xml\ngeneral settings\tok\tabsent: " + data +
-           "/GeneralSettings.xml\nverdict\tready\n",
+           "/GeneralSettings.xml; an uninstall seeds it from " +
+           InHome(".local/share/Tavrin/Pellucor") + "/GeneralSettings.xml\nverdict\tready\n",
        false},
       {{"doctor", "--json"},
        "",
@@ -108,7 +109,15 @@ TEST_F(QueryRuns, EachCommandAnswersAndChangesNothing) {
       {{"has", "archiveconnector"}, "", 0, "installed\n"},
       {{"has", "Archive"}, "", 1, "not installed\n"},
       {{"--json", "has", "Other"}, "", 1, "{\"service\":\"Other\",\"installed\":false}\n"},
+      {{"HAS", "ArchiveConnector", "--Detect"}, "", 0, "installed\n"},
+      {{"has", "Archive", "--detect"}, "", 0, ""},
       {{"has", "ArchiveConnector", "profile:Nowhere"}, "", 2, ""},
+      {{"has", "ArchiveConnector", "profile:Nowhere", "--JSON"},
+       "",
+       2,
+       "{\"error\":{\"code\":2,\"name\":\"profile\",\"message\":\"profile: no profile named "
+       "Nowhere; ",
+       true},
       {{"has"}, "", 2, ""},
       {{"bitness"}, "", 0, "this program\tx64\nmail client\tunknown\n"},
       {{"bitness"},
@@ -154,10 +163,11 @@ TEST_F(QueryRuns, EachCommandAnswersAndChangesNothing) {
 }
 
 TEST_F(QueryRuns, BeforeAnyRunNothingIsCreated) {
-  for (const char* command : {"profiles", "has", "plan"}) {
-    const ProcessResult run = Query({command, "ArchiveConnector"});
-    EXPECT_EQ(HomeListing().size(), 0u) << command;
-    if (std::string(command) != "plan") continue;
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"profiles"}, {"has", "ArchiveConnector"}, {"plan"}}) {
+    const ProcessResult run = Query(args);
+    EXPECT_EQ(HomeListing().size(), 0u) << args[0];
+    if (args[0] != "plan") continue;
     // The data folder that the uninstall would create, and a general
     // settings file it would write new.
     const std::string data = InHome(kData);

@@ -75,12 +75,14 @@ TEST_F(RunSequenceTest, NoSwitchButUninstallEverStartsMapi) {
       SCOPED_TRACE(c.args.empty() ? L"(none)" : c.args.front());
       platform::OutputCapture capture;
       EXPECT_EQ(Run(c.args, RunContext{mode, {}}), c.exitCode);
-      if (c.outputStart.empty())
+      if (c.outputStart.empty()) {
         EXPECT_EQ(capture.standard_output, testing::UsageWrites());
-      else
+      } else {
         EXPECT_EQ(capture.StandardOutputText().rfind(c.outputStart, 0), 0u);
-      if (c.exitCode == 1)
+      }
+      if (c.exitCode == 1) {
         EXPECT_NE(capture.standard_output.back().find(L"is not understood"), std::wstring::npos);
+      }
       EXPECT_TRUE(capture.debug_output.empty());
     }
   }

@@ -61,6 +61,18 @@ exit 0" "$(run_kalinor)"
   expect_report "usage text for -?" "$usage_stdout
 stderr 
 exit 0" "$(run_kalinor '-?')"
+  # A switch is never a service name: help after -u gives the usage, and a
+  # switch not understood gives it with a line that names it; neither runs.
+  expect_report "usage text for -u --help" "$usage_stdout
+stderr 
+exit 0" "$(run_kalinor -u --help)"
+  expect_report "an unknown switch is named, and nothing runs" "${usage_stdout}The argument \"/x\" is not \
+understood: the only switch is -u (or /u). Nothing was changed.\\n
+stderr 
+exit 1" "$(run_kalinor -u ArchiveConnector /x)"
+  expect_report "the version" "stdout kalinor $version\\n
+stderr 
+exit 0" "$(run_kalinor --version)"
 }
 
 check_no_provider() {
@@ -71,9 +83,9 @@ stdout
 stderr 
 exit 1' "$(run_kalinor ArchiveConnector)"
   expect "no provider registered: no profile store written" test ! -e "$profiles"
-  expect_report "no provider registered: has cannot tell" 'debug Error initializing MAPI: 0X80040605\n
+  expect_report "no provider registered: has cannot tell, and says why" 'debug Error initializing MAPI: 0X80040605\n
 stdout 
-stderr 
+stderr kalinor-query: MAPI does not start ("Error initializing MAPI" on the debugger channel gives the code); kalinor-query doctor says why\n
 exit 2' "$(run_query has ArchiveConnector)"
 }
 
