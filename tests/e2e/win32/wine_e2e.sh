@@ -284,6 +284,15 @@ check_doctor() {
   # The catalogue MAPI reads when none lies beside the DLL: the system folder's.
   printf '[Services]\r\nArchiveConnector=Archive Connector\r\n' \
     >"$WINEPREFIX/drive_c/windows/system32/mapisvc.inf"
+  # The DOCTYPE store list the uninstall above left as it was: the doctor
+  # judges it as that uninstall did, then it goes.
+  report=$(run_query doctor ArchiveConnector)
+  report_stdout "$report" >"$work/doctor-doctype.txt"
+  expect "doctor: a store list the uninstall leaves gives 1" grep -q -x 'exit 1' <<<"$report"
+  expect "doctor: it names the store list" \
+    grep -q "^store settings	fail	present, but it cannot be read: .*StoreSettings.xml (0X80004001)" \
+    "$work/doctor-doctype.txt"
+  rm -f "$data_unix/StoreSettings.xml"
   report=$(run_query doctor ArchiveConnector)
   report_stdout "$report" >"$work/doctor-ready.txt"
   expect "doctor: a ready machine gives 0" grep -q -x 'exit 0' <<<"$report"
@@ -296,6 +305,7 @@ check_doctor() {
 
   doctor_setup x64 1 || fail "doctor: switch the new Outlook on"
   report=$(run_query doctor)
+  printf '%s\n' "$report" >"$work/doctor-new-outlook.txt"
   expect "doctor: the new Outlook gives 1" grep -q -x 'exit 1' <<<"$report"
   expect "doctor: it names the new Outlook" grep -q "^new Outlook	fail	" <(report_stdout "$report")
 
