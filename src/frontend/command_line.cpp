@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "kalinor_version.h"
 #include "platform/console.h"
 #include "platform/text.h"
 
@@ -28,24 +29,63 @@ bool BeginsWith(const std::wstring& lowered, std::wstring_view prefix) {
   return lowered.find(prefix) == 0;
 }
 
+bool IsSwitch(const std::wstring& arg) {
+  return !arg.empty() && (arg[0] == L'-' || arg[0] == L'/');
+}
+
+bool IsUninstallSwitch(const std::wstring& lowered) { return lowered == L"-u" || lowered == L"/u"; }
+
+bool IsHelpSwitch(const std::wstring& lowered) {
+  return lowered == L"-?" || lowered == L"/?" || lowered == L"-h" || lowered == L"/h" ||
+         lowered == L"--help";
+}
+
+// The argument as one line can show it: a control character, which could
+// start a line of its own, as a \u escape.
+std::wstring Shown(const std::wstring& arg) {
+  std::wstring shown;
+  for (const wchar_t c : arg) {
+    const auto code = static_cast<unsigned>(c);
+    if (code < 0x20 || (code >= 0x7F && code < 0xA0) || code == 0x2028 || code == 0x2029)
+      shown += platform::FormatText(L"\\u%04X", code);
+    else
+      shown += c;
+  }
+  return shown;
+}
+
 }  // namespace
 
-bool IsUsageRequest(const std::vector<std::wstring>& args) {
-  if (args.empty()) return true;
-  return args.size() == 1 && (args[0] == L"/?" || args[0] == L"-?");
+CommandLineCheck CheckCommandLine(const std::vector<std::wstring>& args) {
+  if (args.empty()) return {CommandLineRequest::kUsage, {}};
+  CommandLineCheck check;
+  for (const std::wstring& arg : args) {
+    const std::wstring lowered = platform::AsciiLower(arg);
+    if (IsHelpSwitch(lowered)) return {CommandLineRequest::kUsage, {}};
+    if (!IsSwitch(arg) || IsUninstallSwitch(lowered)) continue;
+    if (lowered == L"--version") {
+      if (check.Request == CommandLineRequest::kRun) check.Request = CommandLineRequest::kVersion;
+    } else if (check.Request != CommandLineRequest::kUnknownSwitch) {
+      check = {CommandLineRequest::kUnknownSwitch, arg};
+    }
+  }
+  return check;
 }
 
 RunSettings ParseArguments(const std::vector<std::wstring>& args) {
   RunSettings settings;
+  bool plainSeen = false;
   for (const std::wstring& arg : args) {
     const std::wstring lowered = platform::AsciiLower(arg);
-    if (lowered == L"-u" || lowered == L"/u") {
+    if (IsUninstallSwitch(lowered)) {
       settings.InstallMode = false;
     } else if (BeginsWith(lowered, kProfilePrefix)) {
       settings.ProfileName = arg.substr(kProfilePrefix.size());
     } else if (BeginsWith(lowered, kDisplayNamePrefix)) {
       settings.DisplayName = arg.substr(kDisplayNamePrefix.size());
     } else {
+      if (plainSeen) settings.PassedOver.push_back(settings.ServiceName);
+      plainSeen = true;
       settings.ServiceName = arg;
     }
   }
@@ -54,6 +94,17 @@ RunSettings ParseArguments(const std::vector<std::wstring>& args) {
 
 void PrintUsage() {
   for (const wchar_t* text : kUsageTexts) platform::WriteStandardOutput(text);
+}
+
+void PrintUnknownSwitch(const std::wstring& argument) {
+  PrintUsage();
+  platform::WriteStandardOutput(
+      L"The argument \"" + Shown(argument) +
+      L"\" is not understood: the only switch is -u (or /u). Nothing was changed.\n");
+}
+
+void PrintVersion() {
+  platform::WriteStandardOutput(L"kalinor " + platform::FromUtf8(KALINOR_VERSION_TEXT) + L"\n");
 }
 
 }  // namespace kalinor

@@ -133,16 +133,36 @@ void LogLikelyMapiStartFailureCause(const RunFacts& facts) {
   if (!cause.empty()) WriteStampedLogLine(L"Likely cause: " + cause);
 }
 
+// A display name typed without quotes arrives as several plain arguments, of
+// which only the last is the service name: the log says which were dropped.
+void LogPassedOver(const RunSettings& settings) {
+  if (settings.PassedOver.empty()) return;
+  std::wstring line = L"Passed over as the service name (only the last plain argument counts):";
+  for (const std::wstring& arg : settings.PassedOver) line += L" \"" + arg + L"\"";
+  WriteStampedLogLine(line + L"; the service name is \"" + settings.ServiceName + L"\".");
+}
+
 }  // namespace
 
 int RunKalinor(const std::vector<std::wstring>& args, const platform::MapiEntryPoints& mapi,
                const UninstallCleanup& cleanup, const RunContext& context) {
   const ExitCodeMode mode = context.Mode;
-  if (IsUsageRequest(args)) {
-    PrintUsage();
-    return 0;
+  const CommandLineCheck check = CheckCommandLine(args);
+  switch (check.Request) {
+    case CommandLineRequest::kUsage:
+      PrintUsage();
+      return 0;
+    case CommandLineRequest::kVersion:
+      PrintVersion();
+      return 0;
+    case CommandLineRequest::kUnknownSwitch:
+      PrintUnknownSwitch(check.Argument);
+      return ExitCodeFor(RunOutcome::kFailed, mode);
+    case CommandLineRequest::kRun:
+      break;
   }
   const RunSettings settings = ParseArguments(args);
+  LogPassedOver(settings);
   if (settings.ServiceName.empty()) {
     platform::WriteStandardOutput(L"No service name was specified.");
     return ExitCodeFor(RunOutcome::kFailed, mode);

@@ -13,7 +13,7 @@ namespace kalinor::platform {
 void WriteStandardOutput(std::wstring_view text);
 
 /// Writes text to standard error unchanged, as WriteStandardOutput does to
-/// standard output (OutputCapture does not record it). Failures are ignored.
+/// standard output (OutputCapture records it as standard_error). Failures are ignored.
 void WriteStandardError(std::wstring_view text);
 
 }  // namespace kalinor::platform

@@ -23,6 +23,12 @@ bool OutputCapture::CaptureStandardOutput(std::wstring_view text) {
   return true;
 }
 
+bool OutputCapture::CaptureStandardError(std::wstring_view text) {
+  if (g_active == nullptr) return false;
+  g_active->standard_error.emplace_back(text);
+  return true;
+}
+
 bool OutputCapture::CaptureDebugOutput(std::wstring_view text) {
   if (g_active == nullptr) return false;
   g_active->debug_output.emplace_back(text);

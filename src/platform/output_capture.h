@@ -1,5 +1,6 @@
-// A test seam: while an OutputCapture lives, standard output and the debugger
-// channel are recorded in it, one entry per write, instead of being written.
+// A test seam: while an OutputCapture lives, standard output, standard error
+// and the debugger channel are recorded in it, one entry per write, instead
+// of being written.
 #pragma once
 
 #include <string>
@@ -17,6 +18,8 @@ class OutputCapture {
 
   /// Each standard-output write, in order.
   std::vector<std::wstring> standard_output;
+  /// Each standard-error write, in order.
+  std::vector<std::wstring> standard_error;
   /// Each debugger-channel write, in order, exactly as passed (no line feed
   /// added).
   std::vector<std::wstring> debug_output;
@@ -30,6 +33,8 @@ class OutputCapture {
   /// For the channel implementations: records a standard-output write in the
   /// capture in force and returns true; false (nothing recorded) without one.
   static bool CaptureStandardOutput(std::wstring_view text);
+  /// The same for a standard-error write.
+  static bool CaptureStandardError(std::wstring_view text);
   /// The same for a debugger-channel write.
   static bool CaptureDebugOutput(std::wstring_view text);
 

@@ -8,12 +8,12 @@
 #include "mapiadmin/mapi_ptr.h"
 #include "mapiadmin/mapi_session.h"
 #include "mapiadmin/profile_selection.h"
+#include "platform/com_apartment.h"
 #include "platform/files.h"
 #include "platform/mapi_service_catalogue.h"
 #include "platform/text.h"
 #include "query/query_commands.h"
-#include "settings/general_settings.h"
-#include "settings/store_settings.h"
+#include "settings/cleanup_plan.h"
 
 namespace kalinor {
 namespace {
@@ -192,16 +192,34 @@ Check DataFolderCheck(const DataFolders& folders) {
   return {L"data folder", Verdict::kOk, finding, {}};
 }
 
-Check SettingsFileCheck(const wchar_t* name, const std::wstring& folder,
-                        std::wstring (*fileIn)(const std::wstring&)) {
-  if (folder.empty()) return {name, Verdict::kUnknown, L"no data folder", {}};
-  const std::wstring path = fileIn(folder);
-  if (!platform::PathExists(path)) return {name, Verdict::kOk, L"absent: " + path, {}};
-  std::string bytes;
-  if (platform::ReadWholeFile(path, bytes))
-    return {name, Verdict::kOk, L"present, readable: " + path, {}};
-  return {name, Verdict::kFail, L"present, not readable: " + path,
-          L"let this account read and write it (a plain file, not a folder or link)"};
+// The uninstall's own judgement, from its plan: a settings file it would
+// leave as it is (unreadable, not well-formed, over the size bound) fails.
+Check SettingsFileCheck(const wchar_t* name, CleanupPart part, const SettingsFilePlan& file,
+                        const CleanupPlan& plan) {
+  if (file.FilePath.empty()) return {name, Verdict::kUnknown, L"no data folder", {}};
+  for (const FileOperation& op : plan.Operations) {
+    if (op.Action != FileAction::kLeave || op.Part != part) continue;
+    std::wstring finding = L"present, but " + std::wstring(op.Reason != nullptr ? op.Reason : L"") +
+                           L": " + op.Path;
+    if (op.Failure != S_OK) finding += platform::FormatText(L" (%#X)", HResultBits(op.Failure));
+    return {name, Verdict::kFail, finding + L"; an uninstall would leave it and clear nothing in it",
+            L"repair it (well-formed XML, a plain file this account can read and write) or "
+            L"remove it; kalinor-query plan shows the uninstall's steps"};
+  }
+  switch (file.Source) {
+    case SettingsFileSource::kLoad:
+      return {name, Verdict::kOk, L"present, readable: " + file.FilePath, {}};
+    case SettingsFileSource::kTakeOver:
+      return {name, Verdict::kOk,
+              L"absent: " + file.FilePath + L"; an uninstall takes over " + file.SourcePath, {}};
+    case SettingsFileSource::kSeed:
+      return {name, Verdict::kOk,
+              L"absent: " + file.FilePath + L"; an uninstall seeds it from " + file.SourcePath, {}};
+    case SettingsFileSource::kCreate:
+    case SettingsFileSource::kNone:
+      break;
+  }
+  return {name, Verdict::kOk, L"absent: " + file.FilePath, {}};
 }
 
 std::vector<Check> RunChecks(const platform::MapiEntryPoints& mapi, const QueryArguments& arguments,
@@ -211,16 +229,30 @@ std::vector<Check> RunChecks(const platform::MapiEntryPoints& mapi, const QueryA
   if (!arguments.Operand.empty()) checks.push_back(CatalogueCheck(facts, arguments.Operand));
   checks.push_back(ProfileCheck(mapi, facts, arguments.ProfileName));
   checks.push_back(OutlookCheck(facts));
-  const DataFolders folders = DataFolders::Resolve(FolderCreation::kNone);
-  checks.push_back(DataFolderCheck(folders));
-  checks.push_back(
-      SettingsFileCheck(L"store settings", folders.DataFolder(), StoreSettings::FileIn));
-  checks.push_back(
-      SettingsFileCheck(L"general settings", folders.DataFolder(), GeneralSettings::FileIn));
+  // The plan the uninstall would carry out, over folders resolved without
+  // creating any; outside a MAPI session COM is entered here for the DOM.
+  const platform::ComApartment com;
+  const CleanupPlan plan = PlanCleanup(DataFolders::Resolve(FolderCreation::kNone));
+  checks.push_back(DataFolderCheck(plan.Folders));
+  checks.push_back(SettingsFileCheck(L"store settings", CleanupPart::kStoreList,
+                                     plan.StoreSettingsFile, plan));
+  checks.push_back(SettingsFileCheck(L"general settings", CleanupPart::kGeneralSettings,
+                                     plan.GeneralSettingsFile, plan));
   return checks;
 }
 
 }  // namespace
+
+std::wstring WhyNoServiceAdmin(const platform::MapiEntryPoints& mapi, const std::wstring& named) {
+  const Check profile = ChosenProfile(mapi, named);
+  if (profile.Result == Verdict::kOk)
+    return L"the service administration of profile " + profile.Finding +
+           L" cannot be opened (\"Error getting a service admin\" on the debugger channel gives "
+           L"the code)";
+  std::wstring why = L"profile: " + profile.Finding;
+  if (!profile.Action.empty()) why += L"; " + profile.Action;
+  return why;
+}
 
 int DoctorCommand(const platform::MapiEntryPoints& mapi, const QueryArguments& arguments,
                   const RunFacts& facts, QueryOutput& out) {

@@ -2,6 +2,8 @@
 // why and what to do. Reads only, like every query command.
 #pragma once
 
+#include <string>
+
 #include "platform/mapi.h"
 #include "query/query_arguments.h"
 #include "query/query_output.h"
@@ -19,5 +21,10 @@ namespace kalinor {
 /// when one failed, else kQueryCannotTell.
 int DoctorCommand(const platform::MapiEntryPoints& mapi, const QueryArguments& arguments,
                   const RunFacts& facts, QueryOutput& out);
+
+/// Why the service administration of the profile kalinor would choose (the
+/// named one, else the only or the default one) could not be opened, and what
+/// to do, as the doctor's profile check says it; for a started MAPI session.
+std::wstring WhyNoServiceAdmin(const platform::MapiEntryPoints& mapi, const std::wstring& named);
 
 }  // namespace kalinor

@@ -45,6 +45,10 @@ JsonObject& JsonObject::Add(const std::string& key, bool value) {
   return AddRendered(key, value ? L"true" : L"false");
 }
 
+JsonObject& JsonObject::Add(const std::string& key, int value) {
+  return AddRendered(key, std::to_wstring(value));
+}
+
 JsonObject& JsonObject::Add(const std::string& key, const JsonObject& object) {
   return AddRendered(key, object.Render());
 }

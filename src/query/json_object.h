@@ -14,6 +14,7 @@ class JsonObject {
   JsonObject& Add(const std::string& key, const std::wstring& text);
   JsonObject& Add(const std::string& key, const wchar_t* text);
   JsonObject& Add(const std::string& key, bool value);
+  JsonObject& Add(const std::string& key, int value);
   JsonObject& Add(const std::string& key, const JsonObject& object);
   /// Adds an array of objects.
   JsonObject& Add(const std::string& key, const std::vector<JsonObject>& objects);

@@ -32,6 +32,8 @@ const wchar_t kUsage[] =
     L"  services [profile:Name]           each service of the profile: name, display name\n"
     L"  has ServiceName [profile:Name]    \"installed\" (exit 0) or \"not installed\" (exit 1);\n"
     L"                                    exit 2 when it cannot tell\n"
+    L"  has ServiceName --detect          \"installed\" (exit 0), or nothing at all (exit 0)\n"
+    L"                                    when it is not; exit 2 when it cannot tell\n"
     L"  plan                              what an uninstall would load, delete and refuse\n"
     L"  bitness                           this program's and the mail client's bitness;\n"
     L"                                    exit 1 when they differ\n"
@@ -42,18 +44,28 @@ const wchar_t kUsage[] =
     L"                                    2 when it cannot tell\n"
     L"  --help, --version\n\n"
     L"The profile is chosen as kalinor chooses it: the named one, else the only one, else\n"
-    L"the default. --json prints one JSON document instead of lines.\n";
+    L"the default. --json prints one JSON document instead of lines. Commands and options\n"
+    L"match in any case. A command that fails says what failed on standard error (with\n"
+    L"--json, in the document's \"error\" member).\n";
+
+// What kalinor-query says when MAPI does not start.
+const wchar_t kMapiDoesNotStart[] =
+    L"MAPI does not start (\"Error initializing MAPI\" on the debugger channel gives the "
+    L"code); kalinor-query doctor says why";
 
 int ListProfilesCommand(const platform::MapiEntryPoints& mapi, QueryOutput& out) {
   const MapiSession session(mapi);
-  if (!session.IsStarted()) return kQueryCannotTell;
+  if (!session.IsStarted()) return out.Fail(kQueryCannotTell, "mapi-start", kMapiDoesNotStart);
   InterfacePtr<IProfAdmin> profAdmin;
   HRESULT result = mapi.MAPIAdminProfiles(0, profAdmin.Receive());
   std::vector<ProfileRow> profiles;
   if (result == S_OK) result = ListProfiles(mapi, profAdmin.Get(), profiles);
   if (result != S_OK) {
     DebugTrace(L"Error getting profiles table: %#X", HResultBits(result));
-    return kQueryCannotTell;
+    return out.Fail(kQueryCannotTell, "profile-table",
+                    platform::FormatText(L"the profile table cannot be read: %#X; kalinor-query "
+                                         L"error %#X names it",
+                                         HResultBits(result), HResultBits(result)));
   }
   std::vector<JsonObject> items;
   for (const ProfileRow& profile : profiles) {
@@ -64,25 +76,36 @@ int ListProfilesCommand(const platform::MapiEntryPoints& mapi, QueryOutput& out)
   return kQueryOk;
 }
 
-// Reads the chosen profile's services; false (reported) when MAPI, the
-// profile or the table fails.
+// Reads the chosen profile's services; false when MAPI, the profile or the
+// table fails, which out records as "cannot tell" with what failed.
 bool ReadServices(const platform::MapiEntryPoints& mapi, const QueryArguments& arguments,
-                  std::vector<ServiceRow>& services) {
+                  std::vector<ServiceRow>& services, QueryOutput& out) {
   MapiSession session(mapi);
-  if (!session.IsStarted()) return false;
+  if (!session.IsStarted()) {
+    out.Fail(kQueryCannotTell, "mapi-start", kMapiDoesNotStart);
+    return false;
+  }
   ServiceAdminHolder& holder = session.Holder();
   const wchar_t* profile = arguments.ProfileName.empty() ? nullptr : arguments.ProfileName.c_str();
-  if (!OpenServiceAdmin(mapi, holder, profile)) return false;
+  if (!OpenServiceAdmin(mapi, holder, profile)) {
+    out.Fail(kQueryCannotTell, "profile", WhyNoServiceAdmin(mapi, arguments.ProfileName));
+    return false;
+  }
   const HRESULT result = ListServices(mapi, holder, services);
   holder.Release();  // before MAPI shuts down
-  if (result != S_OK) DebugTrace(L"Error getting services table: %#X", HResultBits(result));
-  return result == S_OK;
+  if (result == S_OK) return true;
+  DebugTrace(L"Error getting services table: %#X", HResultBits(result));
+  out.Fail(kQueryCannotTell, "service-table",
+           platform::FormatText(L"the profile's service table cannot be read: %#X; kalinor-query "
+                                L"error %#X names it",
+                                HResultBits(result), HResultBits(result)));
+  return false;
 }
 
 int ListServicesCommand(const platform::MapiEntryPoints& mapi, const QueryArguments& arguments,
                         QueryOutput& out) {
   std::vector<ServiceRow> services;
-  if (!ReadServices(mapi, arguments, services)) return kQueryCannotTell;
+  if (!ReadServices(mapi, arguments, services, out)) return kQueryCannotTell;
   std::vector<JsonObject> items;
   for (const ServiceRow& service : services) {
     const std::wstring name = platform::FromAnsiCodePage(service.Name);
@@ -93,20 +116,26 @@ int ListServicesCommand(const platform::MapiEntryPoints& mapi, const QueryArgume
   return kQueryOk;
 }
 
+// With --detect, a service that is not there prints nothing and exits 0, as
+// Configuration Manager's script detection reads "not installed"; Intune reads
+// it the same way.
 int HasServiceCommand(const platform::MapiEntryPoints& mapi, const QueryArguments& arguments,
                       QueryOutput& out) {
   const std::wstring& serviceName = arguments.Operand;
-  if (serviceName.empty()) {
-    DebugTrace(L"No service name was specified.");
-    return kQueryCannotTell;
-  }
+  if (serviceName.empty())
+    return out.Fail(kQueryCannotTell, "usage",
+                    L"has needs a service name, as in: kalinor-query has ArchiveConnector");
   std::vector<ServiceRow> services;
-  if (!ReadServices(mapi, arguments, services)) return kQueryCannotTell;
+  if (!ReadServices(mapi, arguments, services, out)) return kQueryCannotTell;
   const bool installed = std::any_of(services.begin(), services.end(), [&](const ServiceRow& row) {
     return IsServiceNamed(row, serviceName);
   });
   out.Line(installed ? L"installed" : L"not installed");
   out.Json().Add("service", serviceName).Add("installed", installed);
+  if (arguments.Detect) {
+    if (!installed) out.Silence();
+    return kQueryOk;
+  }
   return installed ? kQueryOk : kQueryNo;
 }
 
@@ -206,8 +235,16 @@ int PlanCommand(QueryOutput& out) {
   ReportSettingsFile(L"general settings", "generalSettings", plan.GeneralSettingsFile, out);
   ReportOperations(plan.Operations, out);
   out.Json().Add("storeListReadable", plan.StoreListReadable);
-  const bool cannotTell = plan.Folders.DataFolder().empty() || !plan.StoreListReadable;
-  return cannotTell ? kQueryCannotTell : kQueryOk;
+  if (plan.Folders.DataFolder().empty())
+    return out.Fail(kQueryCannotTell, "no-data-folder",
+                    L"no data folder: no policy folder and no local application data; "
+                    L"kalinor-query doctor says more");
+  if (!plan.StoreListReadable)
+    return out.Fail(kQueryCannotTell, "store-list-unreadable",
+                    L"the store list " + plan.StoreSettingsFile.FilePath +
+                        L" cannot be read: an uninstall would leave it and delete no database; "
+                        L"repair or remove it");
+  return kQueryOk;
 }
 
 int BitnessCommand(const platform::MapiEntryPoints& mapi, QueryOutput& out) {
@@ -226,32 +263,80 @@ int BitnessCommand(const platform::MapiEntryPoints& mapi, QueryOutput& out) {
   return kQueryOk;
 }
 
+// What each command takes beyond its name.
+struct CommandShape {
+  const wchar_t* Name;
+  bool TakesOperand;  // one plain argument (has, error, doctor)
+  bool TakesProfile;  // "profile:"
+};
+
+const CommandShape kCommands[] = {
+    {L"profiles", false, false}, {L"services", false, true}, {L"has", true, true},
+    {L"plan", false, false},     {L"bitness", false, false}, {L"doctor", true, true},
+    {L"error", true, false},     {L"--version", false, false},
+};
+
+const CommandShape* FindCommand(const std::wstring& name) {
+  for (const CommandShape& shape : kCommands)
+    if (name == shape.Name) return &shape;
+  return nullptr;
+}
+
+// A usage failure: the command line asks for what no command does. 0 when
+// the arguments fit the command.
+int CheckUsage(const QueryArguments& arguments, const CommandShape* shape, QueryOutput& out) {
+  const std::wstring help = L"; kalinor-query --help lists the commands and options";
+  if (!arguments.Unknown.empty())
+    return out.Fail(kQueryNo, "usage",
+                    L"the option \"" + arguments.Unknown + L"\" is not understood" + help);
+  if (arguments.Command.empty()) return out.Fail(kQueryNo, "usage", L"no command given" + help);
+  if (shape == nullptr)
+    return out.Fail(kQueryNo, "usage",
+                    L"the command \"" + arguments.Command + L"\" is not known" + help);
+  const std::wstring command = shape->Name;
+  if (arguments.Detect && command != L"has")
+    return out.Fail(kQueryNo, "usage", L"--detect belongs to has, not to " + command);
+  if (arguments.OperandGiven && !shape->TakesOperand)
+    return out.Fail(kQueryNo, "usage",
+                    command + L" takes no argument, and \"" + arguments.Operand + L"\" was given");
+  if (!arguments.Extra.empty())
+    return out.Fail(kQueryNo, "usage",
+                    command + L" takes one argument, and \"" + arguments.Extra.front() +
+                        L"\" came after \"" + arguments.Operand +
+                        L"\"; quote a name that holds blanks");
+  if (arguments.ProfileGiven && !shape->TakesProfile)
+    return out.Fail(kQueryNo, "usage", command + L" takes no profile:");
+  return kQueryOk;
+}
+
+int RunCommand(const platform::MapiEntryPoints& mapi, const QueryArguments& arguments,
+               QueryOutput& out) {
+  const std::wstring& command = arguments.Command;
+  if (command == L"profiles") return ListProfilesCommand(mapi, out);
+  if (command == L"services") return ListServicesCommand(mapi, arguments, out);
+  if (command == L"has") return HasServiceCommand(mapi, arguments, out);
+  if (command == L"plan") return PlanCommand(out);
+  if (command == L"bitness") return BitnessCommand(mapi, out);
+  if (command == L"doctor") return DoctorCommand(mapi, arguments, GatherRunFacts(), out);
+  if (command == L"error") return ErrorCommand(arguments.Operand, out);
+  return VersionCommand(out);
+}
+
 }  // namespace
 
 int RunQuery(const std::vector<std::wstring>& args, const platform::MapiEntryPoints& mapi) {
   const QueryArguments arguments = ParseQueryArguments(args);
-  QueryOutput out(arguments.Json);
-  const std::wstring& command = arguments.Command;
-  int code = kQueryNo;
-  if (command == L"profiles")
-    code = ListProfilesCommand(mapi, out);
-  else if (command == L"services")
-    code = ListServicesCommand(mapi, arguments, out);
-  else if (command == L"has")
-    code = HasServiceCommand(mapi, arguments, out);
-  else if (command == L"plan")
-    code = PlanCommand(out);
-  else if (command == L"bitness")
-    code = BitnessCommand(mapi, out);
-  else if (command == L"doctor")
-    code = DoctorCommand(mapi, arguments, GatherRunFacts(), out);
-  else if (command == L"error")
-    code = ErrorCommand(arguments.Operand, out);
-  else if (command == L"--version")
-    code = VersionCommand(out);
-  else {
+  if (arguments.Help) {
     platform::WriteStandardOutput(kUsage);
-    return command == L"--help" || command == L"-?" || command == L"/?" ? kQueryOk : kQueryNo;
+    return kQueryOk;
+  }
+  QueryOutput out(arguments.Json);
+  const CommandShape* shape = FindCommand(arguments.Command);
+  int code = CheckUsage(arguments, shape, out);
+  if (out.Failed()) {
+    if (!arguments.Json) platform::WriteStandardOutput(kUsage);
+  } else {
+    code = RunCommand(mapi, arguments, out);
   }
   out.Print();
   return code;

@@ -17,8 +17,11 @@ inline constexpr int kQueryNo = 1;
 inline constexpr int kQueryCannotTell = 2;
 
 /// Runs one command (profiles, services, has, plan, bitness, doctor, error, --help,
-/// --version; "--json" anywhere asks for one JSON document) and writes its
-/// answer to standard output; failures go to the debugger channel. Returns
+/// --version; in any case; "--json" anywhere asks for one JSON document) and
+/// writes its answer to standard output. A command that fails, or arguments
+/// that fit no command, write one line to standard error that says what
+/// failed and what to do (with --json also an "error" member: code, name,
+/// message); MAPI's own failures also go to the debugger channel. Returns
 /// the exit code.
 int RunQuery(const std::vector<std::wstring>& args, const platform::MapiEntryPoints& mapi);
 

@@ -31,9 +31,12 @@ bool ParseCode(const std::wstring& text, std::uint32_t& code) {
 
 int ErrorCommand(const std::wstring& text, QueryOutput& out) {
   std::uint32_t code = 0;
-  const bool parsed = ParseCode(text, code);
-  const HResultName* name = parsed ? FindHResultName(code) : nullptr;
-  const std::wstring shown = parsed ? platform::FormatText(L"%#X", code) : text;
+  if (!ParseCode(text, code))
+    return out.Fail(1, "usage",
+                    L"\"" + text + L"\" is not an error code: give it as 0x8004010F, or as a "
+                    L"decimal number such as -2147221233");
+  const HResultName* name = FindHResultName(code);
+  const std::wstring shown = platform::FormatText(L"%#X", code);
   out.Json().Add("code", shown).Add("known", name != nullptr);
   if (name == nullptr) {
     out.Line(shown + L"\tunknown");

@@ -1,5 +1,5 @@
 // What one kalinor-query command answers: text lines, or with --json one
-// JSON document, printed once at the end.
+// JSON document, printed once at the end; and, when it failed, what failed.
 #pragma once
 
 #include <string>
@@ -16,13 +16,29 @@ class QueryOutput {
   void Line(const std::wstring& text) { text_ += text + L"\n"; }
   /// The JSON document, filled beside the lines.
   JsonObject& Json() { return document_; }
-  /// Writes the lines, or the document and a line feed, to standard output.
-  void Print() const { platform::WriteStandardOutput(json_ ? document_.Render() + L"\n" : text_); }
+  /// Nothing at all is printed for the answer (has --detect, not installed);
+  /// a failure is still said.
+  void Silence() { silent_ = true; }
+
+  /// Records the command's failure and returns exitCode: name is a short
+  /// fixed word for scripts ("mapi-start", "usage", ...), message one line
+  /// that says what failed and what to do. The first failure recorded wins.
+  int Fail(int exitCode, const char* name, const std::wstring& message);
+  bool Failed() const { return !failureMessage_.empty(); }
+
+  /// Writes the lines, or the document and a line feed, to standard output;
+  /// a failure adds "kalinor-query: <message>" on standard error, and to the
+  /// document an "error" member with its code, name and message.
+  void Print();
 
  private:
   bool json_;
+  bool silent_ = false;
   std::wstring text_;
   JsonObject document_;
+  int failureCode_ = 0;
+  std::string failureName_;
+  std::wstring failureMessage_;
 };
 
 }  // namespace kalinor

@@ -37,6 +37,9 @@ class KalinorProcessTest : public ::testing::Test {
 
   /// What the tool wrote to the debugger channel, one line per write.
   std::string DebugOutput() const { return FileText("debug.log"); }
+  /// Every entry under the home folder but the debugger channel's file: its
+  /// path mapped to its type, size and modification time.
+  std::map<std::string, std::string> HomeListing() const;
   /// The stand-in MAPI's profile store.
   std::string ProfileStore() const { return FileText(".config/kalinor/profiles.xml"); }
 

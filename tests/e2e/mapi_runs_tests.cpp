@@ -24,16 +24,59 @@ const std::string kUsage =
 using MapiRuns = KalinorProcessTest;
 
 TEST_F(MapiRuns, UsageAndMissingServiceNameOnStandardOutput) {
-  ProcessResult usage = Run({});
-  EXPECT_EQ(usage.exitCode, 0);
-  EXPECT_EQ(usage.standardOutput, kUsage);
-  EXPECT_EQ(Run({"/?"}).standardOutput, kUsage);
-
   ProcessResult missing = Run({"-u"});
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_EQ(missing.standardOutput, "No service name was specified.");
   EXPECT_EQ(DebugOutput(), "<missing>");  // MAPI never started
   EXPECT_EQ(ProfileStore(), "<missing>");
+}
+
+// A help switch, the version or a switch not understood, before or after
+// "-u": its text and exit code, and over an installed service and a data
+// folder with a store, not one file created, changed or removed.
+TEST_F(MapiRuns, NoSwitchButUninstallRunsAnything) {
+  ASSERT_EQ(Run({"ArchiveConnector"}).exitCode, 0);
+  const std::string data = ".local/share/Tavrin/Ostrand";
+  WriteHomeFile(data + "/a.fdb", "a");
+  WriteHomeFile(data + "/StoreSettings.xml", "<QEVConfiguration><Store id=\"1-2\"><dbFileName>" +
+                                                 InHome(data + "/a.fdb") +
+                                                 "</dbFileName></Store></QEVConfiguration>");
+  WriteHomeFile(data + "/GeneralSettings.xml",
+                "<QEVConfiguration><General><PellucorURL>u</PellucorURL></General>"
+                "</QEVConfiguration>");
+  const std::string unknown = "is not understood: the only switch is -u (or /u).";
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string output;  // the usage text and this
+  };
+  const std::vector<Case> cases = {
+      {{}, 0, ""},
+      {{"/?"}, 0, ""},
+      {{"-u", "/?"}, 0, ""},
+      {{"-u", "-?", "ArchiveConnector"}, 0, ""},
+      {{"-u", "--help"}, 0, ""},
+      {{"-u", "ArchiveConnector", "-H"}, 0, ""},
+      {{"/h", "-u", "ArchiveConnector"}, 0, ""},
+      {{"/? ", "-u", "ArchiveConnector"}, 1, "The argument \"/? \" " + unknown},
+      {{"-u", "ArchiveConnector", "--force"}, 1, "The argument \"--force\" " + unknown},
+      {{"-x", "-u", "ArchiveConnector"}, 1, "The argument \"-x\" " + unknown},
+      {{"NewService", "/install"}, 1, "The argument \"/install\" " + unknown},
+  };
+  const auto before = HomeListing();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.empty() ? "(none)" : c.args.front() + " " + c.args.back());
+    const ProcessResult run = Run(c.args);
+    EXPECT_EQ(run.exitCode, c.exitCode);
+    EXPECT_EQ(run.standardOutput,
+              kUsage + (c.output.empty() ? "" : c.output + " Nothing was changed.\n"));
+    EXPECT_EQ(HomeListing(), before);
+  }
+  const ProcessResult version = Run({"-u", "ArchiveConnector", "--VERSION"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.standardOutput, "kalinor " KALINOR_VERSION "\n");
+  EXPECT_EQ(HomeListing(), before);
+  EXPECT_EQ(Occurrences(ProfileStore(), "<Service "), 1) << ProfileStore();
 }
 
 TEST_F(MapiRuns, InstallThenUninstallInTheEmbeddedDefaultProfile) {

@@ -50,22 +50,6 @@ class QueryRuns : public KalinorProcessTest {
                   "Windows Registry Editor Version 5.00\n\n" + sections);
   }
 
-  // Every entry under the home folder but the debugger channel's file: its
-  // path, type, size and modification time.
-  std::map<std::string, std::string> Listing() const {
-    std::map<std::string, std::string> entries;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(home.Path())) {
-      const std::string path = entry.path().string();
-      if (path == InHome("debug.log")) continue;
-      std::ostringstream state;
-      state << (entry.is_directory() ? "folder" : "file")
-            << (entry.is_directory() ? 0 : entry.file_size()) << "@"
-            << entry.last_write_time().time_since_epoch().count();
-      entries[path] = state.str();
-    }
-    return entries;
-  }
-
   // The plan's expected text for the prepared home.
   std::string PreparedPlan() const {
     const std::string data = InHome(kData);
@@ -110,7 +94,8 @@ TEST_F(QueryRuns, EachCommandAnswersAndChangesNothing) {
            "\nprofile\tok\tDefault (the only one)\nOutlook running\tok\tno\ndata folder\tok\t" +
            data + " (fallback: local application data)\nstore settings\tok\tpresent, readable: " +
            data + "/StoreSettings.xml\ngeneral settings\tok\tabsent: " + data +
-           "/GeneralSettings.xml\nverdict\tready\n",
+           "/GeneralSettings.xml; an uninstall seeds it from " +
+           InHome(".local/share/Tavrin/Pellucor") + "/GeneralSettings.xml\nverdict\tready\n",
        false},
       {{"doctor", "--json"},
        "",
@@ -124,7 +109,15 @@ TEST_F(QueryRuns, EachCommandAnswersAndChangesNothing) {
       {{"has", "archiveconnector"}, "", 0, "installed\n"},
       {{"has", "Archive"}, "", 1, "not installed\n"},
       {{"--json", "has", "Other"}, "", 1, "{\"service\":\"Other\",\"installed\":false}\n"},
+      {{"HAS", "ArchiveConnector", "--Detect"}, "", 0, "installed\n"},
+      {{"has", "Archive", "--detect"}, "", 0, ""},
       {{"has", "ArchiveConnector", "profile:Nowhere"}, "", 2, ""},
+      {{"has", "ArchiveConnector", "profile:Nowhere", "--JSON"},
+       "",
+       2,
+       "{\"error\":{\"code\":2,\"name\":\"profile\",\"message\":\"profile: no profile named "
+       "Nowhere; ",
+       true},
       {{"has"}, "", 2, ""},
       {{"bitness"}, "", 0, "this program\tx64\nmail client\tunknown\n"},
       {{"bitness"},
@@ -153,7 +146,7 @@ TEST_F(QueryRuns, EachCommandAnswersAndChangesNothing) {
   for (const QueryCase& c : cases) {
     SCOPED_TRACE(c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : "") + " " + c.registry);
     if (!c.registry.empty()) SetRegistry(c.registry);
-    const auto before = Listing();
+    const auto before = HomeListing();
     const ProcessResult run = Query(c.args);
     EXPECT_EQ(run.exitCode, c.exitCode);
     if (c.outputIsPrefix)
@@ -164,16 +157,17 @@ TEST_F(QueryRuns, EachCommandAnswersAndChangesNothing) {
                 c.output);
     else
       EXPECT_EQ(run.standardOutput, c.output);
-    EXPECT_EQ(Listing(), before);
+    EXPECT_EQ(HomeListing(), before);
     if (!c.registry.empty()) std::filesystem::remove(InHome(".config/kalinor/registry.reg"));
   }
 }
 
 TEST_F(QueryRuns, BeforeAnyRunNothingIsCreated) {
-  for (const char* command : {"profiles", "has", "plan"}) {
-    const ProcessResult run = Query({command, "ArchiveConnector"});
-    EXPECT_EQ(Listing().size(), 0u) << command;
-    if (std::string(command) != "plan") continue;
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"profiles"}, {"has", "ArchiveConnector"}, {"plan"}}) {
+    const ProcessResult run = Query(args);
+    EXPECT_EQ(HomeListing().size(), 0u) << args[0];
+    if (args[0] != "plan") continue;
     // The data folder that the uninstall would create, and a general
     // settings file it would write new.
     const std::string data = InHome(kData);
@@ -189,11 +183,11 @@ TEST_F(QueryRuns, BeforeAnyRunNothingIsCreated) {
 // follows deletes; what it refuses or finds absent stays as it was.
 TEST_F(QueryRuns, ThePlanIsWhatTheUninstallDoes) {
   Prepare();
-  const auto before = Listing();
+  const auto before = HomeListing();
   const ProcessResult plan = Query({"plan"});
   EXPECT_EQ(plan.exitCode, 0);
   EXPECT_EQ(plan.standardOutput, PreparedPlan());
-  EXPECT_EQ(Listing(), before);
+  EXPECT_EQ(HomeListing(), before);
 
   std::set<std::string> planned;
   std::istringstream lines(plan.standardOutput);
@@ -202,7 +196,7 @@ TEST_F(QueryRuns, ThePlanIsWhatTheUninstallDoes) {
   }
   ASSERT_EQ(Run({"-u", "ArchiveConnector"}).exitCode, 0);
   std::set<std::string> deleted;
-  const auto after = Listing();
+  const auto after = HomeListing();
   for (const auto& [path, state] : before) {
     if (after.count(path) == 0) deleted.insert(path);
   }

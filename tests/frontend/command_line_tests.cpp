@@ -10,15 +10,53 @@ namespace {
 
 using Args = std::vector<std::wstring>;
 
-TEST(UsageRequest, NoArgumentsOrALoneQuestionMark) {
-  EXPECT_TRUE(IsUsageRequest({}));
-  EXPECT_TRUE(IsUsageRequest({L"/?"}));
-  EXPECT_TRUE(IsUsageRequest({L"-?"}));
-  // Beside another argument it is an ordinary argument.
-  EXPECT_FALSE(IsUsageRequest({L"/?", L"Service"}));
-  EXPECT_FALSE(IsUsageRequest({L"Service", L"-?"}));
-  EXPECT_FALSE(IsUsageRequest({L"?"}));
-  EXPECT_FALSE(IsUsageRequest({L""}));
+// A switch is never read as a service name: help anywhere wins, then a
+// switch not understood, then the version; only the rest is a run.
+TEST(CommandLineRequests, EverySwitchButUninstallIsSortedOutBeforeARun) {
+  struct Case {
+    Args args;
+    CommandLineRequest request;
+    std::wstring argument;  // the switch named, for kUnknownSwitch
+  };
+  const std::vector<Case> cases = {
+      {{}, CommandLineRequest::kUsage, L""},
+      {{L"/?"}, CommandLineRequest::kUsage, L""},
+      {{L"-u", L"-?"}, CommandLineRequest::kUsage, L""},
+      {{L"/?", L"-u", L"Svc"}, CommandLineRequest::kUsage, L""},
+      {{L"-u", L"Svc", L"--HELP"}, CommandLineRequest::kUsage, L""},
+      {{L"-H"}, CommandLineRequest::kUsage, L""},
+      {{L"/h", L"-x"}, CommandLineRequest::kUsage, L""},
+      {{L"--version"}, CommandLineRequest::kVersion, L""},
+      {{L"Svc", L"--Version", L"-u"}, CommandLineRequest::kVersion, L""},
+      {{L"--version", L"-x"}, CommandLineRequest::kUnknownSwitch, L"-x"},
+      {{L"-u", L"-uu", L"/y", L"Svc"}, CommandLineRequest::kUnknownSwitch, L"-uu"},
+      {{L"Svc", L"/v"}, CommandLineRequest::kUnknownSwitch, L"/v"},
+      {{L"-"}, CommandLineRequest::kUnknownSwitch, L"-"},
+      {{L"--", L"Svc"}, CommandLineRequest::kUnknownSwitch, L"--"},
+      {{L"-U", L"/u", L"Svc"}, CommandLineRequest::kRun, L""},
+      // A value may hold anything; only an argument's first character counts.
+      {{L"profile:/x", L"displayname:-h", L"Svc"}, CommandLineRequest::kRun, L""},
+      {{L"?"}, CommandLineRequest::kRun, L""},
+      {{L""}, CommandLineRequest::kRun, L""},
+  };
+  for (const Case& c : cases) {
+    std::wstring joined;
+    for (const std::wstring& arg : c.args) joined += L"[" + arg + L"]";
+    SCOPED_TRACE(joined);
+    const CommandLineCheck check = CheckCommandLine(c.args);
+    EXPECT_EQ(check.Request, c.request);
+    EXPECT_EQ(check.Argument, c.argument);
+  }
+}
+
+TEST(CommandLineRequests, AnUnknownSwitchIsNamedBelowTheUsageOnOneLine) {
+  platform::OutputCapture capture;
+  PrintUnknownSwitch(L"-x\nService uninstalled.");
+  std::vector<std::wstring> expected = testing::UsageWrites();
+  expected.push_back(
+      L"The argument \"-x\\u000AService uninstalled.\" is not understood: the only switch is -u "
+      L"(or /u). Nothing was changed.\n");
+  EXPECT_EQ(capture.standard_output, expected);
 }
 
 TEST(UsageRequest, UsageTextIsWrittenExactlyOnStandardOutput) {
@@ -35,10 +73,6 @@ TEST(ArgumentRules, UninstallSwitchInAnyCase) {
     EXPECT_EQ(settings.ServiceName, L"Svc");
   }
   EXPECT_TRUE(ParseArguments({L"Svc"}).InstallMode);
-  // Only the exact switch counts; "-uu" is a service name.
-  const RunSettings other = ParseArguments({L"-uu"});
-  EXPECT_TRUE(other.InstallMode);
-  EXPECT_EQ(other.ServiceName, L"-uu");
 }
 
 TEST(ArgumentRules, PrefixesMatchInAnyCaseAndValuesKeepTheirs) {
@@ -65,13 +99,25 @@ TEST(ArgumentRules, LaterArgumentsOfAKindWinAndOptionsStandAnywhere) {
   const RunSettings settings = ParseArguments(
       {L"a", L"profile:One", L"displayname:X", L"b", L"profile:Two", L"-u", L"displayname:Y"});
   EXPECT_EQ(settings.ServiceName, L"b");
+  EXPECT_EQ(settings.PassedOver, Args{L"a"});
   EXPECT_EQ(settings.ProfileName, L"Two");
   EXPECT_EQ(settings.DisplayName, L"Y");
   EXPECT_FALSE(settings.InstallMode);
 }
 
 TEST(ArgumentRules, AnEmptyLastArgumentEmptiesTheServiceName) {
-  EXPECT_TRUE(ParseArguments({L"Svc", L""}).ServiceName.empty());
+  const RunSettings settings = ParseArguments({L"Svc", L""});
+  EXPECT_TRUE(settings.ServiceName.empty());
+  EXPECT_EQ(settings.PassedOver, Args{L"Svc"});
+}
+
+// "kalinor -u Archive Connector": an unquoted display name; each word but the
+// last is passed over, and said to be.
+TEST(ArgumentRules, EveryPlainArgumentButTheLastIsPassedOver) {
+  const RunSettings settings = ParseArguments({L"", L"Archive", L"-u", L"Connector"});
+  EXPECT_EQ(settings.ServiceName, L"Connector");
+  EXPECT_EQ(settings.PassedOver, (Args{L"", L"Archive"}));
+  EXPECT_TRUE(ParseArguments({L"Svc", L"profile:P"}).PassedOver.empty());
 }
 
 TEST(ArgumentRules, DescrIsNotAnOption) {

@@ -51,15 +51,43 @@ class RunSequenceTest : public ::testing::Test {
   std::function<void()> clearStore = [] {};
 };
 
-TEST_F(RunSequenceTest, UsageRequestPrintsUsageAndNeverStartsMapi) {
-  EXPECT_EQ(Run({}), 0);
-  EXPECT_EQ(output.standard_output, testing::UsageWrites());
-  EXPECT_EQ(Run({L"-?"}), 0);
-  std::vector<std::wstring> twice = testing::UsageWrites();
-  twice.insert(twice.end(), testing::UsageWrites().begin(), testing::UsageWrites().end());
-  EXPECT_EQ(output.standard_output, twice);
+// Help, the version and a switch not understood, before or after "-u", in
+// either exit-code mode: their text, and MAPI never started, nothing cleaned.
+TEST_F(RunSequenceTest, NoSwitchButUninstallEverStartsMapi) {
+  mapi.AddService(mapi.AddProfile("Default", true), "Svc");
+  struct Case {
+    std::vector<std::wstring> args;
+    int exitCode;
+    std::wstring outputStart;  // "" for the usage text alone
+  };
+  const std::vector<Case> cases = {
+      {{}, 0, L""},
+      {{L"-?"}, 0, L""},
+      {{L"-u", L"/?"}, 0, L""},
+      {{L"-u", L"-h", L"Svc"}, 0, L""},
+      {{L"--help", L"-u", L"Svc"}, 0, L""},
+      {{L"Svc", L"--version"}, 0, L"kalinor "},
+      {{L"-u", L"Svc", L"-x"}, 1, L"\nKalinor [-u]"},
+      {{L"/q", L"-u", L"Svc"}, 1, L"\nKalinor [-u]"},
+  };
+  for (const ExitCodeMode mode : {ExitCodeMode::kClassic, ExitCodeMode::kDetailed}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.args.empty() ? L"(none)" : c.args.front());
+      platform::OutputCapture capture;
+      EXPECT_EQ(Run(c.args, RunContext{mode, {}}), c.exitCode);
+      if (c.outputStart.empty()) {
+        EXPECT_EQ(capture.standard_output, testing::UsageWrites());
+      } else {
+        EXPECT_EQ(capture.StandardOutputText().rfind(c.outputStart, 0), 0u);
+      }
+      if (c.exitCode == 1) {
+        EXPECT_NE(capture.standard_output.back().find(L"is not understood"), std::wstring::npos);
+      }
+      EXPECT_TRUE(capture.debug_output.empty());
+    }
+  }
   EXPECT_TRUE(mapi.calls.empty());
-  EXPECT_TRUE(output.debug_output.empty());
+  EXPECT_TRUE(cleanupCalls.empty());
 }
 
 TEST_F(RunSequenceTest, MissingServiceNameIsReportedWithoutStartingMapi) {
@@ -270,6 +298,18 @@ TEST_F(RunSequenceTest, AFailedMapiStartNamesItsLikelyCauseInTheLogOnly) {
   EXPECT_EQ(log.Text(),
             "Likely cause: " + platform::ToUtf8(LikelyMapiStartFailureCause(context.Facts)) + "\n");
   EXPECT_NE(log.Text().find("x86"), std::string::npos);
+}
+
+// An unquoted display name becomes several plain arguments: the run goes on
+// with the last, and the log (only) names the ones passed over.
+TEST_F(RunSequenceTest, PlainArgumentsPassedOverAreNamedInTheLog) {
+  mapi.AddProfile("Default", true);
+  LoggedRun log;
+  EXPECT_EQ(Run({L"Archive", L"-u", L"Connector"}), 0);
+  EXPECT_EQ(log.Text(),
+            "Passed over as the service name (only the last plain argument counts): "
+            "\"Archive\"; the service name is \"Connector\".\n");
+  EXPECT_EQ(cleanupCalls, (std::vector<std::string>{"ClearStoreSettings", "ClearArchiveUrl"}));
 }
 
 }  // namespace

@@ -27,42 +27,106 @@ struct FailureCase {
   std::string failingCall;  // "" for none
   int exitCode;
   std::wstring output;
+  std::wstring error = L"";  // the start of the one standard-error line; "" for none
 };
 
-TEST(QueryCommands, EveryMapiFailureIsCouldNotTell) {
+TEST(QueryCommands, EveryMapiFailureIsCouldNotTellAndSaysWhat) {
+  const std::wstring mapiStart = L"kalinor-query: MAPI does not start";
+  const std::wstring usage = L"kalinor-query COMMAND [--json]\n";
   const std::vector<FailureCase> cases = {
       {{L"has", L"Archive"}, "", 0, L"installed\n"},
+      {{L"HAS", L"Archive", L"--DETECT"}, "", 0, L"installed\n"},
       {{L"has", L"Other"}, "", 1, L"not installed\n"},
-      {{L"has", L"Archive"}, "MAPIInitialize", 2, L""},
-      {{L"has", L"Archive"}, "MAPIAdminProfiles", 2, L""},
-      {{L"has", L"Archive"}, "GetProfileTable", 2, L""},
-      {{L"has", L"Archive"}, "AdminServices", 2, L""},
-      {{L"has", L"Other"}, "GetMsgServiceTable", 2, L""},
-      {{L"has", L"Other"}, "GetRowCount:services", 2, L""},
-      {{L"has", L"Other"}, "QueryRows:services", 2, L""},
-      {{L"services"}, "QueryRows:services", 2, L""},
-      {{L"profiles"}, "GetRowCount:profiles", 2, L""},
-      {{L"profiles"}, "QueryRows:profiles", 2, L""},
+      {{L"has", L"Other", L"--detect"}, "", 0, L""},
+      {{L"--json", L"has", L"Other", L"--detect"}, "", 0, L""},
+      {{L"has", L"Archive", L"--detect"}, "MAPIInitialize", 2, L"", mapiStart},
+      {{L"has", L"Archive"}, "MAPIInitialize", 2, L"", mapiStart},
+      {{L"has", L"Archive", L"--Json"},
+       "MAPIInitialize",
+       2,
+       L"{\"error\":{\"code\":2,\"name\":\"mapi-start\",\"message\":\"MAPI does not start",
+       mapiStart},
+      {{L"has", L"Archive"}, "MAPIAdminProfiles", 2, L"", L"kalinor-query: profile: "},
+      {{L"has", L"Archive"}, "GetProfileTable", 2, L"", L"kalinor-query: profile: "},
+      {{L"has", L"Archive"},
+       "AdminServices",
+       2,
+       L"",
+       L"kalinor-query: the service administration of profile Default (the default) cannot"},
+      {{L"has", L"Archive", L"profile:Nope"},
+       "",
+       2,
+       L"",
+       L"kalinor-query: profile: no profile named Nope; name a profile"},
+      {{L"has", L"Other"}, "GetMsgServiceTable", 2, L"", L"kalinor-query: the profile's service"},
+      {{L"has", L"Other"}, "GetRowCount:services", 2, L"", L"kalinor-query: the profile's service"},
+      {{L"has", L"Other"}, "QueryRows:services", 2, L"", L"kalinor-query: the profile's service"},
+      {{L"has"}, "", 2, L"", L"kalinor-query: has needs a service name"},
+      {{L"services"}, "QueryRows:services", 2, L"", L"kalinor-query: the profile's service"},
+      {{L"profiles"}, "GetRowCount:profiles", 2, L"", L"kalinor-query: the profile table"},
+      {{L"Profiles"}, "QueryRows:profiles", 2, L"", L"kalinor-query: the profile table"},
       {{L"profiles", L"--json"},
        "",
        0,
        L"{\"profiles\":[{\"name\":\"Default\",\"default\":true},"
        L"{\"name\":\"Second\",\"default\":false}]}\n"},
+      // Arguments that fit no command: the usage, and the line that says why.
+      {{}, "", 1, usage, L"kalinor-query: no command given"},
+      {{L"hsa", L"Archive"}, "", 1, usage, L"kalinor-query: the command \"hsa\" is not known"},
+      {{L"has", L"Archive", L"--jsn"}, "", 1, usage,
+       L"kalinor-query: the option \"--jsn\" is not understood"},
+      {{L"has", L"Archive", L"--x\ninstalled"}, "", 1, usage,
+       L"kalinor-query: the option \"--x\\u000Ainstalled\" is not understood"},
+      {{L"has", L"Archive", L"Connector"}, "", 1, usage,
+       L"kalinor-query: has takes one argument, and \"Connector\" came after \"Archive\""},
+      {{L"profiles", L"Archive"}, "", 1, usage, L"kalinor-query: profiles takes no argument"},
+      {{L"profiles", L"profile:P"}, "", 1, usage, L"kalinor-query: profiles takes no profile:"},
+      {{L"services", L"--detect"}, "", 1, usage, L"kalinor-query: --detect belongs to has"},
+      {{L"error", L"nonsense", L"--json"},
+       "",
+       1,
+       L"{\"error\":{\"code\":1,\"name\":\"usage\",\"message\":\"\\\"nonsense\\\" is not",
+       L"kalinor-query: \"nonsense\" is not an error code"},
+      {{L"ERROR", L"-2147221233"}, "", 0, L"0X8004010F\tMAPI_E_NOT_FOUND\t"},
+      // kalinor's own options, on a line copied from a kalinor call, are no extra.
+      {{L"has", L"-u", L"Archive", L"displayname:Archive X"}, "", 0, L"installed\n"},
+      {{L"--help", L"hsa"}, "", 0, usage},
   };
   for (const FailureCase& c : cases) {
-    SCOPED_TRACE(c.args[0] + L" " + (c.args.size() > 1 ? c.args[1] : L"") + L" " +
-                 std::wstring(c.failingCall.begin(), c.failingCall.end()));
+    std::wstring joined;
+    for (const std::wstring& arg : c.args) joined += arg + L" ";
+    SCOPED_TRACE(joined + std::wstring(c.failingCall.begin(), c.failingCall.end()));
     FakeMapi mapi;
     mapi.AddService(mapi.AddProfile("Default", true), "ARCHIVE");
     mapi.AddProfile("Second");
     if (!c.failingCall.empty()) mapi.FailCall(c.failingCall, MAPI_E_CALL_FAILED);
     platform::OutputCapture output;
     EXPECT_EQ(RunQuery(c.args, mapi.EntryPoints()), c.exitCode);
-    EXPECT_EQ(output.StandardOutputText(), c.output);
+    const std::wstring text = output.StandardOutputText();
+    if (c.output.empty() || (c.output.back() == L'\n' && c.output != usage)) {
+      EXPECT_EQ(text, c.output);
+    } else {
+      EXPECT_EQ(text.substr(0, c.output.size()), c.output);
+    }
+    if (c.error.empty()) {
+      EXPECT_TRUE(output.standard_error.empty());
+    } else {
+      ASSERT_EQ(output.standard_error.size(), 1u);
+      const std::wstring& line = output.standard_error[0];
+      EXPECT_EQ(line.substr(0, c.error.size()), c.error);
+      EXPECT_EQ(line.find(L'\n'), line.size() - 1);  // one line
+    }
     EXPECT_EQ(mapi.LiveObjects(), 0);
     EXPECT_EQ(mapi.LiveRowSets(), 0);
     const long shutdowns = std::count(mapi.calls.begin(), mapi.calls.end(), "MAPIUninitialize");
-    EXPECT_EQ(shutdowns, c.failingCall == "MAPIInitialize" ? 0 : 1);
+    const long starts =
+        std::count_if(mapi.calls.begin(), mapi.calls.end(),
+                      [](const std::string& call) { return call.rfind("MAPIInitialize", 0) == 0; });
+    EXPECT_EQ(shutdowns, c.failingCall == "MAPIInitialize" ? 0 : starts);
+    // Arguments that fit no command never start MAPI.
+    if (c.output == usage) {
+      EXPECT_EQ(starts, 0);
+    }
   }
 }
 
@@ -124,10 +188,36 @@ TEST(QueryCommands, TheDoctorNamesWhyARunWouldNotWork) {
          testing::CreateFolderTree(home.File(L"Tavrin") + sep + L"Ostrand" + sep +
                                    L"StoreSettings.xml");
        },
-       1, L"store settings\tfail\tpresent, not readable"},
+       1, L"store settings\tfail\tpresent, but it cannot be read"},
+      {"store list not well-formed",
+       [&](RunFacts&, FakeMapi&, QueryArguments&) {
+         const wchar_t sep = platform::kPathSeparator;
+         const std::wstring data = home.File(L"Tavrin") + sep + L"Ostrand";
+         ASSERT_TRUE(testing::CreateFolderTree(data));
+         ASSERT_TRUE(testing::WriteBytes(data + sep + L"StoreSettings.xml",
+                                         "<QEVConfiguration><Store>"));
+       },
+       1, L"store settings\tfail\tpresent, but it cannot be read"},
+      {"general settings not well-formed",
+       [&](RunFacts&, FakeMapi&, QueryArguments&) {
+         const wchar_t sep = platform::kPathSeparator;
+         const std::wstring data = home.File(L"Tavrin") + sep + L"Ostrand";
+         ASSERT_TRUE(testing::CreateFolderTree(data));
+         ASSERT_TRUE(testing::WriteBytes(data + sep + L"GeneralSettings.xml",
+                                         "<QEVConfiguration><General>"));
+       },
+       1, L"general settings\tfail\tpresent, but it cannot be read"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
+    // A general settings file the plan loads at once (an absent one is
+    // waited for once, a second).
+    const wchar_t sep = platform::kPathSeparator;
+    const std::wstring data = home.File(L"Tavrin") + sep + L"Ostrand";
+    ASSERT_TRUE(testing::RemoveTree(home.File(L"Tavrin")));
+    ASSERT_TRUE(testing::CreateFolderTree(data));
+    ASSERT_TRUE(testing::WriteBytes(data + sep + L"GeneralSettings.xml",
+                                    "<QEVConfiguration><General/></QEVConfiguration>"));
     FakeMapi mapi;
     mapi.AddProfile("Default", true);
     mapi.AddProfile("Second");

@@ -21,6 +21,9 @@ void WriteStandardOutput(std::wstring_view text) {
   WriteUtf8(stdout, text);
 }
 
-void WriteStandardError(std::wstring_view text) { WriteUtf8(stderr, text); }
+void WriteStandardError(std::wstring_view text) {
+  if (OutputCapture::CaptureStandardError(text)) return;
+  WriteUtf8(stderr, text);
+}
 
 }  // namespace kalinor::platform

@@ -30,6 +30,9 @@ void WriteStandardOutput(std::wstring_view text) {
   WriteToStandardHandle(STD_OUTPUT_HANDLE, text);
 }
 
-void WriteStandardError(std::wstring_view text) { WriteToStandardHandle(STD_ERROR_HANDLE, text); }
+void WriteStandardError(std::wstring_view text) {
+  if (OutputCapture::CaptureStandardError(text)) return;
+  WriteToStandardHandle(STD_ERROR_HANDLE, text);
+}
 
 }  // namespace kalinor::platform

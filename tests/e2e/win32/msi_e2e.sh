@@ -9,14 +9,15 @@
 # UPGRADINGPRODUCTCODE, as Windows Installer does; so the upgrade's removal
 # is run here as Windows runs it: msiexec /x with that property set.
 #
-#   msi_e2e.sh KALINOR_EXE PROVIDER_DLL WORK_FOLDER VERSION BUILD_MSI
+#   msi_e2e.sh KALINOR_EXE PROVIDER_DLL WORK_FOLDER VERSION BUILD_MSI QUERY_EXE
 #
-# BUILD_MSI is tools/build-msi.sh. WORK_FOLDER holds a Wine prefix of its own.
+# BUILD_MSI is tools/build-msi.sh; QUERY_EXE is kalinor-query.exe, which the
+# package carries beside kalinor.exe. WORK_FOLDER holds a Wine prefix of its own.
 # Every check is reported; the exit code is 1 when any failed.
 set -u
 
-if [ $# -ne 5 ]; then
-  echo "usage: $0 KALINOR_EXE PROVIDER_DLL WORK_FOLDER VERSION BUILD_MSI" >&2
+if [ $# -ne 6 ]; then
+  echo "usage: $0 KALINOR_EXE PROVIDER_DLL WORK_FOLDER VERSION BUILD_MSI QUERY_EXE" >&2
   exit 2
 fi
 kalinor_exe=$(realpath "$1")
@@ -24,6 +25,7 @@ provider_dll=$(realpath "$2")
 work=$(realpath -m "$3")
 version=$4
 build_msi=$5
+query_exe=$(realpath "$6")
 . "$(dirname "$0")/wine_prefix.sh"
 
 readonly msi_timeout=300
@@ -34,7 +36,9 @@ msiexec_quiet() {
   timeout "$msi_timeout" wine msiexec "$@" /qn /l*v "$(windows_path "$log")" </dev/null >/dev/null 2>&1
 }
 
+# The one folder every recipe and document names.
 installed_exe() { unix_path_on_c 'C:\Program Files\Kalinor\kalinor.exe'; }
+installed_query_exe() { unix_path_on_c 'C:\Program Files\Kalinor\kalinor-query.exe'; }
 
 services_named() { count_of "name=\"$1\"" "$profiles"; }
 
@@ -46,6 +50,9 @@ stores_untouched() {
 check_install() {
   expect "install: msiexec /i succeeds" msiexec_quiet /i "$(windows_path "$msi")"
   expect "install: kalinor.exe is under Program Files" test -f "$(installed_exe)"
+  expect "install: kalinor-query.exe is beside it" test -f "$(installed_query_exe)"
+  expect "install: the installed kalinor-query.exe detects the service, as the recipes run it" \
+    test "$(wine_run "$(installed_query_exe)" has ArchiveConnector --detect 2>/dev/null | tr -d '\r')" = installed
   expect "install: the service is in the profile" test "$(services_named ArchiveConnector)" -eq 1
   expect "install: the service is configured" grep -q 'configured="true"' "$profiles"
   expect "install: the connector's files are untouched" stores_untouched
@@ -63,6 +70,7 @@ check_upgrade() {
 check_removal() {
   expect "removal: msiexec /x succeeds" msiexec_quiet /x "$(windows_path "$msi")"
   expect "removal: kalinor.exe is gone" test ! -e "$(installed_exe)"
+  expect "removal: kalinor-query.exe is gone" test ! -e "$(installed_query_exe)"
   expect "removal: no service is left" test "$(services_named ArchiveConnector)" -eq 0
   expect "removal: the stores' database files are deleted" \
     test ! -e "$data_unix/Stores/first.fdb" -a ! -e "$data_unix/Stores/second.fdb"
@@ -97,7 +105,7 @@ locate_user_folders || exit 1
 register_provider || { echo "cannot register the provider" >&2; exit 1; }
 
 msi="$work/kalinor-$version-x64.msi"
-"$build_msi" "$kalinor_exe" "$version" "$msi" >/dev/null || { echo "cannot build the package" >&2; exit 1; }
+"$build_msi" "$kalinor_exe" "$query_exe" "$version" "$msi" >/dev/null || { echo "cannot build the package" >&2; exit 1; }
 
 # The tool's own log of every custom action, for the record.
 tool_log="$work/kalinor.log"

@@ -61,6 +61,18 @@ exit 0" "$(run_kalinor)"
   expect_report "usage text for -?" "$usage_stdout
 stderr 
 exit 0" "$(run_kalinor '-?')"
+  # A switch is never a service name: help after -u gives the usage, and a
+  # switch not understood gives it with a line that names it; neither runs.
+  expect_report "usage text for -u --help" "$usage_stdout
+stderr 
+exit 0" "$(run_kalinor -u --help)"
+  expect_report "an unknown switch is named, and nothing runs" "${usage_stdout}The argument \"/x\" is not \
+understood: the only switch is -u (or /u). Nothing was changed.\\n
+stderr 
+exit 1" "$(run_kalinor -u ArchiveConnector /x)"
+  expect_report "the version" "stdout kalinor $version\\n
+stderr 
+exit 0" "$(run_kalinor --version)"
 }
 
 check_no_provider() {
@@ -71,9 +83,9 @@ stdout
 stderr 
 exit 1' "$(run_kalinor ArchiveConnector)"
   expect "no provider registered: no profile store written" test ! -e "$profiles"
-  expect_report "no provider registered: has cannot tell" 'debug Error initializing MAPI: 0X80040605\n
+  expect_report "no provider registered: has cannot tell, and says why" 'debug Error initializing MAPI: 0X80040605\n
 stdout 
-stderr 
+stderr kalinor-query: MAPI does not start ("Error initializing MAPI" on the debugger channel gives the code); kalinor-query doctor says why\n
 exit 2' "$(run_query has ArchiveConnector)"
 }
 
@@ -272,6 +284,15 @@ check_doctor() {
   # The catalogue MAPI reads when none lies beside the DLL: the system folder's.
   printf '[Services]\r\nArchiveConnector=Archive Connector\r\n' \
     >"$WINEPREFIX/drive_c/windows/system32/mapisvc.inf"
+  # The DOCTYPE store list the uninstall above left as it was: the doctor
+  # judges it as that uninstall did, then it goes.
+  report=$(run_query doctor ArchiveConnector)
+  report_stdout "$report" >"$work/doctor-doctype.txt"
+  expect "doctor: a store list the uninstall leaves gives 1" grep -q -x 'exit 1' <<<"$report"
+  expect "doctor: it names the store list" \
+    grep -q "^store settings	fail	present, but it cannot be read: .*StoreSettings.xml (0X80004001)" \
+    "$work/doctor-doctype.txt"
+  rm -f "$data_unix/StoreSettings.xml"
   report=$(run_query doctor ArchiveConnector)
   report_stdout "$report" >"$work/doctor-ready.txt"
   expect "doctor: a ready machine gives 0" grep -q -x 'exit 0' <<<"$report"
@@ -284,6 +305,7 @@ check_doctor() {
 
   doctor_setup x64 1 || fail "doctor: switch the new Outlook on"
   report=$(run_query doctor)
+  printf '%s\n' "$report" >"$work/doctor-new-outlook.txt"
   expect "doctor: the new Outlook gives 1" grep -q -x 'exit 1' <<<"$report"
   expect "doctor: it names the new Outlook" grep -q "^new Outlook	fail	" <(report_stdout "$report")
 
