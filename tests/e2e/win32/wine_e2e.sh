@@ -152,9 +152,9 @@ check_run_log() {
   rm -f "$log_file"
   report=$(KALINOR_LOG=$(windows_path "$log_file") run_kalinor ArchiveConnector)
   expect "log file: standard error stays empty" grep -q -x 'stderr ' <<<"$report"
-  # The header and its six facts, the profile's two writes, "already
+  # The header and its seven facts, the profile's two writes, "already
   # installed", the exit code.
-  expect "log file: one line per write" test "$(grep -c -E "^$stamp " "$log_file")" -eq 11
+  expect "log file: one line per write" test "$(grep -c -E "^$stamp " "$log_file")" -eq 12
   expect "log file: the facts name the account" grep -q -E "^$stamp account: .*, session " "$log_file"
   expect "log file: the last line is the exit code" grep -q -E "^$stamp Exit code 0\.\$" "$log_file"
 }
@@ -268,6 +268,23 @@ check_doctype_store_list() {
   expect_report "DOCTYPE store list: the list is left as it was" "$before" "$(cat "$list")"
 }
 
+# A store list naming another machine's share and a pipe: the plan refuses
+# both by their text, and no file-system call ever names them (an elevated
+# run would otherwise offer its credentials to that host).
+check_remote_paths_untouched() {
+  prepare_settings || { fail "prepare the settings and registry values"; return; }
+  cat >"$data_unix/StoreSettings.xml" <<'EOF'
+<?xml version="1.0" encoding="UTF-8"?>
+<QEVConfiguration><Store id="u"><dbFileName>\\kalinor-unc-probe\share\x.fdb</dbFileName></Store><Store id="p"><dbFileName>\\.\pipe\kalinor-pipe-probe</dbFileName></Store></QEVConfiguration>
+EOF
+  local trace
+  trace=$(KALINOR_WINEDEBUG=+file wine_run "$query_exe" plan 2>&1)
+  expect "remote paths: the trace sees the store list read" grep -q 'trace:file.*StoreSettings' <<<"$trace"
+  expect "remote paths: both refused in the plan" test "$(grep -c '^refuse' <<<"$trace")" -eq 2
+  expect "remote paths: no file-system call names them" \
+    test "$(grep -c -E 'trace:file.*(kalinor-unc-probe|kalinor-pipe-probe)' <<<"$trace")" -eq 0
+}
+
 # The doctor's verdict with classic Outlook registered as the provider: ready,
 # then not ready for each of a bitness mismatch, the new Outlook switched on
 # and a running OUTLOOK.EXE, each named on its own line.
@@ -336,6 +353,7 @@ check_run_log
 check_store_in_appdata
 check_uninstall
 check_doctype_store_list
+check_remote_paths_untouched
 check_doctor
 
 if [ "$failures" -ne 0 ]; then
