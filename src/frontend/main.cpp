@@ -4,6 +4,7 @@
 #include "frontend/exit_codes.h"
 #include "frontend/run_log.h"
 #include "frontend/run_sequence.h"
+#include "platform/com_apartment.h"
 #include "platform/command_line.h"
 #include "platform/mapi.h"
 #include "platform/process_info.h"
@@ -17,6 +18,12 @@ int main(int argc, char** argv) {
   const kalinor::RunContext context{kalinor::ExitCodeModeFromEnvironment(),
                                     kalinor::GatherRunFacts()};
   kalinor::RunLog log(args, context.Facts);
+  // The cleanup's XML documents are COM objects made while MAPI holds COM
+  // open, and are let go only when steps is: MAPI's end may be the thread's
+  // last CoUninitialize, and a Release after it calls into a torn-down
+  // apartment (on Windows the DOM's DLL may be unloaded by then). Entered
+  // before steps, so it is left after them.
+  const kalinor::platform::ComApartment com;
   kalinor::UninstallCleanupSteps steps;
   const kalinor::UninstallCleanup cleanup{[&] { return steps.ClearStoreSettings(); },
                                           [&] { return steps.ClearArchiveUrl(); }};

@@ -230,11 +230,27 @@ bool MakeInheritedPipe(Handle& read_end, Handle& write_end) {
   return SetHandleInformation(read_end.Get(), HANDLE_FLAG_INHERIT, 0) != FALSE;
 }
 
-void ReadAll(HANDLE pipe, std::string* bytes) {
+// Reads what the child writes to pipe until it has exited and the pipe is
+// drained, or until no writer is left. Not until the end of the pipe: a
+// process the child started may hold the write end for good (under Wine the
+// desktop process that the child's first window starts inherits it).
+void ReadAll(HANDLE pipe, HANDLE process, std::string* bytes) {
   char buffer[4096];
-  DWORD got = 0;
-  while (ReadFile(pipe, buffer, sizeof buffer, &got, nullptr) && got > 0)
+  bool exited = false;
+  for (;;) {
+    DWORD available = 0;
+    if (!PeekNamedPipe(pipe, nullptr, 0, nullptr, &available, nullptr)) return;  // no writer left
+    if (available == 0) {
+      // Everything the child wrote was in the pipe when it exited.
+      if (exited) return;
+      exited = WaitForSingleObject(process, 20) == WAIT_OBJECT_0;
+      continue;
+    }
+    DWORD got = 0;
+    const DWORD wanted = available < sizeof buffer ? available : static_cast<DWORD>(sizeof buffer);
+    if (!ReadFile(pipe, buffer, wanted, &got, nullptr) || got == 0) return;
     bytes->append(buffer, got);
+  }
 }
 
 // The text of one OutputDebugString write, read from the child's memory.
@@ -423,12 +439,12 @@ int main() {
   Handle process(child.hProcess), thread(child.hThread);
   if (dbwin) dbwin->Start(child.dwProcessId);
   ResumeThread(child.hThread);
-  // Only the child may hold the write ends now, so the reads end when it does.
+  // Only the child (and what it starts) holds the write ends now: see ReadAll.
   out_write.Close();
   err_write.Close();
   std::string standard_output, standard_error;
-  std::thread out_reader(ReadAll, out_read.Get(), &standard_output);
-  std::thread err_reader(ReadAll, err_read.Get(), &standard_error);
+  std::thread out_reader(ReadAll, out_read.Get(), process.Get(), &standard_output);
+  std::thread err_reader(ReadAll, err_read.Get(), process.Get(), &standard_error);
 
   DWORD exit_code = DebugLoop(child, options.timeout_ms, under_wine, log).Run();
   // The process object's exit code is the one to report; the exit event's is the fallback.

@@ -242,30 +242,71 @@ exit 0" "$(run_kalinor /U ArchiveConnector)"
 }
 
 # A store list with a DOCTYPE, where msxml3 under Wine fails nextSibling
-# (E_NOTIMPL): that failure reads as no empty list. Nothing is deleted, the
-# list stays as it was, the log names the failure and the detailed exit code
-# says the cleanup was left undone.
-check_doctype_store_list() {
-  prepare_settings || { fail "prepare the settings and registry values"; return; }
-  local name list="$data_unix/StoreSettings.xml" report before
+# (E_NOTIMPL): that failure reads as no empty list. Nothing is deleted.
+write_doctype_store_list() {
+  local name
+  printf '<?xml version="1.0" encoding="UTF-8"?>\n<!DOCTYPE QEVConfiguration>\n<QEVConfiguration>\n'
+  for name in first second third; do
+    printf 'db' >"$data_unix/Stores/$name.fdb"
+    printf '<Store id="%s"><dbFileName>%s\\Tavrin\\Ostrand\\Stores\\%s.fdb</dbFileName></Store>\n' \
+      "$name" "$local_windows" "$name"
+  done
+  printf '</QEVConfiguration>\n'
+}
+
+# A UTF-16 store list (byte-order mark, CRLF) naming the two databases in the
+# data folder and one outside it: the two go, the third is refused, and the
+# cleared list's save fails its load-back check, since msxml3 under Wine
+# writes it as UTF-8 under its UTF-16 declaration.
+write_utf16_store_list() {
+  printf 'outside' >"$work/outside.fdb"
+  printf '\xFF\xFE'
   {
-    printf '<?xml version="1.0" encoding="UTF-8"?>\n<!DOCTYPE QEVConfiguration>\n<QEVConfiguration>\n'
-    for name in first second third; do
-      printf 'db' >"$data_unix/Stores/$name.fdb"
-      printf '<Store id="%s"><dbFileName>%s\\Tavrin\\Ostrand\\Stores\\%s.fdb</dbFileName></Store>\n' \
-        "$name" "$local_windows" "$name"
-    done
-    printf '</QEVConfiguration>\n'
-  } >"$list"
-  before=$(cat "$list")
-  report=$(KALINOR_LOG=stderr KALINOR_EXIT_CODES=detailed run_kalinor -u ArchiveConnector)
-  expect "DOCTYPE store list: the detailed exit code says the cleanup was left undone" \
-    grep -q -x 'exit 4' <<<"$report"
-  expect "DOCTYPE store list: the log names the failure" grep -q -E \
-    'Error reading settings file .*StoreSettings\.xml: 0X80004001 \(E_NOTIMPL\)' <<<"$report"
-  expect "DOCTYPE store list: no database deleted" \
-    test -e "$data_unix/Stores/first.fdb" -a -e "$data_unix/Stores/second.fdb" -a -e "$data_unix/Stores/third.fdb"
-  expect_report "DOCTYPE store list: the list is left as it was" "$before" "$(cat "$list")"
+    printf '<?xml version="1.0" encoding="UTF-16"?>\r\n<QEVConfiguration>\r\n'
+    printf '  <Store id="%s">\r\n    <dbFileName>%s</dbFileName>\r\n  </Store>\r\n' \
+      first "$local_windows\\Tavrin\\Ostrand\\Stores\\first.fdb" \
+      second "$local_windows\\Tavrin\\Ostrand\\Stores\\second.fdb" \
+      outside "$(windows_path "$work/outside.fdb")"
+    printf '</QEVConfiguration>\r\n'
+  } | iconv -f UTF-8 -t UTF-16LE
+}
+
+# Store lists the cleanup leaves as they were, each run under the debugger:
+# the detailed exit code says the cleanup was left undone, the run ends by
+# itself (no exception), and no XML document is released after COM's last
+# CoUninitialize on the thread (Wine's traces say which came first).
+check_left_store_lists() {
+  local kind report list="$data_unix/StoreSettings.xml" before="$work/StoreSettings.before"
+  for kind in doctype utf16; do
+    prepare_settings || { fail "prepare the settings and registry values"; return; }
+    "write_${kind}_store_list" >"$list"
+    cp "$list" "$before"
+    report=$(KALINOR_LOG=stderr KALINOR_EXIT_CODES=detailed WINEDEBUG=trace+ole,trace+msxml \
+      run_kalinor -u ArchiveConnector)
+    expect "$kind store list: the detailed exit code says the cleanup was left undone" \
+      grep -q -x 'exit 4' <<<"$report"
+    expect "$kind store list: no exception under the debugger" \
+      test -z "$(grep '^exception ' <<<"$report")"
+    expect "$kind store list: no XML document outlives COM" awk '
+      /:CoUninitialize Releasing the COM libraries/ { split($0, f, ":"); ended[f[1]] = 1 }
+      /:domdoc_Release .*refcount 0\./ { split($0, f, ":"); if (f[1] in ended) late = 1 }
+      END { exit late }' <<<"$report"
+    expect "$kind store list: the list is left as it was" cmp -s "$before" "$list"
+    case $kind in
+      doctype)
+        expect "DOCTYPE store list: the log names the failure" grep -q -E \
+          'Error reading settings file .*StoreSettings\.xml: 0X80004001 \(E_NOTIMPL\)' <<<"$report"
+        expect "DOCTYPE store list: no database deleted" test -e "$data_unix/Stores/first.fdb" \
+          -a -e "$data_unix/Stores/second.fdb" -a -e "$data_unix/Stores/third.fdb"
+        ;;
+      utf16)
+        expect "UTF-16 store list: the databases in the data folder deleted" \
+          test ! -e "$data_unix/Stores/first.fdb" -a ! -e "$data_unix/Stores/second.fdb"
+        expect "UTF-16 store list: the one outside is kept and named" test -e "$work/outside.fdb" -a \
+          -n "$(grep -F 'debug Database file not deleted (outside the data folders)' <<<"$report")"
+        ;;
+    esac
+  done
 }
 
 # A store list naming another machine's share and a pipe: the plan refuses
@@ -352,7 +393,7 @@ check_install
 check_run_log
 check_store_in_appdata
 check_uninstall
-check_doctype_store_list
+check_left_store_lists
 check_remote_paths_untouched
 check_doctor
 
