@@ -69,22 +69,22 @@ class Execution {
   }
 
   static void ReportNotMoved(const wchar_t* reason, const std::wstring& path) {
-    DebugTrace(L"Database file not moved (%ls): %ls", reason, path.c_str());
+    DebugTraceError(L"Database file not moved (%ls): %ls", reason, path.c_str());
   }
 
   void ReportNotDeleted(const wchar_t* reason, const std::wstring& path) {
-    DebugTrace(L"Database file not deleted (%ls): %ls", reason, path.c_str());
+    DebugTraceError(L"Database file not deleted (%ls): %ls", reason, path.c_str());
     complete_ = false;
   }
 
   // A save or copy of a settings file that the gate refuses.
   void ReportSettingsRefusal(const wchar_t* what, const wchar_t* reason, const std::wstring& path) {
-    DebugTrace(L"Settings file not %ls (%ls): %ls", what, reason, path.c_str());
+    DebugTraceError(L"Settings file not %ls (%ls): %ls", what, reason, path.c_str());
     complete_ = false;
   }
 
   void ReportReadFailure(const std::wstring& path, HRESULT failure) {
-    DebugTrace(L"Error reading settings file %ls: %#X", path.c_str(), HResultBits(failure));
+    DebugTraceError(L"Error reading settings file %ls: %#X", path.c_str(), HResultBits(failure));
     complete_ = false;
   }
 
@@ -163,7 +163,8 @@ class Execution {
     const HRESULT cleared = settings.SetValue(L"PellucorURL", L"");
     if (ReadFailed(settings.Document, op.Path)) return;
     if (cleared != S_OK) {
-      DebugTrace(L"Error clearing PellucorURL in %ls: %#X", op.Path.c_str(), HResultBits(cleared));
+      DebugTraceError(L"Error clearing PellucorURL in %ls: %#X", op.Path.c_str(),
+                      HResultBits(cleared));
       complete_ = false;
       return;
     }
