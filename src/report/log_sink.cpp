@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cwchar>
 #include <cwctype>
-#include <optional>
+#include <memory>
 
 #include "platform/console.h"
 #include "platform/log_output.h"
@@ -16,7 +16,7 @@ namespace {
 
 // One run, one thread: the log's state is the process's.
 LogTarget g_target = LogTarget::kNone;
-std::optional<platform::AppendOnlyLogFile> g_file;  // open while g_target is kFile
+std::unique_ptr<platform::AppendOnlyLogFile> g_file;  // open while g_target is kFile
 LogFormat g_format = LogFormat::kPlain;
 
 // Writes a line already made one line (LogLineText) to the target.
@@ -41,7 +41,7 @@ std::wstring SetLogTarget(LogTarget target, const std::wstring& path) {
   g_target = LogTarget::kNone;
   g_file.reset();
   if (target == LogTarget::kFile) {
-    g_file.emplace(path);
+    g_file = std::make_unique<platform::AppendOnlyLogFile>(path);
     if (!g_file->IsOpen()) {
       std::wstring refusal = g_file->Refusal();
       g_file.reset();

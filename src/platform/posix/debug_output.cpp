@@ -1,6 +1,6 @@
 #include <cstdio>
 #include <cstdlib>
-#include <optional>
+#include <memory>
 
 #include "platform/console.h"
 #include "platform/debug_output.h"
@@ -15,13 +15,13 @@ namespace {
 // the run: a name looked up again could lead elsewhere. Null when unset, or
 // refused (said once on standard error; the lines then go there instead).
 AppendOnlyLogFile* DebugOutputFile() {
-  static std::optional<AppendOnlyLogFile> file;
+  static std::unique_ptr<AppendOnlyLogFile> file;
   static bool opened = false;
   if (!opened) {
     opened = true;
     const char* path = std::getenv("KALINOR_DEBUG_OUTPUT");
     if (path != nullptr && *path != '\0') {
-      file.emplace(FromUtf8(path));
+      file = std::make_unique<AppendOnlyLogFile>(FromUtf8(path));
       if (!file->IsOpen()) {
         WriteStandardError(L"Debugger output file not opened (" + file->Refusal() +
                            L"), writing to standard error instead: " +
@@ -30,7 +30,7 @@ AppendOnlyLogFile* DebugOutputFile() {
       }
     }
   }
-  return file ? &*file : nullptr;
+  return file.get();
 }
 
 }  // namespace
