@@ -11,25 +11,23 @@
 namespace kalinor::platform {
 namespace {
 
-// $KALINOR_DEBUG_OUTPUT, opened at the first write and held for the rest of
-// the run: a name looked up again could lead elsewhere. Null when unset, or
-// refused (said once on standard error; the lines then go there instead).
+// $KALINOR_DEBUG_OUTPUT, opened; null when unset, or refused (said on
+// standard error; the lines then go there instead).
+std::unique_ptr<AppendOnlyLogFile> OpenDebugOutputFile() {
+  const char* path = std::getenv("KALINOR_DEBUG_OUTPUT");
+  if (path == nullptr || *path == '\0') return nullptr;
+  auto file = std::make_unique<AppendOnlyLogFile>(FromUtf8(path));
+  if (file->IsOpen()) return file;
+  WriteStandardError(L"Debugger output file not opened (" + file->Refusal() +
+                     L"), writing to standard error instead: " + EscapeLineText(FromUtf8(path)) +
+                     L"\n");
+  return nullptr;
+}
+
+// Opened at the first write and held for the rest of the run: a name looked
+// up again could lead elsewhere.
 AppendOnlyLogFile* DebugOutputFile() {
-  static std::unique_ptr<AppendOnlyLogFile> file;
-  static bool opened = false;
-  if (!opened) {
-    opened = true;
-    const char* path = std::getenv("KALINOR_DEBUG_OUTPUT");
-    if (path != nullptr && *path != '\0') {
-      file = std::make_unique<AppendOnlyLogFile>(FromUtf8(path));
-      if (!file->IsOpen()) {
-        WriteStandardError(L"Debugger output file not opened (" + file->Refusal() +
-                           L"), writing to standard error instead: " +
-                           EscapeLineText(FromUtf8(path)) + L"\n");
-        file.reset();
-      }
-    }
-  }
+  static const std::unique_ptr<AppendOnlyLogFile> file = OpenDebugOutputFile();
   return file.get();
 }
 
