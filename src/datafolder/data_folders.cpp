@@ -94,13 +94,13 @@ DataFolders::Folders DataFolders::Build(FolderCreation creation,
   // would depend on the current folder: the root falls back.
   folders.Origin.PolicyUsed =
       !raw.empty() && platform::IsAbsolutePath(raw) && platform::PathExists(raw);
-  if (!folders.Origin.PolicyUsed)
-    raw = AbsoluteOrEmpty(lookup(platform::kCsidlLocalAppData));
+  if (!folders.Origin.PolicyUsed) raw = AbsoluteOrEmpty(lookup(platform::kCsidlLocalAppData));
 
   if (raw.empty()) {
     // Without a root the data folder would be at the root of the current
     // drive, where any user may have planted files: no data folder at all.
-    DebugTraceText(L"Error finding the local application data folder: 0X80004005");
+    DebugTraceText(L"Error finding the local application data folder: 0X80004005",
+                   platform::LineSeverity::kError);
   } else {
     folders.DataFolder = raw + OstrandSuffix();
     folders.PellucorDataFolder = raw + Suffix(L"Tavrin") + Suffix(L"Pellucor");
@@ -141,7 +141,8 @@ SpecialFolderLookup DataFolders::ShellSpecialFolders(FolderCreation creation) {
   const auto shellCreation = creation == FolderCreation::kCreate
                                  ? platform::SpecialFolderCreation::kCreate
                                  : platform::SpecialFolderCreation::kNone;
-  return [shellCreation](int csidl) { return platform::GetSpecialFolderPath(csidl, shellCreation); };
+  return
+      [shellCreation](int csidl) { return platform::GetSpecialFolderPath(csidl, shellCreation); };
 }
 
 void DataFolders::TrimWhiteSpace(std::wstring& text) {
@@ -172,6 +173,5 @@ bool DataFolders::CreateFolderPath(const std::wstring& path) {
   if (path.empty()) throw CAtlException(E_INVALIDARG);
   return platform::CreateFolderWithParents(path);
 }
-
 
 }  // namespace kalinor

@@ -1,6 +1,10 @@
 // The program: the system's arguments and MAPI, and the settings subsystem's
 // two cleanup steps (over one plan), handed to the run sequence with the facts
-// of the run, gathered once; the run log, when asked for, sees the whole run.
+// of the run, gathered once; the run log, when asked for, sees the whole run,
+// unless the run stops at once under a service account: then no log file is
+// opened or created at all.
+#include <optional>
+
 #include "frontend/exit_codes.h"
 #include "frontend/run_log.h"
 #include "frontend/run_sequence.h"
@@ -17,7 +21,8 @@ int main(int argc, char** argv) {
   const std::vector<std::wstring> args = kalinor::platform::CommandLineArguments(argc, argv);
   const kalinor::RunContext context{kalinor::ExitCodeModeFromEnvironment(),
                                     kalinor::GatherRunFacts()};
-  kalinor::RunLog log(args, context.Facts);
+  std::optional<kalinor::RunLog> log;
+  if (!kalinor::RunStopsUnderServiceAccount(context)) log.emplace(args, context.Facts);
   // The cleanup's XML documents are COM objects made while MAPI holds COM
   // open, and are let go only when steps is: MAPI's end may be the thread's
   // last CoUninitialize, and a Release after it calls into a torn-down
@@ -28,6 +33,6 @@ int main(int argc, char** argv) {
   const kalinor::UninstallCleanup cleanup{[&] { return steps.ClearStoreSettings(); },
                                           [&] { return steps.ClearArchiveUrl(); }};
   const int exitCode = kalinor::RunKalinor(args, kalinor::platform::SystemMapi(), cleanup, context);
-  log.Finish(exitCode);
+  if (log) log->Finish(exitCode);
   return exitCode;
 }

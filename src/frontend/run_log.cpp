@@ -1,8 +1,7 @@
 #include "frontend/run_log.h"
 
-#include <utility>
-
 #include "kalinor_version.h"
+#include "platform/console.h"
 #include "platform/debug_output.h"
 #include "platform/environment.h"
 #include "platform/process_info.h"
@@ -46,7 +45,13 @@ RunLog::RunLog(const std::vector<std::wstring>& args, const RunFacts& facts) {
     if (path.empty()) return;
     const LogTarget target =
         platform::AsciiLower(path) == L"stderr" ? LogTarget::kStandardError : LogTarget::kFile;
-    SetLogTarget(target, std::move(path));
+    const std::wstring refusal = SetLogTarget(target, path);
+    if (!refusal.empty()) {
+      platform::WriteStandardError(L"Run log not opened (" + refusal +
+                                   L"), the run goes on without it: " +
+                                   platform::EscapeLineText(path) + L"\n");
+      return;
+    }
     SetLogFormat(LogFormatFromEnvironment());
     const platform::LocalTime now = platform::CurrentLocalTime();
     if (WriteLogEntry(HeaderText(args, now), now)) {

@@ -20,8 +20,12 @@ class RunLog {
  public:
   /// Reads KALINOR_LOG and KALINOR_LOG_FORMAT and, when a log is asked for,
   /// writes the header line (version, build, user, the arguments, the local
-  /// time), then a line for each of the run's facts. A log that cannot be
-  /// written to is dropped without a word: the run goes on as without one.
+  /// time), then a line for each of the run's facts. The file is opened once
+  /// and written through that handle for the whole run; one that cannot be
+  /// opened or is refused (a link, not a regular file, more than one link,
+  /// another account's) is named with the reason in one line on standard
+  /// error, and the run goes on without a log. A log that cannot be written
+  /// to later is dropped without a word.
   RunLog(const std::vector<std::wstring>& args, const RunFacts& facts);
   ~RunLog();
   RunLog(const RunLog&) = delete;

@@ -69,7 +69,7 @@ RunOutcome Guarded(const wchar_t* name, Step&& step) {
   } catch (...) {
     const HRESULT failure = HResultOf(std::current_exception());
     try {
-      DebugTrace(L"Error %ls: %#X", name, HResultBits(failure));
+      DebugTraceError(L"Error %ls: %#X", name, HResultBits(failure));
     } catch (...) {
     }
     return RunOutcome::kFailed;
@@ -114,7 +114,7 @@ RunOutcome RunAction(const RunSettings& settings, const platform::MapiEntryPoint
 bool StopsUnderServiceAccount(const RunContext& context) {
   if (!IsServiceAccount(context.Facts)) return false;
   const wchar_t* account = ServiceAccountName(context.Facts.ServiceAccount);
-  if (context.Mode == ExitCodeMode::kDetailed) {
+  if (RunStopsUnderServiceAccount(context)) {
     DebugTrace(
         L"Nothing changed: this run is under %ls, whose MAPI profile is not the user's. "
         L"Run kalinor in the user's context (Intune: install behavior \"User\"; an MSI "
@@ -123,7 +123,8 @@ bool StopsUnderServiceAccount(const RunContext& context) {
     return true;
   }
   WriteStampedLogLine(std::wstring(L"Warning: this run is under ") + account +
-                      L": it changes that account's own MAPI profile, not the user's.");
+                          L": it changes that account's own MAPI profile, not the user's.",
+                      platform::LineSeverity::kWarning);
   return false;
 }
 
@@ -143,6 +144,10 @@ void LogPassedOver(const RunSettings& settings) {
 }
 
 }  // namespace
+
+bool RunStopsUnderServiceAccount(const RunContext& context) {
+  return context.Mode == ExitCodeMode::kDetailed && IsServiceAccount(context.Facts);
+}
 
 int RunKalinor(const std::vector<std::wstring>& args, const platform::MapiEntryPoints& mapi,
                const UninstallCleanup& cleanup, const RunContext& context) {

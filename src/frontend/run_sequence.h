@@ -25,6 +25,11 @@ struct RunContext {
   RunFacts Facts;
 };
 
+/// True when a run in context stops before MAPI because it is under a
+/// service account (detailed mode): such a run changes nothing, and its
+/// program opens no run log for it.
+bool RunStopsUnderServiceAccount(const RunContext& context);
+
 /// Runs the tool: usage, or install / uninstall through the given MAPI and
 /// cleanup. Under a service account (facts) a detailed run does nothing but
 /// say why on the debugger channel and returns 5; a classic one goes on and

@@ -8,7 +8,7 @@ MapiSession::MapiSession(const platform::MapiEntryPoints& mapi) : mapi_(mapi) {
   MAPIINIT_0 init{MAPI_INIT_VERSION, 0};
   const HRESULT result = mapi_.MAPIInitialize(&init);
   started_ = result == S_OK;
-  if (!started_) DebugTrace(L"Error initializing MAPI: %#X", HResultBits(result));
+  if (!started_) DebugTraceError(L"Error initializing MAPI: %#X", HResultBits(result));
 }
 
 void MapiSession::End() {

@@ -101,7 +101,7 @@ ServiceOutcome InstallService(const platform::MapiEntryPoints& mapi, ServiceAdmi
   const HRESULT result =
       holder.ServiceAdmin->CreateMsgService(service.data(), display.data(), 0, 0);
   if (result != S_OK) {
-    DebugTrace(L"Error installing service: %#X", HResultBits(result));
+    DebugTraceError(L"Error installing service: %#X", HResultBits(result));
     return ServiceOutcome::kFailed;
   }
   MAPIUID uid{};
@@ -129,7 +129,7 @@ ServiceOutcome UninstallService(const platform::MapiEntryPoints& mapi, ServiceAd
     const HRESULT result =
         reappeared ? MAPI_E_CALL_FAILED : holder.ServiceAdmin->DeleteMsgService(&uid);
     if (result != S_OK) {
-      DebugTrace(L"Error uninstalling service: %#X", HResultBits(result));
+      DebugTraceError(L"Error uninstalling service: %#X", HResultBits(result));
       return ServiceOutcome::kFailed;
     }
     deletedAny = true;

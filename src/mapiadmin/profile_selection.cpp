@@ -25,7 +25,7 @@ void ReportProfileTableFailure(const TableFailure& failure) {
   const wchar_t* format = L"Error getting profile rows: %#X";
   if (failure.Step == TableStep::kOpen) format = L"Error getting profiles table: %#X";
   if (failure.Step == TableStep::kCount) format = L"Error getting profiles count: %#X";
-  DebugTrace(format, HResultBits(failure.Result));
+  DebugTraceError(format, HResultBits(failure.Result));
 }
 
 std::optional<TableFailure> OpenProfileTable(IProfAdmin* profAdmin, WholeTable& table) {
@@ -78,7 +78,7 @@ bool OpenServiceAdmin(const platform::MapiEntryPoints& mapi, ServiceAdminHolder&
   InterfacePtr<IProfAdmin> profAdmin;
   const HRESULT adminResult = mapi.MAPIAdminProfiles(0, profAdmin.Receive());
   if (adminResult != S_OK) {
-    DebugTrace(L"Error getting admin profile: %#X", HResultBits(adminResult));
+    DebugTraceError(L"Error getting admin profile: %#X", HResultBits(adminResult));
     return false;
   }
   if (name.empty() && !ChooseProfile(mapi, profAdmin.Get(), name)) return false;
@@ -91,7 +91,7 @@ bool OpenServiceAdmin(const platform::MapiEntryPoints& mapi, ServiceAdminHolder&
                                                   MAPI_UNICODE, holder.ServiceAdmin.Receive());
   if (result != S_OK) {
     holder.ServiceAdmin.Detach();  // never trust (or release) an out-parameter after a failure
-    DebugTrace(L"Error getting a service admin: %#X", HResultBits(result));
+    DebugTraceError(L"Error getting a service admin: %#X", HResultBits(result));
     return false;
   }
   return true;

@@ -22,6 +22,11 @@ struct AccountInfo {
   /// Windows: the terminal-services session; POSIX: getsid(0). nullopt when
   /// it cannot be found.
   std::optional<std::uint32_t> SessionId;
+  /// Windows: the token carries the INTERACTIVE group (S-1-5-4), as a user's
+  /// logon at the console or over Remote Desktop does and a service's, a
+  /// batch job's or a network logon's does not. POSIX has no such mark: true.
+  /// nullopt when the token's groups cannot be read.
+  std::optional<bool> InteractiveLogon;
 };
 
 /// The account of the current process (its token on Windows, its effective

@@ -7,18 +7,29 @@
 
 namespace kalinor::platform {
 
-/// Passes text to the debugger channel in one write. On POSIX a line feed is
-/// appended when the text does not end in one. Failures are ignored. The
-/// observer, when one is set, sees the text first (also under OutputCapture).
-void WriteDebugOutput(std::wstring_view text);
+/// What a line reports, as its writer knows it: the run log marks warnings
+/// and failures by this, never by reading the text.
+enum class LineSeverity { kInformation, kWarning, kError };
 
-/// Receives a copy of every debugger-channel write, exactly as passed.
-using DebugOutputObserver = void (*)(std::wstring_view text);
+/// Passes text to the debugger channel in one write, every control and
+/// separator character in it shown as an escape (EscapeLineText; a trailing
+/// line feed is kept as the line's end). On POSIX a line feed is appended
+/// when the text does not end in one. Failures are ignored. The observer,
+/// when one is set, sees the text first, as passed (also under OutputCapture).
+void WriteDebugOutput(std::wstring_view text, LineSeverity severity = LineSeverity::kInformation);
+
+/// Receives a copy of every debugger-channel write, exactly as passed, with
+/// its severity.
+using DebugOutputObserver = void (*)(std::wstring_view text, LineSeverity severity);
 
 /// Sets the one observer (null: none). Returns the one it replaces.
 DebugOutputObserver SetDebugOutputObserver(DebugOutputObserver observer);
 
 /// Passes text to the observer, if any. Called by WriteDebugOutput.
-void NotifyDebugOutputObserver(std::wstring_view text);
+void NotifyDebugOutputObserver(std::wstring_view text, LineSeverity severity);
+
+/// text as the channel writes it: EscapeLineText over all but one trailing
+/// line feed, which is kept.
+std::wstring DebugChannelText(std::wstring_view text);
 
 }  // namespace kalinor::platform

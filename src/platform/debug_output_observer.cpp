@@ -1,5 +1,9 @@
 #include "platform/debug_output.h"
 
+#include <string>
+
+#include "platform/text.h"
+
 namespace kalinor::platform {
 namespace {
 DebugOutputObserver g_observer = nullptr;  // one thread; no lock needed
@@ -11,8 +15,16 @@ DebugOutputObserver SetDebugOutputObserver(DebugOutputObserver observer) {
   return previous;
 }
 
-void NotifyDebugOutputObserver(std::wstring_view text) {
-  if (g_observer != nullptr) g_observer(text);
+void NotifyDebugOutputObserver(std::wstring_view text, LineSeverity severity) {
+  if (g_observer != nullptr) g_observer(text, severity);
+}
+
+std::wstring DebugChannelText(std::wstring_view text) {
+  const bool ended = !text.empty() && text.back() == L'\n';
+  if (ended) text.remove_suffix(1);
+  std::wstring line = EscapeLineText(text);
+  if (ended) line += L'\n';
+  return line;
 }
 
 }  // namespace kalinor::platform

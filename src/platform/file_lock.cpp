@@ -5,14 +5,20 @@
 
 #include <algorithm>
 #include <thread>
+#include <utility>
 
-#include "platform/files_os.h"
+#include "platform/checked_file.h"
 
 namespace kalinor::platform {
 
-ExclusiveFileLock::ExclusiveFileLock(const std::wstring& path, std::chrono::milliseconds timeout) {
-  if (!os::IsUsablePath(path)) return;
-  ScopedHandle<LockedFileTraits> file(OpenLockFile(path));
+ExclusiveFileLock::ExclusiveFileLock(const std::wstring& path, std::chrono::milliseconds timeout,
+                                     LockFileUse use) {
+  CheckedFile opened =
+      OpenCheckedFile(path, use == LockFileUse::kExistingOnly ? CheckedFileUse::kExistingLock
+                                                              : CheckedFileUse::kLock);
+  m_missing = opened.Missing;
+  m_refusal = std::move(opened.Refusal);
+  ScopedHandle<LockedFileTraits> file(opened.File.Detach());
   if (!file.IsValid()) return;
   using Clock = std::chrono::steady_clock;
   const Clock::time_point deadline = Clock::now() + timeout;

@@ -1,17 +1,35 @@
-// The run log's file: each line appended on its own, so that runs at once
-// share one log. (A log on standard error goes through console.h.)
+// The run log's file, opened once per run and written through that one
+// handle to the end: a name looked up again for a later line could lead
+// somewhere else. (A log on standard error goes through console.h.)
 #pragma once
 
 #include <string>
 #include <string_view>
 
+#include "platform/checked_file.h"
+
 namespace kalinor::platform {
 
-/// Appends line and a line feed to the file at path, as UTF-8, creating the
-/// file (not its folder) when missing. The file is opened for each line, so
-/// that lines of runs at once never interleave within a line, and never
-/// blocks on a pipe without reader. False when it could not be opened or
-/// written; the file is then left as it was as far as possible.
-bool AppendLineToFile(const std::wstring& path, std::wstring_view line);
+/// A log file opened for appending only (platform/checked_file.h: no link
+/// followed, a regular file with one link, POSIX also the running account's
+/// own or created now). Move-only; closed when it leaves scope.
+class AppendOnlyLogFile {
+ public:
+  /// Opens or creates the file at path (not its folder). IsOpen() is false
+  /// when it could not be opened or was refused; Refusal() then says why.
+  explicit AppendOnlyLogFile(const std::wstring& path);
+
+  bool IsOpen() const { return m_file.IsValid(); }
+  const std::wstring& Refusal() const { return m_refusal; }
+
+  /// Appends line and a line feed, as UTF-8, in one write, so that lines of
+  /// runs at once never interleave within a line. False when the file is not
+  /// open or not all of it was written.
+  bool AppendLine(std::wstring_view line);
+
+ private:
+  ScopedHandle<CheckedFileTraits> m_file;
+  std::wstring m_refusal;
+};
 
 }  // namespace kalinor::platform

@@ -179,4 +179,28 @@ bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) {
   return true;
 }
 
+namespace {
+
+bool IsHiddenFormatCharacter(wchar_t c) {
+  return c == 0x2028 || c == 0x2029 || c == 0x200E || c == 0x200F || (c >= 0x202A && c <= 0x202E) ||
+         (c >= 0x2066 && c <= 0x2069);
+}
+
+}  // namespace
+
+std::wstring EscapeLineText(std::wstring_view text) {
+  std::wstring out;
+  out.reserve(text.size());
+  for (const wchar_t c : text) {
+    const auto code = static_cast<unsigned long>(c);
+    if (code < 0x20 || (code >= 0x7F && code <= 0x9F))
+      out += FormatText(L"\\x%02lX", code);
+    else if (IsHiddenFormatCharacter(c))
+      out += FormatText(L"\\u%04lX", code);
+    else
+      out += c;
+  }
+  return out;
+}
+
 }  // namespace kalinor::platform

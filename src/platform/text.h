@@ -45,6 +45,19 @@ int HexDigitValue(wchar_t c);
 /// character is left as it is.
 std::wstring AsciiLower(std::wstring text);
 
+/// text with every character that could break or disguise a line shown as a
+/// visible escape, so that a name put into a line can never end it or forge
+/// another: C0 controls (tab and line feed included), DEL and C1 controls
+/// (U+0085 too) as "\xHH"; the line and paragraph separators U+2028/U+2029
+/// and the bidirectional controls U+200E/U+200F, U+202A..U+202E,
+/// U+2066..U+2069 as "\uHHHH" (upper-case hex). Backslashes stay as they
+/// are (Windows paths are full of them), so a name holding the text "\x0A"
+/// reads like an escaped line feed but cannot break the line; where the two
+/// must be told apart, kalinor-query --json gives every name exactly. The
+/// result holds nothing that would be escaped again. Never fails but for
+/// memory.
+std::wstring EscapeLineText(std::wstring_view text);
+
 /// Whole-string comparison that ignores the case of the ASCII letters A to Z.
 bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b);
 

@@ -148,8 +148,10 @@ Check ChosenProfile(const platform::MapiEntryPoints& mapi, const std::wstring& n
   // The choice itself is kalinor's own, so that the two never disagree.
   std::wstring chosen;
   if (ChooseProfile(mapi, profAdmin.Get(), chosen))
-    return {L"profile", Verdict::kOk,
-            chosen + (rows.size() == 1 ? L" (the only one)" : L" (the default)"), {}};
+    return {L"profile",
+            Verdict::kOk,
+            chosen + (rows.size() == 1 ? L" (the only one)" : L" (the default)"),
+            {}};
   return {L"profile", Verdict::kFail,
           std::to_wstring(rows.size()) + L" profiles and none is the default",
           L"name one with profile:Name"};
@@ -259,10 +261,10 @@ int DoctorCommand(const platform::MapiEntryPoints& mapi, const QueryArguments& a
   int code = kQueryOk;
   std::vector<JsonObject> items;
   for (const Check& check : RunChecks(mapi, arguments, facts)) {
-    std::wstring line =
-        std::wstring(check.Name) + L"\t" + VerdictName(check.Result) + L"\t" + check.Finding;
-    if (!check.Action.empty()) line += L"\t" + check.Action;
-    out.Line(line);
+    if (check.Action.empty())
+      out.Fields({check.Name, VerdictName(check.Result), check.Finding});
+    else
+      out.Fields({check.Name, VerdictName(check.Result), check.Finding, check.Action});
     items.push_back(JsonObject()
                         .Add("check", check.Name)
                         .Add("verdict", VerdictName(check.Result))

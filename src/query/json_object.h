@@ -28,7 +28,10 @@ class JsonObject {
   std::vector<std::pair<std::string, std::wstring>> members_;
 };
 
-/// text as a JSON string literal, quotes included.
+/// text as a JSON string literal, quotes included, always valid UTF-8 once
+/// encoded: controls (C0, DEL, C1), U+2028/U+2029 and bidirectional
+/// controls as \uXXXX; a unit with no Unicode form (a POSIX name's byte
+/// that is not UTF-8, an unpaired UTF-16 surrogate) as \ufffd.
 std::wstring JsonString(const std::wstring& text);
 
 }  // namespace kalinor

@@ -61,7 +61,7 @@ int ListProfilesCommand(const platform::MapiEntryPoints& mapi, QueryOutput& out)
   std::vector<ProfileRow> profiles;
   if (result == S_OK) result = ListProfiles(mapi, profAdmin.Get(), profiles);
   if (result != S_OK) {
-    DebugTrace(L"Error getting profiles table: %#X", HResultBits(result));
+    DebugTraceError(L"Error getting profiles table: %#X", HResultBits(result));
     return out.Fail(kQueryCannotTell, "profile-table",
                     platform::FormatText(L"the profile table cannot be read: %#X; kalinor-query "
                                          L"error %#X names it",
@@ -69,7 +69,10 @@ int ListProfilesCommand(const platform::MapiEntryPoints& mapi, QueryOutput& out)
   }
   std::vector<JsonObject> items;
   for (const ProfileRow& profile : profiles) {
-    out.Line(profile.IsDefault ? profile.Name + L"\tdefault" : profile.Name);
+    if (profile.IsDefault)
+      out.Fields({profile.Name, L"default"});
+    else
+      out.Fields({profile.Name});
     items.push_back(JsonObject().Add("name", profile.Name).Add("default", profile.IsDefault));
   }
   out.Json().Add("profiles", items);
@@ -94,7 +97,7 @@ bool ReadServices(const platform::MapiEntryPoints& mapi, const QueryArguments& a
   const HRESULT result = ListServices(mapi, holder, services);
   holder.Release();  // before MAPI shuts down
   if (result == S_OK) return true;
-  DebugTrace(L"Error getting services table: %#X", HResultBits(result));
+  DebugTraceError(L"Error getting services table: %#X", HResultBits(result));
   out.Fail(kQueryCannotTell, "service-table",
            platform::FormatText(L"the profile's service table cannot be read: %#X; kalinor-query "
                                 L"error %#X names it",
@@ -109,7 +112,7 @@ int ListServicesCommand(const platform::MapiEntryPoints& mapi, const QueryArgume
   std::vector<JsonObject> items;
   for (const ServiceRow& service : services) {
     const std::wstring name = platform::FromAnsiCodePage(service.Name);
-    out.Line(name + L"\t" + service.DisplayName);
+    out.Fields({name, service.DisplayName});
     items.push_back(JsonObject().Add("name", name).Add("displayName", service.DisplayName));
   }
   out.Json().Add("services", items);
@@ -186,10 +189,15 @@ void ReportOperations(const std::vector<FileOperation>& operations, QueryOutput&
   std::vector<JsonObject> items;
   for (const FileOperation& op : operations) {
     const std::wstring reason = op.Reason != nullptr ? op.Reason : L"";
-    std::wstring line = std::wstring(ActionName(op.Action)) + L"\t" + op.Path;
-    if (!op.Destination.empty()) line += L"\t" + op.Destination;
-    if (!reason.empty()) line += L"\t" + reason;
-    out.Line(line);
+    const std::wstring_view action = ActionName(op.Action);
+    if (op.Destination.empty() && reason.empty())
+      out.Fields({action, op.Path});
+    else if (reason.empty())
+      out.Fields({action, op.Path, op.Destination});
+    else if (op.Destination.empty())
+      out.Fields({action, op.Path, reason});
+    else
+      out.Fields({action, op.Path, op.Destination, reason});
     items.push_back(JsonObject()
                         .Add("action", ActionName(op.Action))
                         .Add("path", op.Path)
@@ -202,9 +210,10 @@ void ReportOperations(const std::vector<FileOperation>& operations, QueryOutput&
 // "<label>\t<source>\t<file>[\tfrom\t<source file>]"
 void ReportSettingsFile(const wchar_t* label, const char* key, const SettingsFilePlan& file,
                         QueryOutput& out) {
-  std::wstring line = std::wstring(label) + L"\t" + SourceName(file.Source) + L"\t" + file.FilePath;
-  if (!file.SourcePath.empty()) line += L"\tfrom\t" + file.SourcePath;
-  out.Line(line);
+  if (file.SourcePath.empty())
+    out.Fields({label, SourceName(file.Source), file.FilePath});
+  else
+    out.Fields({label, SourceName(file.Source), file.FilePath, L"from", file.SourcePath});
   out.Json().Add(key, JsonObject()
                           .Add("file", file.FilePath)
                           .Add("action", SourceName(file.Source))
@@ -214,10 +223,10 @@ void ReportSettingsFile(const wchar_t* label, const char* key, const SettingsFil
 void ReportDataFolder(const DataFolders& folders, QueryOutput& out) {
   const DataRootOrigin& origin = folders.HowDataRootWasFound();
   const wchar_t* foundBy = origin.PolicyUsed ? L"policy value" : L"fallback";
-  out.Line(L"data folder\t" + folders.DataFolder());
-  if (!origin.PolicyValue.empty()) out.Line(L"policy value\t" + origin.PolicyValue);
+  out.Fields({L"data folder", folders.DataFolder()});
+  if (!origin.PolicyValue.empty()) out.Fields({L"policy value", origin.PolicyValue});
   if (!origin.ExpandedPolicyValue.empty())
-    out.Line(L"policy value expanded\t" + origin.ExpandedPolicyValue);
+    out.Fields({L"policy value expanded", origin.ExpandedPolicyValue});
   out.Line(std::wstring(L"found by\t") + foundBy);
   out.Json()
       .Add("dataFolder", folders.DataFolder())

@@ -2,9 +2,12 @@
 // JSON document, printed once at the end; and, when it failed, what failed.
 #pragma once
 
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 #include "platform/console.h"
+#include "platform/text.h"
 #include "query/json_object.h"
 
 namespace kalinor {
@@ -12,8 +15,28 @@ namespace kalinor {
 class QueryOutput {
  public:
   explicit QueryOutput(bool json) : json_(json) {}
-  /// Adds a line of the text form (the line feed is added).
-  void Line(const std::wstring& text) { text_ += text + L"\n"; }
+  /// Adds a line of the text form (the line feed is added): its tabs kept as
+  /// the columns' separators, every other control or separator character
+  /// shown as an escape (platform::EscapeLineText), so that no text can end
+  /// the line early.
+  void Line(const std::wstring& text) {
+    std::size_t at = 0;
+    for (std::size_t tab; (tab = text.find(L'\t', at)) != std::wstring::npos; at = tab + 1)
+      text_ += platform::EscapeLineText(std::wstring_view(text).substr(at, tab - at)) + L'\t';
+    text_ += platform::EscapeLineText(std::wstring_view(text).substr(at)) + L'\n';
+  }
+  /// Adds a line of the text form: the fields, each shown with every control
+  /// and separator character escaped (a tab too), joined by tabs. For lines
+  /// that carry names (paths, profiles), so that a name can add no column.
+  void Fields(std::initializer_list<std::wstring_view> fields) {
+    bool first = true;
+    for (const std::wstring_view field : fields) {
+      if (!first) text_ += L'\t';
+      text_ += platform::EscapeLineText(field);
+      first = false;
+    }
+    text_ += L'\n';
+  }
   /// The JSON document, filled beside the lines.
   JsonObject& Json() { return document_; }
   /// Nothing at all is printed for the answer (has --detect, not installed);

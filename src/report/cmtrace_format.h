@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/debug_output.h"
 #include "platform/process_info.h"
 
 namespace kalinor {
@@ -13,18 +14,19 @@ namespace kalinor {
 /// CMTrace's severity of a line: 1 information, 2 warning, 3 failure.
 enum class CmTraceType { kInformation = 1, kWarning = 2, kFailure = 3 };
 
-/// kFailure for a line that reports a failure (beginning "Error", or a
-/// refused database or settings file: "Database file not …", "Settings
-/// file not …"), kWarning for one beginning "Warning", else kInformation.
-CmTraceType CmTraceTypeOf(std::wstring_view text);
+/// The CMTrace type of a line its writer reported with severity; the text
+/// itself is never read for it (a profile named "Error …" is no failure).
+CmTraceType CmTraceTypeOf(platform::LineSeverity severity);
 
 /// text as one CMTrace line, without its line feed:
 /// <![LOG[text]LOG]!><time="HH:MM:SS.mmm+bias" date="MM-DD-YYYY"
 /// component="kalinor" context="" type="1" thread="N" file="">
 /// where bias is the minutes west of UTC (UTC+1 gives "-60", UTC "+000").
-/// A "]LOG]!>" inside text would end the entry early and is written as
-/// "]LOG]!&gt;". Never fails but for memory.
-std::wstring FormatCmTraceLine(std::wstring_view text, const platform::LocalTime& time,
-                               unsigned long thread);
+/// and type is CmTraceTypeOf(severity). A "]LOG]!>" inside text would end
+/// the entry early, and a "<![LOG[" would start a forged one: they are
+/// written as "]LOG]!&gt;" and "&lt;![LOG[". text must be one line already
+/// (the log sink escapes it). Never fails but for memory.
+std::wstring FormatCmTraceLine(std::wstring_view text, platform::LineSeverity severity,
+                               const platform::LocalTime& time, unsigned long thread);
 
 }  // namespace kalinor

@@ -3,26 +3,45 @@
 #include <cstdarg>
 #include <string>
 
-#include "platform/debug_output.h"
 #include "platform/text.h"
 
 namespace kalinor {
+namespace {
+
+void TraceFormatted(platform::LineSeverity severity, const wchar_t* format, va_list args) {
+  std::wstring text = platform::FormatTextV(format, args);
+  text += L'\n';
+  platform::WriteDebugOutput(text, severity);
+}
+
+}  // namespace
 
 void DebugTrace(const wchar_t* format, ...) {
   va_list args;
   va_start(args, format);
-  std::wstring text;
   try {
-    text = platform::FormatTextV(format, args);
+    TraceFormatted(platform::LineSeverity::kInformation, format, args);
   } catch (...) {
     va_end(args);
     throw;
   }
   va_end(args);
-  text += L'\n';
-  platform::WriteDebugOutput(text);
 }
 
-void DebugTraceText(std::wstring_view text) { platform::WriteDebugOutput(text); }
+void DebugTraceError(const wchar_t* format, ...) {
+  va_list args;
+  va_start(args, format);
+  try {
+    TraceFormatted(platform::LineSeverity::kError, format, args);
+  } catch (...) {
+    va_end(args);
+    throw;
+  }
+  va_end(args);
+}
+
+void DebugTraceText(std::wstring_view text, platform::LineSeverity severity) {
+  platform::WriteDebugOutput(text, severity);
+}
 
 }  // namespace kalinor

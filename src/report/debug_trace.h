@@ -4,16 +4,24 @@
 
 #include <string_view>
 
+#include "platform/debug_output.h"
+
 namespace kalinor {
 
 /// Formats printf-style (HRESULTs as unsigned 32-bit under "%#X"), appends
 /// one line feed and passes the whole text to the debugger channel in one
-/// write. A null format raises CAtlException(E_INVALIDARG) and writes nothing.
+/// write, as an information line. A null format raises
+/// CAtlException(E_INVALIDARG) and writes nothing.
 void DebugTrace(const wchar_t* format, ...);
+
+/// DebugTrace for a line that reports a failure (the "Error …" lines, a file
+/// the run refused or could not change): the run log marks it as one.
+void DebugTraceError(const wchar_t* format, ...);
 
 /// Passes text to the debugger channel as it is, in one write, with no line
 /// feed added: for texts (a profile name, a folder) that are reported
 /// whole rather than formatted.
-void DebugTraceText(std::wstring_view text);
+void DebugTraceText(std::wstring_view text,
+                    platform::LineSeverity severity = platform::LineSeverity::kInformation);
 
 }  // namespace kalinor

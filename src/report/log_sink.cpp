@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cwchar>
 #include <cwctype>
-#include <utility>
+#include <memory>
 
 #include "platform/console.h"
 #include "platform/log_output.h"
@@ -16,39 +16,16 @@ namespace {
 
 // One run, one thread: the log's state is the process's.
 LogTarget g_target = LogTarget::kNone;
-std::wstring g_path;
+std::unique_ptr<platform::AppendOnlyLogFile> g_file;  // open while g_target is kFile
 LogFormat g_format = LogFormat::kPlain;
 
-// One write stays one line: line breaks and other control characters
-// become spaces, and the line feed the channel adds is dropped.
-std::wstring OneLine(std::wstring_view text) {
-  if (!text.empty() && text.back() == L'\n') text.remove_suffix(1);
-  std::wstring line(text);
-  for (wchar_t& c : line) {
-    if (c < L' ' || c == 0x7F) c = L' ';
-  }
-  return line;
-}
-
-bool IsHexDigit(wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F'); }
-
-}  // namespace
-
-void SetLogTarget(LogTarget target, std::wstring path) {
-  g_target = target;
-  g_path = std::move(path);
-}
-
-void SetLogFormat(LogFormat format) { g_format = format; }
-
-bool HasLogTarget() { return g_target != LogTarget::kNone; }
-
-bool WriteLogLine(std::wstring_view text) {
+// Writes a line already made one line (LogLineText) to the target.
+bool WriteOneLine(const std::wstring& line) {
   switch (g_target) {
     case LogTarget::kFile:
-      return platform::AppendLineToFile(g_path, OneLine(text));
+      return g_file && g_file->AppendLine(line);
     case LogTarget::kStandardError:
-      platform::WriteStandardError(OneLine(text) + L'\n');
+      platform::WriteStandardError(line + L'\n');
       return true;
     case LogTarget::kNone:
       break;
@@ -56,15 +33,48 @@ bool WriteLogLine(std::wstring_view text) {
   return false;
 }
 
-bool WriteLogEntry(std::wstring_view text, const platform::LocalTime& time) {
-  if (g_format == LogFormat::kCmTrace)
-    return WriteLogLine(FormatCmTraceLine(OneLine(text), time, platform::CurrentThreadId()));
-  return WriteLogLine(FormatTimestamp(time) + L' ' + OneLine(text));
+bool IsHexDigit(wchar_t c) { return (c >= L'0' && c <= L'9') || (c >= L'A' && c <= L'F'); }
+
+}  // namespace
+
+std::wstring SetLogTarget(LogTarget target, const std::wstring& path) {
+  g_target = LogTarget::kNone;
+  g_file.reset();
+  if (target == LogTarget::kFile) {
+    g_file = std::make_unique<platform::AppendOnlyLogFile>(path);
+    if (!g_file->IsOpen()) {
+      std::wstring refusal = g_file->Refusal();
+      g_file.reset();
+      return refusal.empty() ? std::wstring(L"not opened") : refusal;
+    }
+  }
+  g_target = target;
+  return {};
 }
 
-void WriteStampedLogLine(std::wstring_view text) {
+void SetLogFormat(LogFormat format) { g_format = format; }
+
+bool HasLogTarget() { return g_target != LogTarget::kNone; }
+
+std::wstring LogLineText(std::wstring_view text) {
+  if (!text.empty() && text.back() == L'\n') text.remove_suffix(1);
+  return platform::EscapeLineText(text);
+}
+
+bool WriteLogLine(std::wstring_view text) { return WriteOneLine(LogLineText(text)); }
+
+bool WriteLogEntry(std::wstring_view text, const platform::LocalTime& time,
+                   platform::LineSeverity severity) {
+  if (g_target == LogTarget::kNone) return false;
+  const std::wstring line = LogLineText(text);
+  if (g_format == LogFormat::kCmTrace)
+    return WriteOneLine(FormatCmTraceLine(line, severity, time, platform::CurrentThreadId()));
+  return WriteOneLine(FormatTimestamp(time) + L' ' + line);
+}
+
+void WriteStampedLogLine(std::wstring_view text, platform::LineSeverity severity) {
   try {
-    WriteLogEntry(NameHResults(OneLine(text)), platform::CurrentLocalTime());
+    WriteLogEntry(NameHResults(text), platform::CurrentLocalTime(), severity);
   } catch (...) {
   }
 }

@@ -95,16 +95,27 @@ const wchar_t* ServiceAccountName(ServiceAccountKind kind) {
       return L"LocalService";
     case ServiceAccountKind::NetworkService:
       return L"NetworkService";
+    case ServiceAccountKind::VirtualService:
+      return L"a virtual service account";
+    case ServiceAccountKind::ApplicationPool:
+      return L"an IIS application pool";
+    case ServiceAccountKind::NonInteractive:
+      return L"a logon without an interactive session";
     case ServiceAccountKind::None:
       break;
   }
   return L"";
 }
 
-ServiceAccountKind ServiceAccountOf(const std::wstring& sid) {
+ServiceAccountKind ServiceAccountOf(const std::wstring& sid, bool interactiveLogon) {
   if (sid == L"S-1-5-18") return ServiceAccountKind::LocalSystem;
   if (sid == L"S-1-5-19") return ServiceAccountKind::LocalService;
   if (sid == L"S-1-5-20") return ServiceAccountKind::NetworkService;
+  // NT SERVICE\<name> and IIS APPPOOL\<name>: an authority and at least one
+  // more sub-authority.
+  if (sid.rfind(L"S-1-5-80-", 0) == 0 && sid.size() > 9) return ServiceAccountKind::VirtualService;
+  if (sid.rfind(L"S-1-5-82-", 0) == 0 && sid.size() > 9) return ServiceAccountKind::ApplicationPool;
+  if (!interactiveLogon) return ServiceAccountKind::NonInteractive;
   return ServiceAccountKind::None;
 }
 
@@ -113,9 +124,10 @@ RunFacts GatherRunFacts() {
   platform::AccountInfo account = platform::CurrentAccount();
   facts.AccountName = std::move(account.Name);
   facts.AccountSid = std::move(account.Sid);
-  facts.ServiceAccount = ServiceAccountOf(facts.AccountSid);
   facts.Elevated = account.Elevated;
   facts.SessionId = account.SessionId;
+  facts.InteractiveLogon = account.InteractiveLogon.value_or(true);
+  facts.ServiceAccount = ServiceAccountOf(facts.AccountSid, facts.InteractiveLogon);
   facts.ProcessBitness = ProcessBitness();
   facts.Client = FindMailClient();
   facts.NewOutlookOn =

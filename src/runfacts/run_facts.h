@@ -17,9 +17,17 @@
 
 namespace kalinor {
 
-/// The built-in accounts that services run as. A run under one of them
-/// changes that account's own MAPI profile, never a user's.
-enum class ServiceAccountKind { None, LocalSystem, LocalService, NetworkService };
+/// The accounts that services run as. A run under one of them changes that
+/// account's own MAPI profile, never a user's.
+enum class ServiceAccountKind {
+  None,
+  LocalSystem,      // S-1-5-18
+  LocalService,     // S-1-5-19
+  NetworkService,   // S-1-5-20
+  VirtualService,   // a per-service virtual account, NT SERVICE\<name>: S-1-5-80-…
+  ApplicationPool,  // an IIS application pool identity: S-1-5-82-…
+  NonInteractive,   // any other account whose logon has no interactive session
+};
 
 struct RunFacts {
   std::wstring AccountName;  // "DOMAIN\user"; "" when unknown
@@ -27,7 +35,8 @@ struct RunFacts {
   ServiceAccountKind ServiceAccount = ServiceAccountKind::None;
   bool Elevated = false;
   std::optional<std::uint32_t> SessionId;
-  std::wstring ProcessBitness;  // "x64" or "x86"
+  bool InteractiveLogon = true;  // the token is INTERACTIVE (S-1-5-4); true when unknown
+  std::wstring ProcessBitness;   // "x64" or "x86"
   MailClient Client;
   bool NewOutlookOn = false;  // HKCU ...\16.0\Outlook\Preferences "UseNewOutlook" = 1
   std::wstring MapiDllPath;   // the mail client's "DllPathEx"; "" when none is registered
@@ -41,13 +50,17 @@ struct RunFacts {
 /// unreadable registry value counts as absent); this never fails as a whole.
 RunFacts GatherRunFacts();
 
-/// The service account a SID names (S-1-5-18, -19, -20); None for any other.
-ServiceAccountKind ServiceAccountOf(const std::wstring& sid);
+/// The service account a SID names (S-1-5-18, -19, -20, S-1-5-80-…,
+/// S-1-5-82-…); for any other SID NonInteractive when its logon has no
+/// interactive session, else None.
+ServiceAccountKind ServiceAccountOf(const std::wstring& sid, bool interactiveLogon = true);
 
-/// "LocalSystem", "LocalService" or "NetworkService"; "" for None.
+/// "LocalSystem", "LocalService", "NetworkService", "a virtual service
+/// account", "an IIS application pool", "a logon without an interactive
+/// session"; "" for None.
 const wchar_t* ServiceAccountName(ServiceAccountKind kind);
 
-/// True when the run is under LocalSystem, LocalService or NetworkService.
+/// True when the run is under any ServiceAccountKind but None.
 bool IsServiceAccount(const RunFacts& facts);
 
 /// The lines a run log's header carries, one fact per line, such as

@@ -78,17 +78,17 @@ class Execution {
   }
 
   static void ReportNotMoved(const wchar_t* reason, const std::wstring& path) {
-    DebugTrace(L"Database file not moved (%ls): %ls", reason, path.c_str());
+    DebugTraceError(L"Database file not moved (%ls): %ls", reason, path.c_str());
   }
 
   void ReportNotDeleted(const wchar_t* reason, const std::wstring& path) {
-    DebugTrace(L"Database file not deleted (%ls): %ls", reason, path.c_str());
+    DebugTraceError(L"Database file not deleted (%ls): %ls", reason, path.c_str());
     complete_ = false;
   }
 
   // A save or copy of a settings file that the gate refuses.
   void ReportSettingsRefusal(const wchar_t* what, const wchar_t* reason, const std::wstring& path) {
-    DebugTrace(L"Settings file not %ls (%ls): %ls", what, reason, path.c_str());
+    DebugTraceError(L"Settings file not %ls (%ls): %ls", what, reason, path.c_str());
     complete_ = false;
   }
 
@@ -102,13 +102,13 @@ class Execution {
                                  ? platform::DescribeSystemError(op.ReadError)
                                  : std::wstring(L"not well-formed, or past a bound on its size, "
                                                 L"depth or attributes");
-    DebugTrace(L"Settings file left as it is (%ls): %ls", why.c_str(), op.Path.c_str());
+    DebugTraceError(L"Settings file left as it is (%ls): %ls", why.c_str(), op.Path.c_str());
   }
 
   // The system refused an act the gate let through; the file stays, and the
   // next run tries again.
   void ReportFailed(const wchar_t* what, platform::SystemError error, const std::wstring& path) {
-    DebugTrace(L"%ls (%ls): %ls", what, platform::DescribeSystemError(error).c_str(), path.c_str());
+    DebugTraceError(L"%ls (%ls): %ls", what, platform::DescribeSystemError(error).c_str(), path.c_str());
     complete_ = false;
   }
 
@@ -118,7 +118,7 @@ class Execution {
   }
 
   void ReportReadFailure(const std::wstring& path, HRESULT failure) {
-    DebugTrace(L"Error reading settings file %ls: %#X", path.c_str(), HResultBits(failure));
+    DebugTraceError(L"Error reading settings file %ls: %#X", path.c_str(), HResultBits(failure));
     complete_ = false;
   }
 
@@ -237,7 +237,7 @@ class Execution {
   void Save(XMLDocument& document, const FileOperation& op) {
     std::string bytes;
     if (document.Serialize(bytes) != S_OK) {
-      DebugTrace(L"Settings file not saved (its content cannot be written out): %ls",
+      DebugTraceError(L"Settings file not saved (its content cannot be written out): %ls",
                  op.Path.c_str());
       complete_ = false;
       return;
@@ -253,7 +253,8 @@ class Execution {
     const HRESULT cleared = settings.SetValue(L"PellucorURL", L"");
     if (ReadFailed(settings.Document, op.Path)) return;
     if (cleared != S_OK) {
-      DebugTrace(L"Error clearing PellucorURL in %ls: %#X", op.Path.c_str(), HResultBits(cleared));
+      DebugTraceError(L"Error clearing PellucorURL in %ls: %#X", op.Path.c_str(),
+                      HResultBits(cleared));
       complete_ = false;
       return;
     }

@@ -77,6 +77,8 @@ const std::string kClickToRun =
 
 TEST_F(QueryRuns, EachCommandAnswersAndChangesNothing) {
   Prepare();
+  // A reader creates no lock file: without one it reads unlocked.
+  ASSERT_TRUE(std::filesystem::remove(InHome(".config/kalinor/profiles.xml.lock")));
   WriteHomeFile("Office/MAPI32.DLL", "MZ");
   WriteHomeFile(".config/kalinor/mapisvc.inf", "[Services]\nArchiveConnector=Archive Connector\n");
   const std::string readyClient =
@@ -201,6 +203,32 @@ TEST_F(QueryRuns, ThePlanIsWhatTheUninstallDoes) {
     if (after.count(path) == 0) deleted.insert(path);
   }
   EXPECT_EQ(deleted, planned);
+}
+
+// A name is shown, never obeyed: a database whose real name holds a line
+// break stays on its own plan line, and a data folder whose name is not
+// UTF-8 still gives valid JSON.
+TEST_F(QueryRuns, NamesCannotForgeLinesOrBreakTheJson) {
+  const std::string data = InHome(kData);
+  const std::string forged = "x.fdb\ndelete\tevil.fdb";
+  WriteHomeFile(kData + "/" + forged, "x");
+  WriteHomeFile(kData + "/StoreSettings.xml",
+                "<QEVConfiguration><Store id=\"1\"><dbFileName>" + data +
+                    "/x.fdb&#10;delete&#9;evil.fdb</dbFileName></Store></QEVConfiguration>");
+  const ProcessResult plan = Query({"plan"});
+  EXPECT_EQ(plan.exitCode, 0);
+  EXPECT_NE(plan.standardOutput.find("\ndelete\t" + data + "/x.fdb\\x0Adelete\\x09evil.fdb\n"),
+            std::string::npos)
+      << plan.standardOutput;
+  EXPECT_EQ(Occurrences(plan.standardOutput, "\ndelete\t"), 1);
+
+  environment["XDG_DATA_HOME"] = InHome("data\xff");
+  const ProcessResult json = Query({"plan", "--json"});
+  EXPECT_NE(
+      json.standardOutput.find("\"dataFolder\":\"" + InHome("data") + "\\ufffd/Tavrin/Ostrand\""),
+      std::string::npos)
+      << json.standardOutput;
+  EXPECT_EQ(json.standardOutput.find('\xff'), std::string::npos);
 }
 
 }  // namespace

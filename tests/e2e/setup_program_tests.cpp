@@ -2,6 +2,7 @@
 // run log (KALINOR_LOG) and the detailed exit codes (KALINOR_EXIT_CODES).
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <regex>
 #include <sstream>
 
@@ -75,6 +76,65 @@ TEST_F(SetupProgramRuns, ALogThatCannotBeOpenedChangesNothing) {
             "Getting admin services for profile:\nDefault\nService configuration returned "
             "0\nService installed.\n");
   EXPECT_EQ(FileText("no"), "<missing>");
+  EXPECT_NE(run.standardError.find("Run log not opened ("), std::string::npos) << run.standardError;
+  EXPECT_NE(run.standardError.find("no/such/folder/setup.log"), std::string::npos);
+}
+
+// The run runs elevated over files another account can change: a link or a
+// second name planted where the log, the debugger-output file or the profile
+// store's lock goes is refused with a line on standard error, and what it
+// points to is left exactly as it was.
+TEST_F(SetupProgramRuns, PlantedLinksAtTheLogDebugOutputAndLockAreRefused) {
+  namespace fs = std::filesystem;
+  enum class Plant { kSymbolicLink, kDanglingLink, kHardLink };
+  const struct {
+    const char* what;
+    const char* variable;  // pointed at the planted name; null: the lock's own place
+    const char* planted;   // relative to the home folder
+    Plant plant;
+    const char* refusal;  // on standard error
+  } cases[] = {
+      {"log as a link", "KALINOR_LOG", "setup.log", Plant::kSymbolicLink,
+       "Run log not opened (a link)"},
+      {"log as a link to a missing file", "KALINOR_LOG", "setup.log", Plant::kDanglingLink,
+       "Run log not opened (a link)"},
+      {"log with a second name", "KALINOR_LOG", "setup.log", Plant::kHardLink,
+       "Run log not opened (2 links)"},
+      {"debugger output as a link", "KALINOR_DEBUG_OUTPUT", "debug.log", Plant::kSymbolicLink,
+       "Debugger output file not opened (a link)"},
+      {"lock as a link", nullptr, ".config/kalinor/profiles.xml.lock", Plant::kSymbolicLink,
+       "Profile store lock not opened (a link)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempFolder victims;  // another account's folder
+    const fs::path victim = fs::path(victims.Path()) / "victim";
+    const std::string secret = "root-only\n";
+    ASSERT_TRUE(WriteFileBytes(victim.wstring(), secret));
+    const fs::path planted(InHome(c.planted));
+    fs::create_directories(planted.parent_path());
+    fs::remove(planted);
+    switch (c.plant) {
+      case Plant::kSymbolicLink:
+        fs::create_symlink(victim, planted);
+        break;
+      case Plant::kDanglingLink:
+        fs::create_symlink(fs::path(victims.Path()) / "created", planted);
+        break;
+      case Plant::kHardLink:
+        fs::create_hard_link(victim, planted);
+        break;
+    }
+    std::map<std::string, std::string> saved = environment;
+    if (c.variable != nullptr) environment[c.variable] = planted.string();
+    const ProcessResult run = Run({"ArchiveConnector"});
+    environment = saved;
+    EXPECT_NE(run.standardError.find(c.refusal), std::string::npos) << run.standardError;
+    EXPECT_EQ(ReadFileBytes(victim.wstring()), secret);
+    EXPECT_FALSE(fs::exists(fs::path(victims.Path()) / "created"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(victims.Path()), fs::directory_iterator()), 1);
+    fs::remove(planted);
+  }
 }
 
 // Each outcome in turn, with its detailed code and then its default one.

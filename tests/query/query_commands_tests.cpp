@@ -156,6 +156,12 @@ TEST(QueryCommands, TheDoctorNamesWhyARunWouldNotWork) {
          f.ServiceAccount = ServiceAccountKind::LocalSystem;
        },
        1, L"account\tfail\t"},
+      {"virtual service account",
+       [](RunFacts& f, FakeMapi&, QueryArguments&) {
+         f.AccountName = L"NT SERVICE\\Setup\nverdict\tready";
+         f.ServiceAccount = ServiceAccountKind::VirtualService;
+       },
+       1, L"account\tfail\tNT SERVICE\\Setup\\x0Averdict\\x09ready is a virtual service account"},
       {"bitness",
        [](RunFacts& f, FakeMapi&, QueryArguments&) {
          f.Client.Bitness = f.ProcessBitness == L"x64" ? L"x86" : L"x64";
@@ -240,6 +246,14 @@ TEST(QueryCommands, TheDoctorNamesWhyARunWouldNotWork) {
 
 TEST(QueryCommands, JsonStringsEscapeWhatJsonAsks) {
   EXPECT_EQ(JsonString(L"C:\\a \"b\"\n\t\x01"), L"\"C:\\\\a \\\"b\\\"\\n\\t\\u0001\"");
+  // Separators and bidi controls as escapes; what has no UTF-8 form (an
+  // unpaired surrogate, a POSIX name's undecodable byte) as U+FFFD.
+  EXPECT_EQ(JsonString(L"a\u0085\u2028\u202E\x7F"), L"\"a\\u0085\\u2028\\u202e\\u007f\"");
+  EXPECT_EQ(JsonString(std::wstring(L"x") + static_cast<wchar_t>(0xD800) + L"y" +
+                       static_cast<wchar_t>(0xDCFF)),
+            L"\"x\\ufffdy\\ufffd\"");
+  EXPECT_EQ(JsonString(L"\U0001F600 \u00F6"), L"\"\U0001F600 \u00F6\"");
+  EXPECT_EQ(platform::ToUtf8(JsonString(platform::FromUtf8("data\xff"))), "\"data\\ufffd\"");
 }
 
 }  // namespace

@@ -149,15 +149,33 @@ TEST(RunFacts, AccountAndServiceAccounts) {
   EXPECT_TRUE(facts.SessionId.has_value());
   EXPECT_FALSE(IsServiceAccount(facts));
 
-  const std::pair<const wchar_t*, ServiceAccountKind> sids[] = {
-      {L"S-1-5-18", ServiceAccountKind::LocalSystem},
-      {L"S-1-5-19", ServiceAccountKind::LocalService},
-      {L"S-1-5-20", ServiceAccountKind::NetworkService},
-      {L"S-1-5-180", ServiceAccountKind::None},
-      {L"S-1-5-21-1-2-3-1001", ServiceAccountKind::None},
-      {L"", ServiceAccountKind::None}};
-  for (const auto& [sid, kind] : sids)
-    EXPECT_EQ(ServiceAccountOf(sid), kind) << platform::ToUtf8(sid);
+  EXPECT_TRUE(facts.InteractiveLogon);
+
+  const struct {
+    const wchar_t* sid;
+    bool interactive;  // the token holds INTERACTIVE (S-1-5-4)
+    ServiceAccountKind kind;
+  } sids[] = {{L"S-1-5-18", false, ServiceAccountKind::LocalSystem},
+              {L"S-1-5-19", false, ServiceAccountKind::LocalService},
+              {L"S-1-5-20", false, ServiceAccountKind::NetworkService},
+              {L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464", false,
+               ServiceAccountKind::VirtualService},
+              {L"S-1-5-80-0", true, ServiceAccountKind::VirtualService},
+              {L"S-1-5-82-3006700770-424185619-1745488364-794895919-4004696415", true,
+               ServiceAccountKind::ApplicationPool},
+              {L"S-1-5-21-1-2-3-1001", false, ServiceAccountKind::NonInteractive},
+              {L"S-1-5-180", true, ServiceAccountKind::None},
+              {L"S-1-5-80", true, ServiceAccountKind::None},
+              {L"S-1-5-800-1", true, ServiceAccountKind::None},
+              {L"S-1-5-21-1-2-3-1001", true, ServiceAccountKind::None},
+              {L"", true, ServiceAccountKind::None}};
+  for (const auto& c : sids) {
+    EXPECT_EQ(ServiceAccountOf(c.sid, c.interactive), c.kind) << platform::ToUtf8(c.sid);
+    RunFacts judged;
+    judged.ServiceAccount = c.kind;
+    EXPECT_EQ(IsServiceAccount(judged), c.kind != ServiceAccountKind::None);
+    EXPECT_EQ(*ServiceAccountName(c.kind) == L'\0', c.kind == ServiceAccountKind::None);
+  }
 
   RunFacts system;
   system.AccountName = L"NT AUTHORITY\\SYSTEM";

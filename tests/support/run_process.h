@@ -10,6 +10,7 @@ namespace kalinor::testing {
 struct ProcessResult {
   int exitCode = -1;           // -1 when it could not be started or did not exit normally
   std::string standardOutput;  // everything it wrote to standard output, as bytes
+  std::string standardError;   // the same for standard error (POSIX; empty on Windows)
 };
 
 /// Starts program with args (bytes, passed as they are) and exactly the given

@@ -33,6 +33,9 @@ AccountInfo CurrentAccount() {
   account.Elevated = uid == 0;
   const pid_t session = ::getsid(0);
   if (session >= 0) account.SessionId = static_cast<std::uint32_t>(session);
+  // Nothing on POSIX tells a service's process from a user's; the stand-in
+  // counts every run as a user's (tests pass their own facts).
+  account.InteractiveLogon = true;
   return account;
 }
 

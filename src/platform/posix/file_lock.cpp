@@ -23,12 +23,6 @@ bool LockedFileTraits::Close(Handle handle) noexcept {
   return ::close(fd) == 0;
 }
 
-LockedFileTraits::Handle ExclusiveFileLock::OpenLockFile(const std::wstring& path) {
-  // O_NONBLOCK: a FIFO put in the lock file's place would otherwise wait for
-  // a writer for ever.
-  return ::open(ToUtf8(path).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-}
-
 ExclusiveFileLock::Attempt ExclusiveFileLock::TryLock(LockedFileTraits::Handle file) {
   int result;
   do {

@@ -49,6 +49,26 @@ bool IsElevated(HANDLE token) {
          elevation.TokenIsElevated != 0;
 }
 
+// Whether the token's enabled groups hold INTERACTIVE (S-1-5-4); nullopt when
+// the groups cannot be read.
+std::optional<bool> HasInteractiveGroup(HANDLE token) {
+  const std::vector<std::uint8_t> buffer = TokenInformation(token, TokenGroups);
+  if (buffer.empty()) return std::nullopt;
+  SID_IDENTIFIER_AUTHORITY nt_authority = SECURITY_NT_AUTHORITY;
+  PSID interactive = nullptr;
+  if (!AllocateAndInitializeSid(&nt_authority, 1, SECURITY_INTERACTIVE_RID, 0, 0, 0, 0, 0, 0, 0,
+                                &interactive))
+    return std::nullopt;
+  const auto* groups = reinterpret_cast<const TOKEN_GROUPS*>(buffer.data());
+  bool found = false;
+  for (DWORD i = 0; i < groups->GroupCount && !found; ++i) {
+    const SID_AND_ATTRIBUTES& group = groups->Groups[i];
+    found = (group.Attributes & SE_GROUP_ENABLED) != 0 && EqualSid(group.Sid, interactive);
+  }
+  FreeSid(interactive);
+  return found;
+}
+
 }  // namespace
 
 AccountInfo CurrentAccount() {
@@ -64,6 +84,7 @@ AccountInfo CurrentAccount() {
     account.Name = AccountName(sid);
   }
   account.Elevated = IsElevated(token.Get());
+  account.InteractiveLogon = HasInteractiveGroup(token.Get());
   return account;
 }
 

@@ -7,11 +7,11 @@
 
 namespace kalinor::platform {
 
-void WriteDebugOutput(std::wstring_view text) {
-  NotifyDebugOutputObserver(text);
-  if (OutputCapture::CaptureDebugOutput(text)) return;
-  const std::wstring copy(text);
-  OutputDebugStringW(copy.c_str());
+void WriteDebugOutput(std::wstring_view text, LineSeverity severity) {
+  NotifyDebugOutputObserver(text, severity);
+  const std::wstring line = DebugChannelText(text);
+  if (OutputCapture::CaptureDebugOutput(line)) return;
+  OutputDebugStringW(line.c_str());
 }
 
 }  // namespace kalinor::platform

@@ -28,13 +28,6 @@ bool LockedFileTraits::Close(Handle handle) noexcept {
   return ::CloseHandle(AsHandle(handle)) != FALSE;
 }
 
-LockedFileTraits::Handle ExclusiveFileLock::OpenLockFile(const std::wstring& path) {
-  return reinterpret_cast<LockedFileTraits::Handle>(
-      ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_NORMAL, nullptr));
-}
-
 ExclusiveFileLock::Attempt ExclusiveFileLock::TryLock(LockedFileTraits::Handle file) {
   OVERLAPPED whole_file = {};
   if (::LockFileEx(AsHandle(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,

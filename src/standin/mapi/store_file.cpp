@@ -2,11 +2,14 @@
 
 #include <mutex>
 #include <optional>
+#include <set>
 
+#include "platform/console.h"
 #include "platform/environment.h"
 #include "platform/file_lock.h"
 #include "platform/files.h"
 #include "platform/mapi.h"
+#include "platform/text.h"
 
 namespace kalinor::mapi_standin {
 namespace {
@@ -45,6 +48,17 @@ std::wstring LocateFile(const wchar_t* variable, const wchar_t* file_name) {
 }
 
 std::wstring LockFilePath(const std::wstring& store_path) { return store_path + L".lock"; }
+
+// A refused lock file (a planted link, another account's file) is named on
+// standard error once per file and process, not at every access.
+void ReportRefusedLock(const std::wstring& lock_path, const std::wstring& refusal) {
+  static std::mutex mutex;
+  static std::set<std::wstring> reported;
+  const std::lock_guard<std::mutex> guard(mutex);
+  if (!reported.insert(lock_path).second) return;
+  platform::WriteStandardError(L"Profile store lock not opened (" + refusal + L"): " +
+                               platform::EscapeLineText(lock_path) + L"\n");
+}
 
 // A profile keeps about 150 bytes per service; 16 MiB is some 100,000
 // services, more than any profile holds. A larger file is no profile store.
@@ -118,11 +132,14 @@ HRESULT ReadProfileStoreFile(const std::wstring& path, ProfileStore& store,
     store = EmbeddedDefaultStore();
     return S_OK;
   }
-  // A folder where the lock file cannot be created (read-only) is read
-  // without it: writes replace the file in one step, so a reader never sees
-  // half of one.
-  const platform::ExclusiveFileLock lock(LockFilePath(path), lock_wait);
+  // A reader creates nothing: without a lock file (or with a refused one) it
+  // reads unlocked, which is safe because writes replace the file in one
+  // step, so a reader never sees half of one.
+  const std::wstring lock_path = LockFilePath(path);
+  const platform::ExclusiveFileLock lock(lock_path, lock_wait,
+                                         platform::LockFileUse::kExistingOnly);
   if (lock.TimedOut()) return MAPI_E_TIMEOUT;
+  if (!lock.Refusal().empty()) ReportRefusedLock(lock_path, lock.Refusal());
   return ReadStoreUnlocked(path, store);
 }
 
@@ -130,9 +147,13 @@ HRESULT UpdateProfileStoreFile(const std::wstring& path, const StoreChange& chan
                                std::chrono::milliseconds lock_wait) {
   if (path.empty() || !platform::CreateFolderWithParents(ParentFolder(path)))
     return MAPI_E_CALL_FAILED;
-  const platform::ExclusiveFileLock lock(LockFilePath(path), lock_wait);
+  const std::wstring lock_path = LockFilePath(path);
+  const platform::ExclusiveFileLock lock(lock_path, lock_wait);
   if (lock.TimedOut()) return MAPI_E_TIMEOUT;
-  if (!lock.IsLocked()) return MAPI_E_CALL_FAILED;
+  if (!lock.IsLocked()) {
+    if (!lock.Refusal().empty()) ReportRefusedLock(lock_path, lock.Refusal());
+    return MAPI_E_CALL_FAILED;
+  }
   ProfileStore store;
   HRESULT hr = ReadStoreUnlocked(path, store);
   if (hr != S_OK) return hr;

@@ -1,7 +1,8 @@
 // Where the profile store and the catalogue live, and the store file's
-// reads and read-modify-writes. Every access holds the exclusive lock on the
+// reads and read-modify-writes. Every change holds the exclusive lock on the
 // lock file beside the store ("profiles.xml.lock"), and every write replaces
-// the file atomically, so two processes at once lose nothing.
+// the file atomically, so two processes at once lose nothing. A read takes
+// the lock only when the lock file exists, and never creates it.
 #pragma once
 
 #include <chrono>
@@ -34,6 +35,8 @@ inline constexpr std::chrono::milliseconds kProfileStoreLockWait = std::chrono::
 /// last read or wrote it, that copy is handed out. MAPI_E_TIMEOUT when the
 /// lock stays taken for lock_wait; MAPI_E_CALL_FAILED when path is "", or
 /// the file cannot be read (no regular file, over 16 MiB) or is malformed.
+/// Creates no file: a missing lock file, or one refused (a link, another
+/// account's; named once on standard error), means reading without the lock.
 HRESULT ReadProfileStoreFile(const std::wstring& path, ProfileStore& store,
                              std::chrono::milliseconds lock_wait = kProfileStoreLockWait);
 
@@ -45,7 +48,8 @@ using StoreChange = std::function<HRESULT(ProfileStore&)>;
 /// atomically, creating the missing folders first. Returns the change's
 /// failure, MAPI_E_TIMEOUT when the lock stays taken for lock_wait, or
 /// MAPI_E_CALL_FAILED when the store cannot be located, locked, read, parsed
-/// or written. On any failure the file is left as it was.
+/// or written, or the lock file is refused (named once on standard error).
+/// On any failure the file is left as it was.
 HRESULT UpdateProfileStoreFile(const std::wstring& path, const StoreChange& change,
                                std::chrono::milliseconds lock_wait = kProfileStoreLockWait);
 

@@ -27,9 +27,13 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   for (auto& entry : envText) envp.push_back(entry.data());
   envp.push_back(nullptr);
 
+  // Standard error goes to an anonymous file, read back once the child ends:
+  // a second pipe could fill while the first one is read.
+  const int errorFile = open(P_tmpdir, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+  if (errorFile >= 0) posix_spawn_file_actions_adddup2(&actions, errorFile, STDERR_FILENO);
   posix_spawn_file_actions_addclose(&actions, pipeEnds[0]);
   pid_t child = 0;
   const int spawned =
@@ -38,6 +42,7 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   close(pipeEnds[1]);
   if (spawned != 0) {
     close(pipeEnds[0]);
+    if (errorFile >= 0) close(errorFile);
     return result;
   }
   char buffer[4096];
@@ -54,6 +59,15 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }
   if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+  if (errorFile >= 0) {
+    for (off_t at = 0;;) {
+      const ssize_t n = pread(errorFile, buffer, sizeof buffer, at);
+      if (n <= 0) break;
+      result.standardError.append(buffer, static_cast<size_t>(n));
+      at += n;
+    }
+    close(errorFile);
+  }
   return result;
 }
 

@@ -1,0 +1,100 @@
+#include "platform/checked_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/text.h"
+
+namespace kalinor::platform {
+namespace {
+
+int AccessFlags(CheckedFileUse use) {
+  switch (use) {
+    case CheckedFileUse::kAppend:
+      return O_WRONLY | O_APPEND;
+    case CheckedFileUse::kLock:
+      return O_RDWR;
+    case CheckedFileUse::kExistingLock:
+      break;
+  }
+  return O_RDONLY;
+}
+
+std::wstring ErrorText(int error) {
+  return FromUtf8(std::strerror(error)) + FormatText(L" (errno %d)", error);
+}
+
+// Why what fd refers to may not be used; "" when it may.
+std::wstring RefusalOf(int fd, bool created) {
+  struct stat status {};
+  if (::fstat(fd, &status) != 0) return ErrorText(errno);
+  if (!S_ISREG(status.st_mode)) return L"not a regular file";
+  if (status.st_nlink != 1)
+    return FormatText(L"%lu links", static_cast<unsigned long>(status.st_nlink));
+  if (!created && status.st_uid != ::geteuid()) return L"owned by another account";
+  return {};
+}
+
+}  // namespace
+
+CheckedFileTraits::Handle CheckedFileTraits::Invalid() noexcept { return -1; }
+
+bool CheckedFileTraits::IsValid(Handle handle) noexcept { return handle >= 0; }
+
+bool CheckedFileTraits::Close(Handle handle) noexcept {
+  return ::close(static_cast<int>(handle)) == 0;
+}
+
+CheckedFile OpenCheckedFile(const std::wstring& path, CheckedFileUse use) {
+  CheckedFile result;
+  if (path.empty() || path.find(L'\0') != std::wstring::npos) {
+    result.Refusal = L"not a usable path";
+    return result;
+  }
+  const std::string bytes = ToUtf8(path);
+  // O_NONBLOCK: a FIFO in the file's place fails or returns at once instead
+  // of waiting for a peer for ever.
+  const int flags = AccessFlags(use) | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK;
+  int fd = -1;
+  if (use != CheckedFileUse::kExistingLock) {
+    fd = ::open(bytes.c_str(), flags | O_CREAT | O_EXCL, 0644);
+    if (fd < 0 && errno != EEXIST) {
+      result.Refusal = ErrorText(errno);
+      return result;
+    }
+    result.Created = fd >= 0;
+  }
+  if (fd < 0) fd = ::open(bytes.c_str(), flags);
+  if (fd < 0) {
+    const int error = errno;
+    if (error == ELOOP) {
+      result.Refusal = L"a link";
+    } else if (error == ENOENT && use == CheckedFileUse::kExistingLock) {
+      result.Missing = true;
+    } else {
+      result.Refusal = ErrorText(error);
+    }
+    return result;
+  }
+  result.File.Reset(fd);
+  result.Refusal = RefusalOf(fd, result.Created);
+  if (!result.Refusal.empty()) {
+    result.File.Reset();
+    result.Created = false;
+  }
+  return result;
+}
+
+bool AppendToCheckedFile(std::intptr_t file, std::string_view bytes) {
+  ssize_t written;
+  do {
+    written = ::write(static_cast<int>(file), bytes.data(), bytes.size());
+  } while (written < 0 && errno == EINTR);
+  return written == static_cast<ssize_t>(bytes.size());
+}
+
+}  // namespace kalinor::platform
