@@ -19,6 +19,7 @@ param([Parameter(Mandatory)] [string] $Build)
 $ErrorActionPreference = 'Stop'
 Set-StrictMode -Version Latest
 
+$Build = (Resolve-Path $Build).Path
 $kalinor = Join-Path $Build 'src\frontend\Release\kalinor.exe'
 $query = Join-Path $Build 'src\query\Release\kalinor-query.exe'
 $harness = Join-Path $Build 'tests\e2e\Release\kalinor_debug_harness.exe'
