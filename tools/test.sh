@@ -8,7 +8,7 @@
 # in all of them. Ends with one "N passed, N failed" line over every CTest run and
 # exits non-zero on any failure.
 #
-#   tools/test.sh           the whole proof (about half an hour on two cores)
+#   tools/test.sh           the whole proof (35 to 50 minutes on a shared two-core machine)
 #   tools/test.sh --quick   the POSIX debug suites alone, for the edit-and-test loop
 set -euo pipefail
 cd "$(dirname "$0")/.."
