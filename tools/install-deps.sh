@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the builds and tests need, when missing.
-#   tools/install-deps.sh           everything: both builds, tests, fuzzing, benchmarks, Wine
+#   tools/install-deps.sh           everything: both builds, tests, fuzzing, benchmarks, Wine,
+#                                   node for the workflows' lint
 #   tools/install-deps.sh --tool    only what building the POSIX tool needs
 set -euo pipefail
 
@@ -11,6 +12,9 @@ all_packages=(
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wixl
 )
+# node and npm run the workflows' lint. A node installed with its own npm
+# (one that conflicts with Debian's npm package) counts as present.
+command -v npm >/dev/null 2>&1 || all_packages+=(nodejs npm)
 
 case "${1:-}" in
   --tool) packages=("${tool_packages[@]}") ;;
