@@ -122,7 +122,15 @@ FileHandle OpenRegularFile(HANDLE folder, const std::wstring& leaf, ACCESS_MASK 
   return FileHandle();
 }
 
+// Deletes the open entry. With POSIX semantics its name goes at once, not
+// when the last handle closes: nothing can be put under the name meanwhile
+// (and a layer that deletes by name, as Wine does, has the shortest window).
+// Systems before it take the plain disposition.
 bool MarkForDeletion(HANDLE entry) {
+  FILE_DISPOSITION_INFO_EX now{};
+  now.Flags = FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS;
+  constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
+  if (SetFileInformationByHandle(entry, kFileDispositionInfoEx, &now, sizeof now)) return true;
   FILE_DISPOSITION_INFO disposition{};
   disposition.DeleteFile = TRUE;
   return SetFileInformationByHandle(entry, FileDispositionInfo, &disposition,
@@ -230,6 +238,16 @@ std::wstring FinalPathOf(HANDLE entry) {
   }
 }
 
+// Whether the open entry really lies below the folder whose real path is
+// given: its own handle says where it is, whatever names led to it (a
+// layer that follows a link on the way, as Wine does for the host's links,
+// is caught here).
+bool LiesBelow(HANDLE entry, const std::wstring& folderReal) {
+  const std::wstring real = FinalPathOf(entry);
+  const std::wstring prefix = folderReal + L"\\";
+  return real.size() > prefix.size() && real.compare(0, prefix.size(), prefix) == 0;
+}
+
 }  // namespace
 
 SystemError LinkOnTheWay() { return ErrorOf(ERROR_CANT_RESOLVE_FILENAME); }
@@ -309,6 +327,7 @@ SystemError HeldFolder::Delete(const std::wstring& relative) const {
   if (!folder.IsValid()) return error;
   const FileHandle entry = OpenEntry(folder.Get(), leaf, DELETE, error);
   if (!entry.IsValid()) return error;
+  if (!LiesBelow(entry.Get(), realPath_)) return LinkOnTheWay();
   const auto info = AttributesOf(entry.Get());
   if (!info) return LastError();
   // A folder is never deleted; a junction or link goes as itself.
@@ -326,6 +345,7 @@ SystemError HeldFolder::MoveTo(const std::wstring& relative, const HeldFolder& d
   if (!folder.IsValid()) return error;
   const FileHandle source = OpenRegularFile(folder.Get(), leaf, GENERIC_READ | DELETE, error);
   if (!source.IsValid()) return error;
+  if (!LiesBelow(source.Get(), realPath_)) return LinkOnTheWay();
   const HANDLE target = destination.handle_->Folder.Get();
   if (RenameInto(source.Get(), target, name, false)) return {};
   if (GetLastError() != ERROR_NOT_SAME_DEVICE) return LastError();
@@ -355,6 +375,7 @@ SystemError HeldFolder::ReadWhole(const std::wstring& relative, std::string& byt
   if (!folder.IsValid()) return error;
   const FileHandle file = OpenRegularFile(folder.Get(), leaf, GENERIC_READ, error);
   if (!file.IsValid()) return error;
+  if (!LiesBelow(file.Get(), realPath_)) return LinkOnTheWay();
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.Get(), &size)) return LastError();
   if (static_cast<unsigned long long>(size.QuadPart) > max_bytes)
