@@ -40,20 +40,6 @@ bool IsHelpSwitch(const std::wstring& lowered) {
          lowered == L"--help";
 }
 
-// The argument as one line can show it: a control character, which could
-// start a line of its own, as a \u escape.
-std::wstring Shown(const std::wstring& arg) {
-  std::wstring shown;
-  for (const wchar_t c : arg) {
-    const auto code = static_cast<unsigned>(c);
-    if (code < 0x20 || (code >= 0x7F && code < 0xA0) || code == 0x2028 || code == 0x2029)
-      shown += platform::FormatText(L"\\u%04X", code);
-    else
-      shown += c;
-  }
-  return shown;
-}
-
 }  // namespace
 
 CommandLineCheck CheckCommandLine(const std::vector<std::wstring>& args) {
@@ -99,7 +85,7 @@ void PrintUsage() {
 void PrintUnknownSwitch(const std::wstring& argument) {
   PrintUsage();
   platform::WriteStandardOutput(
-      L"The argument \"" + Shown(argument) +
+      L"The argument \"" + platform::EscapeLineText(argument) +
       L"\" is not understood: the only switch is -u (or /u). Nothing was changed.\n");
 }
 

@@ -3,23 +3,6 @@
 #include "platform/text.h"
 
 namespace kalinor {
-namespace {
-
-// The message as one line: a control character in a name or path it quotes
-// is shown as a \u escape, so that it cannot start a line of its own.
-std::wstring OneLine(const std::wstring& message) {
-  std::wstring line;
-  for (const wchar_t c : message) {
-    const auto code = static_cast<unsigned>(c);
-    if (code < 0x20 || (code >= 0x7F && code < 0xA0) || code == 0x2028 || code == 0x2029)
-      line += platform::FormatText(L"\\u%04X", code);
-    else
-      line += c;
-  }
-  return line;
-}
-
-}  // namespace
 
 int QueryOutput::Fail(int exitCode, const char* name, const std::wstring& message) {
   if (Failed()) return failureCode_;
@@ -31,7 +14,7 @@ int QueryOutput::Fail(int exitCode, const char* name, const std::wstring& messag
 
 void QueryOutput::Print() {
   if (Failed()) {
-    platform::WriteStandardError(L"kalinor-query: " + OneLine(failureMessage_) + L"\n");
+    platform::WriteStandardError(L"kalinor-query: " + platform::EscapeLineText(failureMessage_) + L"\n");
     document_.Add("error", JsonObject()
                                .Add("code", failureCode_)
                                .Add("name", std::wstring(failureName_.begin(), failureName_.end()))

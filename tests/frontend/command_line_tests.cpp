@@ -54,7 +54,7 @@ TEST(CommandLineRequests, AnUnknownSwitchIsNamedBelowTheUsageOnOneLine) {
   PrintUnknownSwitch(L"-x\nService uninstalled.");
   std::vector<std::wstring> expected = testing::UsageWrites();
   expected.push_back(
-      L"The argument \"-x\\u000AService uninstalled.\" is not understood: the only switch is -u "
+      L"The argument \"-x\\x0AService uninstalled.\" is not understood: the only switch is -u "
       L"(or /u). Nothing was changed.\n");
   EXPECT_EQ(capture.standard_output, expected);
 }

@@ -76,7 +76,7 @@ TEST(QueryCommands, EveryMapiFailureIsCouldNotTellAndSaysWhat) {
       {{L"has", L"Archive", L"--jsn"}, "", 1, usage,
        L"kalinor-query: the option \"--jsn\" is not understood"},
       {{L"has", L"Archive", L"--x\ninstalled"}, "", 1, usage,
-       L"kalinor-query: the option \"--x\\u000Ainstalled\" is not understood"},
+       L"kalinor-query: the option \"--x\\x0Ainstalled\" is not understood"},
       {{L"has", L"Archive", L"Connector"}, "", 1, usage,
        L"kalinor-query: has takes one argument, and \"Connector\" came after \"Archive\""},
       {{L"profiles", L"Archive"}, "", 1, usage, L"kalinor-query: profiles takes no argument"},
