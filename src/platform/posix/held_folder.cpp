@@ -51,20 +51,31 @@ FileDescriptor OpenSubfolder(int folder, const std::string& name, SystemError& e
   return opened;
 }
 
+// The folder that holds an entry: the held folder itself (borrowed), or one
+// below it, opened on the way (owned).
+struct FolderOnTheWay {
+  FileDescriptor Owned;
+  int Fd = -1;
+  bool IsValid() const { return Fd >= 0; }
+  int Get() const { return Fd; }
+};
+
 // The folder that holds the last name of a relative path, opened from the
 // held folder down; the last name goes to leaf. Invalid (error set) when a
 // name is no plain name or a folder on the way cannot be opened.
-FileDescriptor ParentOf(int held, const std::wstring& relative, std::string& leaf,
+FolderOnTheWay ParentOf(int held, const std::wstring& relative, std::string& leaf,
                         SystemError& error) {
+  FolderOnTheWay folder;
   const auto names = os::RelativeNames(relative);
   if (!names) {
     error = ErrorOf(EINVAL);
-    return {};
+    return folder;
   }
-  FileDescriptor folder(::fcntl(held, F_DUPFD_CLOEXEC, 0));
-  if (!folder.IsValid()) error = LastError();
-  for (std::size_t i = 0; folder.IsValid() && i + 1 < names->size(); ++i)
-    folder = OpenSubfolder(folder.Get(), ToUtf8((*names)[i]), error);
+  folder.Fd = held;
+  for (std::size_t i = 0; folder.IsValid() && i + 1 < names->size(); ++i) {
+    folder.Owned = OpenSubfolder(folder.Fd, ToUtf8((*names)[i]), error);
+    folder.Fd = folder.Owned.Get();
+  }
   leaf = ToUtf8(names->back());
   return folder;
 }
@@ -180,8 +191,8 @@ HeldFolder HeldFolder::Open(const std::wstring& path) {
   const std::wstring realPath = FromUtf8(real.get());
   if (realPath != L"/") {
     std::string leaf;
-    folder = ParentOf(folder.Get(), realPath.substr(1), leaf, error);
-    if (folder.IsValid()) folder = OpenSubfolder(folder.Get(), leaf, error);
+    const FolderOnTheWay parent = ParentOf(folder.Get(), realPath.substr(1), leaf, error);
+    folder = parent.IsValid() ? OpenSubfolder(parent.Get(), leaf, error) : FileDescriptor();
   }
   if (!folder.IsValid()) {
     held.openError_ = error.Failed() ? error : LastError();
@@ -196,7 +207,7 @@ FileKind HeldFolder::KindOf(const std::wstring& relative) const {
   if (!IsHeld()) return FileKind::kMissing;
   SystemError error;
   std::string leaf;
-  const FileDescriptor folder = ParentOf(handle_->Folder.Get(), relative, leaf, error);
+  const FolderOnTheWay folder = ParentOf(handle_->Folder.Get(), relative, leaf, error);
   struct stat status {};
   if (!folder.IsValid() || ::fstatat(folder.Get(), leaf.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
     return FileKind::kMissing;
@@ -210,7 +221,7 @@ SystemError HeldFolder::Delete(const std::wstring& relative) const {
   if (!IsHeld()) return ErrorOf(EBADF);
   SystemError error;
   std::string leaf;
-  const FileDescriptor folder = ParentOf(handle_->Folder.Get(), relative, leaf, error);
+  const FolderOnTheWay folder = ParentOf(handle_->Folder.Get(), relative, leaf, error);
   if (!folder.IsValid()) return error;
   // Without AT_REMOVEDIR a folder is refused (EISDIR); a link goes as a link.
   return ::unlinkat(folder.Get(), leaf.c_str(), 0) == 0 ? SystemError{} : LastError();
@@ -222,17 +233,21 @@ SystemError HeldFolder::MoveTo(const std::wstring& relative, const HeldFolder& d
   if (!IsPlainFileName(name)) return ErrorOf(EINVAL);
   SystemError error;
   std::string leaf;
-  const FileDescriptor folder = ParentOf(handle_->Folder.Get(), relative, leaf, error);
+  const FolderOnTheWay folder = ParentOf(handle_->Folder.Get(), relative, leaf, error);
   if (!folder.IsValid()) return error;
+  // Only a regular file moves. A rename never follows a link, so what is put
+  // in its place meanwhile moves as itself, still inside the held folders.
   struct stat status {};
-  const FileDescriptor source = OpenRegularFileAt(folder.Get(), leaf, status, error);
-  if (!source.IsValid()) return error;
+  if (::fstatat(folder.Get(), leaf.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) return LastError();
+  if (!S_ISREG(status.st_mode)) return ErrorOf(S_ISDIR(status.st_mode) ? EISDIR : EINVAL);
   const int target = destination.handle_->Folder.Get();
   const std::string targetName = ToUtf8(name);
   const int renamed = RenameNoReplaceAt(folder.Get(), leaf, target, targetName);
   if (renamed != EXDEV) return ErrorOf(renamed);
   // Another file system: a flushed copy under a temporary name, put in
   // place without replacing, then the original goes (or the copy again).
+  const FileDescriptor source = OpenRegularFileAt(folder.Get(), leaf, status, error);
+  if (!source.IsValid()) return error;
   std::string temporary;
   FileDescriptor copy = CreateTemporaryAt(target, name, temporary, error);
   if (!copy.IsValid()) return error;
@@ -259,7 +274,7 @@ SystemError HeldFolder::ReadWhole(const std::wstring& relative, std::string& byt
   if (!IsHeld()) return ErrorOf(EBADF);
   SystemError error;
   std::string leaf;
-  const FileDescriptor folder = ParentOf(handle_->Folder.Get(), relative, leaf, error);
+  const FolderOnTheWay folder = ParentOf(handle_->Folder.Get(), relative, leaf, error);
   if (!folder.IsValid()) return error;
   struct stat status {};
   const FileDescriptor file = OpenRegularFileAt(folder.Get(), leaf, status, error);
