@@ -91,6 +91,10 @@ bool IsPlainFileName(const std::wstring& name) {
   return !IsDeviceName(AsciiLower(name));
 }
 
+std::wstring LastPathPart(const std::wstring& path) {
+  return path.substr(path.rfind(kPathSeparator) + 1);
+}
+
 bool NamesAnotherMachineOrDevice(const std::wstring& path) {
   const auto isSeparator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
   if (path.size() >= 2 && isSeparator(path[0]) && isSeparator(path[1])) return true;
@@ -190,16 +194,6 @@ bool ReplaceFileWith(const std::wstring& written, const std::wstring& target) {
   // right after the rename could leave an empty file behind.
   return os::IsUsablePath(written) && os::IsUsablePath(target) && os::FlushFileAt(written) &&
          os::RenameOver(written, target);
-}
-
-bool CopyFileAtomicallyNoReplace(const std::wstring& from, const std::wstring& to) {
-  if (QueryFileKind(from) != FileKind::kRegularFile || PathExists(to)) return false;
-  const std::wstring temporary = TemporarySiblingPath(to);
-  if (temporary.empty()) return false;
-  if (!CopyFileTo(from, temporary, true)) return false;  // removes its own partial copy
-  if (os::FlushFileAt(temporary) && RenameFileNoReplace(temporary, to)) return true;
-  DeleteFileAt(temporary);
-  return false;
 }
 
 bool WriteFileAtomically(const std::wstring& path, std::string_view bytes) {

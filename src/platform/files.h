@@ -1,9 +1,10 @@
-// File-system services: the existence test, folder creation, the copy, move
-// and delete that the settings code fires and forgets, the file-status query,
+// File-system services by name: the existence test, folder creation, the
+// delete, the file-status query,
 // the pause, whole-file reads and atomic whole-file writes. Paths are wide
 // text (UTF-8 file names on POSIX). None of these raises. Every operation
 // refuses an empty path and a path with a NUL inside (which the system calls
-// would silently cut short to another file's name).
+// would silently cut short to another file's name). What the uninstall
+// copies, moves and deletes goes through a held folder (held_folder.h).
 #pragma once
 
 #include <cstddef>
@@ -18,6 +19,10 @@ namespace kalinor::platform {
 
 /// The separator between a folder and what it holds: '\\' on Windows, '/' on POSIX.
 extern const wchar_t kPathSeparator;
+
+/// The last part of path, after its last kPathSeparator; the whole of a path
+/// without one.
+std::wstring LastPathPart(const std::wstring& path);
 
 /// True when path is absolute: "/..." on POSIX; "X:\..." (or "X:/...") or a
 /// UNC path "\\server\..." on Windows. False for "".
@@ -47,17 +52,6 @@ std::vector<std::wstring> FolderPathPrefixes(const std::wstring& path);
 /// false at the first that could not be made. True for "".
 bool CreateFolderWithParents(const std::wstring& path,
                              FolderAccess access = FolderAccess::kDefault);
-
-/// Copies a file; with fail_if_exists an existing destination makes it fail
-/// and stays untouched. False on any failure.
-bool CopyFileTo(const std::wstring& from, const std::wstring& to, bool fail_if_exists);
-
-/// Moves a file or folder. Never replaces an existing destination; across
-/// file systems only a regular file moves: copied whole beside the
-/// destination and renamed into place, then the original deleted (the copy
-/// removed again when that fails, so that the file never exists twice).
-/// False on failure.
-bool MoveFileTo(const std::wstring& from, const std::wstring& to);
 
 /// Deletes a file; a folder is never deleted. False on failure.
 bool DeleteFileAt(const std::wstring& path);
@@ -143,16 +137,6 @@ bool IsPlainFileName(const std::wstring& name);
 /// letter at its start ("x.fdb:stream", "C:x:y"). Judged before any
 /// file-system call, so that no such path is ever opened.
 bool NamesAnotherMachineOrDevice(const std::wstring& path);
-
-/// Renames a file or folder within one volume. Never replaces an existing
-/// destination and never copies; false on failure (also across volumes).
-bool RenameFileNoReplace(const std::wstring& from, const std::wstring& to);
-
-/// Copies a regular file to a temporary file beside to, flushes it and
-/// renames it into place without replacing an existing file, so that to
-/// never holds a part of the content. False on any failure; the temporary
-/// file is then removed and a file already at to stays as it was.
-bool CopyFileAtomicallyNoReplace(const std::wstring& from, const std::wstring& to);
 
 /// One folder's entry names, listed once, that tell without a query of its
 /// own that a name certainly names nothing there: for long lists of files

@@ -1,8 +1,6 @@
 // File operations over POSIX calls, with the Win32 semantics the callers
-// expect: a move never replaces its destination and crosses file systems by
-// copy and delete (MoveFileW), a copy can refuse an existing destination
-// (CopyFileW), and a delete removes files only (DeleteFileW). Also the OS
-// steps of the atomic write (files_os.h): a new file written and flushed,
+// expect: a delete removes files only (DeleteFileW). Also the OS steps of
+// the atomic write (files_os.h): a new file written and flushed,
 // with the old one's owner and mode, then renamed over the old one, whose
 // folder is flushed in turn.
 #include <dirent.h>
@@ -56,66 +54,6 @@ FileDescriptor OpenRegularFile(const std::string& path, struct stat& status) {
   const int flags = ::fcntl(file.Get(), F_GETFL);
   if (flags < 0 || ::fcntl(file.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return {};
   return file;
-}
-
-// Copies a regular file's content, permissions and modification time, as
-// CopyFileW does. With exclusive, an existing destination makes it fail
-// untouched. A destination this call created is removed again on failure.
-// With durable, the copy is flushed to disk before success is reported.
-bool CopyRegularFile(const std::string& from, const std::string& to, bool exclusive, bool durable) {
-  struct stat source_status {};
-  const FileDescriptor source = OpenRegularFile(from, source_status);
-  if (!source.IsValid()) return false;
-
-  struct stat target_status {};
-  bool target_existed = ::stat(to.c_str(), &target_status) == 0;
-  if (target_existed) {
-    if (exclusive) return false;
-    // Copying a file onto itself would truncate it to nothing.
-    if (target_status.st_dev == source_status.st_dev &&
-        target_status.st_ino == source_status.st_ino)
-      return false;
-    if (!S_ISREG(target_status.st_mode)) return false;
-  }
-
-  int flags = O_WRONLY | O_CREAT | (exclusive ? O_EXCL : O_TRUNC);
-  FileDescriptor target(OpenRetrying(to, flags, source_status.st_mode & 07777));
-  if (!target.IsValid()) return false;
-
-  bool copied = ReadToEnd(source.Get(),
-                          [&](std::string_view chunk) { return WriteAll(target.Get(), chunk); });
-  if (copied) {
-    struct timespec times[2] = {source_status.st_atim, source_status.st_mtim};
-    ::futimens(target.Get(), times);  // a lost time stamp is no reason to fail
-  }
-  if (copied && durable) copied = ::fsync(target.Get()) == 0;
-  copied = target.Close() && copied;
-  if (!copied && !target_existed) ::unlink(to.c_str());
-  return copied;
-}
-
-// Renames without ever replacing the destination. Returns 0 or an errno.
-int RenameNoReplace(const std::string& from, const std::string& to) {
-#if defined(__linux__) && defined(RENAME_NOREPLACE)
-  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
-  if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
-#endif
-  // File systems without the flag: a hard link fails on an existing name,
-  // then the old name goes. Folders cannot be linked; for them the check
-  // and the rename are two steps.
-  struct stat status {};
-  if (::lstat(from.c_str(), &status) != 0) return errno;
-  if (S_ISDIR(status.st_mode)) {
-    if (::lstat(to.c_str(), &status) == 0) return EEXIST;
-    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
-  }
-  if (::link(from.c_str(), to.c_str()) != 0) return errno;
-  if (::unlink(from.c_str()) != 0) {
-    int error = errno;
-    ::unlink(to.c_str());
-    return error;
-  }
-  return 0;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -218,32 +156,6 @@ bool CreateFolder(const std::wstring& path, FolderAccess access) {
   return native && ::mkdir(native->c_str(), access == FolderAccess::kOwnerOnly ? 0700 : 0777) == 0;
 }
 
-bool CopyFileTo(const std::wstring& from, const std::wstring& to, bool fail_if_exists) {
-  auto source = NativePath(from);
-  auto target = NativePath(to);
-  return source && target && CopyRegularFile(*source, *target, fail_if_exists, false);
-}
-
-bool MoveFileTo(const std::wstring& from, const std::wstring& to) {
-  auto source = NativePath(from);
-  auto target = NativePath(to);
-  if (!source || !target) return false;
-  int error = RenameNoReplace(*source, *target);
-  if (error == 0) return true;
-  if (error != EXDEV) return false;
-  // Another file system: only a regular file moves, by a flushed copy and
-  // then the delete. If the original cannot be deleted, the copy goes again,
-  // so that the file never exists twice.
-  struct stat status {};
-  if (::lstat(source->c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
-  if (!CopyRegularFile(*source, *target, true, true)) return false;
-  if (::unlink(source->c_str()) != 0) {
-    ::unlink(target->c_str());
-    return false;
-  }
-  return true;
-}
-
 bool DeleteFileAt(const std::wstring& path) {
   auto native = NativePath(path);
   struct stat status {};
@@ -271,12 +183,6 @@ std::optional<FileStamp> QueryFileStamp(const std::wstring& path) {
   stamp.changed = static_cast<std::uint64_t>(status.st_ctim.tv_sec) * kNanoseconds +
                   static_cast<std::uint64_t>(status.st_ctim.tv_nsec);
   return stamp;
-}
-
-bool RenameFileNoReplace(const std::wstring& from, const std::wstring& to) {
-  auto source = NativePath(from);
-  auto target = NativePath(to);
-  return source && target && RenameNoReplace(*source, *target) == 0;
 }
 
 void SleepMilliseconds(unsigned milliseconds) {

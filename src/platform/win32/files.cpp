@@ -1,7 +1,5 @@
 // File operations over the Win32 calls whose behaviour the callers are
-// written against: MoveFileW never replaces and crosses volumes by copy and
-// delete, CopyFileW can refuse an existing destination, DeleteFileW removes
-// files only. Also the OS steps of the atomic write (files_os.h): a new file
+// written against: DeleteFileW removes files only. Also the OS steps of the atomic write (files_os.h): a new file
 // written and flushed, then put in the old one's place with ReplaceFileW.
 #include <windows.h>
 #include <shlwapi.h>
@@ -129,23 +127,6 @@ bool PathExists(const std::wstring& path) {
 bool CreateFolder(const std::wstring& path, FolderAccess /*access*/) {
   // Folders under the user's profile are the user's alone already.
   return IsUsablePath(path) && CreateDirectoryW(path.c_str(), nullptr) != FALSE;
-}
-
-bool CopyFileTo(const std::wstring& from, const std::wstring& to, bool fail_if_exists) {
-  return IsUsablePath(from) && IsUsablePath(to) &&
-         CopyFileW(from.c_str(), to.c_str(), fail_if_exists ? TRUE : FALSE) != FALSE;
-}
-
-bool MoveFileTo(const std::wstring& from, const std::wstring& to) {
-  if (!IsUsablePath(from) || !IsUsablePath(to)) return false;
-  if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return true;
-  if (GetLastError() != ERROR_NOT_SAME_DEVICE) return false;
-  // Another volume: a file placed whole, then the original deleted; where
-  // that fails the copy goes again, so that the file never exists twice.
-  if (!CopyFileAtomicallyNoReplace(from, to)) return false;
-  if (DeleteFileW(from.c_str())) return true;
-  DeleteFileW(to.c_str());
-  return false;
 }
 
 bool DeleteFileAt(const std::wstring& path) {

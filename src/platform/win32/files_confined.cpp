@@ -73,11 +73,4 @@ std::wstring PathComparisonKey(const std::wstring& path) {
   return length == static_cast<int>(path.size()) ? key : path;
 }
 
-bool RenameFileNoReplace(const std::wstring& from, const std::wstring& to) {
-  // Without MOVEFILE_COPY_ALLOWED or MOVEFILE_REPLACE_EXISTING: a rename on
-  // one volume that fails on an existing destination.
-  return os::IsUsablePath(from) && os::IsUsablePath(to) &&
-         MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) != FALSE;
-}
-
 }  // namespace kalinor::platform

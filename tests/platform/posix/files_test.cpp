@@ -4,16 +4,15 @@
 #include <unistd.h>
 
 #include "platform/files.h"
+#include "platform/held_folder.h"
 #include "platform/text.h"
 #include "support/temp_folder.h"
 
 namespace kalinor {
 namespace {
 
-using platform::CopyFileTo;
 using platform::CreateFolder;
 using platform::DeleteFileAt;
-using platform::MoveFileTo;
 using platform::PathExists;
 using testing::IsFolder;
 using testing::ReadFileBytes;
@@ -47,82 +46,37 @@ TEST_F(FilesTest, AnAtomicWriteKeepsTheOwnerGroupAndMode) {
   EXPECT_EQ(ReadFileBytes(path), "new");
 }
 
-TEST_F(FilesTest, MoveNeverReplacesAnExistingDestination) {
-  const std::wstring from = Write(L"from.db", "new");
-  const std::wstring to = Write(L"to.db", "precious");
+// A held folder's move never replaces what is at the destination, moves
+// regular files only, and across file systems (/dev/shm is one of its own on
+// most Linux machines) goes by a flushed copy and the delete, with the same
+// promises.
+TEST_F(FilesTest, AHeldMoveNeverReplacesAndCrossesFileSystems) {
+  const platform::HeldFolder here = platform::HeldFolder::Open(temp_.Path());
+  ASSERT_TRUE(here.IsHeld());
+  Write(L"J\u00F6rg.db", "data");
+  Write(L"taken.db", "precious");
+  ASSERT_TRUE(CreateFolder(temp_.Join(L"folder")));
+  EXPECT_TRUE(here.MoveTo(L"J\u00F6rg.db", here, L"taken.db").Failed());
+  EXPECT_TRUE(here.MoveTo(L"J\u00F6rg.db", here, L"folder").Failed());
+  EXPECT_TRUE(here.MoveTo(L"folder", here, L"renamed").Failed());
+  EXPECT_EQ(ReadFileBytes(temp_.Join(L"taken.db")), "precious");
+  EXPECT_FALSE(here.MoveTo(L"J\u00F6rg.db", here, L"moved.db").Failed());
+  EXPECT_EQ(ReadFileBytes(temp_.Join(L"moved.db")), "data");
+  EXPECT_FALSE(PathExists(temp_.Join(L"J\u00F6rg.db")));
 
-  EXPECT_FALSE(MoveFileTo(from, to));
-  EXPECT_EQ(ReadFileBytes(to), "precious");
-  EXPECT_EQ(ReadFileBytes(from), "new");
-
-  // Not even over an empty folder.
-  const std::wstring folder = temp_.Join(L"folder");
-  ASSERT_TRUE(CreateFolder(folder));
-  EXPECT_FALSE(MoveFileTo(from, folder));
-  EXPECT_EQ(ReadFileBytes(from), "new");
-}
-
-TEST_F(FilesTest, MoveRenamesFilesAndFolders) {
-  const std::wstring from = Write(L"J\u00F6rg.db", "data");
-  const std::wstring to = temp_.Join(L"moved.db");
-  EXPECT_TRUE(MoveFileTo(from, to));
-  EXPECT_FALSE(PathExists(from));
-  EXPECT_EQ(ReadFileBytes(to), "data");
-
-  const std::wstring folder = temp_.Join(L"folder");
-  ASSERT_TRUE(CreateFolder(folder));
-  ASSERT_TRUE(WriteFileBytes(folder + L"/inside", "x"));
-  EXPECT_TRUE(MoveFileTo(folder, temp_.Join(L"renamed")));
-  EXPECT_EQ(ReadFileBytes(temp_.Join(L"renamed/inside")), "x");
-
-  EXPECT_FALSE(MoveFileTo(temp_.Join(L"missing"), temp_.Join(L"anywhere")));
-  EXPECT_FALSE(PathExists(temp_.Join(L"anywhere")));
-}
-
-// /dev/shm is a file system of its own on most Linux machines: the move then
-// goes by copy and delete, and must keep the same promises.
-TEST_F(FilesTest, MoveToAnotherFileSystemCopiesThenDeletes) {
   if (!IsFolder(L"/dev/shm")) GTEST_SKIP() << "no /dev/shm";
   const std::wstring other = L"/dev/shm/" + temp_.Path().substr(temp_.Path().rfind(L'/') + 1);
   ASSERT_TRUE(CreateFolder(other));
-  const std::wstring from = Write(L"store.db", std::string(200000, 'q'));
-  const std::wstring to = other + L"/store.db";
-  const std::wstring taken = other + L"/taken.db";
-  ASSERT_TRUE(WriteFileBytes(taken, "precious"));
-
-  EXPECT_FALSE(MoveFileTo(from, taken));
-  EXPECT_EQ(ReadFileBytes(taken), "precious");
-  EXPECT_TRUE(MoveFileTo(from, to));
-  EXPECT_FALSE(PathExists(from));
-  EXPECT_EQ(ReadFileBytes(to), std::string(200000, 'q'));
+  const platform::HeldFolder there = platform::HeldFolder::Open(other);
+  ASSERT_TRUE(there.IsHeld());
+  Write(L"store.db", std::string(200000, 'q'));
+  ASSERT_TRUE(WriteFileBytes(other + L"/taken.db", "precious"));
+  EXPECT_TRUE(here.MoveTo(L"store.db", there, L"taken.db").Failed());
+  EXPECT_EQ(ReadFileBytes(other + L"/taken.db"), "precious");
+  EXPECT_FALSE(here.MoveTo(L"store.db", there, L"store.db").Failed());
+  EXPECT_FALSE(PathExists(temp_.Join(L"store.db")));
+  EXPECT_EQ(ReadFileBytes(other + L"/store.db"), std::string(200000, 'q'));
   testing::RemoveTree(other);
-}
-
-TEST_F(FilesTest, CopyWithFailIfExistsLeavesTheDestinationAlone) {
-  const std::wstring from = Write(L"from", "seed");
-  const std::wstring to = Write(L"to", "mine");
-
-  EXPECT_FALSE(CopyFileTo(from, to, true));
-  EXPECT_EQ(ReadFileBytes(to), "mine");
-  EXPECT_TRUE(CopyFileTo(from, to, false));
-  EXPECT_EQ(ReadFileBytes(to), "seed");
-  EXPECT_TRUE(CopyFileTo(from, temp_.Join(L"new"), true));
-  EXPECT_EQ(ReadFileBytes(temp_.Join(L"new")), "seed");
-  EXPECT_EQ(ReadFileBytes(from), "seed");
-}
-
-TEST_F(FilesTest, CopyRefusesFoldersMissingSourcesAndItself) {
-  const std::wstring file = Write(L"file", "content");
-  EXPECT_FALSE(CopyFileTo(file, file, false));
-  EXPECT_EQ(ReadFileBytes(file), "content");
-
-  const std::wstring folder = temp_.Join(L"folder");
-  ASSERT_TRUE(CreateFolder(folder));
-  EXPECT_FALSE(CopyFileTo(folder, temp_.Join(L"copy"), true));
-  EXPECT_FALSE(PathExists(temp_.Join(L"copy")));
-  EXPECT_FALSE(CopyFileTo(temp_.Join(L"missing"), temp_.Join(L"copy"), true));
-  EXPECT_FALSE(PathExists(temp_.Join(L"copy")));
-  EXPECT_FALSE(CopyFileTo(file, temp_.Join(L"no/such/folder"), true));
 }
 
 TEST_F(FilesTest, DeleteRemovesFilesOnly) {
@@ -156,14 +110,11 @@ TEST_F(FilesTest, PathsWithANulOrNothingNameNothing) {
   EXPECT_FALSE(PathExists(L""));
   EXPECT_FALSE(PathExists(cut));
   EXPECT_FALSE(DeleteFileAt(cut));
-  EXPECT_FALSE(MoveFileTo(cut, temp_.Join(L"moved")));
-  EXPECT_FALSE(CopyFileTo(file, temp_.Join(L"c") + std::wstring(1, L'\0'), false));
   std::string bytes = "stale";
   EXPECT_FALSE(platform::ReadWholeFile(cut, bytes));
   EXPECT_EQ(bytes, "");
   EXPECT_FALSE(platform::WriteFileAtomically(cut, "lost"));
   EXPECT_EQ(ReadFileBytes(file), "keep");
-  EXPECT_FALSE(PathExists(temp_.Join(L"c")));
   EXPECT_EQ(temp_.Entries(), std::vector<std::wstring>{L"file"});
 }
 
