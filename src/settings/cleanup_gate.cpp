@@ -48,9 +48,6 @@ std::wstring::size_type LastSeparator(const std::wstring& path) {
   return path.rfind(kPathSeparator);
 }
 
-// The last part of a path; the whole of one without a separator.
-std::wstring NameOf(const std::wstring& path) { return path.substr(LastSeparator(path) + 1); }
-
 std::wstring FolderOf(const std::wstring& path) {
   const std::size_t separator = LastSeparator(path);
   return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
@@ -58,7 +55,7 @@ std::wstring FolderOf(const std::wstring& path) {
 
 // Refused in any letter case: on a folder that folds case, either names the file.
 bool IsSettingsFileName(const std::wstring& path) {
-  const std::string name = platform::ToUtf8(NameOf(path));
+  const std::string name = platform::ToUtf8(platform::LastPathPart(path));
   for (const wchar_t* settings : kSettingsFileNames)
     if (platform::EqualsIgnoringAsciiCase(name, platform::ToUtf8(settings))) return true;
   return false;
@@ -96,7 +93,6 @@ HeldEntry CleanupGate::EntryAt(const std::wstring& real, Place place) const {
 }
 
 GateVerdict CleanupGate::VerdictFor(const std::wstring& path, FileKind kind, bool forMove) const {
-  if (platform::NamesAnotherMachineOrDevice(path)) return {kNotLocal, {}};
   if (kind == FileKind::kFolder) return {L"a folder", {}};
   if (kind == FileKind::kLink && forMove) return {L"a link", {}};
   if (kind != FileKind::kRegularFile && kind != FileKind::kLink) return {L"not a regular file", {}};
@@ -111,11 +107,12 @@ GateVerdict CleanupGate::VerdictFor(const std::wstring& path, FileKind kind, boo
 
 const wchar_t* CleanupGate::RefusalForDestination(const std::wstring& destination,
                                                   bool replacesFile) const {
-  if (FolderOf(destination) != dataFolder_ || !platform::IsPlainFileName(NameOf(destination)))
+  if (FolderOf(destination) != dataFolder_ ||
+      !platform::IsPlainFileName(platform::LastPathPart(destination)))
     return L"not a plain file name in the data folder";
   if (dataReal_.empty() || AsFolder(platform::RealPathOf(dataFolder_)) != dataReal_)
     return L"the data folder cannot be found";
-  const FileKind there = data_.KindOf(NameOf(destination));
+  const FileKind there = data_.KindOf(platform::LastPathPart(destination));
   if (there == FileKind::kMissing || (replacesFile && there == FileKind::kRegularFile))
     return nullptr;
   return replacesFile ? L"not a regular file" : L"its name is taken in the data folder";
@@ -137,9 +134,12 @@ GateVerdict CleanupGate::CheckCopy(const std::wstring& source,
   if (platform::QueryFileKind(source) != FileKind::kRegularFile) return {L"not a regular file", {}};
   const std::wstring folder = AsFolder(platform::RealPathOf(FolderOf(source)));
   HeldEntry entry;
-  if (!pellucorReal_.empty() && folder == pellucorReal_) entry = {&pellucor_, NameOf(source)};
-  if (!installReal_.empty() && folder == installReal_) entry = {&install_, NameOf(source)};
-  if (entry.Folder == nullptr) return {L"outside the older and the installation's data folders", {}};
+  if (!pellucorReal_.empty() && folder == pellucorReal_)
+    entry = {&pellucor_, platform::LastPathPart(source)};
+  if (!installReal_.empty() && folder == installReal_)
+    entry = {&install_, platform::LastPathPart(source)};
+  if (entry.Folder == nullptr)
+    return {L"outside the older and the installation's data folders", {}};
   return {RefusalForDestination(destination, false), entry};
 }
 
@@ -152,18 +152,18 @@ GateVerdict CleanupGate::CheckRemoveOlderList(const std::wstring& path) const {
   const std::wstring real = platform::RealPathOf(path);
   if (pellucorReal_.empty() || AsFolder(FolderOf(real)) != pellucorReal_)
     return {L"outside the older data folder", {}};
-  return {nullptr, {&pellucor_, NameOf(real)}};
+  return {nullptr, {&pellucor_, platform::LastPathPart(real)}};
 }
 
 platform::SystemError CleanupGate::ReadSettingsFile(const std::wstring& path,
                                                     std::string& bytes) const {
   bytes.clear();
   const std::wstring folder = FolderOf(path);
-  for (const auto* held : {&data_, &pellucor_, &install_}) {
-    const std::wstring& text =
-        held == &data_ ? dataFolder_ : (held == &pellucor_ ? pellucorFolder_ : installFolder_);
-    if (!text.empty() && folder == text) return held->ReadWhole(NameOf(path), bytes);
-  }
+  const std::pair<const std::wstring*, const platform::HeldFolder*> places[] = {
+      {&dataFolder_, &data_}, {&pellucorFolder_, &pellucor_}, {&installFolder_, &install_}};
+  for (const auto& [text, held] : places)
+    if (!text->empty() && folder == *text)
+      return held->ReadWhole(platform::LastPathPart(path), bytes);
   return platform::LinkOnTheWay();  // no held folder holds it
 }
 
@@ -183,7 +183,7 @@ const CleanupGate::FolderFacts& CleanupGate::FactsOfFolderOf(const std::wstring&
 
 FileKind CleanupGate::KindAt(const std::wstring& path) const {
   const FolderFacts& facts = FactsOfFolderOf(path);
-  const std::wstring name = NameOf(path);
+  const std::wstring name = platform::LastPathPart(path);
   // A name that is no plain file name (Windows reads "a/../b" in it as a
   // path of its own) is always queried.
   if (facts.Missing && platform::IsPlainFileName(name)) return FileKind::kMissing;
@@ -196,7 +196,7 @@ bool CleanupGate::IsInPellucorFolder(const std::wstring& missingPath) const {
 }
 
 std::wstring CleanupGate::SameNameInDataFolder(const std::wstring& path) const {
-  return dataFolder_ + kPathSeparator + NameOf(path);
+  return dataFolder_ + kPathSeparator + platform::LastPathPart(path);
 }
 
 DatabaseDecision DecideDatabase(const std::wstring& dbFileName, const CleanupGate& gate) {

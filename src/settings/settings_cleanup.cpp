@@ -13,11 +13,6 @@ namespace {
 
 const wchar_t kDatabaseValueName[] = L"dbFileName";
 
-// The last part of a path: the name an act gives the held data folder.
-std::wstring NameOf(const std::wstring& path) {
-  return path.substr(path.rfind(platform::kPathSeparator) + 1);
-}
-
 class Execution {
  public:
   Execution(CleanupPlan& plan, const BeforeActHook& beforeAct)
@@ -100,15 +95,17 @@ class Execution {
     if (op.Path.empty()) return;
     const std::wstring why = op.ReadError.Failed()
                                  ? platform::DescribeSystemError(op.ReadError)
-                                 : std::wstring(L"not well-formed, or past a bound on its size, "
-                                                L"depth or attributes");
+                                 : std::wstring(
+                                       L"not well-formed, or past a bound on its size, "
+                                       L"depth or attributes");
     DebugTraceError(L"Settings file left as it is (%ls): %ls", why.c_str(), op.Path.c_str());
   }
 
   // The system refused an act the gate let through; the file stays, and the
   // next run tries again.
   void ReportFailed(const wchar_t* what, platform::SystemError error, const std::wstring& path) {
-    DebugTraceError(L"%ls (%ls): %ls", what, platform::DescribeSystemError(error).c_str(), path.c_str());
+    DebugTraceError(L"%ls (%ls): %ls", what, platform::DescribeSystemError(error).c_str(),
+                    path.c_str());
     complete_ = false;
   }
 
@@ -150,7 +147,7 @@ class Execution {
       ReportSettingsRefusal(L"copied", L"it cannot be read", op.Path);
       return false;
     }
-    error = gate_.HeldDataFolder().WriteAtomically(NameOf(op.Destination), bytes,
+    error = gate_.HeldDataFolder().WriteAtomically(platform::LastPathPart(op.Destination), bytes,
                                                    platform::ExistingFile::kKeep);
     if (!error.Failed()) return true;
     ReportFailed(L"Settings file not copied", error, op.Destination);
@@ -167,7 +164,7 @@ class Execution {
     if (verdict.Refusal != nullptr) return ReportNotMoved(verdict.Refusal, op.Path);
     BeforeAct(op);
     const platform::SystemError error = verdict.Entry.Folder->MoveTo(
-        verdict.Entry.Relative, gate_.HeldDataFolder(), NameOf(op.Destination));
+        verdict.Entry.Relative, gate_.HeldDataFolder(), platform::LastPathPart(op.Destination));
     if (error.Failed()) {
       const std::wstring why = platform::DescribeSystemError(error);
       return ReportNotMoved(why.c_str(), op.Path);
@@ -238,13 +235,13 @@ class Execution {
     std::string bytes;
     if (document.Serialize(bytes) != S_OK) {
       DebugTraceError(L"Settings file not saved (its content cannot be written out): %ls",
-                 op.Path.c_str());
+                      op.Path.c_str());
       complete_ = false;
       return;
     }
     BeforeAct(op);
     const platform::SystemError error = gate_.HeldDataFolder().WriteAtomically(
-        NameOf(op.Path), bytes, platform::ExistingFile::kReplace);
+        platform::LastPathPart(op.Path), bytes, platform::ExistingFile::kReplace);
     if (error.Failed()) ReportFailed(L"Settings file not saved", error, op.Path);
   }
 

@@ -257,7 +257,7 @@ struct AdversaryStep {
   bool needsLinks;
   // The step itself, over the data folder, the older folder and the outside one.
   void (*strike)(const std::wstring& data, const std::wstring& older, const std::wstring& other);
-  bool storesKept;          // the saved list still names the databases
+  bool storesKept;  // the saved list still names the databases
 };
 
 void SwapForLink(const std::wstring& folder, const std::wstring& target) {

@@ -45,8 +45,7 @@ FileDescriptor OpenSubfolder(int folder, const std::string& name, SystemError& e
   if (opened.IsValid()) return opened;
   error = LastError();
   struct stat status {};
-  if (::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 &&
-      S_ISLNK(status.st_mode))
+  if (::fstatat(folder, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(status.st_mode))
     error = LinkOnTheWay();
   return opened;
 }
@@ -314,10 +313,10 @@ SystemError HeldFolder::WriteAtomically(const std::wstring& name, std::string_vi
   error = LastError();
   written = file.Close() && written;
   if (written) {
-    const int renamed = existing == ExistingFile::kKeep
-                            ? RenameNoReplaceAt(held, temporary, held, target)
-                            : (::renameat(held, temporary.c_str(), held, target.c_str()) == 0 ? 0
-                                                                                               : errno);
+    const int renamed =
+        existing == ExistingFile::kKeep
+            ? RenameNoReplaceAt(held, temporary, held, target)
+            : (::renameat(held, temporary.c_str(), held, target.c_str()) == 0 ? 0 : errno);
     if (renamed == 0) {
       ::fsync(held);  // the rename is on disk once its folder is
       return {};

@@ -71,9 +71,9 @@ bool IsFolder(const FILE_ATTRIBUTE_TAG_INFO& info) {
 // Opens the folder name in folder, pinned; a reparse point there (a
 // junction or a link) is refused, not followed.
 FileHandle OpenSubfolder(HANDLE folder, const std::wstring& name, SystemError& error) {
-  FileHandle opened = OpenRelative(folder, name, FILE_LIST_DIRECTORY | FILE_TRAVERSE |
-                                   FILE_READ_ATTRIBUTES, kSharePinned, FILE_OPEN,
-                                   FILE_DIRECTORY_FILE, error);
+  FileHandle opened =
+      OpenRelative(folder, name, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
+                   kSharePinned, FILE_OPEN, FILE_DIRECTORY_FILE, error);
   if (!opened.IsValid()) return opened;
   const auto info = AttributesOf(opened.Get());
   if (info && !IsReparsePoint(*info)) return opened;
@@ -112,8 +112,8 @@ FileHandle OpenEntry(HANDLE folder, const std::wstring& leaf, ACCESS_MASK access
 // Opens the regular file (no reparse point, no folder, a disk file) at leaf.
 FileHandle OpenRegularFile(HANDLE folder, const std::wstring& leaf, ACCESS_MASK access,
                            SystemError& error) {
-  FileHandle file = OpenRelative(folder, leaf, access | FILE_READ_ATTRIBUTES,
-                                 FILE_SHARE_READ, FILE_OPEN, FILE_NON_DIRECTORY_FILE, error);
+  FileHandle file = OpenRelative(folder, leaf, access | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                                 FILE_OPEN, FILE_NON_DIRECTORY_FILE, error);
   if (!file.IsValid()) return file;
   const auto info = AttributesOf(file.Get());
   if (info && !IsReparsePoint(*info) && GetFileType(file.Get()) == FILE_TYPE_DISK) return file;
@@ -133,8 +133,8 @@ bool MarkForDeletion(HANDLE entry) {
   if (SetFileInformationByHandle(entry, kFileDispositionInfoEx, &now, sizeof now)) return true;
   FILE_DISPOSITION_INFO disposition{};
   disposition.DeleteFile = TRUE;
-  return SetFileInformationByHandle(entry, FileDispositionInfo, &disposition,
-                                    sizeof disposition) != FALSE;
+  return SetFileInformationByHandle(entry, FileDispositionInfo, &disposition, sizeof disposition) !=
+         FALSE;
 }
 
 // Renames the open entry to name in folder; replaces a file there only with
@@ -150,9 +150,8 @@ bool RenameInto(HANDLE entry, HANDLE folder, const std::wstring& name, bool repl
   info->FileNameLength = static_cast<DWORD>(nameBytes);
   std::copy(name.begin(), name.end(), info->FileName);
   IO_STATUS_BLOCK status{};
-  const NTSTATUS result = NtSetInformationFile(entry, &status, info,
-                                               static_cast<ULONG>(buffer.size()),
-                                               kFileRenameInformation);
+  const NTSTATUS result = NtSetInformationFile(
+      entry, &status, info, static_cast<ULONG>(buffer.size()), kFileRenameInformation);
   if (result >= 0) return true;
   SetLastError(RtlNtStatusToDosError(result));
   return false;
@@ -190,8 +189,7 @@ void TakeSecurityOf(HANDLE old, HANDLE file) {
   if (GetSecurityInfo(old, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
                       &owner, nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
     return;
-  SetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl,
-                  nullptr);
+  SetSecurityInfo(file, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl, nullptr);
   SetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, owner, nullptr, nullptr,
                   nullptr);
   LocalFree(descriptor);
@@ -278,11 +276,10 @@ HeldFolder HeldFolder::Open(const std::wstring& path) {
     held.openError_ = ErrorOf(ERROR_INVALID_NAME);
     return held;
   }
-  FileHandle folder(CreateFileW(path.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE |
-                                FILE_READ_ATTRIBUTES | SYNCHRONIZE, kSharePinned, nullptr,
-                                OPEN_EXISTING,
-                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                nullptr));
+  FileHandle folder(CreateFileW(
+      path.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+      kSharePinned, nullptr, OPEN_EXISTING,
+      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
   if (!folder.IsValid()) {
     held.openError_ = LastError();
     return held;
@@ -291,8 +288,8 @@ HeldFolder HeldFolder::Open(const std::wstring& path) {
   // The real path comes from the handle itself: no name is looked up again.
   const std::wstring real = FinalPathOf(folder.Get());
   if (!info || IsReparsePoint(*info) || !IsFolder(*info) || real.empty()) {
-    held.openError_ = !info ? LastError()
-                            : (IsReparsePoint(*info) ? LinkOnTheWay() : ErrorOf(ERROR_DIRECTORY));
+    held.openError_ =
+        !info ? LastError() : (IsReparsePoint(*info) ? LinkOnTheWay() : ErrorOf(ERROR_DIRECTORY));
     return held;
   }
   held.handle_ = std::make_unique<Handle>(Handle{std::move(folder)});
@@ -311,8 +308,8 @@ FileKind HeldFolder::KindOf(const std::wstring& relative) const {
   if (GetFileType(entry.Get()) != FILE_TYPE_DISK) return FileKind::kOther;
   const auto info = AttributesOf(entry.Get());
   if (!info) return FileKind::kMissing;
-  if (IsReparsePoint(*info) &&
-      (info->ReparseTag == IO_REPARSE_TAG_SYMLINK || info->ReparseTag == IO_REPARSE_TAG_MOUNT_POINT))
+  if (IsReparsePoint(*info) && (info->ReparseTag == IO_REPARSE_TAG_SYMLINK ||
+                                info->ReparseTag == IO_REPARSE_TAG_MOUNT_POINT))
     return FileKind::kLink;
   if (IsFolder(*info)) return FileKind::kFolder;
   if ((info->FileAttributes & FILE_ATTRIBUTE_DEVICE) != 0) return FileKind::kOther;
