@@ -22,7 +22,7 @@
 #include "platform/files.h"
 #include "platform/output_capture.h"
 #include "platform/text.h"
-#include "settings/settings_cleanup.h"
+#include "cleanup/uninstall_cleanup.h"
 #include "store_settings_text.h"
 #include "xml/xml_document.h"
 
@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
     const int runs = stores >= 50000 ? 3 : 5;
     kalinor::platform::OutputCapture quiet;  // keeps the cleanup's two lines off stderr
     const double cleanup = BestOf(runs, file, text, [&] {
-      kalinor::UninstallCleanupSteps([&] { return folders; }).ClearStoreSettings();
+      kalinor::PlannedUninstallCleanup([&] { return folders; }).ClearStoreSettings();
       return true;
     });
     const double xmlWalk = BestOf(runs, file, text, [&] { return WalkStores(file.wstring()); });

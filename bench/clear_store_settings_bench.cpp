@@ -17,7 +17,7 @@
 #include "platform/environment.h"
 #include "platform/files.h"
 #include "platform/output_capture.h"
-#include "settings/settings_cleanup.h"
+#include "cleanup/uninstall_cleanup.h"
 #include "store_settings_text.h"
 #include "xml/xml_document.h"
 
@@ -94,7 +94,7 @@ void ClearStoreSettingsOf(benchmark::State& state, Input input) {
     WriteSettingsFile(
         text, input == Input::kTakeover ? Scratch().OlderSettingsFile() : Scratch().SettingsFile());
     state.ResumeTiming();
-    kalinor::UninstallCleanupSteps([] { return Scratch().Folders(); }).ClearStoreSettings();
+    kalinor::PlannedUninstallCleanup([] { return Scratch().Folders(); }).ClearStoreSettings();
   }
   state.SetItemsProcessed(state.iterations() * state.range(0));
 }

@@ -1,5 +1,5 @@
-// The program: the system's arguments and MAPI, and the settings subsystem's
-// two cleanup steps (over one plan), handed to the run sequence with the facts
+// The program: the system's arguments and MAPI, and the uninstall's cleanup
+// (one plan over the connector's folders), handed to the run sequence with the facts
 // of the run, gathered once; the run log, when asked for, sees the whole run,
 // unless the run stops at once under a service account: then no log file is
 // opened or created at all.
@@ -12,7 +12,7 @@
 #include "platform/command_line.h"
 #include "platform/mapi.h"
 #include "platform/process_info.h"
-#include "settings/settings_cleanup.h"
+#include "cleanup/uninstall_cleanup.h"
 
 int main(int argc, char** argv) {
   // Before anything is opened: where the system can, it then refuses the
@@ -24,14 +24,12 @@ int main(int argc, char** argv) {
   std::optional<kalinor::RunLog> log;
   if (!kalinor::RunStopsUnderServiceAccount(context)) log.emplace(args, context.Facts);
   // The cleanup's XML documents are COM objects made while MAPI holds COM
-  // open, and are let go only when steps is: MAPI's end may be the thread's
-  // last CoUninitialize, and a Release after it calls into a torn-down
-  // apartment (on Windows the DOM's DLL may be unloaded by then). Entered
-  // before steps, so it is left after them.
+  // open, and are let go only when cleanup is: MAPI's end may be the
+  // thread's last CoUninitialize, and a Release after it calls into a
+  // torn-down apartment (on Windows the DOM's DLL may be unloaded by then).
+  // Entered before cleanup, so it is left after it.
   const kalinor::platform::ComApartment com;
-  kalinor::UninstallCleanupSteps steps;
-  const kalinor::UninstallCleanup cleanup{[&] { return steps.ClearStoreSettings(); },
-                                          [&] { return steps.ClearArchiveUrl(); }};
+  kalinor::PlannedUninstallCleanup cleanup;
   const int exitCode = kalinor::RunKalinor(args, kalinor::platform::SystemMapi(), cleanup, context);
   if (log) log->Finish(exitCode);
   return exitCode;

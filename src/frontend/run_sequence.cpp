@@ -79,7 +79,7 @@ RunOutcome Guarded(const wchar_t* name, Step&& step) {
 // Install, or uninstall and clean up. The cleanup runs whatever the MAPI
 // side came to, and its second step whatever the first came to.
 RunOutcome RunAction(const RunSettings& settings, const platform::MapiEntryPoints& mapi,
-                     const UninstallCleanup& cleanup, ServiceAdminHolder& holder) {
+                     UninstallCleanup& cleanup, ServiceAdminHolder& holder) {
   bool opened = false;
   RunOutcome outcome = Guarded(L"opening the service administration", [&] {
     const wchar_t* profile = settings.ProfileName.empty() ? nullptr : settings.ProfileName.c_str();
@@ -150,7 +150,7 @@ bool RunStopsUnderServiceAccount(const RunContext& context) {
 }
 
 int RunKalinor(const std::vector<std::wstring>& args, const platform::MapiEntryPoints& mapi,
-               const UninstallCleanup& cleanup, const RunContext& context) {
+               UninstallCleanup& cleanup, const RunContext& context) {
   const ExitCodeMode mode = context.Mode;
   const CommandLineCheck check = CheckCommandLine(args);
   switch (check.Request) {

@@ -1,22 +1,15 @@
 // The program's only entry: from the argument vector to the exit code.
 #pragma once
 
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "cleanup/uninstall_cleanup.h"
 #include "frontend/exit_codes.h"
 #include "platform/mapi.h"
 #include "runfacts/run_facts.h"
 
 namespace kalinor {
-
-/// The two operations that clear the connector's local state on uninstall;
-/// each returns true when it left nothing undone.
-struct UninstallCleanup {
-  std::function<bool()> ClearStoreSettings;
-  std::function<bool()> ClearArchiveUrl;
-};
 
 /// What a run is told about where it runs: the exit-code mode and the facts
 /// its program gathered once (tests pass their own).
@@ -40,6 +33,6 @@ bool RunStopsUnderServiceAccount(const RunContext& context);
 /// could not be started, or a step failed that way; in detailed mode the RunOutcome's value (usage:
 /// 0).
 int RunKalinor(const std::vector<std::wstring>& args, const platform::MapiEntryPoints& mapi,
-               const UninstallCleanup& cleanup, const RunContext& context = {});
+               UninstallCleanup& cleanup, const RunContext& context = {});
 
 }  // namespace kalinor

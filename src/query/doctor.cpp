@@ -13,7 +13,7 @@
 #include "platform/mapi_service_catalogue.h"
 #include "platform/text.h"
 #include "query/query_commands.h"
-#include "settings/cleanup_plan.h"
+#include "cleanup/cleanup_plan.h"
 
 namespace kalinor {
 namespace {
@@ -196,11 +196,11 @@ Check DataFolderCheck(const DataFolders& folders) {
 
 // The uninstall's own judgement, from its plan: a settings file it would
 // leave as it is (unreadable, not well-formed, over the size bound) fails.
-Check SettingsFileCheck(const wchar_t* name, CleanupPart part, const SettingsFilePlan& file,
+Check SettingsFileCheck(const wchar_t* name, CleanupStep step, const SettingsFilePlan& file,
                         const CleanupPlan& plan) {
   if (file.FilePath.empty()) return {name, Verdict::kUnknown, L"no data folder", {}};
   for (const FileOperation& op : plan.Operations) {
-    if (op.Action != FileAction::kLeave || op.Part != part) continue;
+    if (op.Action != FileAction::kLeave || op.Step != step) continue;
     std::wstring finding = L"present, but " + std::wstring(op.Reason != nullptr ? op.Reason : L"") +
                            L": " + op.Path;
     if (op.Failure != S_OK) finding += platform::FormatText(L" (%#X)", HResultBits(op.Failure));
@@ -236,9 +236,9 @@ std::vector<Check> RunChecks(const platform::MapiEntryPoints& mapi, const QueryA
   const platform::ComApartment com;
   const CleanupPlan plan = PlanCleanup(DataFolders::Resolve(FolderCreation::kNone));
   checks.push_back(DataFolderCheck(plan.Folders));
-  checks.push_back(SettingsFileCheck(L"store settings", CleanupPart::kStoreList,
+  checks.push_back(SettingsFileCheck(L"store settings", CleanupStep::kClearStoreSettings,
                                      plan.StoreSettingsFile, plan));
-  checks.push_back(SettingsFileCheck(L"general settings", CleanupPart::kGeneralSettings,
+  checks.push_back(SettingsFileCheck(L"general settings", CleanupStep::kClearArchiveUrl,
                                      plan.GeneralSettingsFile, plan));
   return checks;
 }

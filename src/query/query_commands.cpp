@@ -19,7 +19,7 @@
 #include "report/debug_trace.h"
 #include "runfacts/mail_client_bitness.h"
 #include "runfacts/run_facts.h"
-#include "settings/cleanup_plan.h"
+#include "cleanup/cleanup_plan.h"
 
 namespace kalinor {
 
@@ -168,7 +168,7 @@ const wchar_t* ActionName(FileAction action) {
       return L"move";
     case FileAction::kSaveTakenOverList:
     case FileAction::kSaveClearedList:
-    case FileAction::kSaveGeneralSettings:
+    case FileAction::kSaveClearedArchiveUrl:
       return L"save";
     case FileAction::kRemoveOlderList:
       return L"remove";

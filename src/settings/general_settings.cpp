@@ -3,12 +3,12 @@
 #include <utility>
 
 #include "platform/files.h"
+#include "settings/settings_names.h"
 
 namespace kalinor {
 
 namespace {
 
-const wchar_t kGeneralSettingsFileName[] = L"GeneralSettings.xml";
 // Keys the connector owns; this program must never set them.
 const wchar_t* const kRefusedKeys[] = {L"SynchronizeDaysSpan", L"TransferMessagesBatchSize",
                                        L"OfflineMaxDays", L"TryConnectionTimeout"};
@@ -25,27 +25,35 @@ bool IsRefusedKey(const std::wstring& key) {
 }  // namespace
 
 GeneralSettings::GeneralSettings(const std::wstring& loadFrom, std::wstring filePath,
-                                 const SettingsFileReader& read)
-    : FilePath(std::move(filePath)) {
-  const auto load = [&] {
-    std::string bytes;
-    if (!read(loadFrom, bytes)) bytes.clear();
-    return Document.LoadBytes(bytes) == S_OK;
-  };
-  if (load()) return;
+                                 const SettingsFileReader& read, SecondLoad secondLoad)
+    : FilePath(std::move(filePath)), loadFrom_(loadFrom) {
+  if (!Load(read) && secondLoad == SecondLoad::kAfterPause) LoadAgainAfterPause(read);
+}
+
+bool GeneralSettings::LoadAgainAfterPause(const SettingsFileReader& read) {
+  if (loaded_ || loadedAgain_) return loaded_;
+  loadedAgain_ = true;
   platform::SleepMilliseconds(kReloadPauseMilliseconds);
-  if (load()) return;
-  KeepsUnreadableFile = platform::PathExists(loadFrom);
+  return Load(read);
+}
+
+bool GeneralSettings::Load(const SettingsFileReader& read) {
+  std::string bytes;
+  if (!read(loadFrom_, bytes)) bytes.clear();
+  loaded_ = Document.LoadBytes(bytes) == S_OK;
+  KeepsUnreadableFile = !loaded_ && platform::PathExists(loadFrom_);
+  return loaded_;
 }
 
 std::wstring GeneralSettings::FileIn(const std::wstring& folder) {
-  return folder + platform::kPathSeparator + kGeneralSettingsFileName;
+  return folder + platform::kPathSeparator + settings_names::kGeneralSettingsFile;
 }
 
 HRESULT GeneralSettings::SetValue(std::wstring key, std::wstring value) {
   try {
     if (IsRefusedKey(key)) return E_FAIL;
-    return Document.SetNodeText(L"QEVConfiguration/General/" + key, std::move(value));
+    return Document.SetNodeText(
+        std::wstring(settings_names::kRoot) + L"/" + settings_names::kGeneral + L"/" + key, std::move(value));
   } catch (...) {
     return S_FALSE;
   }

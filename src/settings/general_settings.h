@@ -11,13 +11,19 @@
 
 namespace kalinor {
 
+/// Whether a load that failed is tried once more, a second later (the
+/// connector may hold the file open while it writes it).
+enum class SecondLoad { kAfterPause, kLater };
+
 class GeneralSettings {
  public:
-  /// Loads the file at loadFrom (read by read), retrying once after a second (the connector
-  /// may hold it open); Save writes filePath. A file that stands at loadFrom
-  /// but cannot be read is kept: Save then refuses.
+  /// Loads the file at loadFrom (read by read); on failure, with kAfterPause,
+  /// once more after a second, with kLater only when LoadAgainAfterPause is
+  /// called. Save writes filePath. A file that stands at loadFrom but cannot
+  /// be read is kept: Save then refuses.
   GeneralSettings(const std::wstring& loadFrom, std::wstring filePath,
-                  const SettingsFileReader& read = ReadSettingsFileByName);
+                  const SettingsFileReader& read = ReadSettingsFileByName,
+                  SecondLoad secondLoad = SecondLoad::kAfterPause);
   GeneralSettings(const GeneralSettings&) = delete;
   GeneralSettings& operator=(const GeneralSettings&) = delete;
 
@@ -34,8 +40,14 @@ class GeneralSettings {
   /// FilePath is ""; S_FALSE when anything is raised.
   HRESULT Save();
 
-  /// False when a file stood at loadFrom but neither load could read it.
+  /// The second load, after a pause of a second, when the first failed and
+  /// none was made yet; nothing otherwise. True when the file is loaded.
+  bool LoadAgainAfterPause(const SettingsFileReader& read = ReadSettingsFileByName);
+
+  /// False when a file stood at loadFrom but no load could read it.
   bool IsReadable() const { return !KeepsUnreadableFile; }
+  /// True once a load succeeded.
+  bool IsLoaded() const { return loaded_; }
 
   /// The parsed file (empty after a failed load).
   XMLDocument Document;
@@ -43,7 +55,12 @@ class GeneralSettings {
   std::wstring FilePath;
 
  private:
+  /// One load of loadFrom_; keeps whether the file is unreadable.
+  bool Load(const SettingsFileReader& read);
 
+  std::wstring loadFrom_;
+  bool loaded_ = false;
+  bool loadedAgain_ = false;
   /// Set when a file stood at loadFrom but neither load could read it: saving
   /// would replace the connector's settings with the few values set here.
   bool KeepsUnreadableFile = false;

@@ -3,20 +3,21 @@
 #include <utility>
 
 #include "platform/files.h"
+#include "settings/settings_names.h"
 #include "settings/store_id.h"
 
 namespace kalinor {
 
 namespace {
 
-const wchar_t kStoreSettingsFileName[] = L"StoreSettings.xml";
+using namespace settings_names;
 
-std::wstring StorePathAt(int index) {
-  return L"QEVConfiguration/Store[" + std::to_wstring(index) + L"]";
-}
+const std::wstring kStores = std::wstring(kRoot) + L"/" + kStore;
+
+std::wstring StorePathAt(int index) { return kStores + L"[" + std::to_wstring(index) + L"]"; }
 
 std::wstring StorePathWithId(const std::wstring& id) {
-  return L"QEVConfiguration/Store[@id=\"" + id + L"\"]";
+  return kStores + L"[@" + kStoreId + L"=\"" + id + L"\"]";
 }
 
 }  // namespace
@@ -30,7 +31,16 @@ StoreSettings::StoreSettings(const std::wstring& loadFrom, std::wstring filePath
 }
 
 std::wstring StoreSettings::FileIn(const std::wstring& folder) {
-  return folder + platform::kPathSeparator + kStoreSettingsFileName;
+  return folder + platform::kPathSeparator + kStoreSettingsFile;
+}
+
+std::vector<ListedStore> StoreSettings::ReadStores() {
+  std::vector<ListedStore> stores;
+  if (!IsLoaded) return stores;
+  Document.VisitElements(kRoot, kStore, [&](const XMLElementView& store) {
+    stores.push_back({store.GetAttribute(kStoreId), store.GetNodeText(kDatabaseFile)});
+  });
+  return stores;
 }
 
 // Store[position] is always the next store to visit: one visited leaves,
@@ -39,7 +49,7 @@ std::wstring StoreSettings::FileIn(const std::wstring& folder) {
 void StoreSettings::VisitStores(const std::function<bool()>& visit) {
   if (!IsLoaded) return;
   int position = 0;
-  for (int remaining = CountStores(); remaining > 0; --remaining) {
+  for (int remaining = CountStoreElements(); remaining > 0; --remaining) {
     CurrentStorePath = StorePathAt(position);
     if (visit()) continue;
     if (Document.MoveNodeToEnd(CurrentStorePath) != S_OK) ++position;
@@ -63,7 +73,7 @@ int StoreSettings::RemoveStoresAt(const std::vector<bool>& marked) {
 // nothing. Steps down from that bound, doubling, then a binary search, find n
 // in a few selections however many stores there are (each selection walks
 // the stores before its place).
-int StoreSettings::CountStores() {
+int StoreSettings::CountStoreElements() {
   int low = 0;             // Store[low - 1] is there
   int high = StoreCount(); // Store[high] is not
   for (int step = 1; high - step >= low; step *= 2) {
@@ -86,7 +96,7 @@ int StoreSettings::CountStores() {
 int StoreSettings::StoreCount() {
   if (!IsLoaded) return -1;
   try {
-    return Document.GetChildNodeCount(L"QEVConfiguration");
+    return Document.GetChildNodeCount(kRoot);
   } catch (...) {
     return -1;
   }

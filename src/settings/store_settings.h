@@ -14,6 +14,14 @@
 
 namespace kalinor {
 
+/// A store as the list names it.
+struct ListedStore {
+  /// Its id attribute; "" when absent.
+  std::wstring Id;
+  /// The text of its dbFileName element; "" when absent.
+  std::wstring DbFileName;
+};
+
 class StoreSettings {
  public:
   /// Loads the file at loadFrom, read by read; Save writes filePath. Not
@@ -57,6 +65,10 @@ class StoreSettings {
   /// E_FAIL when not loaded; S_FALSE on a raised failure.
   HRESULT Save();
 
+  /// Every Store, in document order, read in one pass that changes nothing.
+  /// Empty when not loaded; a DOM failure ends it early (Document.ReadFailure).
+  std::vector<ListedStore> ReadStores();
+
   /// Makes every Store current once, in document order, and calls visit,
   /// which returns true when it removed the current store. In one linear
   /// pass: a store that stays is moved behind the others, so the stores keep
@@ -85,8 +97,9 @@ class StoreSettings {
   /// removed; false when none matched or the document refused.
   bool RemoveFirstStoreWithId(const std::wstring& id);
 
-  /// The number of Store elements; 0 when not loaded.
-  int CountStores();
+  /// The number of Store elements (StoreCount counts every child node); 0
+  /// when not loaded.
+  int CountStoreElements();
 };
 
 }  // namespace kalinor

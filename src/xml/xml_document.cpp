@@ -142,9 +142,7 @@ HRESULT XMLDocument::SetNodeText(std::wstring nodePath, std::wstring text) {
 
 std::wstring XMLDocument::GetNodeText(std::wstring nodePath) {
   try {
-    const platform::DomNodeRef element = SelectElement(nodePath);
-    if (!element) return std::wstring();
-    return UpToFirstNul(Read([&] { return platform::GetText(element); }));
+    return TextOf(SelectElement(nodePath));
   } catch (const _com_error&) {
     return std::wstring();
   }
@@ -152,13 +150,52 @@ std::wstring XMLDocument::GetNodeText(std::wstring nodePath) {
 
 std::wstring XMLDocument::GetNodeAttribute(std::wstring nodePath, std::wstring name) {
   try {
-    const platform::DomNodeRef element = SelectElement(nodePath);
-    if (!element) return std::wstring();
-    std::optional<std::wstring> value =
-        Read([&] { return platform::GetAttribute(element, name); });
-    return value ? UpToFirstNul(std::move(*value)) : std::wstring();
+    return AttributeOf(SelectElement(nodePath), name);
   } catch (const _com_error&) {
     return std::wstring();
+  }
+}
+
+std::wstring XMLDocument::TextOf(const platform::DomNodeRef& element) {
+  if (!element) return std::wstring();
+  return UpToFirstNul(Read([&] { return platform::GetText(element); }));
+}
+
+std::wstring XMLDocument::AttributeOf(const platform::DomNodeRef& element,
+                                      const std::wstring& name) {
+  if (!element) return std::wstring();
+  std::optional<std::wstring> value = Read([&] { return platform::GetAttribute(element, name); });
+  return value ? UpToFirstNul(std::move(*value)) : std::wstring();
+}
+
+std::wstring XMLElementView::GetNodeText(const std::wstring& nodePath) const {
+  try {
+    return document_.TextOf(document_.SelectElement(element_, nodePath));
+  } catch (const _com_error&) {
+    return std::wstring();
+  }
+}
+
+std::wstring XMLElementView::GetAttribute(const std::wstring& name) const {
+  try {
+    return document_.AttributeOf(element_, name);
+  } catch (const _com_error&) {
+    return std::wstring();
+  }
+}
+
+void XMLDocument::VisitElements(const std::wstring& parentPath, const std::wstring& name,
+                                const std::function<void(const XMLElementView&)>& visit) {
+  try {
+    const platform::DomNodeRef parent = SelectElement(parentPath);
+    if (!parent) return;
+    for (platform::DomNodeRef child = Read([&] { return platform::FirstChild(parent); }); child;
+         child = Read([&] { return platform::NextSibling(child); })) {
+      if (Read([&] { return platform::IsElement(child) && platform::NodeNameIs(child, name); }))
+        visit(XMLElementView(*this, child));
+    }
+  } catch (const _com_error&) {
+    // Kept as ReadFailure by Read: the caller asks it.
   }
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -11,6 +12,26 @@
 #include "platform/xml_dom.h"
 
 namespace kalinor {
+
+class XMLDocument;
+
+/// The element a walk (XMLDocument::VisitElements) stands on, read while the
+/// walk lasts; the reads fail as the document's own readers do.
+class XMLElementView {
+ public:
+  /// The text of the element the node path selects below this one; "" when
+  /// there is none.
+  std::wstring GetNodeText(const std::wstring& nodePath) const;
+  /// This element's attribute value; "" when absent.
+  std::wstring GetAttribute(const std::wstring& name) const;
+
+ private:
+  friend class XMLDocument;
+  XMLElementView(XMLDocument& document, const platform::DomNodeRef& element)
+      : document_(document), element_(element) {}
+  XMLDocument& document_;
+  const platform::DomNodeRef& element_;
+};
 
 class XMLDocument {
  public:
@@ -50,6 +71,13 @@ class XMLDocument {
   /// E_FAIL when there is no element or the document refuses.
   HRESULT MoveNodeToEnd(std::wstring nodePath);
 
+  /// Calls visit with each child element named name of the element at
+  /// parentPath, in document order, in one pass that changes nothing. A DOM
+  /// failure ends the walk early and is kept as ReadFailure; nothing is
+  /// visited when there is no such element.
+  void VisitElements(const std::wstring& parentPath, const std::wstring& name,
+                     const std::function<void(const XMLElementView&)>& visit);
+
   /// The first failure the DOM raised while an operation read the document
   /// (a navigation primitive, not a refused change) since the last Load;
   /// S_OK when none. The operation that met it returned its failure value
@@ -62,6 +90,7 @@ class XMLDocument {
   static void SetDomDocumentFactoryForTesting(DomDocumentFactory factory);
 
  private:
+  friend class XMLElementView;
   /// Makes a new DOM object into DomDocument. S_OK; the creation's failure, or
   /// E_FAIL when it cannot be made synchronous (DomDocument then stays empty).
   HRESULT CreateDocument();
@@ -76,6 +105,10 @@ class XMLDocument {
   /// SelectElement from the document node. Raises _com_error as it does, and
   /// E_POINTER when there is no DOM object.
   platform::DomNodeRef SelectElement(const std::wstring& nodePath);
+  /// GetNodeText and GetNodeAttribute of a selected element ("" for none).
+  /// Raise _com_error on a DOM failure, kept as ReadFailure.
+  std::wstring TextOf(const platform::DomNodeRef& element);
+  std::wstring AttributeOf(const platform::DomNodeRef& element, const std::wstring& name);
   /// Runs reading, a read of the DOM; a failure it raises is kept as
   /// ReadFailure (the first one) and raised on.
   template <typename Reading>

@@ -20,16 +20,26 @@ using testing::FakeMapi;
 
 class RunSequenceTest : public ::testing::Test {
  protected:
+  // Records each step it is asked for, in order.
+  class RecordedCleanup final : public UninstallCleanup {
+   public:
+    explicit RecordedCleanup(RunSequenceTest& test) : test_(test) {}
+    bool ClearStoreSettings() override {
+      test_.cleanupCalls.push_back("ClearStoreSettings");
+      test_.clearStore();
+      return true;
+    }
+    bool ClearArchiveUrl() override {
+      test_.cleanupCalls.push_back("ClearArchiveUrl");
+      return true;
+    }
+
+   private:
+    RunSequenceTest& test_;
+  };
+
   int Run(std::vector<std::wstring> args, const RunContext& context = {}) {
-    UninstallCleanup cleanup{[this] {
-                               cleanupCalls.push_back("ClearStoreSettings");
-                               clearStore();
-                               return true;
-                             },
-                             [this] {
-                               cleanupCalls.push_back("ClearArchiveUrl");
-                               return true;
-                             }};
+    RecordedCleanup cleanup(*this);
     const platform::MapiEntryPoints entry = mapi.EntryPoints();
     return RunKalinor(args, entry, cleanup, context);
   }

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "settings_test_folders.h"
+#include "settings/settings_test_folders.h"
 #include "xml/xml_document.h"
 
 namespace kalinor {

@@ -9,7 +9,7 @@
 #include "platform/files.h"
 #include "platform/output_capture.h"
 #include "settings/store_id.h"
-#include "settings_test_folders.h"
+#include "settings/settings_test_folders.h"
 #include "xml/xml_document.h"
 
 namespace kalinor {

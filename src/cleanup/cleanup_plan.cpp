@@ -1,14 +1,14 @@
-#include "settings/cleanup_plan.h"
+#include "cleanup/cleanup_plan.h"
 
 #include <utility>
 
 #include "platform/files.h"
+#include "settings/settings_names.h"
 
 namespace kalinor {
 
 namespace {
 
-const wchar_t kDatabaseValueName[] = L"dbFileName";
 const wchar_t kNoDataFolder[] = L"no data folder";
 const wchar_t kUnreadable[] = L"it cannot be read";
 
@@ -52,10 +52,10 @@ const std::wstring& LoadedFrom(const SettingsFilePlan& file) {
 
 class Planner {
  public:
-  Planner(CleanupPlan& plan, const CleanupGate& gate) : plan_(plan), gate_(gate) {}
+  explicit Planner(CleanupPlan& plan) : plan_(plan), gate_(*plan.Gate) {}
 
   void PlanStoreList() {
-    part_ = CleanupPart::kStoreList;
+    step_ = CleanupStep::kClearStoreSettings;
     const SettingsFilePlan& file = plan_.StoreSettingsFile;
     if (file.FilePath.empty()) {
       Leave(L"", kNoDataFolder);
@@ -70,29 +70,31 @@ class Planner {
       Leave(LoadedFrom(file), kUnreadable).ReadError = readError_;
       return;
     }
-    const std::vector<std::wstring> values = ReadStores(*list);
+    ReadStores(*list);
     // A walk the DOM failed in may have missed stores: nothing is deleted, and
     // the list stays as it is.
     if (const HRESULT failure = list->Document.ReadFailure(); failure != S_OK) {
       plan_.StoreListReadable = false;
+      plan_.Stores.clear();
       Leave(LoadedFrom(file), kUnreadable).Failure = failure;
       return;
     }
-    std::vector<std::wstring> moved(values.size());
+    std::vector<std::wstring> moved(plan_.Stores.size());
     if (file.Source == SettingsFileSource::kTakeOver) {
-      for (int store = 0; store < static_cast<int>(values.size()); ++store)
-        moved[store] = PlanMove(values[store], store);
+      for (std::size_t store = 0; store < plan_.Stores.size(); ++store)
+        moved[store] = PlanMove(store);
       Add(FileAction::kSaveTakenOverList, file.FilePath);
       Add(FileAction::kRemoveOlderList, file.SourcePath);
     }
-    for (int store = 0; store < static_cast<int>(values.size()); ++store)
-      PlanDelete(values[store], moved[store], store);
+    for (std::size_t store = 0; store < plan_.Stores.size(); ++store)
+      PlanDelete(store, moved[store]);
     Add(FileAction::kSaveClearedList, file.FilePath);
     plan_.StoreList = std::move(list);
   }
 
-  void PlanGeneralSettings() {
-    part_ = CleanupPart::kGeneralSettings;
+  // With kLater the run may read it again (ReadArchiveSettingsAgain).
+  void PlanGeneralSettings(SecondLoad secondLoad) {
+    step_ = CleanupStep::kClearArchiveUrl;
     SettingsFilePlan& file = plan_.GeneralSettingsFile;
     if (file.FilePath.empty()) {
       Leave(L"", kNoDataFolder);
@@ -100,17 +102,24 @@ class Planner {
     }
     if (file.Source == SettingsFileSource::kNone) file.Source = SettingsFileSource::kCreate;
     if (file.Source == SettingsFileSource::kSeed) PlanCopy(file, FileAction::kSeed);
-    plan_.General = std::make_unique<GeneralSettings>(LoadedFrom(file), file.FilePath, Reader());
+    plan_.General =
+        std::make_unique<GeneralSettings>(LoadedFrom(file), file.FilePath, Reader(), secondLoad);
+    PlanArchiveUrlSave();
+  }
+
+  // The save, or why the file is left, by what the loads made of it.
+  void PlanArchiveUrlSave() {
+    step_ = CleanupStep::kClearArchiveUrl;
+    const SettingsFilePlan& file = plan_.GeneralSettingsFile;
     if (!plan_.General->IsReadable()) {
       Leave(LoadedFrom(file), kUnreadable).ReadError = readError_;
       return;
     }
-    Add(FileAction::kSaveGeneralSettings, file.FilePath);
+    Add(FileAction::kSaveClearedArchiveUrl, file.FilePath);
   }
 
- private:
-  // Reads settings files through the gate's held folders, which follow no
-  // link; keeps the last read's failure for the line that says why.
+  // Settings files are read through the gate's held folders, which follow no
+  // link; the last read's failure is kept for the line that says why.
   SettingsFileReader Reader() {
     return [this](const std::wstring& path, std::string& bytes) {
       readError_ = gate_.ReadSettingsFile(path, bytes);
@@ -118,14 +127,15 @@ class Planner {
     };
   }
 
+ private:
   // The settings file at path stays as it is, and the cleanup is undone.
   FileOperation& Leave(const std::wstring& path, const wchar_t* reason) {
     return Add(FileAction::kLeave, path, reason);
   }
 
   FileOperation& Add(FileAction action, const std::wstring& path,
-                     const wchar_t* reason = nullptr, int store = -1) {
-    plan_.Operations.push_back({action, part_, path, {}, reason, store, S_OK, {}});
+                     const wchar_t* reason = nullptr, std::size_t store = kNoStore) {
+    plan_.Operations.push_back({action, step_, path, {}, reason, store, S_OK, {}});
     return plan_.Operations.back();
   }
 
@@ -134,23 +144,17 @@ class Planner {
   }
 
   // Every store's dbFileName, in list order, and whether the cleared list
-  // leaves the store out. The walk only reorders the document in memory, and
-  // leaves the stores as it found them.
-  std::vector<std::wstring> ReadStores(StoreSettings& list) {
-    std::vector<std::wstring> values;
-    list.VisitStores([&] {
-      values.push_back(list.GetValue(kDatabaseValueName));
-      plan_.ClearedStores.push_back(NamesItsOwnStore(list.GetAttribute(L"id")));
-      return false;
-    });
-    return values;
+  // leaves the store out; the document is left as it was read.
+  void ReadStores(StoreSettings& list) {
+    for (ListedStore& store : list.ReadStores())
+      plan_.Stores.push_back({std::move(store.DbFileName), NamesItsOwnStore(store.Id)});
   }
 
   // The takeover moves a database of the older folder in under its own
   // name; where that is refused it stays, and the store keeps pointing at
   // it. Returns where the move puts it, or "".
-  std::wstring PlanMove(const std::wstring& value, int store) {
-    const std::wstring source = gate_.Resolve(value);
+  std::wstring PlanMove(std::size_t store) {
+    const std::wstring source = gate_.Resolve(plan_.Stores[store].DbFileName);
     if (source.empty() || platform::NamesAnotherMachineOrDevice(source)) return {};
     const platform::FileKind kind = gate_.KindAt(source);
     if (kind == platform::FileKind::kMissing) return {};
@@ -165,12 +169,12 @@ class Planner {
 
   // A moved database is deleted where the move puts it; any other is
   // decided where its store names it.
-  void PlanDelete(const std::wstring& value, const std::wstring& moved, int store) {
+  void PlanDelete(std::size_t store, const std::wstring& moved) {
     if (!moved.empty()) {
       Add(FileAction::kDeleteDatabase, moved, nullptr, store);
       return;
     }
-    const DatabaseDecision decision = DecideDatabase(value, gate_);
+    const DatabaseDecision decision = DecideDatabase(plan_.Stores[store].DbFileName, gate_);
     if (decision.Fate == DatabaseFate::kDelete)
       Add(FileAction::kDeleteDatabase, decision.Path, nullptr, store);
     else if (decision.Fate == DatabaseFate::kRefuse)
@@ -179,7 +183,7 @@ class Planner {
 
   CleanupPlan& plan_;
   const CleanupGate& gate_;
-  CleanupPart part_ = CleanupPart::kStoreList;
+  CleanupStep step_ = CleanupStep::kClearStoreSettings;
   platform::SystemError readError_;
 };
 
@@ -189,7 +193,9 @@ CleanupPlan PlanCleanup(const DataFolders& folders) {
   const std::wstring data = folders.DataFolder();
   const std::wstring pellucor = folders.PellucorDataFolder();
   const std::wstring install = folders.InstallDataFolder();
-  CleanupPlan plan{folders, {}, {}, true, {}, {}, nullptr, nullptr};
+  CleanupPlan plan;
+  plan.Folders = folders;
+  plan.Gate = std::make_unique<const CleanupGate>(data, pellucor, install);
   plan.StoreSettingsFile = FindSettingsFile(
       FileInOrEmpty(StoreSettings::FileIn, data),
       {{SettingsFileSource::kTakeOver, FileInOrEmpty(StoreSettings::FileIn, pellucor)},
@@ -198,11 +204,23 @@ CleanupPlan PlanCleanup(const DataFolders& folders) {
       FileInOrEmpty(GeneralSettings::FileIn, data),
       {{SettingsFileSource::kSeed, FileInOrEmpty(GeneralSettings::FileIn, pellucor)},
        {SettingsFileSource::kSeed, FileInOrEmpty(GeneralSettings::FileIn, install)}});
-  const CleanupGate gate(data, pellucor, install);
-  Planner planner(plan, gate);
+  Planner planner(plan);
   planner.PlanStoreList();
-  planner.PlanGeneralSettings();
+  planner.PlanGeneralSettings(SecondLoad::kLater);
   return plan;
+}
+
+void ReadArchiveSettingsAgain(CleanupPlan& plan) {
+  if (!plan.General || plan.General->IsLoaded()) return;
+  Planner planner(plan);
+  plan.General->LoadAgainAfterPause(planner.Reader());
+  std::vector<FileOperation>& operations = plan.Operations;
+  // Its save, or the file's leaving, comes last and is planned anew.
+  if (!operations.empty() && operations.back().Step == CleanupStep::kClearArchiveUrl &&
+      (operations.back().Action == FileAction::kLeave ||
+       operations.back().Action == FileAction::kSaveClearedArchiveUrl))
+    operations.pop_back();
+  planner.PlanArchiveUrlSave();
 }
 
 }  // namespace kalinor

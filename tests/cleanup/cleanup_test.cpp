@@ -1,4 +1,5 @@
-#include "settings/settings_cleanup.h"
+#include "cleanup/cleanup_execution.h"
+#include "cleanup/uninstall_cleanup.h"
 
 #include <algorithm>
 #include <map>
@@ -15,7 +16,7 @@
 #include "platform/output_capture.h"
 #include "platform/text.h"
 #include "platform/xml_dom.h"
-#include "settings_test_folders.h"
+#include "settings/settings_test_folders.h"
 #include "xml/xml_document.h"
 
 namespace kalinor {
@@ -26,11 +27,11 @@ using ClearArchiveUrlTest = testing::SettingsFolders;
 
 // The cleanup steps over the fixture's folders, resolved once already.
 bool ClearStoreSettings(const DataFolders& folders) {
-  return UninstallCleanupSteps([&] { return folders; }).ClearStoreSettings();
+  return PlannedUninstallCleanup([&] { return folders; }).ClearStoreSettings();
 }
 
 bool ClearArchiveUrl(const DataFolders& folders) {
-  return UninstallCleanupSteps([&] { return folders; }).ClearArchiveUrl();
+  return PlannedUninstallCleanup([&] { return folders; }).ClearArchiveUrl();
 }
 
 const wchar_t kNotWellFormed[] =
@@ -185,7 +186,7 @@ TEST_F(CleanupTable, PlanActAndFilesLeftAgree) {
     const bool takeover = state == ListState::kTakeOver;
 
     CleanupPlan plan = PlanCleanup(Folders());
-    for (int store = 0; store < static_cast<int>(cases.size()); ++store) {
+    for (std::size_t store = 0; store < cases.size(); ++store) {
       const DatabaseCase& c = cases[store];
       SCOPED_TRACE(c.what);
       std::vector<FileAction> expected;
@@ -221,7 +222,7 @@ TEST_F(CleanupTable, PlanActAndFilesLeftAgree) {
 
     const std::set<std::wstring> before = FilesUnderRoot();
     platform::OutputCapture capture;
-    const bool done = ExecuteStoreListCleanup(plan);
+    const bool done = CarryOut(plan, CleanupStep::kClearStoreSettings);
     EXPECT_EQ(capture.debug_output, refusalLines);
     EXPECT_EQ(done, state == ListState::kNone);
 
@@ -344,7 +345,7 @@ TEST_F(ClearStoreSettingsTest, AdversaryStepsBetweenVerdictAndActTouchNothingOut
     CleanupPlan plan = PlanCleanup(Folders());
     bool struck = false;
     platform::OutputCapture capture;
-    const bool done = ExecuteStoreListCleanup(plan, [&](const FileOperation& op) {
+    const bool done = CarryOut(plan, CleanupStep::kClearStoreSettings, [&](const FileOperation& op) {
       if (struck || op.Action != step.strikeBefore) return;
       struck = true;
       step.strike(DataFolder(), PellucorFolder(), OtherFolder());
@@ -490,8 +491,8 @@ TEST_F(FailingDomPrimitive, UndoesTheCleanupStepAndNamesTheFailure) {
       {DomPrimitive::DocumentNode, true, true},  {DomPrimitive::NodeKind, true, true},
       {DomPrimitive::NodeNameIs, true, true},    {DomPrimitive::FirstChild, true, true},
       {DomPrimitive::NextSibling, true, true},   {DomPrimitive::IsElement, true, true},
-      {DomPrimitive::ParentNode, true, false},   {DomPrimitive::GetText, true, false},
-      {DomPrimitive::GetAttribute, true, false}, {DomPrimitive::ChildNodeCount, true, false},
+      {DomPrimitive::ParentNode, false, false},  {DomPrimitive::GetText, true, false},
+      {DomPrimitive::GetAttribute, true, false}, {DomPrimitive::ChildNodeCount, false, false},
   };
   std::vector<std::wstring> databases;
   std::string stores;

@@ -1,9 +1,10 @@
-#include "settings/cleanup_gate.h"
+#include "cleanup/cleanup_gate.h"
 
 #include <utility>
 
 #include "platform/files.h"
 #include "platform/text.h"
+#include "settings/settings_names.h"
 
 namespace kalinor {
 
@@ -13,8 +14,6 @@ using platform::FileKind;
 using platform::kPathSeparator;
 
 const wchar_t kNotLocal[] = L"another machine, a device or a stream";
-
-const wchar_t* const kSettingsFileNames[] = {L"GeneralSettings.xml", L"StoreSettings.xml"};
 
 // A real path with a closing separator, so that a prefix test cannot match a
 // sibling ("Ostrand2"); "" for "".
@@ -56,7 +55,7 @@ std::wstring FolderOf(const std::wstring& path) {
 // Refused in any letter case: on a folder that folds case, either names the file.
 bool IsSettingsFileName(const std::wstring& path) {
   const std::string name = platform::ToUtf8(platform::LastPathPart(path));
-  for (const wchar_t* settings : kSettingsFileNames)
+  for (const wchar_t* settings : settings_names::kSettingsFiles)
     if (platform::EqualsIgnoringAsciiCase(name, platform::ToUtf8(settings))) return true;
   return false;
 }

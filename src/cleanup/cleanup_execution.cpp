@@ -1,30 +1,36 @@
-#include "settings/settings_cleanup.h"
+#include "cleanup/cleanup_execution.h"
 
-#include <map>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/held_folder.h"
 #include "report/debug_trace.h"
+#include "settings/settings_names.h"
 
 namespace kalinor {
 
 namespace {
 
-const wchar_t kDatabaseValueName[] = L"dbFileName";
+// What the run has done with one store's database so far.
+struct StoreInRun {
+  /// Where its database stayed when its planned move did not happen.
+  std::wstring StayedAt;
+  /// Where its database was moved to.
+  std::wstring MovedTo;
+  /// Set when its database could not be deleted: the store stays listed.
+  bool KeptListed = false;
+};
 
 class Execution {
  public:
   Execution(CleanupPlan& plan, const BeforeActHook& beforeAct)
-      : plan_(plan),
-        gate_(plan.Folders.DataFolder(), plan.Folders.PellucorDataFolder(),
-              plan.Folders.InstallDataFolder()),
-        beforeAct_(beforeAct) {}
+      : plan_(plan), gate_(*plan.Gate), beforeAct_(beforeAct), stores_(plan.Stores.size()) {}
 
-  // Performs the part's operations in plan order; true when nothing was left undone.
-  bool Run(CleanupPart part) {
+  // Performs the step's operations in plan order; true when nothing was left undone.
+  bool Run(CleanupStep step) {
     for (const FileOperation& operation : plan_.Operations) {
-      if (operation.Part != part) continue;
+      if (operation.Step != step) continue;
       if (!Perform(operation)) {
         complete_ = false;
         break;
@@ -55,8 +61,8 @@ class Execution {
       case FileAction::kSaveClearedList:
         SaveClearedList(op);
         return true;
-      case FileAction::kSaveGeneralSettings:
-        SaveGeneralSettings(op);
+      case FileAction::kSaveClearedArchiveUrl:
+        SaveClearedArchiveUrl(op);
         return true;
       case FileAction::kRefuseMove:
         ReportNotMoved(op.Reason, op.Path);
@@ -157,8 +163,9 @@ class Execution {
   // A move that fails leaves the database where it was; the delete then
   // goes there, and its own outcome counts.
   void Move(const FileOperation& op) {
+    StoreInRun& store = stores_.at(op.Store);
+    store.StayedAt = op.Path;
     const platform::FileKind kind = platform::QueryFileKind(op.Path);
-    stayedAt_[op.Store] = op.Path;
     if (kind == platform::FileKind::kMissing) return;  // gone since the plan
     const GateVerdict verdict = gate_.CheckMove(op.Path, kind, op.Destination);
     if (verdict.Refusal != nullptr) return ReportNotMoved(verdict.Refusal, op.Path);
@@ -169,18 +176,19 @@ class Execution {
       const std::wstring why = platform::DescribeSystemError(error);
       return ReportNotMoved(why.c_str(), op.Path);
     }
-    stayedAt_.erase(op.Store);
-    movedTo_[op.Store] = op.Destination;
+    store.StayedAt.clear();
+    store.MovedTo = op.Destination;
   }
 
   // Saved whatever its outcome: until the older list goes, a list in the
   // data folder that still names the older folder is cleared all the same.
   void SaveTakenOverList(const FileOperation& op) {
     StoreSettings& list = *plan_.StoreList;
-    int store = 0;
+    std::size_t store = 0;
     list.VisitStores([&] {
-      const auto moved = movedTo_.find(store++);
-      if (moved != movedTo_.end()) list.SetValue(kDatabaseValueName, moved->second);
+      if (store < stores_.size() && !stores_[store].MovedTo.empty())
+        list.SetValue(settings_names::kDatabaseFile, stores_[store].MovedTo);
+      ++store;
       return false;
     });
     if (ReadFailed(list.Document, op.Path)) return;
@@ -202,8 +210,8 @@ class Execution {
   // One that cannot be deleted keeps its store in the list, so that the next
   // run tries again.
   void Delete(const FileOperation& op) {
-    const auto stayed = stayedAt_.find(op.Store);
-    const std::wstring& path = stayed != stayedAt_.end() ? stayed->second : op.Path;
+    StoreInRun& store = stores_.at(op.Store);
+    const std::wstring& path = store.StayedAt.empty() ? op.Path : store.StayedAt;
     const platform::FileKind kind = platform::QueryFileKind(path);
     if (kind == platform::FileKind::kMissing) return;
     const GateVerdict verdict = gate_.CheckDelete(path, kind);
@@ -212,17 +220,17 @@ class Execution {
     const platform::SystemError error = verdict.Entry.Folder->Delete(verdict.Entry.Relative);
     if (!error.Failed()) return;
     ReportFailed(L"Database file not deleted", error, path);
-    KeepStore(op.Store);
+    store.KeptListed = true;
   }
 
-  void KeepStore(int store) {
-    if (store >= 0 && store < static_cast<int>(plan_.ClearedStores.size()))
-      plan_.ClearedStores[store] = false;
-  }
-
+  // The stores whose id names them leave the list, unless their database
+  // could not be deleted.
   void SaveClearedList(const FileOperation& op) {
     StoreSettings& list = *plan_.StoreList;
-    list.RemoveStoresAt(plan_.ClearedStores);
+    std::vector<bool> leaving(plan_.Stores.size());
+    for (std::size_t store = 0; store < leaving.size(); ++store)
+      leaving[store] = plan_.Stores[store].LeavesList && !stores_[store].KeptListed;
+    list.RemoveStoresAt(leaving);
     if (ReadFailed(list.Document, op.Path)) return;
     if (const wchar_t* refusal = gate_.RefusalToSave(op.Path))
       return ReportSettingsRefusal(L"saved", refusal, op.Path);
@@ -245,9 +253,9 @@ class Execution {
     if (error.Failed()) ReportFailed(L"Settings file not saved", error, op.Path);
   }
 
-  void SaveGeneralSettings(const FileOperation& op) {
+  void SaveClearedArchiveUrl(const FileOperation& op) {
     GeneralSettings& settings = *plan_.General;
-    const HRESULT cleared = settings.SetValue(L"PellucorURL", L"");
+    const HRESULT cleared = settings.SetValue(settings_names::kArchiveUrl, L"");
     if (ReadFailed(settings.Document, op.Path)) return;
     if (cleared != S_OK) {
       DebugTraceError(L"Error clearing PellucorURL in %ls: %#X", op.Path.c_str(),
@@ -261,39 +269,16 @@ class Execution {
   }
 
   CleanupPlan& plan_;
-  const CleanupGate gate_;  // held afresh: the folders may have changed since the plan
+  const CleanupGate& gate_;
   const BeforeActHook& beforeAct_;
+  std::vector<StoreInRun> stores_;  // by the plan's store
   bool complete_ = true;
-  std::map<int, std::wstring> movedTo_;   // store -> where its database was moved
-  std::map<int, std::wstring> stayedAt_;  // store -> where its database stayed, move failed
 };
 
 }  // namespace
 
-bool ExecuteStoreListCleanup(CleanupPlan& plan, const BeforeActHook& beforeAct) {
-  return Execution(plan, beforeAct).Run(CleanupPart::kStoreList);
+bool CarryOut(CleanupPlan& plan, CleanupStep step, const BeforeActHook& beforeAct) {
+  return Execution(plan, beforeAct).Run(step);
 }
-
-bool ExecuteGeneralSettingsCleanup(CleanupPlan& plan, const BeforeActHook& beforeAct) {
-  return Execution(plan, beforeAct).Run(CleanupPart::kGeneralSettings);
-}
-
-DataFolders UninstallCleanupSteps::ResolveCreatingFolders() {
-  return DataFolders::Resolve(FolderCreation::kCreate);
-}
-
-CleanupPlan& UninstallCleanupSteps::Plan() {
-  if (!plan_) plan_.emplace(PlanCleanup(resolve_()));
-  return *plan_;
-}
-
-bool UninstallCleanupSteps::ClearStoreSettings() {
-  DebugTrace(L"Clear store settings >>");
-  const bool done = ExecuteStoreListCleanup(Plan());
-  DebugTrace(L"Clear store settings <<");
-  return done;
-}
-
-bool UninstallCleanupSteps::ClearArchiveUrl() { return ExecuteGeneralSettingsCleanup(Plan()); }
 
 }  // namespace kalinor
