@@ -1,9 +1,10 @@
 // The uninstall's store cleanup timed on both builds (the Windows build runs
 // it under Wine, where Google Benchmark is not at hand): ClearStoreSettings on
-// StoreSettings.xml files of the given sizes (database files absent), beside
-// one XMLDocument load and save of the same document. Prints one line per
-// size: stores, best cleanup, best run of the cleanup's XML work alone, best
-// load+save, and the ratio of cleanup to load+save (milliseconds).
+// StoreSettings.xml files of the given sizes (database files absent, in a
+// folder that is there and in one that is not), beside one XMLDocument load
+// and save of the same document. Prints one line per size: stores, best
+// cleanup of each kind, best run of the cleanup's XML work alone, best
+// load+save, and the ratio of each cleanup to load+save (milliseconds).
 //
 //   kalinor_cleanup_timing [STORES...]          default: 1000 10000
 //   kalinor_cleanup_timing --write STORES FILE  only writes the document
@@ -94,6 +95,9 @@ int main(int argc, char** argv) {
             "<QEVConfiguration><General/></QEVConfiguration>");
   const std::string absentFolder =
       kalinor::platform::ToUtf8(databaseFolder + kalinor::platform::kPathSeparator);
+  // A folder that is not there at all: asked about once, not once per store.
+  const std::string missingFolder = kalinor::platform::ToUtf8(
+      dataFolder + kalinor::platform::kPathSeparator + L"gone" + kalinor::platform::kPathSeparator);
   const std::filesystem::path file(dataFolder + kalinor::platform::kPathSeparator +
                                    L"StoreSettings.xml");
 
@@ -104,24 +108,28 @@ int main(int argc, char** argv) {
                : 1;
   if (arguments.empty()) arguments = {"1000", "10000"};
 
-  std::printf("%10s %14s %14s %14s %8s\n", "stores", "cleanup ms", "of it XML ms", "load+save ms",
-              "ratio");
+  std::printf("%10s %12s %14s %12s %12s %8s %8s\n", "stores", "cleanup ms", "folder gone ms",
+              "XML ms", "load+save ms", "ratio", "gone");
   for (const std::string& argument : arguments) {
     const int stores = std::atoi(argument.c_str());
     const std::string text = kalinor::bench::StoreSettingsText(stores, absentFolder);
     const int runs = stores >= 50000 ? 3 : 5;
     kalinor::platform::OutputCapture quiet;  // keeps the cleanup's two lines off stderr
-    const double cleanup = BestOf(runs, file, text, [&] {
+    const auto clear = [&] {
       kalinor::PlannedUninstallCleanup([&] { return folders; }).ClearStoreSettings();
       return true;
-    });
+    };
+    const double cleanup = BestOf(runs, file, text, clear);
+    const double folderGone =
+        BestOf(runs, file, kalinor::bench::StoreSettingsText(stores, missingFolder), clear);
     const double xmlWalk = BestOf(runs, file, text, [&] { return WalkStores(file.wstring()); });
     const double loadAndSave = BestOf(runs, file, text, [&] {
       kalinor::XMLDocument document;
       return document.Load(file.wstring()) == S_OK && document.Save(file.wstring()) == S_OK;
     });
-    std::printf("%10d %14.1f %14.1f %14.1f %8.2f\n", stores, cleanup, xmlWalk, loadAndSave,
-                loadAndSave > 0 ? cleanup / loadAndSave : 0.0);
+    const auto ratio = [&](double cost) { return loadAndSave > 0 ? cost / loadAndSave : 0.0; };
+    std::printf("%10d %12.1f %14.1f %12.1f %12.1f %8.2f %8.2f\n", stores, cleanup, folderGone,
+                xmlWalk, loadAndSave, ratio(cleanup), ratio(folderGone));
   }
   std::error_code ignored;
   std::filesystem::remove(file, ignored);
