@@ -1,5 +1,6 @@
 #include "cleanup/cleanup_execution.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -185,13 +186,21 @@ class Execution {
   void SaveTakenOverList(const FileOperation& op) {
     StoreSettings& list = *plan_.StoreList;
     std::size_t store = 0;
+    HRESULT pointed = S_OK;
     list.VisitStores([&] {
-      if (store < stores_.size() && !stores_[store].MovedTo.empty())
-        list.SetValue(settings_names::kDatabaseFile, stores_[store].MovedTo);
+      if (store < stores_.size() && !stores_[store].MovedTo.empty() && pointed == S_OK)
+        pointed = list.SetValue(settings_names::kDatabaseFile, stores_[store].MovedTo);
       ++store;
       return false;
     });
     if (ReadFailed(list.Document, op.Path)) return;
+    // A list that still names the older folder is cleared all the same, but
+    // the run is not complete.
+    if (pointed != S_OK) {
+      DebugTraceError(L"Error setting dbFileName in %ls: %#X", op.Path.c_str(),
+                      HResultBits(pointed));
+      complete_ = false;
+    }
     if (const wchar_t* refusal = gate_.RefusalToSave(op.Path))
       return ReportSettingsRefusal(L"saved", refusal, op.Path);
     Save(list.Document, op);
@@ -230,8 +239,15 @@ class Execution {
     std::vector<bool> leaving(plan_.Stores.size());
     for (std::size_t store = 0; store < leaving.size(); ++store)
       leaving[store] = plan_.Stores[store].LeavesList && !stores_[store].KeptListed;
-    list.RemoveStoresAt(leaving);
+    const int removed = list.RemoveStoresAt(leaving);
     if (ReadFailed(list.Document, op.Path)) return;
+    // A store the document would not remove stays listed: the next run
+    // finds its database gone and tries again.
+    if (removed != static_cast<int>(std::count(leaving.begin(), leaving.end(), true))) {
+      DebugTraceError(L"Stores left in the list (the document refused their removal): %ls",
+                      op.Path.c_str());
+      complete_ = false;
+    }
     if (const wchar_t* refusal = gate_.RefusalToSave(op.Path))
       return ReportSettingsRefusal(L"saved", refusal, op.Path);
     Save(list.Document, op);

@@ -67,7 +67,7 @@ class StoreSettings {
 
   /// Every Store, in document order, read in one pass that changes nothing.
   /// Empty when not loaded; a DOM failure ends it early (Document.ReadFailure).
-  std::vector<ListedStore> ReadStores();
+  [[nodiscard]] std::vector<ListedStore> ReadStores();
 
   /// Makes every Store current once, in document order, and calls visit,
   /// which returns true when it removed the current store. In one linear
@@ -81,7 +81,7 @@ class StoreSettings {
   /// one selection per store; the stores that stay keep their order among
   /// themselves, after the root's other child nodes. The number removed; 0
   /// when not loaded. A store the document refuses to remove stays.
-  int RemoveStoresAt(const std::vector<bool>& marked);
+  [[nodiscard]] int RemoveStoresAt(const std::vector<bool>& marked);
 
   /// The parsed file.
   XMLDocument Document;
