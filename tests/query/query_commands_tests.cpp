@@ -216,8 +216,7 @@ TEST(QueryCommands, TheDoctorNamesWhyARunWouldNotWork) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    // A general settings file the plan loads at once (an absent one is
-    // waited for once, a second).
+    // A readable general settings file, unless the case changes it.
     const wchar_t sep = platform::kPathSeparator;
     const std::wstring data = home.File(L"Tavrin") + sep + L"Ostrand";
     ASSERT_TRUE(testing::RemoveTree(home.File(L"Tavrin")));
