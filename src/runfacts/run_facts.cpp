@@ -1,6 +1,5 @@
 #include "runfacts/run_facts.h"
 
-#include "datafolder/data_folders.h"
 #include "platform/account.h"
 #include "platform/environment.h"
 #include "platform/files.h"
@@ -14,8 +13,6 @@ namespace kalinor {
 namespace {
 
 constexpr std::uint32_t kRegDword = 4;
-// A path of MAX_PATH characters and its terminator, as DataFolders accepts.
-constexpr std::size_t kStringBytes = 520;
 
 const wchar_t kPreferencesKey[] = L"Software\\Microsoft\\Office\\16.0\\Outlook\\Preferences";
 const wchar_t kMailClientKey[] = L"Software\\Clients\\Mail\\Microsoft Outlook";
@@ -52,13 +49,10 @@ std::wstring ExpandVariables(const std::wstring& text) {
 // The "DllPathEx" that MAPI's loader reads, in this process's own view: a
 // 32-bit build loads the 32-bit client's DLL.
 std::wstring RegisteredMapiDll() {
-  platform::RegistryValue value;
-  if (!platform::ReadRegistryValue(platform::RegistryRoot::LocalMachine, kMailClientKey,
-                                   L"DllPathEx", kStringBytes, value,
-                                   platform::RegistryView::Process))
-    return {};
-  const std::wstring path = DataFolders::AcceptedRegistryString(value);
-  return value.type == platform::kRegExpandSz ? ExpandVariables(path) : path;
+  const platform::RegistryString path =
+      platform::ReadRegistryString(platform::RegistryRoot::LocalMachine, kMailClientKey,
+                                   L"DllPathEx", platform::RegistryView::Process);
+  return path.expandable ? ExpandVariables(path.text) : path.text;
 }
 
 std::wstring OrUnknown(const std::wstring& text) { return text.empty() ? L"unknown" : text; }

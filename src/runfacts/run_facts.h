@@ -2,7 +2,7 @@
 // and which MAPI, gathered once and shared by both programs (the run log's
 // header, the service-account decision, the doctor's checks).
 //
-// Dependency rule: runfacts uses platform/ and datafolder/ only. It never
+// Dependency rule: runfacts uses platform/ only. It never
 // includes a program's folder (frontend/, query/) or anything that writes a
 // message: it returns facts and decisions, and each program decides where a
 // line goes.
