@@ -108,7 +108,8 @@ class MsgServiceAdmin final : public RefCounted<IMsgServiceAdmin> {
       ServiceCatalogue catalogue;
       const HRESULT hr = ReadServiceCatalogue(m_files.service_catalogue, catalogue);
       if (hr != S_OK) return hr;
-      const std::optional<std::wstring> catalogued = CatalogueDisplayName(catalogue, name);
+      const std::optional<std::wstring> catalogued =
+          platform::ListedServiceDisplayName(catalogue.services, name);
       if (catalogue.present && !catalogued) return MAPI_E_NOT_FOUND;
       StoredService service;
       service.name = name;
