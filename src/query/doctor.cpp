@@ -50,23 +50,31 @@ Check AccountCheck(const RunFacts& facts) {
 Check BitnessCheck(const RunFacts& facts) {
   const std::wstring& client = facts.Client.Bitness;
   const std::wstring program = L"this program " + facts.ProcessBitness;
-  if (client.empty())
-    return {L"bitness", Verdict::kUnknown, program + L", mail client's bitness unknown", {}};
-  if (client == facts.ProcessBitness)
-    return {L"bitness", Verdict::kOk, program + L", mail client " + client, {}};
+  switch (ClientBitnessMatch(facts)) {
+    case BitnessMatch::kUnknown:
+      return {L"bitness", Verdict::kUnknown, program + L", mail client's bitness unknown", {}};
+    case BitnessMatch::kSame:
+      return {L"bitness", Verdict::kOk, program + L", mail client " + client, {}};
+    case BitnessMatch::kDifferent:
+      break;
+  }
   return {L"bitness", Verdict::kFail,
           program + L", mail client " + client + L": MAPI cannot load across bitness",
           L"use the " + client + L" build of kalinor"};
 }
 
 Check ClientCheck(const RunFacts& facts) {
-  if (facts.MapiDllPath.empty())
-    return {L"classic client", Verdict::kFail,
-            L"no classic Outlook registers a MAPI DLL (\"DllPathEx\")",
-            L"install classic Outlook, or run where it is installed"};
-  if (!facts.MapiDllExists)
-    return {L"classic client", Verdict::kFail, L"MAPI DLL missing: " + facts.MapiDllPath,
-            L"repair the Office installation"};
+  switch (MapiDllStateOf(facts)) {
+    case MapiDllState::kNotRegistered:
+      return {L"classic client", Verdict::kFail,
+              L"no classic Outlook registers a MAPI DLL (\"DllPathEx\")",
+              L"install classic Outlook, or run where it is installed"};
+    case MapiDllState::kMissing:
+      return {L"classic client", Verdict::kFail, L"MAPI DLL missing: " + facts.MapiDllPath,
+              L"repair the Office installation"};
+    case MapiDllState::kPresent:
+      break;
+  }
   return {L"classic client", Verdict::kOk, L"MAPI DLL " + facts.MapiDllPath, {}};
 }
 
@@ -138,7 +146,7 @@ Check ChosenProfile(const platform::MapiEntryPoints& mapi, const std::wstring& n
 // box appears.
 Check ProfileCheck(const platform::MapiEntryPoints& mapi, const RunFacts& facts,
                    const std::wstring& named) {
-  if (facts.Client.Bitness != facts.ProcessBitness || !facts.MapiDllExists)
+  if (!MapiCanLoad(facts))
     return {L"profile", Verdict::kUnknown, L"not looked at: MAPI cannot load here (see above)", {}};
   const MapiSession session(mapi);
   if (!session.IsStarted())

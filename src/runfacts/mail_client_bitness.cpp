@@ -44,6 +44,11 @@ MailClient OutlookKeyClient() {
 
 std::wstring ProcessBitness() { return sizeof(void*) == 8 ? L"x64" : L"x86"; }
 
+BitnessMatch MatchBitness(const std::wstring& client, const std::wstring& program) {
+  if (client.empty()) return BitnessMatch::kUnknown;
+  return client == program ? BitnessMatch::kSame : BitnessMatch::kDifferent;
+}
+
 std::wstring MailClientBitness() {
   const std::wstring bitness = OutlookKeyClient().Bitness;
   return bitness.empty() ? ReadBitness(kClickToRunKey, L"Platform") : bitness;

@@ -148,16 +148,34 @@ std::vector<std::wstring> RunFactsLines(const RunFacts& facts) {
                                    : L"redirection guard: off (not offered here)"};
 }
 
+BitnessMatch ClientBitnessMatch(const RunFacts& facts) {
+  return MatchBitness(facts.Client.Bitness, facts.ProcessBitness);
+}
+
+MapiDllState MapiDllStateOf(const RunFacts& facts) {
+  if (facts.MapiDllPath.empty()) return MapiDllState::kNotRegistered;
+  return facts.MapiDllExists ? MapiDllState::kPresent : MapiDllState::kMissing;
+}
+
+bool MapiCanLoad(const RunFacts& facts) {
+  return ClientBitnessMatch(facts) == BitnessMatch::kSame &&
+         MapiDllStateOf(facts) == MapiDllState::kPresent;
+}
+
 std::wstring LikelyMapiStartFailureCause(const RunFacts& facts) {
   const std::wstring& client = facts.Client.Bitness;
-  if (!client.empty() && client != facts.ProcessBitness)
+  if (ClientBitnessMatch(facts) == BitnessMatch::kDifferent)
     return L"The mail client is " + client + L" and this program " + facts.ProcessBitness +
            L": MAPI cannot load across bitness; run the " + client + L" build.";
-  if (facts.MapiDllPath.empty())
-    return L"No classic Outlook is registered as the mail client (HKLM\\" +
-           std::wstring(kMailClientKey) + L", \"DllPathEx\"), so there is no MAPI to start.";
-  if (!facts.MapiDllExists)
-    return L"The MAPI DLL the mail client registers is missing: " + facts.MapiDllPath + L".";
+  switch (MapiDllStateOf(facts)) {
+    case MapiDllState::kNotRegistered:
+      return L"No classic Outlook is registered as the mail client (HKLM\\" +
+             std::wstring(kMailClientKey) + L", \"DllPathEx\"), so there is no MAPI to start.";
+    case MapiDllState::kMissing:
+      return L"The MAPI DLL the mail client registers is missing: " + facts.MapiDllPath + L".";
+    case MapiDllState::kPresent:
+      break;
+  }
   if (facts.NewOutlookOn)
     return L"The new Outlook is switched on (\"UseNewOutlook\" = 1); it has no MAPI: switch "
            L"back to the classic Outlook.";

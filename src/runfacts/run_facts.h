@@ -67,6 +67,19 @@ bool IsServiceAccount(const RunFacts& facts);
 /// "account: DOMAIN\user (S-1-5-21-…), not elevated, session 1".
 std::vector<std::wstring> RunFactsLines(const RunFacts& facts);
 
+/// The mail client's bitness against this build's (MatchBitness).
+BitnessMatch ClientBitnessMatch(const RunFacts& facts);
+
+/// The classic client's MAPI DLL: none registered ("DllPathEx"), registered
+/// but missing, or there.
+enum class MapiDllState { kNotRegistered, kMissing, kPresent };
+MapiDllState MapiDllStateOf(const RunFacts& facts);
+
+/// True when MAPI can load here: the mail client's bitness is known and this
+/// build's, and its MAPI DLL is there. Where it cannot, starting MAPI may
+/// raise MAPI's own dialog boxes.
+bool MapiCanLoad(const RunFacts& facts);
+
 /// One sentence naming the likely cause of a failed MAPI start, the first of:
 /// the mail client's bitness differs from this build's; no classic mail
 /// client registered; its MAPI DLL missing; the new Outlook switched on.
