@@ -11,16 +11,25 @@
 
 namespace kalinor::mapi_standin {
 
-/// Base (an IMAPITable) with all but GetRowCount and QueryRows answering
-/// MAPI_E_NO_SUPPORT.
+/// Base with GetLastError answering MAPI_E_NO_SUPPORT: no object keeps
+/// error information to give.
 template <class Base>
-class UnsupportedTableMethods : public Base {
+class NoErrorInformation : public Base {
  public:
   using Base::Base;
 
   HRESULT KALINOR_MAPI_CALL GetLastError(HRESULT, ULONG, LPMAPIERROR*) override {
     return MAPI_E_NO_SUPPORT;
   }
+};
+
+/// Base (an IMAPITable) with all but GetRowCount and QueryRows answering
+/// MAPI_E_NO_SUPPORT.
+template <class Base>
+class UnsupportedTableMethods : public NoErrorInformation<Base> {
+ public:
+  using NoErrorInformation<Base>::NoErrorInformation;
+
   HRESULT KALINOR_MAPI_CALL Advise(ULONG, LPMAPIADVISESINK, ULONG*) override {
     return MAPI_E_NO_SUPPORT;
   }
@@ -67,13 +76,10 @@ class UnsupportedTableMethods : public Base {
 /// CreateMsgService, DeleteMsgService and ConfigureMsgService answering
 /// MAPI_E_NO_SUPPORT.
 template <class Base>
-class UnsupportedServiceAdminMethods : public Base {
+class UnsupportedServiceAdminMethods : public NoErrorInformation<Base> {
  public:
-  using Base::Base;
+  using NoErrorInformation<Base>::NoErrorInformation;
 
-  HRESULT KALINOR_MAPI_CALL GetLastError(HRESULT, ULONG, LPMAPIERROR*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
   HRESULT KALINOR_MAPI_CALL CopyMsgService(LPMAPIUID, LPTSTR, LPCIID, LPCIID, LPVOID, ULONG_PTR,
                                            ULONG) override {
     return MAPI_E_NO_SUPPORT;
@@ -101,13 +107,10 @@ class UnsupportedServiceAdminMethods : public Base {
 /// Base (an IProfAdmin) with all but GetProfileTable and AdminServices
 /// answering MAPI_E_NO_SUPPORT.
 template <class Base>
-class UnsupportedProfAdminMethods : public Base {
+class UnsupportedProfAdminMethods : public NoErrorInformation<Base> {
  public:
-  using Base::Base;
+  using NoErrorInformation<Base>::NoErrorInformation;
 
-  HRESULT KALINOR_MAPI_CALL GetLastError(HRESULT, ULONG, LPMAPIERROR*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
   HRESULT KALINOR_MAPI_CALL CreateProfile(LPTSTR, LPTSTR, ULONG_PTR, ULONG) override {
     return MAPI_E_NO_SUPPORT;
   }
