@@ -1,16 +1,17 @@
-// Fuzz target: arbitrary bytes as the MAPI stand-in's mapisvc.inf. The
-// parser never fails; every service it lists can be looked up again.
+// Fuzz target: arbitrary bytes as a mapisvc.inf, read by the one catalogue
+// reader that the doctor and the MAPI stand-in share. It never fails; every
+// service it lists has a name and can be looked up again.
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
 
-#include "standin/mapi/service_catalogue.h"
+#include "platform/mapi_service_catalogue.h"
 
 namespace {
 
-using kalinor::mapi_standin::CatalogueDisplayName;
-using kalinor::mapi_standin::ParseServiceCatalogue;
-using kalinor::mapi_standin::ServiceCatalogue;
+using kalinor::platform::ListedServiceDisplayName;
+using kalinor::platform::MapiServiceEntry;
+using kalinor::platform::ParseMapiServices;
 
 void Check(bool holds) {
   if (!holds) __builtin_trap();
@@ -19,12 +20,11 @@ void Check(bool holds) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  const ServiceCatalogue catalogue =
-      ParseServiceCatalogue(std::string_view(reinterpret_cast<const char*>(data), size));
-  Check(catalogue.present);
-  for (const auto& [name, display_name] : catalogue.services) {
-    Check(!name.empty());
-    Check(CatalogueDisplayName(catalogue, name).has_value());
+  const auto services =
+      ParseMapiServices(std::string_view(reinterpret_cast<const char*>(data), size));
+  for (const MapiServiceEntry& entry : services) {
+    Check(!entry.name.empty());
+    Check(ListedServiceDisplayName(services, entry.name).has_value());
   }
   return 0;
 }

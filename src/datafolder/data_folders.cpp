@@ -4,9 +4,9 @@
 
 #include "platform/files.h"
 #include "platform/hresult.h"
+#include "platform/registry.h"
 #include "platform/special_folders.h"
 #include "platform/text.h"
-#include "platform/utf16le.h"
 #include "report/debug_trace.h"
 
 namespace kalinor {
@@ -14,9 +14,6 @@ namespace kalinor {
 namespace {
 
 using platform::kPathSeparator;
-
-// RegQueryValueExW is given a buffer of 260 UTF-16 units.
-constexpr std::size_t kRegistryBufferBytes = 520;
 
 const wchar_t kPolicyKey[] = L"Software\\Policies\\Tavrin\\Pellucor";
 const wchar_t kProductKey[] = L"SOFTWARE\\Tavrin\\KOVEX";
@@ -53,13 +50,6 @@ bool IsWideWhiteSpace(wchar_t c) {
 // taken relative to the current folder or drive.
 std::wstring AbsoluteOrEmpty(std::wstring folder) {
   return platform::IsAbsolutePath(folder) ? folder : std::wstring();
-}
-
-std::wstring ReadRegistryString(platform::RegistryRoot root, const wchar_t* subkey,
-                                const std::wstring& name) {
-  platform::RegistryValue value;
-  if (!platform::ReadRegistryValue(root, subkey, name, kRegistryBufferBytes, value)) return {};
-  return DataFolders::AcceptedRegistryString(value);
 }
 
 }  // namespace
@@ -119,22 +109,11 @@ DataFolders::Folders DataFolders::Build(FolderCreation creation,
 }
 
 std::wstring DataFolders::ReadPolicyValue(const std::wstring& name) {
-  return ReadRegistryString(platform::RegistryRoot::CurrentUser, kPolicyKey, name);
+  return platform::ReadRegistryString(platform::RegistryRoot::CurrentUser, kPolicyKey, name).text;
 }
 
 std::wstring DataFolders::ReadProductValue(const std::wstring& name) {
-  return ReadRegistryString(platform::RegistryRoot::LocalMachine, kProductKey, name);
-}
-
-std::wstring DataFolders::AcceptedRegistryString(const platform::RegistryValue& value) {
-  if (value.type != platform::kRegSz && value.type != platform::kRegExpandSz) return {};
-  const std::size_t size = value.data.size();
-  if (size == 0) return {};
-  if (size % 2 != 0 || size > kRegistryBufferBytes) return {};
-  if (value.data[size - 2] != 0 || value.data[size - 1] != 0) return {};
-  std::wstring text = platform::FromUtf16Le(value.data.data(), size);
-  text.resize(text.find(L'\0'));  // the terminator checked above bounds this
-  return text;
+  return platform::ReadRegistryString(platform::RegistryRoot::LocalMachine, kProductKey, name).text;
 }
 
 SpecialFolderLookup DataFolders::ShellSpecialFolders(FolderCreation creation) {

@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/registry.h"
-
 namespace kalinor {
 
 /// How the data root was found, for a report of it.
@@ -54,13 +52,10 @@ class DataFolders {
   const DataRootOrigin& HowDataRootWasFound() const { return folders_.Origin; }
 
   /// The per-user policy value `name` under HKCU "Software\Policies\Tavrin\Pellucor"; "" when
-  /// missing or not an acceptable string.
+  /// missing or not an acceptable string (platform::ReadRegistryString).
   static std::wstring ReadPolicyValue(const std::wstring& name);
   /// The product value `name` under HKLM "SOFTWARE\Tavrin\KOVEX"; "" when missing or unacceptable.
   static std::wstring ReadProductValue(const std::wstring& name);
-  /// The text of a REG_SZ or REG_EXPAND_SZ value taken literally, up to its first NUL; "" for
-  /// any other type, an odd size or data whose last UTF-16 unit is not NUL.
-  static std::wstring AcceptedRegistryString(const platform::RegistryValue& value);
   /// The shell's special-folder lookup, creating a missing folder when creation allows.
   static SpecialFolderLookup ShellSpecialFolders(FolderCreation creation);
   /// Removes trailing, then leading white space ("C" locale wide white space).

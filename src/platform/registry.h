@@ -1,10 +1,11 @@
-// Read-only registry access. The reader hands back the value's type and raw
-// bytes; the rules for accepting a string live with the caller. POSIX has no
+// Read-only registry access: a value's type and raw bytes, and on top of that
+// the one reader of string values that every caller uses. POSIX has no
 // registry: there a stand-in from src/standin/ reads a .reg text file,
 // $KALINOR_REGISTRY, else $XDG_CONFIG_HOME/kalinor/registry.reg (~/.config
 // when unset). The file has one view: the view asked for is ignored there.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -36,5 +37,25 @@ struct RegistryValue {
 bool ReadRegistryValue(RegistryRoot root, const std::wstring& subkey, const std::wstring& name,
                        std::size_t max_bytes, RegistryValue& value,
                        RegistryView view = RegistryView::SixtyFourBit);
+
+/// The most string data ReadRegistryString takes: 260 UTF-16 units, the
+/// terminating NUL included, as a MAX_PATH buffer holds them.
+inline constexpr std::size_t kRegistryStringBytes = 520;
+
+/// A string value as read.
+struct RegistryString {
+  std::wstring text;        ///< up to the first NUL; "" when the value was refused
+  bool expandable = false;  ///< stored as REG_EXPAND_SZ; its variables are left unexpanded
+};
+
+/// Reads the value `name` of root\subkey (in `view`) as a string. It is
+/// taken only when it is REG_SZ or REG_EXPAND_SZ, at most
+/// kRegistryStringBytes long, of even size and with a NUL as its last UTF-16
+/// unit; its text is then the data up to the first NUL, taken literally.
+/// Anything else (no key or value, denied access, longer data, another type,
+/// an odd size, no terminator) gives "", as does empty data.
+RegistryString ReadRegistryString(RegistryRoot root, const std::wstring& subkey,
+                                  const std::wstring& name,
+                                  RegistryView view = RegistryView::SixtyFourBit);
 
 }  // namespace kalinor::platform

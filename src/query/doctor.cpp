@@ -9,7 +9,6 @@
 #include "mapiadmin/mapi_session.h"
 #include "mapiadmin/profile_selection.h"
 #include "platform/com_apartment.h"
-#include "platform/files.h"
 #include "platform/mapi_service_catalogue.h"
 #include "platform/text.h"
 #include "query/query_commands.h"
@@ -39,9 +38,6 @@ const wchar_t* VerdictName(Verdict verdict) {
   return L"unknown";
 }
 
-// A catalogue is a few kilobytes; more is no mapisvc.inf.
-constexpr std::size_t kLargestCatalogue = 4 * 1024 * 1024;
-
 Check AccountCheck(const RunFacts& facts) {
   const std::wstring who = facts.AccountName.empty() ? L"unknown" : facts.AccountName;
   if (!IsServiceAccount(facts)) return {L"account", Verdict::kOk, who, {}};
@@ -54,23 +50,31 @@ Check AccountCheck(const RunFacts& facts) {
 Check BitnessCheck(const RunFacts& facts) {
   const std::wstring& client = facts.Client.Bitness;
   const std::wstring program = L"this program " + facts.ProcessBitness;
-  if (client.empty())
-    return {L"bitness", Verdict::kUnknown, program + L", mail client's bitness unknown", {}};
-  if (client == facts.ProcessBitness)
-    return {L"bitness", Verdict::kOk, program + L", mail client " + client, {}};
+  switch (ClientBitnessMatch(facts)) {
+    case BitnessMatch::kUnknown:
+      return {L"bitness", Verdict::kUnknown, program + L", mail client's bitness unknown", {}};
+    case BitnessMatch::kSame:
+      return {L"bitness", Verdict::kOk, program + L", mail client " + client, {}};
+    case BitnessMatch::kDifferent:
+      break;
+  }
   return {L"bitness", Verdict::kFail,
           program + L", mail client " + client + L": MAPI cannot load across bitness",
           L"use the " + client + L" build of kalinor"};
 }
 
 Check ClientCheck(const RunFacts& facts) {
-  if (facts.MapiDllPath.empty())
-    return {L"classic client", Verdict::kFail,
-            L"no classic Outlook registers a MAPI DLL (\"DllPathEx\")",
-            L"install classic Outlook, or run where it is installed"};
-  if (!facts.MapiDllExists)
-    return {L"classic client", Verdict::kFail, L"MAPI DLL missing: " + facts.MapiDllPath,
-            L"repair the Office installation"};
+  switch (MapiDllStateOf(facts)) {
+    case MapiDllState::kNotRegistered:
+      return {L"classic client", Verdict::kFail,
+              L"no classic Outlook registers a MAPI DLL (\"DllPathEx\")",
+              L"install classic Outlook, or run where it is installed"};
+    case MapiDllState::kMissing:
+      return {L"classic client", Verdict::kFail, L"MAPI DLL missing: " + facts.MapiDllPath,
+              L"repair the Office installation"};
+    case MapiDllState::kPresent:
+      break;
+  }
   return {L"classic client", Verdict::kOk, L"MAPI DLL " + facts.MapiDllPath, {}};
 }
 
@@ -81,39 +85,20 @@ Check NewOutlookCheck(const RunFacts& facts) {
           L"switch the user back to classic Outlook"};
 }
 
-// The key of a "Name=value" line of the [Services] section equals name,
-// without regard to the case of ASCII letters.
-bool ListsService(const std::string& text, const std::wstring& name) {
-  const std::wstring wanted = platform::AsciiLower(name);
-  bool inServices = false;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    std::wstring line = platform::FromAnsiCodePage(text.substr(at, end - at));
-    at = end + 1;
-    DataFolders::TrimWhiteSpace(line);
-    if (!line.empty() && line.front() == L'[') {
-      inServices = platform::AsciiLower(line) == L"[services]";
-    } else if (inServices) {
-      std::wstring key = line.substr(0, line.find(L'='));
-      DataFolders::TrimWhiteSpace(key);
-      if (line.find(L'=') != std::wstring::npos && platform::AsciiLower(key) == wanted) return true;
-    }
-  }
-  return false;
-}
-
 Check CatalogueCheck(const RunFacts& facts, const std::wstring& service) {
   const std::wstring path = platform::MapiServiceCataloguePath(facts.MapiDllPath);
   if (path.empty()) return {L"service", Verdict::kUnknown, L"no mapisvc.inf can be named here", {}};
-  std::string text;
-  if (!platform::PathExists(path))
-    return {L"service", Verdict::kFail, L"no mapisvc.inf at " + path,
-            L"install the provider of " + service};
-  if (!platform::ReadWholeFile(path, text, kLargestCatalogue))
-    return {L"service", Verdict::kUnknown, L"cannot read " + path, {}};
-  if (!ListsService(text, service))
+  std::vector<platform::MapiServiceEntry> services;
+  switch (platform::ReadMapiServiceCatalogue(path, services)) {
+    case platform::CatalogueFile::kMissing:
+      return {L"service", Verdict::kFail, L"no mapisvc.inf at " + path,
+              L"install the provider of " + service};
+    case platform::CatalogueFile::kUnreadable:
+      return {L"service", Verdict::kUnknown, L"cannot read " + path, {}};
+    case platform::CatalogueFile::kRead:
+      break;
+  }
+  if (!platform::ListedServiceDisplayName(services, service))
     return {L"service", Verdict::kFail, service + L" not listed in " + path,
             L"install the provider of " + service + L" (its setup lists it there)"};
   return {L"service", Verdict::kOk, service + L" listed in " + path, {}};
@@ -161,7 +146,7 @@ Check ChosenProfile(const platform::MapiEntryPoints& mapi, const std::wstring& n
 // box appears.
 Check ProfileCheck(const platform::MapiEntryPoints& mapi, const RunFacts& facts,
                    const std::wstring& named) {
-  if (facts.Client.Bitness != facts.ProcessBitness || !facts.MapiDllExists)
+  if (!MapiCanLoad(facts))
     return {L"profile", Verdict::kUnknown, L"not looked at: MAPI cannot load here (see above)", {}};
   const MapiSession session(mapi);
   if (!session.IsStarted())

@@ -262,9 +262,10 @@ int BitnessCommand(const platform::MapiEntryPoints& mapi, QueryOutput& out) {
   out.Line(L"this program\t" + process);
   out.Line(L"mail client\t" + (client.empty() ? L"unknown" : client));
   out.Json().Add("program", process).Add("mailClient", client.empty() ? L"unknown" : client);
-  if (!client.empty() && client != process) return kQueryNo;
+  const BitnessMatch match = MatchBitness(client, process);
+  if (match == BitnessMatch::kDifferent) return kQueryNo;
   // MAPI is tried only where it can load, so that no dialog box appears.
-  if (client == process) {
+  if (match == BitnessMatch::kSame) {
     const MapiSession session(mapi);
     out.Line(std::wstring(L"MAPI starts\t") + (session.IsStarted() ? L"yes" : L"no"));
     out.Json().Add("mapiStarts", session.IsStarted());

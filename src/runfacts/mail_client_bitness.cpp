@@ -1,6 +1,5 @@
 #include "runfacts/mail_client_bitness.h"
 
-#include "datafolder/data_folders.h"
 #include "platform/registry.h"
 #include "platform/text.h"
 
@@ -14,15 +13,8 @@ const wchar_t* const kOfficeVersions[] = {L"16.0", L"15.0", L"14.0"};
 const wchar_t* const kSoftwareKeys[] = {L"SOFTWARE\\", L"SOFTWARE\\WOW6432Node\\"};
 const wchar_t kClickToRunKey[] = L"SOFTWARE\\Microsoft\\Office\\ClickToRun\\Configuration";
 
-// Values are short strings ("x64", "16.0.17328.20162"); the buffer holds far more.
-constexpr std::size_t kValueBytes = 520;
-
 std::wstring ReadString(const std::wstring& subkey, const wchar_t* name) {
-  platform::RegistryValue value;
-  if (!platform::ReadRegistryValue(platform::RegistryRoot::LocalMachine, subkey, name, kValueBytes,
-                                   value))
-    return {};
-  return DataFolders::AcceptedRegistryString(value);
+  return platform::ReadRegistryString(platform::RegistryRoot::LocalMachine, subkey, name).text;
 }
 
 // The value read as a known bitness, or "".
@@ -51,6 +43,11 @@ MailClient OutlookKeyClient() {
 }  // namespace
 
 std::wstring ProcessBitness() { return sizeof(void*) == 8 ? L"x64" : L"x86"; }
+
+BitnessMatch MatchBitness(const std::wstring& client, const std::wstring& program) {
+  if (client.empty()) return BitnessMatch::kUnknown;
+  return client == program ? BitnessMatch::kSame : BitnessMatch::kDifferent;
+}
 
 std::wstring MailClientBitness() {
   const std::wstring bitness = OutlookKeyClient().Bitness;

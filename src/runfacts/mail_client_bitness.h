@@ -17,6 +17,13 @@ std::wstring ProcessBitness();
 /// "" when none of them is found or none names a known bitness.
 std::wstring MailClientBitness();
 
+/// A mail client's bitness against a program's.
+enum class BitnessMatch { kUnknown, kSame, kDifferent };
+
+/// kUnknown when the client's bitness is "" (not known), else whether it is
+/// the program's. MAPI loads only into a program of the client's bitness.
+BitnessMatch MatchBitness(const std::wstring& client, const std::wstring& program);
+
 /// How the mail client was installed.
 enum class MailClientKind { None, ClickToRun, Msi };
 

@@ -1,6 +1,5 @@
 #include "runfacts/run_facts.h"
 
-#include "datafolder/data_folders.h"
 #include "platform/account.h"
 #include "platform/environment.h"
 #include "platform/files.h"
@@ -14,8 +13,6 @@ namespace kalinor {
 namespace {
 
 constexpr std::uint32_t kRegDword = 4;
-// A path of MAX_PATH characters and its terminator, as DataFolders accepts.
-constexpr std::size_t kStringBytes = 520;
 
 const wchar_t kPreferencesKey[] = L"Software\\Microsoft\\Office\\16.0\\Outlook\\Preferences";
 const wchar_t kMailClientKey[] = L"Software\\Clients\\Mail\\Microsoft Outlook";
@@ -52,13 +49,10 @@ std::wstring ExpandVariables(const std::wstring& text) {
 // The "DllPathEx" that MAPI's loader reads, in this process's own view: a
 // 32-bit build loads the 32-bit client's DLL.
 std::wstring RegisteredMapiDll() {
-  platform::RegistryValue value;
-  if (!platform::ReadRegistryValue(platform::RegistryRoot::LocalMachine, kMailClientKey,
-                                   L"DllPathEx", kStringBytes, value,
-                                   platform::RegistryView::Process))
-    return {};
-  const std::wstring path = DataFolders::AcceptedRegistryString(value);
-  return value.type == platform::kRegExpandSz ? ExpandVariables(path) : path;
+  const platform::RegistryString path =
+      platform::ReadRegistryString(platform::RegistryRoot::LocalMachine, kMailClientKey,
+                                   L"DllPathEx", platform::RegistryView::Process);
+  return path.expandable ? ExpandVariables(path.text) : path.text;
 }
 
 std::wstring OrUnknown(const std::wstring& text) { return text.empty() ? L"unknown" : text; }
@@ -154,16 +148,34 @@ std::vector<std::wstring> RunFactsLines(const RunFacts& facts) {
                                    : L"redirection guard: off (not offered here)"};
 }
 
+BitnessMatch ClientBitnessMatch(const RunFacts& facts) {
+  return MatchBitness(facts.Client.Bitness, facts.ProcessBitness);
+}
+
+MapiDllState MapiDllStateOf(const RunFacts& facts) {
+  if (facts.MapiDllPath.empty()) return MapiDllState::kNotRegistered;
+  return facts.MapiDllExists ? MapiDllState::kPresent : MapiDllState::kMissing;
+}
+
+bool MapiCanLoad(const RunFacts& facts) {
+  return ClientBitnessMatch(facts) == BitnessMatch::kSame &&
+         MapiDllStateOf(facts) == MapiDllState::kPresent;
+}
+
 std::wstring LikelyMapiStartFailureCause(const RunFacts& facts) {
   const std::wstring& client = facts.Client.Bitness;
-  if (!client.empty() && client != facts.ProcessBitness)
+  if (ClientBitnessMatch(facts) == BitnessMatch::kDifferent)
     return L"The mail client is " + client + L" and this program " + facts.ProcessBitness +
            L": MAPI cannot load across bitness; run the " + client + L" build.";
-  if (facts.MapiDllPath.empty())
-    return L"No classic Outlook is registered as the mail client (HKLM\\" +
-           std::wstring(kMailClientKey) + L", \"DllPathEx\"), so there is no MAPI to start.";
-  if (!facts.MapiDllExists)
-    return L"The MAPI DLL the mail client registers is missing: " + facts.MapiDllPath + L".";
+  switch (MapiDllStateOf(facts)) {
+    case MapiDllState::kNotRegistered:
+      return L"No classic Outlook is registered as the mail client (HKLM\\" +
+             std::wstring(kMailClientKey) + L", \"DllPathEx\"), so there is no MAPI to start.";
+    case MapiDllState::kMissing:
+      return L"The MAPI DLL the mail client registers is missing: " + facts.MapiDllPath + L".";
+    case MapiDllState::kPresent:
+      break;
+  }
   if (facts.NewOutlookOn)
     return L"The new Outlook is switched on (\"UseNewOutlook\" = 1); it has no MAPI: switch "
            L"back to the classic Outlook.";

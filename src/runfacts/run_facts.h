@@ -2,7 +2,7 @@
 // and which MAPI, gathered once and shared by both programs (the run log's
 // header, the service-account decision, the doctor's checks).
 //
-// Dependency rule: runfacts uses platform/ and datafolder/ only. It never
+// Dependency rule: runfacts uses platform/ only. It never
 // includes a program's folder (frontend/, query/) or anything that writes a
 // message: it returns facts and decisions, and each program decides where a
 // line goes.
@@ -66,6 +66,19 @@ bool IsServiceAccount(const RunFacts& facts);
 /// The lines a run log's header carries, one fact per line, such as
 /// "account: DOMAIN\user (S-1-5-21-…), not elevated, session 1".
 std::vector<std::wstring> RunFactsLines(const RunFacts& facts);
+
+/// The mail client's bitness against this build's (MatchBitness).
+BitnessMatch ClientBitnessMatch(const RunFacts& facts);
+
+/// The classic client's MAPI DLL: none registered ("DllPathEx"), registered
+/// but missing, or there.
+enum class MapiDllState { kNotRegistered, kMissing, kPresent };
+MapiDllState MapiDllStateOf(const RunFacts& facts);
+
+/// True when MAPI can load here: the mail client's bitness is known and this
+/// build's, and its MAPI DLL is there. Where it cannot, starting MAPI may
+/// raise MAPI's own dialog boxes.
+bool MapiCanLoad(const RunFacts& facts);
 
 /// One sentence naming the likely cause of a failed MAPI start, the first of:
 /// the mail client's bitness differs from this build's; no classic mail

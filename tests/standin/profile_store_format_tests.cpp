@@ -1,11 +1,9 @@
-// The stand-in's file formats on their own: the profile store's XML and the
-// mapisvc.inf catalogue.
+// The stand-in's profile store format on its own: its XML.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "standin/mapi/profile_store.h"
-#include "standin/mapi/service_catalogue.h"
 
 namespace kalinor::mapi_standin {
 namespace {
@@ -121,26 +119,6 @@ INSTANTIATE_TEST_SUITE_P(
         "<Profiles><Extra><Profile/></Extra></Profiles>", "<Profiles><Extra></Profiles>",
         "<Profiles><Extra>a &bogus; b</Extra></Profiles>", "<Profiles><Extra><!-- x</Extra>",
         "<Profiles><Extra a=\"1\" a=\"2\"/></Profiles>"));
-
-TEST(ServiceCatalogue, ReadsOnlyTheServicesSection) {
-  const ServiceCatalogue catalogue = ParseServiceCatalogue(
-      "\xEF\xBB\xBF; MAPI service catalogue\r\n"
-      "[Help File Mappings]\r\n"
-      "Fake=Not a service\r\n"
-      "[services]\r\n"
-      "  ArchiveConnector = Archive Connector  \r\n"
-      "; Commented=Out\r\n"
-      "Quoted=\"Quoted Name\"\r\n"
-      "no equals sign\r\n"
-      "[Archive Connector]\r\n"
-      "Providers=x\r\n");
-  EXPECT_TRUE(catalogue.present);
-  EXPECT_EQ(CatalogueDisplayName(catalogue, L"archiveconnector"), L"Archive Connector");
-  EXPECT_EQ(CatalogueDisplayName(catalogue, L"Quoted"), L"Quoted Name");
-  EXPECT_FALSE(CatalogueDisplayName(catalogue, L"Fake").has_value());
-  EXPECT_FALSE(CatalogueDisplayName(catalogue, L"Commented").has_value());
-  EXPECT_FALSE(CatalogueDisplayName(catalogue, L"Providers").has_value());
-}
 
 }  // namespace
 }  // namespace kalinor::mapi_standin

@@ -5,9 +5,14 @@
 #include <sstream>
 
 #include "platform/text.h"
+#include "standin/mapi/unsupported_methods.h"
 
 namespace kalinor::testing {
 namespace {
+
+using mapi_standin::UnsupportedProfAdminMethods;
+using mapi_standin::UnsupportedServiceAdminMethods;
+using mapi_standin::UnsupportedTableMethods;
 
 std::string Hex(unsigned value) {
   std::ostringstream out;
@@ -33,9 +38,6 @@ class FakeObject : public Interface {
     if (left == 0) delete this;
     return left;
   }
-  HRESULT STDMETHODCALLTYPE GetLastError(HRESULT, ULONG, LPMAPIERROR*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
 
  protected:
   FakeMapi& fake_;
@@ -45,12 +47,12 @@ class FakeObject : public Interface {
   ULONG refs_ = 1;
 };
 
-class FakeTable : public FakeObject<IMAPITable> {
+class FakeTable : public UnsupportedTableMethods<FakeObject<IMAPITable>> {
  public:
   FakeTable(FakeMapi& fake, std::string suffix, std::vector<std::vector<SPropValue>> rows,
             std::vector<std::unique_ptr<std::string>> strings,
             std::vector<std::unique_ptr<MAPIUID>> uids)
-      : FakeObject(fake, "IMAPITable"),
+      : UnsupportedTableMethods(fake, "IMAPITable"),
         suffix_(std::move(suffix)),
         rows_(std::move(rows)),
         strings_(std::move(strings)),
@@ -72,45 +74,8 @@ class FakeTable : public FakeObject<IMAPITable> {
     return S_OK;
   }
 
-  HRESULT STDMETHODCALLTYPE Advise(ULONG, LPMAPIADVISESINK, ULONG*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT STDMETHODCALLTYPE Unadvise(ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE GetStatus(ULONG*, ULONG*) override { return MAPI_E_NO_SUPPORT; }
   HRESULT STDMETHODCALLTYPE SetColumns(LPSPropTagArray, ULONG) override {
     return fake_.Enter("SetColumns");
-  }
-  HRESULT STDMETHODCALLTYPE QueryColumns(ULONG, LPSPropTagArray*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT STDMETHODCALLTYPE SeekRow(BOOKMARK, LONG, LONG*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE SeekRowApprox(ULONG, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE QueryPosition(ULONG*, ULONG*, ULONG*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT STDMETHODCALLTYPE FindRow(LPSRestriction, BOOKMARK, ULONG) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT STDMETHODCALLTYPE Restrict(LPSRestriction, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE CreateBookmark(BOOKMARK*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE FreeBookmark(BOOKMARK) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE SortTable(LPSSortOrderSet, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE QuerySortOrder(LPSSortOrderSet*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE Abort() override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE ExpandRow(ULONG, LPBYTE, ULONG, ULONG, LPSRowSet*, ULONG*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT STDMETHODCALLTYPE CollapseRow(ULONG, LPBYTE, ULONG, ULONG*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT STDMETHODCALLTYPE WaitForCompletion(ULONG, ULONG, ULONG*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT STDMETHODCALLTYPE GetCollapseState(ULONG, ULONG, LPBYTE, ULONG*, LPBYTE*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT STDMETHODCALLTYPE SetCollapseState(ULONG, ULONG, LPBYTE, BOOKMARK*) override {
-    return MAPI_E_NO_SUPPORT;
   }
 
  private:
@@ -131,10 +96,10 @@ SPropValue StringProp(ULONG tag, std::vector<std::unique_ptr<std::string>>& stri
   return value;
 }
 
-class FakeServiceAdmin : public FakeObject<IMsgServiceAdmin> {
+class FakeServiceAdmin : public UnsupportedServiceAdminMethods<FakeObject<IMsgServiceAdmin>> {
  public:
   FakeServiceAdmin(FakeMapi& fake, std::string profile)
-      : FakeObject(fake, "IMsgServiceAdmin"), profile_(std::move(profile)) {}
+      : UnsupportedServiceAdminMethods(fake, "IMsgServiceAdmin"), profile_(std::move(profile)) {}
 
   HRESULT STDMETHODCALLTYPE GetMsgServiceTable(ULONG flags, LPMAPITABLE* table) override {
     if (HRESULT hr = fake_.Enter("GetMsgServiceTable", Hex(flags)); hr != S_OK) return hr;
@@ -190,37 +155,14 @@ class FakeServiceAdmin : public FakeObject<IMsgServiceAdmin> {
     return S_OK;
   }
 
-  HRESULT STDMETHODCALLTYPE CopyMsgService(LPMAPIUID, LPTSTR, LPCIID, LPCIID, LPVOID, ULONG_PTR,
-                                           ULONG) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT STDMETHODCALLTYPE RenameMsgService(LPMAPIUID, ULONG, LPTSTR) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT STDMETHODCALLTYPE OpenProfileSection(LPMAPIUID, LPCIID, ULONG, LPPROFSECT*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT STDMETHODCALLTYPE MsgServiceTransportOrder(ULONG, LPMAPIUID, ULONG) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT STDMETHODCALLTYPE AdminProviders(LPMAPIUID, ULONG, LPPROVIDERADMIN*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT STDMETHODCALLTYPE SetPrimaryIdentity(LPMAPIUID, ULONG) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT STDMETHODCALLTYPE GetProviderTable(ULONG, LPMAPITABLE*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-
  private:
   std::vector<FakeService>& Services() { return fake_.Profile(profile_)->services; }
   std::string profile_;
 };
 
-class FakeProfAdmin : public FakeObject<IProfAdmin> {
+class FakeProfAdmin : public UnsupportedProfAdminMethods<FakeObject<IProfAdmin>> {
  public:
-  explicit FakeProfAdmin(FakeMapi& fake) : FakeObject(fake, "IProfAdmin") {}
+  explicit FakeProfAdmin(FakeMapi& fake) : UnsupportedProfAdminMethods(fake, "IProfAdmin") {}
 
   HRESULT STDMETHODCALLTYPE GetProfileTable(ULONG flags, LPMAPITABLE* table) override {
     if (HRESULT hr = fake_.Enter("GetProfileTable", Hex(flags)); hr != S_OK) return hr;
@@ -250,21 +192,6 @@ class FakeProfAdmin : public FakeObject<IProfAdmin> {
     *admin = new FakeServiceAdmin(fake_, profile);
     return S_OK;
   }
-
-  HRESULT STDMETHODCALLTYPE CreateProfile(LPTSTR, LPTSTR, ULONG_PTR, ULONG) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT STDMETHODCALLTYPE DeleteProfile(LPTSTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT STDMETHODCALLTYPE ChangeProfilePassword(LPTSTR, LPTSTR, LPTSTR, ULONG) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT STDMETHODCALLTYPE CopyProfile(LPTSTR, LPTSTR, LPTSTR, ULONG_PTR, ULONG) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT STDMETHODCALLTYPE RenameProfile(LPTSTR, LPTSTR, LPTSTR, ULONG_PTR, ULONG) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT STDMETHODCALLTYPE SetDefaultProfile(LPTSTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
 };
 
 }  // namespace

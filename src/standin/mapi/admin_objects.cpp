@@ -15,6 +15,7 @@
 #include "standin/mapi/com_support.h"
 #include "standin/mapi/service_catalogue.h"
 #include "standin/mapi/snapshot_table.h"
+#include "standin/mapi/unsupported_methods.h"
 
 namespace kalinor::mapi_standin {
 namespace {
@@ -82,10 +83,10 @@ HRESULT SnapshotOfStore(const std::wstring& storePath, LPMAPITABLE* table, RowsO
   });
 }
 
-class MsgServiceAdmin final : public RefCounted<IMsgServiceAdmin> {
+class MsgServiceAdmin final : public UnsupportedServiceAdminMethods<RefCounted<IMsgServiceAdmin>> {
  public:
   MsgServiceAdmin(StandinFiles files, std::wstring profile_name)
-      : RefCounted(kIidIMsgServiceAdmin),
+      : UnsupportedServiceAdminMethods(kIidIMsgServiceAdmin),
         m_files(std::move(files)),
         m_profile_name(std::move(profile_name)) {}
 
@@ -108,7 +109,8 @@ class MsgServiceAdmin final : public RefCounted<IMsgServiceAdmin> {
       ServiceCatalogue catalogue;
       const HRESULT hr = ReadServiceCatalogue(m_files.service_catalogue, catalogue);
       if (hr != S_OK) return hr;
-      const std::optional<std::wstring> catalogued = CatalogueDisplayName(catalogue, name);
+      const std::optional<std::wstring> catalogued =
+          platform::ListedServiceDisplayName(catalogue.services, name);
       if (catalogue.present && !catalogued) return MAPI_E_NOT_FOUND;
       StoredService service;
       service.name = name;
@@ -154,32 +156,6 @@ class MsgServiceAdmin final : public RefCounted<IMsgServiceAdmin> {
     });
   }
 
-  HRESULT KALINOR_MAPI_CALL GetLastError(HRESULT, ULONG, LPMAPIERROR*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT KALINOR_MAPI_CALL CopyMsgService(LPMAPIUID, LPTSTR, LPCIID, LPCIID, LPVOID, ULONG_PTR,
-                                           ULONG) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT KALINOR_MAPI_CALL RenameMsgService(LPMAPIUID, ULONG, LPTSTR) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT KALINOR_MAPI_CALL OpenProfileSection(LPMAPIUID, LPCIID, ULONG, LPPROFSECT*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT KALINOR_MAPI_CALL MsgServiceTransportOrder(ULONG, LPMAPIUID, ULONG) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT KALINOR_MAPI_CALL AdminProviders(LPMAPIUID, ULONG, LPPROVIDERADMIN*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT KALINOR_MAPI_CALL SetPrimaryIdentity(LPMAPIUID, ULONG) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT KALINOR_MAPI_CALL GetProviderTable(ULONG, LPMAPITABLE*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-
  private:
   // Applies change to this object's profile under the store's lock;
   // MAPI_E_NOT_FOUND when the profile is gone.
@@ -196,9 +172,10 @@ class MsgServiceAdmin final : public RefCounted<IMsgServiceAdmin> {
   const std::wstring m_profile_name;
 };
 
-class ProfAdmin final : public RefCounted<IProfAdmin> {
+class ProfAdmin final : public UnsupportedProfAdminMethods<RefCounted<IProfAdmin>> {
  public:
-  explicit ProfAdmin(StandinFiles files) : RefCounted(kIidIProfAdmin), m_files(std::move(files)) {}
+  explicit ProfAdmin(StandinFiles files)
+      : UnsupportedProfAdminMethods(kIidIProfAdmin), m_files(std::move(files)) {}
 
   HRESULT KALINOR_MAPI_CALL GetProfileTable(ULONG, LPMAPITABLE* lppTable) override {
     const auto profileRows = [](ProfileStore& store, std::vector<TableRow>& rows) {
@@ -225,24 +202,6 @@ class ProfAdmin final : public RefCounted<IProfAdmin> {
       return S_OK;
     });
   }
-
-  HRESULT KALINOR_MAPI_CALL GetLastError(HRESULT, ULONG, LPMAPIERROR*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT KALINOR_MAPI_CALL CreateProfile(LPTSTR, LPTSTR, ULONG_PTR, ULONG) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT KALINOR_MAPI_CALL DeleteProfile(LPTSTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT KALINOR_MAPI_CALL ChangeProfilePassword(LPTSTR, LPTSTR, LPTSTR, ULONG) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT KALINOR_MAPI_CALL CopyProfile(LPTSTR, LPTSTR, LPTSTR, ULONG_PTR, ULONG) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT KALINOR_MAPI_CALL RenameProfile(LPTSTR, LPTSTR, LPTSTR, ULONG_PTR, ULONG) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT KALINOR_MAPI_CALL SetDefaultProfile(LPTSTR, ULONG) override { return MAPI_E_NO_SUPPORT; }
 
  private:
   const StandinFiles m_files;

@@ -7,6 +7,7 @@
 
 #include "standin/mapi/com_support.h"
 #include "standin/mapi/mapi_standin.h"
+#include "standin/mapi/unsupported_methods.h"
 
 namespace kalinor::mapi_standin {
 namespace {
@@ -70,10 +71,10 @@ HRESULT BuildRowSet(const std::vector<TableRow>& rows, size_t first, size_t coun
   return S_OK;
 }
 
-class SnapshotTable final : public RefCounted<IMAPITable> {
+class SnapshotTable final : public UnsupportedTableMethods<RefCounted<IMAPITable>> {
  public:
   explicit SnapshotTable(std::vector<TableRow> rows)
-      : RefCounted(kIidIMAPITable), m_rows(std::move(rows)) {}
+      : UnsupportedTableMethods(kIidIMAPITable), m_rows(std::move(rows)) {}
 
   HRESULT KALINOR_MAPI_CALL GetRowCount(ULONG, ULONG* lpulCount) override {
     if (lpulCount == nullptr) return MAPI_E_INVALID_PARAMETER;
@@ -100,50 +101,6 @@ class SnapshotTable final : public RefCounted<IMAPITable> {
     const HRESULT hr = BuildRowSet(m_rows, first, count, lppRows);
     if (hr == S_OK) m_position = wanted >= 0 ? first + count : first;
     return hr;
-  }
-
-  HRESULT KALINOR_MAPI_CALL GetLastError(HRESULT, ULONG, LPMAPIERROR*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT KALINOR_MAPI_CALL Advise(ULONG, LPMAPIADVISESINK, ULONG*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT KALINOR_MAPI_CALL Unadvise(ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT KALINOR_MAPI_CALL GetStatus(ULONG*, ULONG*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT KALINOR_MAPI_CALL SetColumns(LPSPropTagArray, ULONG) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT KALINOR_MAPI_CALL QueryColumns(ULONG, LPSPropTagArray*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT KALINOR_MAPI_CALL SeekRow(BOOKMARK, LONG, LONG*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT KALINOR_MAPI_CALL SeekRowApprox(ULONG, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT KALINOR_MAPI_CALL QueryPosition(ULONG*, ULONG*, ULONG*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT KALINOR_MAPI_CALL FindRow(LPSRestriction, BOOKMARK, ULONG) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT KALINOR_MAPI_CALL Restrict(LPSRestriction, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT KALINOR_MAPI_CALL CreateBookmark(BOOKMARK*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT KALINOR_MAPI_CALL FreeBookmark(BOOKMARK) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT KALINOR_MAPI_CALL SortTable(LPSSortOrderSet, ULONG) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT KALINOR_MAPI_CALL QuerySortOrder(LPSSortOrderSet*) override { return MAPI_E_NO_SUPPORT; }
-  HRESULT KALINOR_MAPI_CALL Abort() override { return MAPI_E_NO_SUPPORT; }
-  HRESULT KALINOR_MAPI_CALL ExpandRow(ULONG, LPBYTE, ULONG, ULONG, LPSRowSet*, ULONG*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT KALINOR_MAPI_CALL CollapseRow(ULONG, LPBYTE, ULONG, ULONG*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT KALINOR_MAPI_CALL WaitForCompletion(ULONG, ULONG, ULONG*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT KALINOR_MAPI_CALL GetCollapseState(ULONG, ULONG, LPBYTE, ULONG*, LPBYTE*) override {
-    return MAPI_E_NO_SUPPORT;
-  }
-  HRESULT KALINOR_MAPI_CALL SetCollapseState(ULONG, ULONG, LPBYTE, BOOKMARK*) override {
-    return MAPI_E_NO_SUPPORT;
   }
 
  private:
