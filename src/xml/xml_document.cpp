@@ -9,7 +9,9 @@ namespace kalinor {
 
 namespace {
 
-XMLDocument::DomDocumentFactory g_domDocumentFactory = &platform::CreateDomDocument;
+XMLDocument::Dom PlatformDom() { return XMLDocument::Dom{platform::CreateDomDocument()}; }
+
+XMLDocument::DomDocumentFactory g_domDocumentFactory = &PlatformDom;
 
 // A DOM string ends at its first NUL.
 std::wstring UpToFirstNul(std::wstring text) {
@@ -21,7 +23,7 @@ std::wstring UpToFirstNul(std::wstring text) {
 }  // namespace
 
 void XMLDocument::SetDomDocumentFactoryForTesting(DomDocumentFactory factory) {
-  g_domDocumentFactory = factory != nullptr ? factory : &platform::CreateDomDocument;
+  g_domDocumentFactory = factory != nullptr ? factory : &PlatformDom;
 }
 
 XMLDocument::XMLDocument() = default;
@@ -30,15 +32,21 @@ XMLDocument::~XMLDocument() = default;
 
 HRESULT XMLDocument::CreateDocument() {
   DomDocument.Reset();
+  m_reader.reset();
   try {
-    DomDocument = g_domDocumentFactory();
+    Dom dom = g_domDocumentFactory();
+    DomDocument = std::move(dom.document);
+    m_reader = std::move(dom.reader);
   } catch (const _com_error& error) {
     return error.Error();
   }
+  // A document that cannot be made synchronous or read is given up.
   try {
+    if (!m_reader) throw _com_error(E_POINTER);
     platform::SetSynchronousLoad(DomDocument);
   } catch (const _com_error&) {
     DomDocument.Reset();
+    m_reader.reset();
     return E_FAIL;
   }
   return S_OK;
@@ -106,8 +114,8 @@ platform::DomNodeRef XMLDocument::SelectElement(const platform::DomNodeRef& cont
   // the readers see no element, and CreateNodePath ends its walk.
   if (!path) throw _com_error(E_FAIL);
   return Read([&] {
-    NodePathMatch match = SelectFirst(context, *path);
-    if (!match.node || match.attribute || !platform::IsElement(match.node))
+    NodePathMatch match = SelectFirst(*m_reader, context, *path);
+    if (!match.node || match.attribute || !m_reader->IsElement(match.node))
       return platform::DomNodeRef();
     return std::move(match.node);
   });
@@ -115,7 +123,7 @@ platform::DomNodeRef XMLDocument::SelectElement(const platform::DomNodeRef& cont
 
 platform::DomNodeRef XMLDocument::SelectElement(const std::wstring& nodePath) {
   if (!DomDocument) throw _com_error(E_POINTER);
-  return SelectElement(Read([&] { return platform::DocumentNode(DomDocument); }), nodePath);
+  return SelectElement(Read([&] { return m_reader->DocumentNode(DomDocument); }), nodePath);
 }
 
 bool XMLDocument::NodeExists(std::wstring nodePath) {
@@ -144,7 +152,7 @@ std::wstring XMLDocument::GetNodeText(std::wstring nodePath) {
   try {
     const platform::DomNodeRef element = SelectElement(nodePath);
     if (!element) return std::wstring();
-    return UpToFirstNul(Read([&] { return platform::GetText(element); }));
+    return UpToFirstNul(Read([&] { return m_reader->GetText(element); }));
   } catch (const _com_error&) {
     return std::wstring();
   }
@@ -154,8 +162,7 @@ std::wstring XMLDocument::GetNodeAttribute(std::wstring nodePath, std::wstring n
   try {
     const platform::DomNodeRef element = SelectElement(nodePath);
     if (!element) return std::wstring();
-    std::optional<std::wstring> value =
-        Read([&] { return platform::GetAttribute(element, name); });
+    std::optional<std::wstring> value = Read([&] { return m_reader->GetAttribute(element, name); });
     return value ? UpToFirstNul(std::move(*value)) : std::wstring();
   } catch (const _com_error&) {
     return std::wstring();
@@ -166,7 +173,7 @@ std::int32_t XMLDocument::GetChildNodeCount(std::wstring nodePath) {
   try {
     const platform::DomNodeRef element = SelectElement(nodePath);
     if (!element) return -1;
-    return Read([&] { return platform::ChildNodeCount(element); });
+    return Read([&] { return m_reader->ChildNodeCount(element); });
   } catch (const _com_error&) {
     return -1;
   }
@@ -176,11 +183,11 @@ HRESULT XMLDocument::RemoveNode(std::wstring nodePath) {
   try {
     const platform::DomNodeRef element = SelectElement(nodePath);
     if (!element) return E_FAIL;
-    const platform::DomNodeRef parent = Read([&] { return platform::ParentNode(element); });
-    if (parent && Read([&] { return platform::IsElement(parent); }))
+    const platform::DomNodeRef parent = Read([&] { return m_reader->ParentNode(element); });
+    if (parent && Read([&] { return m_reader->IsElement(parent); }))
       platform::RemoveChild(parent, element);
     else  // the root element
-      platform::RemoveChild(Read([&] { return platform::DocumentNode(DomDocument); }), element);
+      platform::RemoveChild(Read([&] { return m_reader->DocumentNode(DomDocument); }), element);
     return S_OK;
   } catch (const _com_error&) {
     return E_FAIL;
@@ -193,8 +200,7 @@ HRESULT XMLDocument::CreateNodePath(std::wstring nodePath) {
     std::vector<std::wstring> stepNames;
     std::vector<std::wstring> predicates;
     SplitNodePath(nodePath, stepNames, predicates);
-    const platform::DomNodeRef document =
-        Read([&] { return platform::DocumentNode(DomDocument); });
+    const platform::DomNodeRef document = Read([&] { return m_reader->DocumentNode(DomDocument); });
     platform::DomNodeRef parent;
     for (std::size_t i = 0; i < stepNames.size(); ++i) {
       const platform::DomNodeRef& context = parent ? parent : document;
@@ -218,8 +224,8 @@ HRESULT XMLDocument::MoveNodeToEnd(std::wstring nodePath) {
   try {
     const platform::DomNodeRef element = SelectElement(nodePath);
     if (!element) return E_FAIL;
-    const platform::DomNodeRef parent = Read([&] { return platform::ParentNode(element); });
-    if (!parent || !Read([&] { return platform::IsElement(parent); }))
+    const platform::DomNodeRef parent = Read([&] { return m_reader->ParentNode(element); });
+    if (!parent || !Read([&] { return m_reader->IsElement(parent); }))
       return E_FAIL;  // the root stays
     platform::AppendChild(parent, element);
     return S_OK;
