@@ -26,59 +26,51 @@ std::array<HRESULT, kPrimitiveCount>& Failures() {
 class FailingDomReader final : public DomReader {
  public:
   DomNodeRef DocumentNode(const DomDocumentRef& document) const override {
-    RaiseIfSet(DomPrimitive::DocumentNode);
-    return DomReader::DocumentNode(document);
+    return Checked(DomPrimitive::DocumentNode, [&] { return DomReader::DocumentNode(document); });
   }
   platform::DomNodeKind NodeKind(const DomNodeRef& node) const override {
-    RaiseIfSet(DomPrimitive::NodeKind);
-    return DomReader::NodeKind(node);
+    return Checked(DomPrimitive::NodeKind, [&] { return DomReader::NodeKind(node); });
   }
   bool NodeNameIs(const DomNodeRef& node, std::wstring_view name) const override {
-    RaiseIfSet(DomPrimitive::NodeNameIs);
-    return DomReader::NodeNameIs(node, name);
+    return Checked(DomPrimitive::NodeNameIs, [&] { return DomReader::NodeNameIs(node, name); });
   }
   DomNodeRef FirstChild(const DomNodeRef& node) const override {
-    RaiseIfSet(DomPrimitive::FirstChild);
-    return DomReader::FirstChild(node);
+    return Checked(DomPrimitive::FirstChild, [&] { return DomReader::FirstChild(node); });
   }
   DomNodeRef NextSibling(const DomNodeRef& node) const override {
-    RaiseIfSet(DomPrimitive::NextSibling);
-    return DomReader::NextSibling(node);
+    return Checked(DomPrimitive::NextSibling, [&] { return DomReader::NextSibling(node); });
   }
   DomNodeRef PreviousSibling(const DomNodeRef& node) const override {
-    RaiseIfSet(DomPrimitive::PreviousSibling);
-    return DomReader::PreviousSibling(node);
+    return Checked(DomPrimitive::PreviousSibling, [&] { return DomReader::PreviousSibling(node); });
   }
   DomNodeRef ParentNode(const DomNodeRef& node) const override {
-    RaiseIfSet(DomPrimitive::ParentNode);
-    return DomReader::ParentNode(node);
+    return Checked(DomPrimitive::ParentNode, [&] { return DomReader::ParentNode(node); });
   }
   std::vector<std::wstring> AttributeNames(const DomNodeRef& node) const override {
-    RaiseIfSet(DomPrimitive::AttributeNames);
-    return DomReader::AttributeNames(node);
+    return Checked(DomPrimitive::AttributeNames, [&] { return DomReader::AttributeNames(node); });
   }
   bool IsElement(const DomNodeRef& node) const override {
-    RaiseIfSet(DomPrimitive::IsElement);
-    return DomReader::IsElement(node);
+    return Checked(DomPrimitive::IsElement, [&] { return DomReader::IsElement(node); });
   }
   std::wstring GetText(const DomNodeRef& node) const override {
-    RaiseIfSet(DomPrimitive::GetText);
-    return DomReader::GetText(node);
+    return Checked(DomPrimitive::GetText, [&] { return DomReader::GetText(node); });
   }
   std::optional<std::wstring> GetAttribute(const DomNodeRef& element,
                                            const std::wstring& name) const override {
-    RaiseIfSet(DomPrimitive::GetAttribute);
-    return DomReader::GetAttribute(element, name);
+    return Checked(DomPrimitive::GetAttribute,
+                   [&] { return DomReader::GetAttribute(element, name); });
   }
   std::int32_t ChildNodeCount(const DomNodeRef& node) const override {
-    RaiseIfSet(DomPrimitive::ChildNodeCount);
-    return DomReader::ChildNodeCount(node);
+    return Checked(DomPrimitive::ChildNodeCount, [&] { return DomReader::ChildNodeCount(node); });
   }
 
  private:
-  static void RaiseIfSet(DomPrimitive primitive) {
+  // What read gives, unless the test set primitive failing.
+  template <typename Read>
+  static auto Checked(DomPrimitive primitive, Read read) -> decltype(read()) {
     const HRESULT failure = Failures()[static_cast<std::size_t>(primitive)];
     if (failure != S_OK) throw _com_error(failure);
+    return read();
   }
 };
 
