@@ -179,19 +179,4 @@ inline constexpr int kMaxElementDepth = 256;
 /// file); a document beyond it is refused before it is parsed.
 inline constexpr std::size_t kMaxAttributesPerElement = 1000;
 
-/// The primitives that read the DOM, named for the test seam below.
-enum class DomPrimitive {
-  DocumentNode, NodeKind, NodeNameIs, FirstChild, NextSibling, PreviousSibling,
-  ParentNode, AttributeNames, IsElement, GetText, GetAttribute, ChildNodeCount,
-};
-
-/// Test seam: every later call of primitive raises _com_error(failure), as a
-/// DOM that cannot do it does (msxml3 under Wine fails nextSibling on a
-/// DOCTYPE with E_NOTIMPL); S_OK makes it work again. Never fails.
-void FailDomPrimitiveForTesting(DomPrimitive primitive, HRESULT failure);
-
-/// Raises the failure the test seam set for primitive, if any: the first
-/// step of each reading primitive in both implementations.
-void RaiseFailureSetForTesting(DomPrimitive primitive);
-
 }  // namespace kalinor::platform

@@ -244,25 +244,24 @@ std::vector<std::uint32_t> AttributeKey(const std::vector<std::uint32_t>& owner,
 }
 
 // The key of a node given from outside: counted up to the top of its tree.
-std::vector<std::uint32_t> KeyOf(const DomNodeRef& node) {
+std::vector<std::uint32_t> KeyOf(const DomReader& dom, const DomNodeRef& node) {
   std::vector<std::uint32_t> reversed;
   DomNodeRef at = platform::CopyNodeRef(node);
-  for (DomNodeRef parent = platform::ParentNode(at); parent;
-       at = std::move(parent), parent = platform::ParentNode(at)) {
+  for (DomNodeRef parent = dom.ParentNode(at); parent;
+       at = std::move(parent), parent = dom.ParentNode(at)) {
     std::uint32_t index = 0;
-    for (DomNodeRef before = platform::PreviousSibling(at); before;
-         before = platform::PreviousSibling(before))
+    for (DomNodeRef before = dom.PreviousSibling(at); before; before = dom.PreviousSibling(before))
       ++index;
     reversed.push_back(index + 1);
   }
   return {reversed.rbegin(), reversed.rend()};
 }
 
-bool PassesTest(const DomNodeRef& node, const NodePathStep& step) {
-  const DomNodeKind kind = platform::NodeKind(node);
+bool PassesTest(const DomReader& dom, const DomNodeRef& node, const NodePathStep& step) {
+  const DomNodeKind kind = dom.NodeKind(node);
   switch (step.test) {
     case Test::Name:
-      return kind == DomNodeKind::Element && platform::NodeNameIs(node, step.name);
+      return kind == DomNodeKind::Element && dom.NodeNameIs(node, step.name);
     case Test::Any:
       return kind == DomNodeKind::Element;
     case Test::Text:
@@ -277,9 +276,10 @@ bool PassesTest(const DomNodeRef& node, const NodePathStep& step) {
   return false;
 }
 
-bool PassesAttributeTest(const Item& item, const NodePathPredicate& predicate) {
-  if (item.attribute || platform::NodeKind(item.node) != DomNodeKind::Element) return false;
-  const std::optional<std::wstring> value = platform::GetAttribute(item.node, predicate.attribute);
+bool PassesAttributeTest(const DomReader& dom, const Item& item,
+                         const NodePathPredicate& predicate) {
+  if (item.attribute || dom.NodeKind(item.node) != DomNodeKind::Element) return false;
+  const std::optional<std::wstring> value = dom.GetAttribute(item.node, predicate.attribute);
   return value && (!predicate.value || *predicate.value == *value);
 }
 
@@ -288,10 +288,11 @@ Item CopyItem(const Item& item) {
 }
 
 // The attributes of element that step selects, in document order.
-std::vector<Item> AttributeCandidates(const Item& context, const NodePathStep& step) {
+std::vector<Item> AttributeCandidates(const DomReader& dom, const Item& context,
+                                      const NodePathStep& step) {
   std::vector<Item> found;
-  if (context.attribute || platform::NodeKind(context.node) != DomNodeKind::Element) return found;
-  const std::vector<std::wstring> names = platform::AttributeNames(context.node);
+  if (context.attribute || dom.NodeKind(context.node) != DomNodeKind::Element) return found;
+  const std::vector<std::wstring> names = dom.AttributeNames(context.node);
   for (std::size_t i = 0; i < names.size(); ++i) {
     if (step.test == Test::Name && names[i] != step.name) continue;
     found.push_back(Item{platform::CopyNodeRef(context.node), names[i], true,
@@ -305,8 +306,8 @@ std::vector<Item> AttributeCandidates(const Item& context, const NodePathStep& s
 // and predicates are decided as they come, so Store[0] or Store[@id="x"]
 // stops at its first match. Only for paths whose steps move down (no "//"
 // and no ".."): then depth-first order is document order.
-bool FirstMatch(const Item& context, const std::vector<NodePathStep>& steps, std::size_t index,
-                Item& result) {
+bool FirstMatch(const DomReader& dom, const Item& context, const std::vector<NodePathStep>& steps,
+                std::size_t index, Item& result) {
   if (index == steps.size()) {
     result = CopyItem(context);
     return true;
@@ -325,26 +326,27 @@ bool FirstMatch(const Item& context, const std::vector<NodePathStep>& steps, std
       if (predicate.position) {
         if (counts[i]++ != *predicate.position) return false;
         exhausted = true;  // no later candidate can hold this position
-      } else if (!PassesAttributeTest(item, predicate)) {
+      } else if (!PassesAttributeTest(dom, item, predicate)) {
         return false;
       }
     }
     return true;
   };
   auto tryItem = [&](const Item& item) {
-    return passes(item) && FirstMatch(item, steps, index + 1, result);
+    return passes(item) && FirstMatch(dom, item, steps, index + 1, result);
   };
   switch (step.axis) {
     case Axis::Child:
       if (context.attribute) return false;
-      for (DomNodeRef child = platform::FirstChild(context.node); child && !exhausted;
-           child = platform::NextSibling(child)) {
-        if (PassesTest(child, step) && tryItem(Item{platform::CopyNodeRef(child), {}, false, {}}))
+      for (DomNodeRef child = dom.FirstChild(context.node); child && !exhausted;
+           child = dom.NextSibling(child)) {
+        if (PassesTest(dom, child, step) &&
+            tryItem(Item{platform::CopyNodeRef(child), {}, false, {}}))
           return true;
       }
       return false;
     case Axis::Attribute:
-      for (const Item& item : AttributeCandidates(context, step)) {
+      for (const Item& item : AttributeCandidates(dom, context, step)) {
         if (exhausted) break;
         if (tryItem(item)) return true;
       }
@@ -359,22 +361,22 @@ bool FirstMatch(const Item& context, const std::vector<NodePathStep>& steps, std
 
 // --- Node sets, for paths with "//" or "..". ---
 
-std::vector<Item> Candidates(const Item& context, const NodePathStep& step) {
+std::vector<Item> Candidates(const DomReader& dom, const Item& context, const NodePathStep& step) {
   std::vector<Item> found;
   switch (step.axis) {
     case Axis::Child: {
       if (context.attribute) break;
       std::uint32_t index = 0;
-      for (DomNodeRef child = platform::FirstChild(context.node); child;
-           child = platform::NextSibling(child), ++index) {
-        if (PassesTest(child, step))
+      for (DomNodeRef child = dom.FirstChild(context.node); child;
+           child = dom.NextSibling(child), ++index) {
+        if (PassesTest(dom, child, step))
           found.push_back(
               Item{platform::CopyNodeRef(child), {}, false, ChildKey(context.order, index)});
       }
       break;
     }
     case Axis::Attribute:
-      found = AttributeCandidates(context, step);
+      found = AttributeCandidates(dom, context, step);
       break;
     case Axis::Self:
       found.push_back(CopyItem(context));
@@ -383,7 +385,7 @@ std::vector<Item> Candidates(const Item& context, const NodePathStep& step) {
       if (context.attribute) {
         std::vector<std::uint32_t> key(context.order.begin(), context.order.end() - 2);
         found.push_back(Item{platform::CopyNodeRef(context.node), {}, false, std::move(key)});
-      } else if (DomNodeRef parent = platform::ParentNode(context.node)) {
+      } else if (DomNodeRef parent = dom.ParentNode(context.node)) {
         std::vector<std::uint32_t> key(context.order.begin(), context.order.end() - 1);
         found.push_back(Item{std::move(parent), {}, false, std::move(key)});
       }
@@ -392,7 +394,8 @@ std::vector<Item> Candidates(const Item& context, const NodePathStep& step) {
   return found;
 }
 
-void ApplyPredicates(std::vector<Item>& items, const std::vector<NodePathPredicate>& predicates) {
+void ApplyPredicates(const DomReader& dom, std::vector<Item>& items,
+                     const std::vector<NodePathPredicate>& predicates) {
   for (const NodePathPredicate& predicate : predicates) {
     if (predicate.position) {
       if (*predicate.position < items.size()) {
@@ -403,7 +406,8 @@ void ApplyPredicates(std::vector<Item>& items, const std::vector<NodePathPredica
         items.clear();
       }
     } else {
-      std::erase_if(items, [&](const Item& item) { return !PassesAttributeTest(item, predicate); });
+      std::erase_if(items,
+                    [&](const Item& item) { return !PassesAttributeTest(dom, item, predicate); });
     }
   }
 }
@@ -414,7 +418,7 @@ bool IsPrefix(const std::vector<std::uint32_t>& prefix, const std::vector<std::u
   return prefix.size() <= key.size() && std::equal(prefix.begin(), prefix.end(), key.begin());
 }
 
-std::vector<Item> DescendantsOrSelf(const std::vector<Item>& items) {
+std::vector<Item> DescendantsOrSelf(const DomReader& dom, const std::vector<Item>& items) {
   std::vector<Item> all;
   std::vector<const Item*> expanded;
   for (const Item& item : items) {
@@ -431,8 +435,8 @@ std::vector<Item> DescendantsOrSelf(const std::vector<Item>& items) {
       stack.pop_back();
       std::vector<Item> children;
       std::uint32_t index = 0;
-      for (DomNodeRef child = platform::FirstChild(node.node); child;
-           child = platform::NextSibling(child), ++index)
+      for (DomNodeRef child = dom.FirstChild(node.node); child;
+           child = dom.NextSibling(child), ++index)
         children.push_back(
             Item{platform::CopyNodeRef(child), {}, false, ChildKey(node.order, index)});
       for (auto it = children.rbegin(); it != children.rend(); ++it)
@@ -457,9 +461,9 @@ bool StreamsInDocumentOrder(const NodePath& path) {
   });
 }
 
-DomNodeRef TopOf(const DomNodeRef& node) {
+DomNodeRef TopOf(const DomReader& dom, const DomNodeRef& node) {
   DomNodeRef top = platform::CopyNodeRef(node);
-  for (DomNodeRef parent = platform::ParentNode(top); parent; parent = platform::ParentNode(top))
+  for (DomNodeRef parent = dom.ParentNode(top); parent; parent = dom.ParentNode(top))
     top = std::move(parent);
   return top;
 }
@@ -468,24 +472,24 @@ NodePathMatch MatchOf(Item item) { return NodePathMatch{std::move(item.node), it
 
 }  // namespace
 
-NodePathMatch SelectFirst(const DomNodeRef& context, const NodePath& path) {
+NodePathMatch SelectFirst(const DomReader& dom, const DomNodeRef& context, const NodePath& path) {
   if (!context) throw _com_error(E_POINTER);
-  DomNodeRef start = path.absolute ? TopOf(context) : platform::CopyNodeRef(context);
+  DomNodeRef start = path.absolute ? TopOf(dom, context) : platform::CopyNodeRef(context);
   if (StreamsInDocumentOrder(path)) {
     Item result;
-    if (!FirstMatch(Item{std::move(start), {}, false, {}}, path.steps, 0, result)) return {};
+    if (!FirstMatch(dom, Item{std::move(start), {}, false, {}}, path.steps, 0, result)) return {};
     return MatchOf(std::move(result));
   }
   std::vector<Item> current;
-  std::vector<std::uint32_t> key = path.absolute ? std::vector<std::uint32_t>() : KeyOf(start);
+  std::vector<std::uint32_t> key = path.absolute ? std::vector<std::uint32_t>() : KeyOf(dom, start);
   current.push_back(Item{std::move(start), {}, false, std::move(key)});
   for (const NodePathStep& step : path.steps) {
     const std::vector<Item> contexts =
-        step.descendants ? DescendantsOrSelf(current) : std::move(current);
+        step.descendants ? DescendantsOrSelf(dom, current) : std::move(current);
     std::vector<Item> next;
     for (const Item& item : contexts) {
-      std::vector<Item> found = Candidates(item, step);
-      ApplyPredicates(found, step.predicates);
+      std::vector<Item> found = Candidates(dom, item, step);
+      ApplyPredicates(dom, found, step.predicates);
       for (Item& one : found) next.push_back(std::move(one));
     }
     if (contexts.size() > 1) SortInDocumentOrder(next);

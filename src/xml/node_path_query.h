@@ -1,5 +1,5 @@
 // The node-path language, parsed once into a compiled form and evaluated over
-// the DOM navigation primitives of platform/xml_dom.h, with the results of
+// the DOM navigation primitives (xml/dom_reader.h), with the results of
 // MSXML's XSL patterns.
 //
 // A path is steps separated by "/", optionally led by "/" (from the
@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/xml_dom.h"
+#include "xml/dom_reader.h"
 
 namespace kalinor {
 
@@ -70,9 +71,10 @@ struct NodePathMatch {
 };
 
 /// The first node in document order that path selects from context (an
-/// element or the document node); an empty match when none. Stops at the
-/// first match where the path allows (no "//" and no ".."). Raises
-/// _com_error when a DOM primitive fails.
-NodePathMatch SelectFirst(const platform::DomNodeRef& context, const NodePath& path);
+/// element or the document node), read through dom; an empty match when
+/// none. Stops at the first match where the path allows (no "//" and no
+/// ".."). Raises _com_error when a DOM primitive fails.
+NodePathMatch SelectFirst(const DomReader& dom, const platform::DomNodeRef& context,
+                          const NodePath& path);
 
 }  // namespace kalinor

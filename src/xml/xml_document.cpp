@@ -9,7 +9,9 @@ namespace kalinor {
 
 namespace {
 
-XMLDocument::DomDocumentFactory g_domDocumentFactory = &platform::CreateDomDocument;
+XMLDocument::Dom PlatformDom() { return XMLDocument::Dom{platform::CreateDomDocument()}; }
+
+XMLDocument::DomDocumentFactory g_domDocumentFactory = &PlatformDom;
 
 // A DOM string ends at its first NUL.
 std::wstring UpToFirstNul(std::wstring text) {
@@ -21,7 +23,7 @@ std::wstring UpToFirstNul(std::wstring text) {
 }  // namespace
 
 void XMLDocument::SetDomDocumentFactoryForTesting(DomDocumentFactory factory) {
-  g_domDocumentFactory = factory != nullptr ? factory : &platform::CreateDomDocument;
+  g_domDocumentFactory = factory != nullptr ? factory : &PlatformDom;
 }
 
 XMLDocument::XMLDocument() = default;
@@ -30,15 +32,21 @@ XMLDocument::~XMLDocument() = default;
 
 HRESULT XMLDocument::CreateDocument() {
   DomDocument.Reset();
+  m_reader.reset();
   try {
-    DomDocument = g_domDocumentFactory();
+    Dom dom = g_domDocumentFactory();
+    DomDocument = std::move(dom.document);
+    m_reader = std::move(dom.reader);
   } catch (const _com_error& error) {
     return error.Error();
   }
+  // A document that cannot be made synchronous or read is given up.
   try {
+    if (!m_reader) throw _com_error(E_POINTER);
     platform::SetSynchronousLoad(DomDocument);
   } catch (const _com_error&) {
     DomDocument.Reset();
+    m_reader.reset();
     return E_FAIL;
   }
   return S_OK;
@@ -106,8 +114,8 @@ platform::DomNodeRef XMLDocument::SelectElement(const platform::DomNodeRef& cont
   // the readers see no element, and CreateNodePath ends its walk.
   if (!path) throw _com_error(E_FAIL);
   return Read([&] {
-    NodePathMatch match = SelectFirst(context, *path);
-    if (!match.node || match.attribute || !platform::IsElement(match.node))
+    NodePathMatch match = SelectFirst(*m_reader, context, *path);
+    if (!match.node || match.attribute || !m_reader->IsElement(match.node))
       return platform::DomNodeRef();
     return std::move(match.node);
   });
@@ -115,7 +123,7 @@ platform::DomNodeRef XMLDocument::SelectElement(const platform::DomNodeRef& cont
 
 platform::DomNodeRef XMLDocument::SelectElement(const std::wstring& nodePath) {
   if (!DomDocument) throw _com_error(E_POINTER);
-  return SelectElement(Read([&] { return platform::DocumentNode(DomDocument); }), nodePath);
+  return SelectElement(Read([&] { return m_reader->DocumentNode(DomDocument); }), nodePath);
 }
 
 bool XMLDocument::NodeExists(std::wstring nodePath) {
@@ -158,13 +166,13 @@ std::wstring XMLDocument::GetNodeAttribute(std::wstring nodePath, std::wstring n
 
 std::wstring XMLDocument::TextOf(const platform::DomNodeRef& element) {
   if (!element) return std::wstring();
-  return UpToFirstNul(Read([&] { return platform::GetText(element); }));
+  return UpToFirstNul(Read([&] { return m_reader->GetText(element); }));
 }
 
 std::wstring XMLDocument::AttributeOf(const platform::DomNodeRef& element,
                                       const std::wstring& name) {
   if (!element) return std::wstring();
-  std::optional<std::wstring> value = Read([&] { return platform::GetAttribute(element, name); });
+  std::optional<std::wstring> value = Read([&] { return m_reader->GetAttribute(element, name); });
   return value ? UpToFirstNul(std::move(*value)) : std::wstring();
 }
 
@@ -189,9 +197,9 @@ void XMLDocument::VisitElements(const std::wstring& parentPath, const std::wstri
   try {
     const platform::DomNodeRef parent = SelectElement(parentPath);
     if (!parent) return;
-    for (platform::DomNodeRef child = Read([&] { return platform::FirstChild(parent); }); child;
-         child = Read([&] { return platform::NextSibling(child); })) {
-      if (Read([&] { return platform::IsElement(child) && platform::NodeNameIs(child, name); }))
+    for (platform::DomNodeRef child = Read([&] { return m_reader->FirstChild(parent); }); child;
+         child = Read([&] { return m_reader->NextSibling(child); })) {
+      if (Read([&] { return m_reader->IsElement(child) && m_reader->NodeNameIs(child, name); }))
         visit(XMLElementView(*this, child));
     }
   } catch (const _com_error&) {
@@ -203,7 +211,7 @@ std::int32_t XMLDocument::GetChildNodeCount(std::wstring nodePath) {
   try {
     const platform::DomNodeRef element = SelectElement(nodePath);
     if (!element) return -1;
-    return Read([&] { return platform::ChildNodeCount(element); });
+    return Read([&] { return m_reader->ChildNodeCount(element); });
   } catch (const _com_error&) {
     return -1;
   }
@@ -213,11 +221,11 @@ HRESULT XMLDocument::RemoveNode(std::wstring nodePath) {
   try {
     const platform::DomNodeRef element = SelectElement(nodePath);
     if (!element) return E_FAIL;
-    const platform::DomNodeRef parent = Read([&] { return platform::ParentNode(element); });
-    if (parent && Read([&] { return platform::IsElement(parent); }))
+    const platform::DomNodeRef parent = Read([&] { return m_reader->ParentNode(element); });
+    if (parent && Read([&] { return m_reader->IsElement(parent); }))
       platform::RemoveChild(parent, element);
     else  // the root element
-      platform::RemoveChild(Read([&] { return platform::DocumentNode(DomDocument); }), element);
+      platform::RemoveChild(Read([&] { return m_reader->DocumentNode(DomDocument); }), element);
     return S_OK;
   } catch (const _com_error&) {
     return E_FAIL;
@@ -230,8 +238,7 @@ HRESULT XMLDocument::CreateNodePath(std::wstring nodePath) {
     std::vector<std::wstring> stepNames;
     std::vector<std::wstring> predicates;
     SplitNodePath(nodePath, stepNames, predicates);
-    const platform::DomNodeRef document =
-        Read([&] { return platform::DocumentNode(DomDocument); });
+    const platform::DomNodeRef document = Read([&] { return m_reader->DocumentNode(DomDocument); });
     platform::DomNodeRef parent;
     for (std::size_t i = 0; i < stepNames.size(); ++i) {
       const platform::DomNodeRef& context = parent ? parent : document;
@@ -255,8 +262,8 @@ HRESULT XMLDocument::MoveNodeToEnd(std::wstring nodePath) {
   try {
     const platform::DomNodeRef element = SelectElement(nodePath);
     if (!element) return E_FAIL;
-    const platform::DomNodeRef parent = Read([&] { return platform::ParentNode(element); });
-    if (!parent || !Read([&] { return platform::IsElement(parent); }))
+    const platform::DomNodeRef parent = Read([&] { return m_reader->ParentNode(element); });
+    if (!parent || !Read([&] { return m_reader->IsElement(parent); }))
       return E_FAIL;  // the root stays
     platform::AppendChild(parent, element);
     return S_OK;

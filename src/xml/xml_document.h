@@ -10,6 +10,7 @@
 
 #include "platform/hresult.h"
 #include "platform/xml_dom.h"
+#include "xml/dom_reader.h"
 
 namespace kalinor {
 
@@ -84,15 +85,24 @@ class XMLDocument {
   /// ("no element" among them) although the element may well be there.
   HRESULT ReadFailure() const { return m_readFailure; }
 
-  /// Replaces how the DOM object is made (tests use it to make creation fail);
-  /// nullptr restores platform::CreateDomDocument.
-  using DomDocumentFactory = platform::DomDocumentRef (*)();
+  /// What the DOM factory makes: a DOM object, and the reader every read of
+  /// it goes through (never null).
+  struct Dom {
+    platform::DomDocumentRef document;
+    std::unique_ptr<const DomReader> reader = std::make_unique<const DomReader>();
+  };
+
+  /// Replaces how the DOM object is made (tests use it to make creation or a
+  /// read fail); nullptr restores platform::CreateDomDocument with the
+  /// platform's reader. A factory may raise _com_error, as creation does.
+  using DomDocumentFactory = Dom (*)();
   static void SetDomDocumentFactoryForTesting(DomDocumentFactory factory);
 
  private:
   friend class XMLElementView;
-  /// Makes a new DOM object into DomDocument. S_OK; the creation's failure, or
-  /// E_FAIL when it cannot be made synchronous (DomDocument then stays empty).
+  /// Makes a new DOM object into DomDocument and its reader into m_reader.
+  /// S_OK; the creation's failure, or E_FAIL when it cannot be made
+  /// synchronous or came without a reader (both then stay empty).
   HRESULT CreateDocument();
   /// Creates every missing element along the path. S_OK; E_FAIL on any DOM
   /// failure, keeping the elements made before it.
@@ -121,6 +131,8 @@ class XMLDocument {
 
   /// The DOM document; empty until the first Load.
   platform::DomDocumentRef DomDocument;
+  /// What DomDocument is read through; null while DomDocument is empty.
+  std::unique_ptr<const DomReader> m_reader;
   /// See ReadFailure.
   HRESULT m_readFailure = S_OK;
 };

@@ -15,8 +15,8 @@
 #include "platform/files.h"
 #include "platform/output_capture.h"
 #include "platform/text.h"
-#include "platform/xml_dom.h"
 #include "settings/settings_test_folders.h"
+#include "support/failing_dom.h"
 #include "xml/xml_document.h"
 
 namespace kalinor {
@@ -474,14 +474,14 @@ TEST_F(ClearArchiveUrlTest, AnUnreadableFileIsLeftAsItWasAndReportedUndone) {
 class FailingDomPrimitive : public testing::SettingsFolders {
  protected:
   void TearDown() override {
-    for (int p = 0; p <= static_cast<int>(platform::DomPrimitive::ChildNodeCount); ++p)
-      platform::FailDomPrimitiveForTesting(static_cast<platform::DomPrimitive>(p), S_OK);
+    for (int p = 0; p <= static_cast<int>(testing::DomPrimitive::ChildNodeCount); ++p)
+      testing::FailDomPrimitive(static_cast<testing::DomPrimitive>(p), S_OK);
     SettingsFolders::TearDown();
   }
 };
 
 TEST_F(FailingDomPrimitive, UndoesTheCleanupStepAndNamesTheFailure) {
-  using platform::DomPrimitive;
+  using testing::DomPrimitive;
   constexpr HRESULT kNotImplemented = static_cast<HRESULT>(0x80004001);
   const struct {
     DomPrimitive primitive;
@@ -512,11 +512,11 @@ TEST_F(FailingDomPrimitive, UndoesTheCleanupStepAndNamesTheFailure) {
     WriteFile(generalFile, general);
     const std::wstring failure = L": 0X80004001\n";
 
-    platform::FailDomPrimitiveForTesting(c.primitive, kNotImplemented);
+    testing::FailDomPrimitive(c.primitive, kNotImplemented);
     platform::OutputCapture capture;
     EXPECT_FALSE(ClearStoreSettings(Folders()));
     EXPECT_EQ(ClearArchiveUrl(Folders()), !c.generalSettingsRead);
-    platform::FailDomPrimitiveForTesting(c.primitive, S_OK);
+    testing::FailDomPrimitive(c.primitive, S_OK);
 
     std::vector<std::wstring> expected = {
         kBothMessages[0], L"Error reading settings file " + storeFile + failure, kBothMessages[1]};

@@ -100,7 +100,8 @@ class SetPredicateAttributesTest : public XmlFilesTest {
  protected:
   void SetUp() override {
     ASSERT_TRUE(platform::LoadDomDocument(document, WriteFile(L"d.xml", "<Root><E/></Root>")));
-    element = SelectFirst(platform::DocumentNode(document), *ParseNodePath(L"Root/E")).node;
+    element =
+        SelectFirst(DomReader(), platform::DocumentNode(document), *ParseNodePath(L"Root/E")).node;
     ASSERT_TRUE(element);
   }
 

@@ -22,7 +22,7 @@ class DomTest : public XmlFilesTest {
   }
   NodePathMatch Select(const DomNodeRef& context, const std::wstring& query) {
     const std::optional<NodePath> path = ParseNodePath(query);
-    return path ? SelectFirst(context, *path) : NodePathMatch{};
+    return path ? SelectFirst(DomReader(), context, *path) : NodePathMatch{};
   }
   NodePathMatch Select(const std::wstring& query) {
     return Select(platform::DocumentNode(document), query);
@@ -197,7 +197,7 @@ TEST_F(DomTest, EmptyReferencesRaiseEPointer) {
   EXPECT_EQ(RaisedBy([&] { platform::IsElement(none); }), E_POINTER);
   EXPECT_EQ(RaisedBy([&] { platform::FirstChild(none); }), E_POINTER);
   EXPECT_EQ(RaisedBy([&] { platform::NodeKind(none); }), E_POINTER);
-  EXPECT_EQ(RaisedBy([&] { SelectFirst(none, *ParseNodePath(L"R")); }), E_POINTER);
+  EXPECT_EQ(RaisedBy([&] { SelectFirst(DomReader(), none, *ParseNodePath(L"R")); }), E_POINTER);
   EXPECT_EQ(RaisedBy([&] { platform::GetText(none); }), E_POINTER);
   EXPECT_EQ(RaisedBy([&] { platform::ChildNodeCount(none); }), E_POINTER);
   EXPECT_EQ(RaisedBy([&] { platform::DocumentNode(noDocument); }), E_POINTER);

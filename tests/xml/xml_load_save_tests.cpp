@@ -170,8 +170,8 @@ TEST_F(XmlFilesTest, BeforeTheFirstLoadEveryOperationFails) {
 
 constexpr HRESULT kComNotInitialized = static_cast<HRESULT>(0x800401F0);
 
-platform::DomDocumentRef FailingCreation() { throw _com_error(kComNotInitialized); }
-platform::DomDocumentRef NoObject() { return platform::DomDocumentRef(); }
+XMLDocument::Dom FailingCreation() { throw _com_error(kComNotInitialized); }
+XMLDocument::Dom NoObject() { return XMLDocument::Dom{}; }
 
 class DomCreationFailure : public XmlFilesTest {
  protected:
@@ -441,9 +441,9 @@ std::wstring ContentOf(const platform::DomDocumentRef& document) {
 // The DOM object XMLDocument made last, to read what it holds in memory.
 void* g_madeDocument = nullptr;
 
-platform::DomDocumentRef RecordingCreation() {
-  platform::DomDocumentRef made = platform::CreateDomDocument();
-  g_madeDocument = made.Get();
+XMLDocument::Dom RecordingCreation() {
+  XMLDocument::Dom made{platform::CreateDomDocument()};
+  g_madeDocument = made.document.Get();
   return made;
 }
 

@@ -522,14 +522,12 @@ std::string SerializeDomDocument(const DomDocumentRef& reference) {
 }
 
 DomNodeRef DocumentNode(const DomDocumentRef& document) {
-  RaiseFailureSetForTesting(DomPrimitive::DocumentNode);
   return Refer(reinterpret_cast<xmlNodePtr>(DocumentOf(document).tree));
 }
 
 DomNodeRef CopyNodeRef(const DomNodeRef& node) { return DomNodeRef(node.Get()); }
 
 DomNodeKind NodeKind(const DomNodeRef& reference) {
-  RaiseFailureSetForTesting(DomPrimitive::NodeKind);
   switch (NodeOf(reference)->type) {
     case XML_DOCUMENT_NODE:
       return DomNodeKind::Document;
@@ -551,7 +549,6 @@ DomNodeKind NodeKind(const DomNodeRef& reference) {
 }
 
 bool NodeNameIs(const DomNodeRef& reference, std::wstring_view name) {
-  RaiseFailureSetForTesting(DomPrimitive::NodeNameIs);
   xmlNodePtr node = NodeOf(reference);
   if (node->type != XML_ELEMENT_NODE && node->type != XML_ATTRIBUTE_NODE &&
       node->type != XML_PI_NODE)
@@ -570,28 +567,24 @@ bool NodeNameIs(const DomNodeRef& reference, std::wstring_view name) {
 }
 
 DomNodeRef FirstChild(const DomNodeRef& reference) {
-  RaiseFailureSetForTesting(DomPrimitive::FirstChild);
   xmlNodePtr node = NodeOf(reference);
   if (node->type == XML_ATTRIBUTE_NODE || node->type == XML_ENTITY_REF_NODE) return DomNodeRef();
   return Refer(node->children);
 }
 
 DomNodeRef NextSibling(const DomNodeRef& reference) {
-  RaiseFailureSetForTesting(DomPrimitive::NextSibling);
   xmlNodePtr node = NodeOf(reference);
   if (node->type == XML_ATTRIBUTE_NODE || node->type == XML_DOCUMENT_NODE) return DomNodeRef();
   return Refer(node->next);
 }
 
 DomNodeRef PreviousSibling(const DomNodeRef& reference) {
-  RaiseFailureSetForTesting(DomPrimitive::PreviousSibling);
   xmlNodePtr node = NodeOf(reference);
   if (node->type == XML_ATTRIBUTE_NODE || node->type == XML_DOCUMENT_NODE) return DomNodeRef();
   return Refer(node->prev);
 }
 
 std::vector<std::wstring> AttributeNames(const DomNodeRef& reference) {
-  RaiseFailureSetForTesting(DomPrimitive::AttributeNames);
   xmlNodePtr node = NodeOf(reference);
   std::vector<std::wstring> names;
   if (node->type != XML_ELEMENT_NODE) return names;
@@ -601,7 +594,6 @@ std::vector<std::wstring> AttributeNames(const DomNodeRef& reference) {
 }
 
 bool IsElement(const DomNodeRef& node) {
-  RaiseFailureSetForTesting(DomPrimitive::IsElement);
   return NodeOf(node)->type == XML_ELEMENT_NODE;
 }
 
@@ -644,14 +636,12 @@ void RemoveChild(const DomNodeRef& parentReference, const DomNodeRef& childRefer
 }
 
 DomNodeRef ParentNode(const DomNodeRef& reference) {
-  RaiseFailureSetForTesting(DomPrimitive::ParentNode);
   xmlNodePtr node = NodeOf(reference);
   if (node->type == XML_ATTRIBUTE_NODE || node->type == XML_DOCUMENT_NODE) return DomNodeRef();
   return Refer(node->parent);
 }
 
 std::wstring GetText(const DomNodeRef& reference) {
-  RaiseFailureSetForTesting(DomPrimitive::GetText);
   xmlNodePtr node = NodeOf(reference);
   if (node->type == XML_ELEMENT_NODE || node->type == XML_DOCUMENT_NODE) return Wide(TextOf(node));
   return TakeText(xmlNodeGetContent(node));
@@ -686,7 +676,6 @@ const xmlNs* FindNamespaceDeclaration(xmlNodePtr element, std::string_view name)
 }
 
 std::optional<std::wstring> GetAttribute(const DomNodeRef& element, const std::wstring& name) {
-  RaiseFailureSetForTesting(DomPrimitive::GetAttribute);
   xmlNodePtr node = RequireElement(element);
   const std::string utf8Name = DomString(name);
   if (const xmlNs* ns = FindNamespaceDeclaration(node, utf8Name))
@@ -713,7 +702,6 @@ void SetAttribute(const DomNodeRef& element, const std::wstring& name, const std
 }
 
 std::int32_t ChildNodeCount(const DomNodeRef& reference) {
-  RaiseFailureSetForTesting(DomPrimitive::ChildNodeCount);
   xmlNodePtr node = NodeOf(reference);
   if (node->type == XML_ATTRIBUTE_NODE || node->type == XML_ENTITY_REF_NODE) return 0;
   std::int32_t count = 0;

@@ -375,7 +375,6 @@ std::string SerializeDomDocument(const DomDocumentRef& document) {
 }
 
 DomNodeRef DocumentNode(const DomDocumentRef& document) {
-  RaiseFailureSetForTesting(DomPrimitive::DocumentNode);
   InterfacePtr<IXMLDOMNode> node;
   Check(DocumentOf(document)->QueryInterface(kIidXmlDomNode, ReceiveVoid(node)));
   if (!node) throw _com_error(E_POINTER);
@@ -389,7 +388,6 @@ DomNodeRef CopyNodeRef(const DomNodeRef& node) {
 }
 
 DomNodeKind NodeKind(const DomNodeRef& node) {
-  RaiseFailureSetForTesting(DomPrimitive::NodeKind);
   switch (NodeType(NodeOf(node))) {
     case NODE_DOCUMENT:
       return DomNodeKind::Document;
@@ -411,7 +409,6 @@ DomNodeKind NodeKind(const DomNodeRef& node) {
 }
 
 bool NodeNameIs(const DomNodeRef& node, std::wstring_view name) {
-  RaiseFailureSetForTesting(DomPrimitive::NodeNameIs);
   IXMLDOMNode* target = NodeOf(node);
   const DOMNodeType type = NodeType(target);
   if (type != NODE_ELEMENT && type != NODE_ATTRIBUTE && type != NODE_PROCESSING_INSTRUCTION)
@@ -423,28 +420,24 @@ bool NodeNameIs(const DomNodeRef& node, std::wstring_view name) {
 }
 
 DomNodeRef FirstChild(const DomNodeRef& node) {
-  RaiseFailureSetForTesting(DomPrimitive::FirstChild);
   InterfacePtr<IXMLDOMNode> child;
   Check(NodeOf(node)->get_firstChild(child.Receive()));
   return Adopt(child);
 }
 
 DomNodeRef NextSibling(const DomNodeRef& node) {
-  RaiseFailureSetForTesting(DomPrimitive::NextSibling);
   InterfacePtr<IXMLDOMNode> sibling;
   Check(NodeOf(node)->get_nextSibling(sibling.Receive()));
   return Adopt(sibling);
 }
 
 DomNodeRef PreviousSibling(const DomNodeRef& node) {
-  RaiseFailureSetForTesting(DomPrimitive::PreviousSibling);
   InterfacePtr<IXMLDOMNode> sibling;
   Check(NodeOf(node)->get_previousSibling(sibling.Receive()));
   return Adopt(sibling);
 }
 
 std::vector<std::wstring> AttributeNames(const DomNodeRef& node) {
-  RaiseFailureSetForTesting(DomPrimitive::AttributeNames);
   IXMLDOMNode* target = NodeOf(node);
   std::vector<std::wstring> names;
   if (NodeType(target) != NODE_ELEMENT) return names;
@@ -468,7 +461,6 @@ std::vector<std::wstring> AttributeNames(const DomNodeRef& node) {
 }
 
 bool IsElement(const DomNodeRef& node) {
-  RaiseFailureSetForTesting(DomPrimitive::IsElement);
   InterfacePtr<IXMLDOMElement> element;
   QueryElement(NodeOf(node), element);
   return static_cast<bool>(element);
@@ -508,14 +500,12 @@ void RemoveChild(const DomNodeRef& parent, const DomNodeRef& child) {
 }
 
 DomNodeRef ParentNode(const DomNodeRef& node) {
-  RaiseFailureSetForTesting(DomPrimitive::ParentNode);
   InterfacePtr<IXMLDOMNode> parent;
   Check(NodeOf(node)->get_parentNode(parent.Receive()));
   return Adopt(parent);
 }
 
 std::wstring GetText(const DomNodeRef& node) {
-  RaiseFailureSetForTesting(DomPrimitive::GetText);
   Bstr text;
   Check(NodeOf(node)->get_text(text.out()));
   return text.Text();
@@ -530,7 +520,6 @@ void SetText(const DomNodeRef& node, const std::wstring& text) {
 }
 
 std::optional<std::wstring> GetAttribute(const DomNodeRef& element, const std::wstring& name) {
-  RaiseFailureSetForTesting(DomPrimitive::GetAttribute);
   InterfacePtr<IXMLDOMElement> holder;
   RequireElement(NodeOf(element), holder);
   const Bstr attribute(name);
@@ -560,7 +549,6 @@ void SetAttribute(const DomNodeRef& element, const std::wstring& name, const std
 }
 
 std::int32_t ChildNodeCount(const DomNodeRef& node) {
-  RaiseFailureSetForTesting(DomPrimitive::ChildNodeCount);
   InterfacePtr<IXMLDOMNodeList> children;
   Check(NodeOf(node)->get_childNodes(children.Receive()));
   if (!children) throw _com_error(E_POINTER);
