@@ -111,7 +111,7 @@ Check CatalogueCheck(const RunFacts& facts, const std::wstring& service) {
   if (!platform::PathExists(path))
     return {L"service", Verdict::kFail, L"no mapisvc.inf at " + path,
             L"install the provider of " + service};
-  if (!platform::ReadWholeFile(path, text, kLargestCatalogue))
+  if (platform::ReadWholeFile(path, text, kLargestCatalogue).Failed())
     return {L"service", Verdict::kUnknown, L"cannot read " + path, {}};
   if (!ListsService(text, service))
     return {L"service", Verdict::kFail, service + L" not listed in " + path,

@@ -54,7 +54,8 @@ HRESULT ReadServiceCatalogue(const std::wstring& path, ServiceCatalogue& catalog
   catalogue = ServiceCatalogue();
   if (path.empty() || !platform::PathExists(path)) return S_OK;
   std::string text;
-  if (!platform::ReadWholeFile(path, text, kLargestServiceCatalogue)) return MAPI_E_CALL_FAILED;
+  if (platform::ReadWholeFile(path, text, kLargestServiceCatalogue).Failed())
+    return MAPI_E_CALL_FAILED;
   catalogue = ParseServiceCatalogue(text);
   return S_OK;
 }
