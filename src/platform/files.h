@@ -1,11 +1,12 @@
 // File-system services by name: the existence test, folder creation, the
-// delete, the file-status query,
-// the pause, whole-file reads and atomic whole-file writes. Paths are wide
-// text (UTF-8 file names on POSIX). None of these raises: an act returns the
-// system's error (system_error.h), a question a plain answer. Every operation
-// refuses an empty path and a path with a NUL inside (which the system calls
-// would silently cut short to another file's name): UnusablePathError(). What the uninstall
-// copies, moves and deletes goes through a held folder (held_folder.h).
+// delete, the file-status query, the pause, whole-file reads, atomic
+// whole-file writes and the path split. Paths are wide text (UTF-8 file names
+// on POSIX). None of these raises: an act returns the system's error
+// (system_error.h), a question a plain answer. Every operation refuses an
+// empty path and a path with a NUL inside (which the system calls would
+// silently cut short to another file's name) with UnusablePathError(). What
+// the uninstall copies, moves and deletes goes through a held folder
+// (held_folder.h).
 #pragma once
 
 #include <cstddef>
