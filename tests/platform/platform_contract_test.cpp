@@ -263,5 +263,29 @@ TEST(FilesContract, PathsToOtherMachinesDevicesAndStreamsAreToldByTheirText) {
     EXPECT_FALSE(platform::NamesAnotherMachineOrDevice(path)) << platform::ToUtf8(path);
 }
 
+// The one split every folder-of and name-of lookup goes through: the root
+// stays a folder, and joining the parts gives the path back.
+TEST(FilesContract, APathSplitsAtItsLastSeparatorAndJoinsBack) {
+  const std::wstring s(1, platform::kPathSeparator);
+  const struct {
+    std::wstring path, folder, name;
+  } cases[] = {
+      {s + L"a" + s + L"b.xml", s + L"a", L"b.xml"},
+      {s + L"b.xml", s, L"b.xml"},
+      {L"b.xml", L"", L"b.xml"},
+      {L"a" + s, L"a", L""},
+      {L"", L"", L""},
+  };
+  for (const auto& c : cases) {
+    const platform::PathParts parts = platform::SplitPath(c.path);
+    EXPECT_EQ(parts.Folder, c.folder) << platform::ToUtf8(c.path);
+    EXPECT_EQ(parts.Name, c.name) << platform::ToUtf8(c.path);
+    EXPECT_EQ(platform::JoinPath(parts.Folder, parts.Name), c.path) << platform::ToUtf8(c.path);
+  }
+  // '/' separates on either system (joining then uses kPathSeparator).
+  EXPECT_EQ(platform::SplitPath(L"C:/a/b.xml").Folder, L"C:/a");
+  EXPECT_EQ(platform::SplitPath(L"C:/a/b.xml").Name, L"b.xml");
+}
+
 }  // namespace
 }  // namespace kalinor
