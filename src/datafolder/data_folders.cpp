@@ -150,7 +150,7 @@ void DataFolders::ExpandFolderMacros(std::wstring& path, const SpecialFolderLook
 
 bool DataFolders::CreateFolderPath(const std::wstring& path) {
   if (path.empty()) throw CAtlException(E_INVALIDARG);
-  return platform::CreateFolderWithParents(path);
+  return !platform::CreateFolderWithParents(path).Failed();
 }
 
 }  // namespace kalinor

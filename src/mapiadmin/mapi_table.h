@@ -63,7 +63,7 @@ class WholeTable {
 /// QueryRows for that many (not called for an empty table). Nothing on
 /// success; else the failing step with its result.
 template <typename Open>
-std::optional<TableFailure> OpenTable(Open&& open, WholeTable& table) {
+[[nodiscard]] std::optional<TableFailure> OpenTable(Open&& open, WholeTable& table) {
   HRESULT result = open(table.table_.Receive());
   if (result != S_OK) return TableFailure{TableStep::kOpen, result};
   result = table.table_->GetRowCount(0, &table.count_);

@@ -28,14 +28,14 @@ struct ServiceRow {
 /// Reads the whole service table in table order. S_OK with the rows; else
 /// the failing call's result, reported nowhere. The holder must hold a
 /// service administration.
-HRESULT ListServices(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
-                     std::vector<ServiceRow>& services);
+[[nodiscard]] HRESULT ListServices(const platform::MapiEntryPoints& mapi,
+                                   ServiceAdminHolder& holder, std::vector<ServiceRow>& services);
 
 /// True when the row carries the service name, by the rule of FindService.
 bool IsServiceNamed(const ServiceRow& row, const std::wstring& serviceName);
 
 /// How an install or uninstall ended.
-enum class ServiceOutcome {
+enum class [[nodiscard]] ServiceOutcome {
   kDone,              // created and configured; or no service of the name is left
   kAlreadyInstalled,  // install found the name present and changed nothing
   kNoServiceAdmin,    // install without a service administration

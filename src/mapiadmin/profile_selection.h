@@ -24,8 +24,8 @@ struct ProfileRow {
 
 /// Reads the whole profile table in table order. S_OK with the rows; else
 /// the failing call's result, reported nowhere.
-HRESULT ListProfiles(const platform::MapiEntryPoints& mapi, IProfAdmin* profAdmin,
-                     std::vector<ProfileRow>& profiles);
+[[nodiscard]] HRESULT ListProfiles(const platform::MapiEntryPoints& mapi, IProfAdmin* profAdmin,
+                                   std::vector<ProfileRow>& profiles);
 
 /// Picks the only profile, or else the first named one flagged as default.
 /// True with profileName set (never empty); false, reported, leaves it as is.

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "platform/scoped_handle.h"
+#include "platform/system_error.h"
 
 namespace kalinor::platform {
 
@@ -47,8 +48,8 @@ struct CheckedFile {
 CheckedFile OpenCheckedFile(const std::wstring& path, CheckedFileUse use);
 
 /// Writes bytes at the end of a file opened for kAppend, in one write so that
-/// another process's lines never fall inside it. False when not all of it
-/// was written.
-bool AppendToCheckedFile(std::intptr_t file, std::string_view bytes);
+/// another process's lines never fall inside it. The cause when not all of
+/// it was written (a short write without one: EIO, ERROR_WRITE_FAULT).
+SystemError AppendToCheckedFile(std::intptr_t file, std::string_view bytes);
 
 }  // namespace kalinor::platform

@@ -38,14 +38,14 @@ std::optional<std::uint64_t> DecimalValue(std::wstring_view text) {
 // their rename: temporary files of path whose writer no longer runs. Those
 // of a running writer (this process or another) may be saves in progress.
 void RemoveLeftoverTemporaries(const std::wstring& path) {
-  const std::size_t separator = path.find_last_of(std::wstring{kPathSeparator, L'/'});
-  const std::wstring folder = separator == std::wstring::npos ? L"" : path.substr(0, separator + 1);
-  const std::wstring file_name = path.substr(folder.size());
-  if (file_name.empty()) return;
-  const std::optional<std::vector<std::wstring>> names = os::FolderEntryNames(folder);
+  const PathParts parts = SplitPath(path);
+  if (parts.Name.empty()) return;
+  const std::optional<std::vector<std::wstring>> names = os::FolderEntryNames(parts.Folder);
   if (!names) return;
   for (const std::wstring& name : *names) {
-    if (os::IsLeftoverTemporaryOf(name, file_name)) DeleteFileAt(folder + name);
+    // Best effort: a leftover that stays is tried again at the next save.
+    if (os::IsLeftoverTemporaryOf(name, parts.Name))
+      (void)DeleteFileAt(JoinPath(parts.Folder, name));
   }
 }
 
@@ -93,6 +93,20 @@ bool IsPlainFileName(const std::wstring& name) {
 
 std::wstring LastPathPart(const std::wstring& path) {
   return path.substr(path.rfind(kPathSeparator) + 1);
+}
+
+PathParts SplitPath(const std::wstring& path) {
+  const std::size_t separator = path.find_last_of(std::wstring{kPathSeparator, L'/'});
+  if (separator == std::wstring::npos) return {L"", path};
+  return {path.substr(0, separator == 0 ? 1 : separator), path.substr(separator + 1)};
+}
+
+std::wstring ParentFolder(const std::wstring& path) { return SplitPath(path).Folder; }
+
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name) {
+  if (folder.empty()) return name;
+  const bool closed = folder.back() == kPathSeparator || folder.back() == L'/';
+  return closed ? folder + name : folder + kPathSeparator + name;
 }
 
 bool NamesAnotherMachineOrDevice(const std::wstring& path) {
@@ -189,31 +203,30 @@ std::wstring TemporarySiblingPath(const std::wstring& path) {
   return candidate;
 }
 
-bool ReplaceFileWith(const std::wstring& written, const std::wstring& target) {
+SystemError ReplaceFileWith(const std::wstring& written, const std::wstring& target) {
+  if (!os::IsUsablePath(written) || !os::IsUsablePath(target)) return UnusablePathError();
   // The content must be on disk before the name points at it, or a crash
   // right after the rename could leave an empty file behind.
-  return os::IsUsablePath(written) && os::IsUsablePath(target) && os::FlushFileAt(written) &&
-         os::RenameOver(written, target);
+  if (const SystemError error = os::FlushFileAt(written); error.Failed()) return error;
+  return os::RenameOver(written, target);
 }
 
-bool WriteFileAtomically(const std::wstring& path, std::string_view bytes) {
-  if (!os::IsUsablePath(path)) return false;
+SystemError WriteFileAtomically(const std::wstring& path, std::string_view bytes) {
+  if (!os::IsUsablePath(path)) return UnusablePathError();
   RemoveLeftoverTemporaries(path);
+  SystemError written;
   for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
     const std::wstring temporary = TemporarySiblingPath(path);
-    switch (os::WriteNewFile(temporary, path, bytes)) {
-      case os::NewFileResult::kNameTaken:
-        continue;
-      case os::NewFileResult::kFailed:
-        return false;
-      case os::NewFileResult::kWritten:
-        break;
-    }
-    if (os::RenameOver(temporary, path)) return true;
-    DeleteFileAt(temporary);
-    return false;
+    written = os::WriteNewFile(temporary, path, bytes);
+    if (os::IsNameTaken(written)) continue;
+    if (written.Failed()) return written;
+    const SystemError renamed = os::RenameOver(temporary, path);
+    // The rename's cause is the one to tell; a temporary that stays is a
+    // leftover the next save removes.
+    if (renamed.Failed()) (void)DeleteFileAt(temporary);
+    return renamed;
   }
-  return false;
+  return written;
 }
 
 std::vector<std::wstring> FolderPathPrefixes(const std::wstring& path) {
@@ -239,13 +252,14 @@ std::vector<std::wstring> FolderPathPrefixes(const std::wstring& path) {
   return prefixes;
 }
 
-bool CreateFolderWithParents(const std::wstring& path, FolderAccess access) {
+SystemError CreateFolderWithParents(const std::wstring& path, FolderAccess access) {
   for (const std::wstring& prefix : FolderPathPrefixes(path)) {
     if (PathExists(prefix)) continue;
     // A folder that appeared meanwhile (another process made it) counts as made.
-    if (!CreateFolder(prefix, access) && !PathExists(prefix)) return false;
+    const SystemError error = CreateFolder(prefix, access);
+    if (error.Failed() && !PathExists(prefix)) return error;
   }
-  return true;
+  return {};
 }
 
 }  // namespace kalinor::platform

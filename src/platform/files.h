@@ -1,10 +1,12 @@
 // File-system services by name: the existence test, folder creation, the
-// delete, the file-status query,
-// the pause, whole-file reads and atomic whole-file writes. Paths are wide
-// text (UTF-8 file names on POSIX). None of these raises. Every operation
-// refuses an empty path and a path with a NUL inside (which the system calls
-// would silently cut short to another file's name). What the uninstall
-// copies, moves and deletes goes through a held folder (held_folder.h).
+// delete, the file-status query, the pause, whole-file reads, atomic
+// whole-file writes and the path split. Paths are wide text (UTF-8 file names
+// on POSIX). None of these raises: an act returns the system's error
+// (system_error.h), a question a plain answer. Every operation refuses an
+// empty path and a path with a NUL inside (which the system calls would
+// silently cut short to another file's name) with UnusablePathError(). What
+// the uninstall copies, moves and deletes goes through a held folder
+// (held_folder.h).
 #pragma once
 
 #include <cstddef>
@@ -15,14 +17,36 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/system_error.h"
+
 namespace kalinor::platform {
 
 /// The separator between a folder and what it holds: '\\' on Windows, '/' on POSIX.
 extern const wchar_t kPathSeparator;
 
 /// The last part of path, after its last kPathSeparator; the whole of a path
-/// without one.
+/// without one. A '/' on Windows stays in the part: the cleanup gate names
+/// a folder's entries by this split.
 std::wstring LastPathPart(const std::wstring& path);
+
+/// A path cut at its last separator (kPathSeparator, and '/' on Windows too).
+struct PathParts {
+  /// What comes before the separator, without it; the root ("/", "\") when
+  /// the separator comes first; "" when there is none.
+  std::wstring Folder;
+  /// What comes after the separator; the whole path when there is none.
+  std::wstring Name;
+};
+
+/// Cuts path at its last separator.
+PathParts SplitPath(const std::wstring& path);
+
+/// The folder that holds path: SplitPath(path).Folder.
+std::wstring ParentFolder(const std::wstring& path);
+
+/// name in folder: joined by kPathSeparator unless folder already ends with
+/// a separator; name alone when folder is "".
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
 
 /// True when path is absolute: "/..." on POSIX; "X:\..." (or "X:/...") or a
 /// UNC path "\\server\..." on Windows. False for "".
@@ -37,9 +61,9 @@ enum class FolderAccess {
   kOwnerOnly,  ///< the user alone (POSIX: 0700; on Windows the default)
 };
 
-/// Creates one folder (its parent must exist). False when it was not created,
-/// also when it exists already.
-bool CreateFolder(const std::wstring& path, FolderAccess access = FolderAccess::kDefault);
+/// Creates one folder (its parent must exist). The cause when it was not
+/// created, also when it exists already (EEXIST, ERROR_ALREADY_EXISTS).
+SystemError CreateFolder(const std::wstring& path, FolderAccess access = FolderAccess::kDefault);
 
 /// The folders CreateFolderWithParents tests and creates, in order: the text
 /// before each separator from the third character on ("C:", "C:\x"; "/a" but
@@ -47,14 +71,15 @@ bool CreateFolder(const std::wstring& path, FolderAccess access = FolderAccess::
 /// parts. Empty for paths of at most one character.
 std::vector<std::wstring> FolderPathPrefixes(const std::wstring& path);
 
-/// Creates every missing folder along path, parents first. True when all of
-/// them exist afterwards (one made meanwhile by another process counts);
-/// false at the first that could not be made. True for "".
-bool CreateFolderWithParents(const std::wstring& path,
-                             FolderAccess access = FolderAccess::kDefault);
+/// Creates every missing folder along path, parents first. Succeeds when all
+/// of them exist afterwards (one made meanwhile by another process counts)
+/// and for ""; the cause at the first that could not be made.
+SystemError CreateFolderWithParents(const std::wstring& path,
+                                    FolderAccess access = FolderAccess::kDefault);
 
-/// Deletes a file; a folder is never deleted. False on failure.
-bool DeleteFileAt(const std::wstring& path);
+/// Deletes a file; a folder is never deleted (EISDIR on POSIX, Windows'
+/// own refusal). The cause on failure.
+SystemError DeleteFileAt(const std::wstring& path);
 
 /// A stat-style query: true when the path's status could be read.
 bool QueryFileStatus(const std::wstring& path);
@@ -86,19 +111,20 @@ inline constexpr std::size_t kWholeFileReadLimit = 64 * 1024 * 1024;
 /// Reads a whole regular file into bytes without ever waiting for a writer:
 /// it is opened without blocking (a FIFO opens at once) and refused unless it
 /// is a regular file (Windows: a disk file), so a FIFO, a device or a folder
-/// reads as unreadable. False (bytes emptied) when it cannot be read, is no
-/// regular file, or holds more than max_bytes.
-bool ReadWholeFile(const std::wstring& path, std::string& bytes,
-                   std::size_t max_bytes = kWholeFileReadLimit);
+/// reads as unreadable. The cause (bytes emptied) when it cannot be read, is
+/// no regular file (EISDIR or EINVAL; ERROR_INVALID_FUNCTION on Windows), or
+/// holds more than max_bytes (EFBIG, ERROR_FILE_TOO_LARGE).
+SystemError ReadWholeFile(const std::wstring& path, std::string& bytes,
+                          std::size_t max_bytes = kWholeFileReadLimit);
 
 /// Writes bytes as the whole new content of path: to a temporary file in the
 /// same folder, flushed to disk, then renamed over path. On any failure the
-/// old file is left whole, the temporary file is removed, and false returns.
-bool WriteFileAtomically(const std::wstring& path, std::string_view bytes);
+/// old file is left whole, the temporary file is removed, and the cause returns.
+SystemError WriteFileAtomically(const std::wstring& path, std::string_view bytes);
 
 /// Renames an already written file over target in one step (replacing it),
-/// flushing first. False on failure; the target is then left as it was.
-bool ReplaceFileWith(const std::wstring& written, const std::wstring& target);
+/// flushing first. The cause on failure; the target is then left as it was.
+SystemError ReplaceFileWith(const std::wstring& written, const std::wstring& target);
 
 /// A name for a temporary file in the same folder as path, not existing now.
 std::wstring TemporarySiblingPath(const std::wstring& path);

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/system_error.h"
+
 namespace kalinor::platform::os {
 
 /// Not empty and no NUL inside: the rule every file operation applies first.
@@ -41,24 +43,25 @@ bool IsLeftoverTemporaryOf(const std::wstring& name, const std::wstring& file_na
 /// Windows): such a path could leave the folder or name something else.
 std::optional<std::vector<std::wstring>> RelativeNames(const std::wstring& relative);
 
-/// What WriteNewFile did.
-enum class NewFileResult { kWritten, kNameTaken, kFailed };
+/// True when error says that a name is taken already (EEXIST;
+/// ERROR_FILE_EXISTS or ERROR_ALREADY_EXISTS).
+bool IsNameTaken(SystemError error);
 
-/// Creates path as a new file (kNameTaken when anything exists there now),
+/// Creates path as a new file (IsNameTaken when anything exists there now),
 /// gives it the owner, group and permissions of `like` where that is a
 /// regular file (POSIX; the owner only where the process may set it), writes
 /// bytes, flushes them to disk and closes it. A file it created is removed
-/// again when a later step fails.
-NewFileResult WriteNewFile(const std::wstring& path, const std::wstring& like,
-                           std::string_view bytes);
+/// again when a later step fails. The cause on failure.
+SystemError WriteNewFile(const std::wstring& path, const std::wstring& like,
+                         std::string_view bytes);
 
-/// Flushes an already written file's content to disk. False on failure.
-bool FlushFileAt(const std::wstring& path);
+/// Flushes an already written file's content to disk. The cause on failure.
+SystemError FlushFileAt(const std::wstring& path);
 
 /// Renames from over to in one step, replacing to, and makes the rename
 /// itself durable. On Windows the new file keeps the replaced file's
-/// security descriptor and attributes. False on failure; to then holds the
-/// old file whole.
-bool RenameOver(const std::wstring& from, const std::wstring& to);
+/// security descriptor and attributes. The cause on failure; to then holds
+/// the old file whole.
+SystemError RenameOver(const std::wstring& from, const std::wstring& to);
 
 }  // namespace kalinor::platform::os

@@ -13,23 +13,13 @@
 #include <string_view>
 
 #include "platform/files.h"
+#include "platform/system_error.h"
 
 namespace kalinor::platform {
-
-/// The cause of a failed file operation: the system's own error number
-/// (errno on POSIX, a Win32 error code on Windows); 0 for success.
-struct SystemError {
-  unsigned long Code = 0;
-  bool Failed() const { return Code != 0; }
-};
 
 /// The error a held folder gives for a link met on the way to an entry
 /// (POSIX ELOOP, Windows ERROR_CANT_RESOLVE_FILENAME).
 SystemError LinkOnTheWay();
-
-/// "<the system's message>, <number>": "Permission denied, errno 13" on
-/// POSIX, "Access is denied, 0X80070005" on Windows (the HRESULT form).
-std::wstring DescribeSystemError(SystemError error);
 
 /// How a held folder's atomic write treats a file already at the name.
 enum class ExistingFile { kReplace, kKeep };

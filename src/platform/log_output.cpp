@@ -12,8 +12,8 @@ AppendOnlyLogFile::AppendOnlyLogFile(const std::wstring& path) {
   m_refusal = std::move(opened.Refusal);
 }
 
-bool AppendOnlyLogFile::AppendLine(std::wstring_view line) {
-  if (!m_file.IsValid()) return false;
+SystemError AppendOnlyLogFile::AppendLine(std::wstring_view line) {
+  if (!m_file.IsValid()) return NotOpenError();
   return AppendToCheckedFile(m_file.Get(), ToUtf8(line) + '\n');
 }
 

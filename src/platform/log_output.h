@@ -23,9 +23,9 @@ class AppendOnlyLogFile {
   const std::wstring& Refusal() const { return m_refusal; }
 
   /// Appends line and a line feed, as UTF-8, in one write, so that lines of
-  /// runs at once never interleave within a line. False when the file is not
-  /// open or not all of it was written.
-  bool AppendLine(std::wstring_view line);
+  /// runs at once never interleave within a line. The cause when the file is
+  /// not open (EBADF, ERROR_INVALID_HANDLE) or not all of it was written.
+  SystemError AppendLine(std::wstring_view line);
 
  private:
   ScopedHandle<CheckedFileTraits> m_file;

@@ -75,7 +75,7 @@ CatalogueFile ReadMapiServiceCatalogue(const std::wstring& path,
   services.clear();
   if (path.empty() || !PathExists(path)) return CatalogueFile::kMissing;
   std::string bytes;
-  if (!ReadWholeFile(path, bytes, kLargestServiceCatalogue)) return CatalogueFile::kUnreadable;
+  if (ReadWholeFile(path, bytes, kLargestServiceCatalogue).Failed()) return CatalogueFile::kUnreadable;
   services = ParseMapiServices(bytes);
   return CatalogueFile::kRead;
 }

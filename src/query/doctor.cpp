@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "cleanup/cleanup_plan.h"
 #include "datafolder/data_folders.h"
 #include "mapiadmin/mapi_ptr.h"
 #include "mapiadmin/mapi_session.h"
@@ -12,7 +13,6 @@
 #include "platform/mapi_service_catalogue.h"
 #include "platform/text.h"
 #include "query/query_commands.h"
-#include "cleanup/cleanup_plan.h"
 
 namespace kalinor {
 namespace {

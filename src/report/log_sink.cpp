@@ -23,7 +23,7 @@ LogFormat g_format = LogFormat::kPlain;
 bool WriteOneLine(const std::wstring& line) {
   switch (g_target) {
     case LogTarget::kFile:
-      return g_file && g_file->AppendLine(line);
+      return g_file && !g_file->AppendLine(line).Failed();
     case LogTarget::kStandardError:
       platform::WriteStandardError(line + L'\n');
       return true;

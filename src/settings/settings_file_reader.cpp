@@ -5,7 +5,7 @@
 namespace kalinor {
 
 bool ReadSettingsFileByName(const std::wstring& path, std::string& bytes) {
-  return platform::ReadWholeFile(path, bytes);
+  return !platform::ReadWholeFile(path, bytes).Failed();
 }
 
 }  // namespace kalinor

@@ -44,16 +44,16 @@ class XMLDocument {
   /// Loads the file, replacing the whole content, and forgets ReadFailure.
   /// S_OK when it was parsed; the creation failure when no DOM object could
   /// be made; else E_FAIL, leaving an empty document.
-  HRESULT Load(std::wstring filePath);
+  [[nodiscard]] HRESULT Load(std::wstring filePath);
   /// Writes the whole document, replacing the file atomically. S_OK, or E_FAIL
   /// (the old file then stays whole); E_FAIL without writing once a read of
   /// the document failed (ReadFailure).
-  HRESULT Save(std::wstring filePath);
+  [[nodiscard]] HRESULT Save(std::wstring filePath);
   /// Load over a file's bytes read already: the same results.
-  HRESULT LoadBytes(const std::string& bytes);
+  [[nodiscard]] HRESULT LoadBytes(const std::string& bytes);
   /// The bytes Save would write, into bytes. S_OK, or E_FAIL (bytes then
   /// empty), also once a read of the document failed (ReadFailure).
-  HRESULT Serialize(std::string& bytes);
+  [[nodiscard]] HRESULT Serialize(std::string& bytes);
   /// True when the node path selects an element; false otherwise.
   bool NodeExists(std::wstring nodePath);
   /// Sets the element's text, creating missing elements along the path.

@@ -68,7 +68,7 @@ class DataFoldersTest : public ::testing::Test {
                                                     {kCsidlProfile, L"Profile"}};
     for (auto [csidl, name] : names) {
       folders_[csidl] = temp_.Join(name);
-      ASSERT_TRUE(platform::CreateFolder(folders_[csidl]));
+      ASSERT_FALSE(platform::CreateFolder(folders_[csidl]).Failed());
     }
     lookup_ = [this](int csidl) {
       lookups_.push_back(csidl);
@@ -138,7 +138,7 @@ TEST_F(DataFoldersTest, AnAbsoluteProductPathIsTakenExactlyAsReadAndARelativeOne
 }
 
 TEST_F(DataFoldersTest, PolicyMacroInMixedCaseIsTrimmedLoweredExpandedAndWritten) {
-  ASSERT_TRUE(platform::CreateFolder(Path({Profile(), L"archive"})));
+  ASSERT_FALSE(platform::CreateFolder(Path({Profile(), L"archive"})).Failed());
   ASSERT_TRUE(SetPolicy(L" \t %UsErPrOfIlE%" + Sep() + L"ARCHIVE \u00A0\r\n"));
 
   const DataFolders& folders = Build();
@@ -180,7 +180,7 @@ TEST_F(DataFoldersTest, OnlyTheFirstMacroInTableOrderIsExpanded) {
 TEST_F(DataFoldersTest, ExpandStringIsNotExpandedFromTheEnvironment) {
   // Were the environment form expanded, the root would be this other folder.
   const std::wstring decoy = temp_.Join(L"decoy");
-  ASSERT_TRUE(platform::CreateFolder(decoy));
+  ASSERT_FALSE(platform::CreateFolder(decoy).Failed());
   testing::ScopedEnvironmentVariable variable(L"USERPROFILE", decoy);
   ASSERT_TRUE(SetPolicy(L"%USERPROFILE%", platform::kRegExpandSz));
 
@@ -202,7 +202,7 @@ TEST_F(DataFoldersTest, BlankPolicyCountsAsAbsent) {
 
 TEST_F(DataFoldersTest, PolicyEndingInASeparatorKeepsItInTheRoot) {
   const std::wstring root = temp_.Join(L"policy") + Sep();
-  ASSERT_TRUE(platform::CreateFolder(temp_.Join(L"policy")));
+  ASSERT_FALSE(platform::CreateFolder(temp_.Join(L"policy")).Failed());
   ASSERT_TRUE(SetPolicy(root));
 
   const DataFolders& folders = Build();
@@ -255,7 +255,7 @@ TEST_F(DataFoldersTest, WithoutAnAbsoluteLocalFolderThereIsNoDataFolder) {
 TEST_F(DataFoldersTest, ARelativePolicyValueFallsBackToTheLocalFolder) {
   const std::filesystem::path previous = std::filesystem::current_path();
   std::filesystem::current_path(std::filesystem::path(temp_.Path()));
-  ASSERT_TRUE(platform::CreateFolder(L"relative"));
+  ASSERT_FALSE(platform::CreateFolder(L"relative").Failed());
   ASSERT_TRUE(SetPolicy(L"relative"));
   const std::wstring dataFolder = Build().DataFolder();
   std::filesystem::current_path(previous);

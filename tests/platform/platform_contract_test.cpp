@@ -148,16 +148,16 @@ TEST(SpecialFolderContract, PerUserFoldersExistAndUnknownIdentifiersGiveNothing)
 TEST(FilesContract, AtomicWritesReplaceTheWholeFileAndLeaveNothingBeside) {
   testing::TempFolder folder;
   const std::wstring path = folder.Join(L"Settings.xml");
-  ASSERT_TRUE(platform::WriteFileAtomically(path, "old content, longer than the new"));
-  ASSERT_TRUE(platform::WriteFileAtomically(path, std::string("new\0bytes", 9)));
+  ASSERT_FALSE(platform::WriteFileAtomically(path, "old content, longer than the new").Failed());
+  ASSERT_FALSE(platform::WriteFileAtomically(path, std::string("new\0bytes", 9)).Failed());
 
   std::string bytes;
-  ASSERT_TRUE(platform::ReadWholeFile(path, bytes));
+  ASSERT_FALSE(platform::ReadWholeFile(path, bytes).Failed());
   EXPECT_EQ(bytes, std::string("new\0bytes", 9));
   EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Settings.xml"});
 
-  ASSERT_TRUE(platform::WriteFileAtomically(path, ""));
-  ASSERT_TRUE(platform::ReadWholeFile(path, bytes));
+  ASSERT_FALSE(platform::WriteFileAtomically(path, "").Failed());
+  ASSERT_FALSE(platform::ReadWholeFile(path, bytes).Failed());
   EXPECT_EQ(bytes, "");
 }
 
@@ -166,7 +166,7 @@ TEST(FilesContract, AtomicWritesReplaceTheWholeFileAndLeaveNothingBeside) {
 // covered with the other unreadable kinds in store_io_tests.cpp.)
 TEST(FilesContract, TheNullDeviceIsNoFileToRead) {
   std::string bytes = "left over";
-  EXPECT_FALSE(platform::ReadWholeFile(L"\\\\.\\NUL", bytes));
+  EXPECT_TRUE(platform::ReadWholeFile(L"\\\\.\\NUL", bytes).Failed());
   EXPECT_EQ(bytes, "");
 }
 
@@ -192,7 +192,7 @@ TEST(FilesContract, ASaveRemovesTheFilesLeftByKilledSavesOfThatFileOnly) {
   for (const wchar_t* left : {L"0.tmp", L"17.tmp"})
     ASSERT_TRUE(testing::WriteFileBytes(folder.Join(gone + left), "half a save"));
 
-  ASSERT_TRUE(platform::WriteFileAtomically(path, "new"));
+  ASSERT_FALSE(platform::WriteFileAtomically(path, "new").Failed());
   std::vector<std::wstring> expected = kept;
   expected.push_back(L"StoreSettings.xml");
   std::sort(expected.begin(), expected.end());
@@ -202,12 +202,13 @@ TEST(FilesContract, ASaveRemovesTheFilesLeftByKilledSavesOfThatFileOnly) {
 TEST(FilesContract, AFailedWriteLeavesTheOldStateWhole) {
   testing::TempFolder folder;
   const std::wstring sub = folder.Join(L"Sub");
-  ASSERT_TRUE(platform::CreateFolder(sub));
+  ASSERT_FALSE(platform::CreateFolder(sub).Failed());
 
-  EXPECT_FALSE(platform::WriteFileAtomically(sub, "x")) << "a folder is never replaced";
+  EXPECT_TRUE(platform::WriteFileAtomically(sub, "x").Failed()) << "a folder is never replaced";
   EXPECT_TRUE(testing::IsFolder(sub));
-  EXPECT_FALSE(platform::WriteFileAtomically(
-      folder.Join(L"Missing") + platform::kPathSeparator + L"f.xml", "x"));
+  EXPECT_TRUE(platform::WriteFileAtomically(
+                  folder.Join(L"Missing") + platform::kPathSeparator + L"f.xml", "x")
+                  .Failed());
   EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Sub"});
 }
 
@@ -217,11 +218,11 @@ TEST(FilesContract, ReplacingMovesTheWrittenFileOverTheTarget) {
   const std::wstring written = platform::TemporarySiblingPath(target);
   ASSERT_TRUE(testing::WriteFileBytes(target, "old"));
 
-  EXPECT_FALSE(platform::ReplaceFileWith(written, target)) << "nothing written yet";
+  EXPECT_TRUE(platform::ReplaceFileWith(written, target).Failed()) << "nothing written yet";
   EXPECT_EQ(testing::ReadFileBytes(target), "old");
 
   ASSERT_TRUE(testing::WriteFileBytes(written, "new"));
-  EXPECT_TRUE(platform::ReplaceFileWith(written, target));
+  EXPECT_FALSE(platform::ReplaceFileWith(written, target).Failed());
   EXPECT_EQ(testing::ReadFileBytes(target), "new");
   EXPECT_FALSE(platform::PathExists(written));
 }
@@ -260,6 +261,30 @@ TEST(FilesContract, PathsToOtherMachinesDevicesAndStreamsAreToldByTheirText) {
   for (const wchar_t* path : {L"C:\\data\\x.fdb", L"c:/data/x.fdb", L"/home/u/x.fdb",
                               L"\\data\\x.fdb", L"x.fdb", L""})
     EXPECT_FALSE(platform::NamesAnotherMachineOrDevice(path)) << platform::ToUtf8(path);
+}
+
+// The one split every folder-of and name-of lookup goes through: the root
+// stays a folder, and joining the parts gives the path back.
+TEST(FilesContract, APathSplitsAtItsLastSeparatorAndJoinsBack) {
+  const std::wstring s(1, platform::kPathSeparator);
+  const struct {
+    std::wstring path, folder, name;
+  } cases[] = {
+      {s + L"a" + s + L"b.xml", s + L"a", L"b.xml"},
+      {s + L"b.xml", s, L"b.xml"},
+      {L"b.xml", L"", L"b.xml"},
+      {L"a" + s, L"a", L""},
+      {L"", L"", L""},
+  };
+  for (const auto& c : cases) {
+    const platform::PathParts parts = platform::SplitPath(c.path);
+    EXPECT_EQ(parts.Folder, c.folder) << platform::ToUtf8(c.path);
+    EXPECT_EQ(parts.Name, c.name) << platform::ToUtf8(c.path);
+    EXPECT_EQ(platform::JoinPath(parts.Folder, parts.Name), c.path) << platform::ToUtf8(c.path);
+  }
+  // '/' separates on either system (joining then uses kPathSeparator).
+  EXPECT_EQ(platform::SplitPath(L"C:/a/b.xml").Folder, L"C:/a");
+  EXPECT_EQ(platform::SplitPath(L"C:/a/b.xml").Name, L"b.xml");
 }
 
 }  // namespace

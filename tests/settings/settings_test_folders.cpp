@@ -10,8 +10,8 @@
 namespace kalinor::testing {
 
 void SettingsFolders::SetUp() {
-  ASSERT_TRUE(platform::CreateFolder(root_.Join(L"data")));
-  ASSERT_TRUE(platform::CreateFolder(OtherFolder()));
+  ASSERT_FALSE(platform::CreateFolder(root_.Join(L"data")).Failed());
+  ASSERT_FALSE(platform::CreateFolder(OtherFolder()).Failed());
   localAppData_ =
       std::make_unique<ScopedEnvironmentVariable>(L"XDG_DATA_HOME", root_.Join(L"local"));
   registry_ = std::make_unique<TestRegistry>();

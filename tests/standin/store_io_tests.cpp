@@ -42,7 +42,7 @@ std::vector<Reader> Readers() {
       {"whole-file read (settings files)", "StoreSettings.xml", "<QEVConfiguration/>",
        [](const fs::path& path) {
          std::string bytes;
-         return platform::ReadWholeFile(WidePath(path), bytes);
+         return !platform::ReadWholeFile(WidePath(path), bytes).Failed();
        }},
       {"profile store", "profiles.xml", "<Profiles><Profile name=\"P\"/></Profiles>",
        [](const fs::path& path) {

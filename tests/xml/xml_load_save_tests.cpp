@@ -650,13 +650,13 @@ TEST_F(XmlFilesTest, ReadWholeFileReadsEveryByteAndRefusesWhatIsNoFile) {
   binary += std::string(200000, 'x');  // more than one read
   const std::wstring path = WriteFile(L"binary.bin", binary);
   std::string bytes = "stale";
-  ASSERT_TRUE(platform::ReadWholeFile(path, bytes));
+  ASSERT_FALSE(platform::ReadWholeFile(path, bytes).Failed());
   EXPECT_EQ(bytes, binary);
 
   bytes = "stale";
-  EXPECT_FALSE(platform::ReadWholeFile(folder.File(L"missing"), bytes));
+  EXPECT_TRUE(platform::ReadWholeFile(folder.File(L"missing"), bytes).Failed());
   EXPECT_EQ(bytes, "");
-  EXPECT_FALSE(platform::ReadWholeFile(folder.Path(), bytes));
+  EXPECT_TRUE(platform::ReadWholeFile(folder.Path(), bytes).Failed());
 }
 
 TEST_F(XmlFilesTest, TemporarySiblingPathsAreNewNamesInTheSameFolder) {

@@ -89,12 +89,14 @@ CheckedFile OpenCheckedFile(const std::wstring& path, CheckedFileUse use) {
   return result;
 }
 
-bool AppendToCheckedFile(std::intptr_t file, std::string_view bytes) {
+SystemError AppendToCheckedFile(std::intptr_t file, std::string_view bytes) {
   ssize_t written;
   do {
     written = ::write(static_cast<int>(file), bytes.data(), bytes.size());
   } while (written < 0 && errno == EINTR);
-  return written == static_cast<ssize_t>(bytes.size());
+  if (written < 0) return LastSystemError();
+  if (written != static_cast<ssize_t>(bytes.size())) return SystemError{EIO};
+  return {};
 }
 
 }  // namespace kalinor::platform

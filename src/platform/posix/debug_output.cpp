@@ -42,7 +42,8 @@ void WriteDebugOutput(std::wstring_view text, LineSeverity severity) {
     // One write of the whole line to a file opened for appending, so lines
     // of concurrent runs do not interleave within a line.
     line.pop_back();
-    file->AppendLine(line);
+    // The debugger channel has nowhere further to report its own failure.
+    (void)file->AppendLine(line);
     return;
   }
   const std::string bytes = ToUtf8(line);

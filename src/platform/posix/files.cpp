@@ -45,28 +45,12 @@ int OpenRetrying(const std::string& path, int flags, mode_t mode = 0) {
   return fd;
 }
 
-// Opens path for reading only if it is a regular file, filling status. The
-// open does not block (a FIFO would otherwise wait for a writer for ever);
-// the descriptor blocks again once it is known to be a file. Empty otherwise.
-FileDescriptor OpenRegularFile(const std::string& path, struct stat& status) {
-  FileDescriptor file(OpenRetrying(path, O_RDONLY | O_NONBLOCK | O_NOCTTY));
-  if (!file.IsValid() || ::fstat(file.Get(), &status) != 0 || !S_ISREG(status.st_mode)) return {};
-  const int flags = ::fcntl(file.Get(), F_GETFL);
-  if (flags < 0 || ::fcntl(file.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) return {};
-  return file;
-}
-
-std::string FolderOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
 // The rename itself is on disk only once its folder is flushed. Some file
 // systems refuse fsync on a folder; the rename has happened all the same.
-void FlushFolderOf(const std::string& path) {
-  FileDescriptor folder(OpenRetrying(FolderOf(path), O_RDONLY | O_DIRECTORY));
+void FlushFolderOf(const std::wstring& path) {
+  const std::wstring parent = ParentFolder(path);
+  FileDescriptor folder(
+      OpenRetrying(parent.empty() ? "." : ToUtf8(parent), O_RDONLY | O_DIRECTORY));
   if (folder.IsValid()) ::fsync(folder.Get());
 }
 
@@ -112,33 +96,37 @@ std::optional<std::vector<std::wstring>> FolderEntryNames(const std::wstring& fo
   return names;
 }
 
-NewFileResult WriteNewFile(const std::wstring& path, const std::wstring& like,
-                           std::string_view bytes) {
+bool IsNameTaken(SystemError error) { return error.Code == EEXIST; }
+
+SystemError WriteNewFile(const std::wstring& path, const std::wstring& like,
+                         std::string_view bytes) {
   const auto native = NativePath(path);
-  if (!native) return NewFileResult::kFailed;
+  if (!native) return UnusablePathError();
   FileDescriptor file(OpenRetrying(*native, O_WRONLY | O_CREAT | O_EXCL, 0666));
-  if (!file.IsValid()) return errno == EEXIST ? NewFileResult::kNameTaken : NewFileResult::kFailed;
+  if (!file.IsValid()) return LastSystemError();
   if (const auto model = NativePath(like)) CopyOwnerAndPermissions(file.Get(), *model);
-  bool written = WriteAll(file.Get(), bytes) && ::fsync(file.Get()) == 0;
-  written = file.Close() && written;
-  if (written) return NewFileResult::kWritten;
-  ::unlink(native->c_str());
-  return NewFileResult::kFailed;
+  SystemError error;
+  if (!WriteAll(file.Get(), bytes) || ::fsync(file.Get()) != 0) error = LastSystemError();
+  if (!file.Close() && !error.Failed()) error = LastSystemError();
+  if (error.Failed()) ::unlink(native->c_str());
+  return error;
 }
 
-bool FlushFileAt(const std::wstring& path) {
+SystemError FlushFileAt(const std::wstring& path) {
   const auto native = NativePath(path);
-  if (!native) return false;
+  if (!native) return UnusablePathError();
   FileDescriptor file(OpenRetrying(*native, O_WRONLY));
-  return file.IsValid() && ::fsync(file.Get()) == 0 && file.Close();
+  if (!file.IsValid() || ::fsync(file.Get()) != 0 || !file.Close()) return LastSystemError();
+  return {};
 }
 
-bool RenameOver(const std::wstring& from, const std::wstring& to) {
+SystemError RenameOver(const std::wstring& from, const std::wstring& to) {
   const auto source = NativePath(from);
   const auto target = NativePath(to);
-  if (!source || !target || ::rename(source->c_str(), target->c_str()) != 0) return false;
-  FlushFolderOf(*target);
-  return true;
+  if (!source || !target) return UnusablePathError();
+  if (::rename(source->c_str(), target->c_str()) != 0) return LastSystemError();
+  FlushFolderOf(to);
+  return {};
 }
 
 }  // namespace os
@@ -151,16 +139,22 @@ bool PathExists(const std::wstring& path) {
   return native && ::lstat(native->c_str(), &status) == 0;
 }
 
-bool CreateFolder(const std::wstring& path, FolderAccess access) {
+SystemError CreateFolder(const std::wstring& path, FolderAccess access) {
   auto native = NativePath(path);
-  return native && ::mkdir(native->c_str(), access == FolderAccess::kOwnerOnly ? 0700 : 0777) == 0;
+  if (!native) return UnusablePathError();
+  if (::mkdir(native->c_str(), access == FolderAccess::kOwnerOnly ? 0700 : 0777) != 0)
+    return LastSystemError();
+  return {};
 }
 
-bool DeleteFileAt(const std::wstring& path) {
+SystemError DeleteFileAt(const std::wstring& path) {
   auto native = NativePath(path);
+  if (!native) return UnusablePathError();
   struct stat status {};
-  if (!native || ::lstat(native->c_str(), &status) != 0 || S_ISDIR(status.st_mode)) return false;
-  return ::unlink(native->c_str()) == 0;
+  if (::lstat(native->c_str(), &status) != 0) return LastSystemError();
+  if (S_ISDIR(status.st_mode)) return SystemError{EISDIR};
+  if (::unlink(native->c_str()) != 0) return LastSystemError();
+  return {};
 }
 
 bool QueryFileStatus(const std::wstring& path) {
@@ -189,22 +183,16 @@ void SleepMilliseconds(unsigned milliseconds) {
   std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
-bool ReadWholeFile(const std::wstring& path, std::string& bytes, std::size_t max_bytes) {
+SystemError ReadWholeFile(const std::wstring& path, std::string& bytes, std::size_t max_bytes) {
   bytes.clear();
   const auto native = NativePath(path);
-  if (!native) return false;
+  if (!native) return UnusablePathError();
+  SystemError error;
   struct stat status {};
-  const FileDescriptor file = OpenRegularFile(*native, status);
-  if (!file.IsValid() || static_cast<std::uintmax_t>(status.st_size) > max_bytes) return false;
-  // Read to the end rather than trusting the size: the file may grow, but
-  // never past the cap.
-  const bool read = ReadToEnd(file.Get(), [&](std::string_view chunk) {
-    if (bytes.size() + chunk.size() > max_bytes) return false;
-    bytes.append(chunk);
-    return true;
-  });
-  if (!read) bytes.clear();
-  return read;
+  const FileDescriptor file = OpenRegularFileAt(AT_FDCWD, *native, 0, status, error);
+  if (!file.IsValid()) return error;
+  return ReadWholeOpenFile(file.Get(), static_cast<std::uintmax_t>(status.st_size), bytes,
+                           max_bytes);
 }
 
 }  // namespace kalinor::platform

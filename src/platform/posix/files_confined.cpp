@@ -36,18 +36,14 @@ FileKind QueryFileKind(const std::wstring& path) {
 
 std::wstring RealPathOf(const std::wstring& path) {
   if (QueryFileKind(path) == FileKind::kMissing) return {};
-  const std::string native = ToUtf8(path);
-  const std::size_t slash = native.rfind('/');
-  const std::string name = slash == std::string::npos ? native : native.substr(slash + 1);
+  const PathParts parts = SplitPath(path);
   // A folder named by "." or ".." (or a trailing slash) is resolved whole.
-  if (name.empty() || name == "." || name == "..") return ResolvedPath(native);
+  if (parts.Name.empty() || parts.Name == L"." || parts.Name == L"..")
+    return ResolvedPath(ToUtf8(path));
   // The last part stays as it is, so that a link there is not followed.
-  const std::string parent =
-      slash == std::string::npos ? "." : (slash == 0 ? "/" : native.substr(0, slash));
-  std::wstring folder = ResolvedPath(parent);
+  const std::wstring folder = ResolvedPath(parts.Folder.empty() ? "." : ToUtf8(parts.Folder));
   if (folder.empty()) return {};
-  if (folder.back() != L'/') folder += L'/';
-  return folder + FromUtf8(name);
+  return JoinPath(folder, parts.Name);
 }
 
 std::wstring PathComparisonKey(const std::wstring& path) { return path; }

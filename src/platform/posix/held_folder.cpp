@@ -101,27 +101,6 @@ int RenameNoReplaceAt(int fromFolder, const std::string& from, int toFolder,
   return 0;
 }
 
-// Opens the regular file name in folder for reading without following a
-// link or waiting for a writer; fills status. Invalid (error set) otherwise.
-FileDescriptor OpenRegularFileAt(int folder, const std::string& name, struct stat& status,
-                                 SystemError& error) {
-  FileDescriptor file(OpenAtRetrying(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
-  if (!file.IsValid() || ::fstat(file.Get(), &status) != 0) {
-    error = LastError();
-    return {};
-  }
-  if (!S_ISREG(status.st_mode)) {
-    error = ErrorOf(S_ISDIR(status.st_mode) ? EISDIR : EINVAL);
-    return {};
-  }
-  const int flags = ::fcntl(file.Get(), F_GETFL);
-  if (flags < 0 || ::fcntl(file.Get(), F_SETFL, flags & ~O_NONBLOCK) != 0) {
-    error = LastError();
-    return {};
-  }
-  return file;
-}
-
 // Removes the leftovers of earlier saves of name in folder that were killed
 // before their rename.
 void RemoveLeftoverTemporaries(int folder, const std::wstring& name) {
@@ -164,11 +143,6 @@ void TakeOwnerAndPermissions(int fd, const struct stat& old) {
 }  // namespace
 
 SystemError LinkOnTheWay() { return ErrorOf(ELOOP); }
-
-std::wstring DescribeSystemError(SystemError error) {
-  return FromUtf8(std::strerror(static_cast<int>(error.Code))) + L", errno " +
-         std::to_wstring(error.Code);
-}
 
 HeldFolder::HeldFolder() = default;
 HeldFolder::~HeldFolder() = default;
@@ -245,7 +219,7 @@ SystemError HeldFolder::MoveTo(const std::wstring& relative, const HeldFolder& d
   if (renamed != EXDEV) return ErrorOf(renamed);
   // Another file system: a flushed copy under a temporary name, put in
   // place without replacing, then the original goes (or the copy again).
-  const FileDescriptor source = OpenRegularFileAt(folder.Get(), leaf, status, error);
+  const FileDescriptor source = OpenRegularFileAt(folder.Get(), leaf, O_NOFOLLOW, status, error);
   if (!source.IsValid()) return error;
   std::string temporary;
   FileDescriptor copy = CreateTemporaryAt(target, name, temporary, error);
@@ -276,21 +250,10 @@ SystemError HeldFolder::ReadWhole(const std::wstring& relative, std::string& byt
   const FolderOnTheWay folder = ParentOf(handle_->Folder.Get(), relative, leaf, error);
   if (!folder.IsValid()) return error;
   struct stat status {};
-  const FileDescriptor file = OpenRegularFileAt(folder.Get(), leaf, status, error);
+  const FileDescriptor file = OpenRegularFileAt(folder.Get(), leaf, O_NOFOLLOW, status, error);
   if (!file.IsValid()) return error;
-  if (static_cast<std::uintmax_t>(status.st_size) > max_bytes) return ErrorOf(EFBIG);
-  // To the end rather than trusting the size: the file may grow, but never
-  // past the cap.
-  bool tooLarge = false;
-  const bool read = ReadToEnd(file.Get(), [&](std::string_view chunk) {
-    tooLarge = bytes.size() + chunk.size() > max_bytes;
-    if (!tooLarge) bytes.append(chunk);
-    return !tooLarge;
-  });
-  if (read) return {};
-  error = tooLarge ? ErrorOf(EFBIG) : LastError();
-  bytes.clear();
-  return error;
+  return ReadWholeOpenFile(file.Get(), static_cast<std::uintmax_t>(status.st_size), bytes,
+                           max_bytes);
 }
 
 SystemError HeldFolder::WriteAtomically(const std::wstring& name, std::string_view bytes,

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/files.h"
 #include "platform/posix/scoped_handles.h"
 #include "platform/running_programs.h"
 #include "platform/text.h"
@@ -33,8 +34,7 @@ std::string ExecutableBaseName(const std::string& proc_folder) {
   char target[4096];
   const ssize_t length = ::readlink((proc_folder + "/exe").c_str(), target, sizeof target);
   if (length <= 0 || static_cast<std::size_t>(length) >= sizeof target) return {};
-  const std::string path(target, static_cast<std::size_t>(length));
-  return path.substr(path.rfind('/') + 1);
+  return ToUtf8(SplitPath(FromUtf8(std::string(target, static_cast<std::size_t>(length)))).Name);
 }
 
 bool SameName(const std::string& found, const std::wstring& lowered) {

@@ -66,7 +66,7 @@ std::wstring UserDirsDocuments() {
   // xdg-user-dirs writes a dozen lines; a file past 1 MiB is none of its.
   constexpr std::size_t kLargestUserDirsFile = 1024 * 1024;
   std::string bytes;
-  if (!ReadWholeFile(config + L"/user-dirs.dirs", bytes, kLargestUserDirsFile)) return {};
+  if (ReadWholeFile(config + L"/user-dirs.dirs", bytes, kLargestUserDirsFile).Failed()) return {};
 
   std::wstring text = FromUtf8(bytes);
   std::wstring home = Home();
@@ -108,7 +108,7 @@ std::wstring GetSpecialFolderPath(int csidl, SpecialFolderCreation creation) {
   if (creation == SpecialFolderCreation::kNone)
     return folder.empty() || (PathExists(folder) && !IsFolder(folder)) ? std::wstring() : folder;
   // Private to the user, as XDG asks of the folders it names.
-  if (folder.empty() || !CreateFolderWithParents(folder, FolderAccess::kOwnerOnly) ||
+  if (folder.empty() || CreateFolderWithParents(folder, FolderAccess::kOwnerOnly).Failed() ||
       !IsFolder(folder))
     return {};
   return folder;

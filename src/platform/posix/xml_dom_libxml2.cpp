@@ -408,7 +408,7 @@ void SetSynchronousLoad(const DomDocumentRef& document) {
 
 bool LoadDomDocument(const DomDocumentRef& reference, const std::wstring& path) {
   std::string bytes;
-  if (!ReadWholeFile(path, bytes)) bytes.clear();
+  if (ReadWholeFile(path, bytes).Failed()) bytes.clear();
   return LoadDomDocumentBytes(reference, bytes);
 }
 
@@ -504,7 +504,7 @@ bool IsUtf8Name(const std::string& encoding) {
 }
 
 void SaveDomDocument(const DomDocumentRef& reference, const std::wstring& path) {
-  if (!WriteFileAtomically(path, SerializeDomDocument(reference))) throw _com_error(E_FAIL);
+  if (WriteFileAtomically(path, SerializeDomDocument(reference)).Failed()) throw _com_error(E_FAIL);
 }
 
 std::string SerializeDomDocument(const DomDocumentRef& reference) {

@@ -97,11 +97,12 @@ CheckedFile OpenCheckedFile(const std::wstring& path, CheckedFileUse use) {
   return result;
 }
 
-bool AppendToCheckedFile(std::intptr_t file, std::string_view bytes) {
+SystemError AppendToCheckedFile(std::intptr_t file, std::string_view bytes) {
   DWORD written = 0;
-  return WriteFile(AsHandle(file), bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                   nullptr) != FALSE &&
-         written == bytes.size();
+  if (!WriteFile(AsHandle(file), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+    return LastSystemError();
+  if (written != bytes.size()) return SystemError{ERROR_WRITE_FAULT};
+  return {};
 }
 
 }  // namespace kalinor::platform

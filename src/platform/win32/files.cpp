@@ -22,10 +22,14 @@ using os::IsUsablePath;
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
-bool MoveReplacing(const std::wstring& from, const std::wstring& to) {
-  return MoveFileExW(from.c_str(), to.c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+SystemError MoveReplacing(const std::wstring& from, const std::wstring& to) {
+  if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return LastSystemError();
+  return {};
 }
+
+// Succeeds when done is true, else the cause the failed call left.
+SystemError ResultOf(bool done) { return done ? SystemError{} : LastSystemError(); }
 
 }  // namespace
 
@@ -63,32 +67,31 @@ std::optional<std::vector<std::wstring>> FolderEntryNames(const std::wstring& fo
   return names;
 }
 
-NewFileResult WriteNewFile(const std::wstring& path, const std::wstring& /*like*/,
-                           std::string_view bytes) {
-  if (!IsUsablePath(path)) return NewFileResult::kFailed;
+bool IsNameTaken(SystemError error) {
+  return error.Code == ERROR_FILE_EXISTS || error.Code == ERROR_ALREADY_EXISTS;
+}
+
+SystemError WriteNewFile(const std::wstring& path, const std::wstring& /*like*/,
+                         std::string_view bytes) {
+  if (!IsUsablePath(path)) return UnusablePathError();
   FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.IsValid()) {
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? NewFileResult::kNameTaken
-                                                                       : NewFileResult::kFailed;
-  }
-  bool written = WriteAll(file.Get(), bytes) && FlushFileBuffers(file.Get());
-  written = file.Close() && written;
-  if (written) return NewFileResult::kWritten;
-  DeleteFileW(path.c_str());
-  return NewFileResult::kFailed;
+  if (!file.IsValid()) return LastSystemError();
+  SystemError error = ResultOf(WriteAll(file.Get(), bytes) && FlushFileBuffers(file.Get()));
+  if (!file.Close() && !error.Failed()) error = LastSystemError();
+  if (error.Failed()) DeleteFileW(path.c_str());
+  return error;
 }
 
-bool FlushFileAt(const std::wstring& path) {
-  if (!IsUsablePath(path)) return false;
+SystemError FlushFileAt(const std::wstring& path) {
+  if (!IsUsablePath(path)) return UnusablePathError();
   FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
-  return file.IsValid() && FlushFileBuffers(file.Get()) && file.Close();
+  return ResultOf(file.IsValid() && FlushFileBuffers(file.Get()) && file.Close());
 }
 
-bool RenameOver(const std::wstring& from, const std::wstring& to) {
-  if (!IsUsablePath(from) || !IsUsablePath(to)) return false;
+SystemError RenameOver(const std::wstring& from, const std::wstring& to) {
+  if (!IsUsablePath(from) || !IsUsablePath(to)) return UnusablePathError();
   // ReplaceFileW gives the new file the old one's security descriptor,
   // attributes, creation time and streams; a move would leave it with the
   // folder's inherited ones, so that a file of another user could become
@@ -99,14 +102,16 @@ bool RenameOver(const std::wstring& from, const std::wstring& to) {
     return MoveReplacing(from, to);
   // A folder is never replaced (Wine's ReplaceFileW would move it aside).
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-    return false;
+    return SystemError{ERROR_DIRECTORY};
   if (ReplaceFileW(to.c_str(), from.c_str(), nullptr,
                    REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
                    nullptr))
-    return true;
+    return {};
   // The old file is gone but the new one stayed under its own name: it is
   // whole (written and flushed), so it takes the place.
-  return GetLastError() == ERROR_UNABLE_TO_MOVE_REPLACEMENT && MoveReplacing(from, to);
+  const SystemError replaced = LastSystemError();
+  if (replaced.Code != ERROR_UNABLE_TO_MOVE_REPLACEMENT) return replaced;
+  return MoveReplacing(from, to);
 }
 
 }  // namespace os
@@ -124,13 +129,15 @@ bool PathExists(const std::wstring& path) {
   return IsUsablePath(path) && PathFileExistsW(path.c_str()) != FALSE;
 }
 
-bool CreateFolder(const std::wstring& path, FolderAccess /*access*/) {
+SystemError CreateFolder(const std::wstring& path, FolderAccess /*access*/) {
+  if (!IsUsablePath(path)) return UnusablePathError();
   // Folders under the user's profile are the user's alone already.
-  return IsUsablePath(path) && CreateDirectoryW(path.c_str(), nullptr) != FALSE;
+  return ResultOf(CreateDirectoryW(path.c_str(), nullptr) != FALSE);
 }
 
-bool DeleteFileAt(const std::wstring& path) {
-  return IsUsablePath(path) && DeleteFileW(path.c_str()) != FALSE;
+SystemError DeleteFileAt(const std::wstring& path) {
+  if (!IsUsablePath(path)) return UnusablePathError();
+  return ResultOf(DeleteFileW(path.c_str()) != FALSE);
 }
 
 bool QueryFileStatus(const std::wstring& path) {
@@ -162,35 +169,40 @@ std::optional<FileStamp> QueryFileStamp(const std::wstring& path) {
 
 void SleepMilliseconds(unsigned milliseconds) { Sleep(milliseconds); }
 
-bool ReadWholeFile(const std::wstring& path, std::string& bytes, std::size_t max_bytes) {
+SystemError ReadWholeFile(const std::wstring& path, std::string& bytes, std::size_t max_bytes) {
   bytes.clear();
-  if (!IsUsablePath(path)) return false;
+  if (!IsUsablePath(path)) return UnusablePathError();
   // Others may go on reading, writing or renaming it: the settings files are
   // the connector's too.
   FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.IsValid() || GetFileType(file.Get()) != FILE_TYPE_DISK) return false;
+  if (!file.IsValid()) return LastSystemError();
+  if (GetFileType(file.Get()) != FILE_TYPE_DISK) return SystemError{ERROR_INVALID_FUNCTION};
   LARGE_INTEGER size;
-  if (!GetFileSizeEx(file.Get(), &size) || size.QuadPart < 0 ||
-      static_cast<std::uint64_t>(size.QuadPart) > max_bytes)
-    return false;
+  if (!GetFileSizeEx(file.Get(), &size)) return LastSystemError();
+  if (size.QuadPart < 0 || static_cast<std::uint64_t>(size.QuadPart) > max_bytes)
+    return SystemError{ERROR_FILE_TOO_LARGE};
   try {
     bytes.reserve(static_cast<std::size_t>(size.QuadPart));
   } catch (...) {
-    return false;
+    return SystemError{ERROR_NOT_ENOUGH_MEMORY};
   }
   // Read to the end rather than trusting the size: the file may grow, but
   // never past the cap.
   char buffer[64 * 1024];
   for (;;) {
     DWORD got = 0;
-    if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr) ||
-        bytes.size() + got > max_bytes) {
+    if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) {
+      const SystemError error = LastSystemError();
       bytes.clear();
-      return false;
+      return error;
     }
-    if (got == 0) return true;
+    if (bytes.size() + got > max_bytes) {
+      bytes.clear();
+      return SystemError{ERROR_FILE_TOO_LARGE};
+    }
+    if (got == 0) return {};
     bytes.append(buffer, got);
   }
 }

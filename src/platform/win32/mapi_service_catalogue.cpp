@@ -7,9 +7,9 @@
 namespace kalinor::platform {
 
 std::wstring MapiServiceCataloguePath(const std::wstring& mapi_dll) {
-  const std::size_t slash = mapi_dll.find_last_of(L"\\/");
-  if (slash != std::wstring::npos) {
-    const std::wstring beside = mapi_dll.substr(0, slash) + L"\\mapisvc.inf";
+  const std::wstring folder = ParentFolder(mapi_dll);
+  if (!folder.empty()) {
+    const std::wstring beside = JoinPath(folder, L"mapisvc.inf");
     if (PathExists(beside)) return beside;
   }
   wchar_t system[MAX_PATH + 1] = {};

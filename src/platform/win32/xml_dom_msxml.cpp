@@ -284,7 +284,7 @@ HRESULT LoadBytes(IXMLDOMDocument* dom, const std::string& bytes, VARIANT_BOOL& 
 
 bool LoadDomDocument(const DomDocumentRef& document, const std::wstring& path) {
   std::string bytes;
-  if (!ReadWholeFile(path, bytes)) bytes.clear();
+  if (ReadWholeFile(path, bytes).Failed()) bytes.clear();
   return LoadDomDocumentBytes(document, bytes);
 }
 
@@ -345,8 +345,10 @@ void SaveDomDocument(const DomDocumentRef& document, const std::wstring& path) {
   Variant::Bstring(target, temporary);
   const HRESULT saved = dom->save(target.get());
   if (FAILED(saved) || !LoadsBackAsTheDocument(dom, temporary) ||
-      !ReplaceFileWith(temporary, path)) {
-    DeleteFileAt(temporary);
+      ReplaceFileWith(temporary, path).Failed()) {
+    // The save's failure is what the caller hears; a temporary left behind
+    // is one the next save of path removes.
+    (void)DeleteFileAt(temporary);
     throw _com_error(E_FAIL);
   }
 }
@@ -364,7 +366,7 @@ std::string SerializeDomDocument(const DomDocumentRef& document) {
   const bool made = [&] {
     try {
       SaveDomDocument(document, temporary);
-      return ReadWholeFile(temporary, bytes);
+      return !ReadWholeFile(temporary, bytes).Failed();
     } catch (const _com_error&) {
       return false;
     }

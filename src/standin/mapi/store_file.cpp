@@ -14,23 +14,6 @@
 namespace kalinor::mapi_standin {
 namespace {
 
-// Both separators count: a path from the environment may use either on Windows.
-size_t LastSeparator(const std::wstring& path) {
-  const size_t native = path.find_last_of(platform::kPathSeparator);
-  const size_t slash = path.find_last_of(L'/');
-  if (native == std::wstring::npos) return slash;
-  if (slash == std::wstring::npos) return native;
-  return native > slash ? native : slash;
-}
-
-// The folder holding path; "" for a bare file name (the current folder).
-std::wstring ParentFolder(const std::wstring& path) {
-  const size_t separator = LastSeparator(path);
-  if (separator == std::wstring::npos) return std::wstring();
-  if (separator == 0) return path.substr(0, 1);
-  return path.substr(0, separator);
-}
-
 // Windows has neither XDG_CONFIG_HOME nor (as a rule) HOME: there the user's
 // roaming application-data folder, %APPDATA%, holds the files.
 std::wstring ConfigFolder() {
@@ -107,7 +90,8 @@ HRESULT ReadStoreUnlocked(const std::wstring& path, ProfileStore& store) {
   const std::optional<platform::FileStamp> stamp = platform::QueryFileStamp(path);
   if (stamp && Cache().Find(path, *stamp, store)) return S_OK;
   std::string text;
-  if (!platform::ReadWholeFile(path, text, kLargestProfileStore) || !ParseProfileStore(text, store))
+  if (platform::ReadWholeFile(path, text, kLargestProfileStore).Failed() ||
+      !ParseProfileStore(text, store))
     return MAPI_E_CALL_FAILED;
   Cache().Remember(path, stamp, store);
   return S_OK;
@@ -125,7 +109,7 @@ StandinFiles LocateStandinFiles() {
 HRESULT ReadProfileStoreFile(const std::wstring& path, ProfileStore& store,
                              std::chrono::milliseconds lock_wait) {
   if (path.empty()) return MAPI_E_CALL_FAILED;
-  const std::wstring folder = ParentFolder(path);
+  const std::wstring folder = platform::ParentFolder(path);
   // No folder means no file and no writer: nothing to lock, and a read
   // must not leave folders behind.
   if (!folder.empty() && !platform::PathExists(folder)) {
@@ -145,7 +129,7 @@ HRESULT ReadProfileStoreFile(const std::wstring& path, ProfileStore& store,
 
 HRESULT UpdateProfileStoreFile(const std::wstring& path, const StoreChange& change,
                                std::chrono::milliseconds lock_wait) {
-  if (path.empty() || !platform::CreateFolderWithParents(ParentFolder(path)))
+  if (path.empty() || platform::CreateFolderWithParents(platform::ParentFolder(path)).Failed())
     return MAPI_E_CALL_FAILED;
   const std::wstring lock_path = LockFilePath(path);
   const platform::ExclusiveFileLock lock(lock_path, lock_wait);
@@ -159,7 +143,8 @@ HRESULT UpdateProfileStoreFile(const std::wstring& path, const StoreChange& chan
   if (hr != S_OK) return hr;
   hr = change(store);
   if (hr != S_OK) return hr;
-  if (!platform::WriteFileAtomically(path, SerializeProfileStore(store))) return MAPI_E_CALL_FAILED;
+  if (platform::WriteFileAtomically(path, SerializeProfileStore(store)).Failed())
+    return MAPI_E_CALL_FAILED;
   Cache().Remember(path, platform::QueryFileStamp(path), store);
   return S_OK;
 }

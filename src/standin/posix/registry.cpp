@@ -284,7 +284,7 @@ class RegFileParser {
 bool ReadRegistryValue(RegistryRoot root, const std::wstring& subkey, const std::wstring& name,
                        std::size_t max_bytes, RegistryValue& value, RegistryView) {
   std::string bytes;
-  if (!ReadWholeFile(RegistryFilePath(), bytes, kLargestRegistryFile)) return false;
+  if (ReadWholeFile(RegistryFilePath(), bytes, kLargestRegistryFile).Failed()) return false;
   auto values = RegFileParser().Parse(DecodeFileText(bytes));
   if (!values) return false;
   auto found = values->find(ValuePlace{root, AsciiLower(subkey), AsciiLower(name)});

@@ -7,13 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
+
 namespace {
 
 std::wstring BesideThisTest(const wchar_t* name) {
   wchar_t path[MAX_PATH] = {};
   const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path, length);
-  return folder.substr(0, folder.find_last_of(L"\\/") + 1) + name;
+  return kalinor::platform::JoinPath(kalinor::platform::ParentFolder(std::wstring(path, length)),
+                                     name);
 }
 
 // One string of the version resource's US English, Unicode block.

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "platform/files.h"
 #include "platform/held_folder.h"
 #include "platform/text.h"
@@ -17,6 +19,9 @@ using platform::PathExists;
 using testing::IsFolder;
 using testing::ReadFileBytes;
 using testing::WriteFileBytes;
+
+// The errno a failed act carries; 0 for success.
+int ErrnoOf(platform::SystemError error) { return static_cast<int>(error.Code); }
 
 class FilesTest : public ::testing::Test {
  protected:
@@ -37,7 +42,7 @@ TEST_F(FilesTest, AnAtomicWriteKeepsTheOwnerGroupAndMode) {
   ASSERT_EQ(::chown(native.c_str(), 4321, 8765), 0);
   ASSERT_EQ(::chmod(native.c_str(), 0640), 0);
 
-  ASSERT_TRUE(platform::WriteFileAtomically(path, "new"));
+  ASSERT_FALSE(platform::WriteFileAtomically(path, "new").Failed());
   struct stat status {};
   ASSERT_EQ(::stat(native.c_str(), &status), 0);
   EXPECT_EQ(status.st_uid, 4321u);
@@ -55,7 +60,7 @@ TEST_F(FilesTest, AHeldMoveNeverReplacesAndCrossesFileSystems) {
   ASSERT_TRUE(here.IsHeld());
   Write(L"J\u00F6rg.db", "data");
   Write(L"taken.db", "precious");
-  ASSERT_TRUE(CreateFolder(temp_.Join(L"folder")));
+  ASSERT_FALSE(CreateFolder(temp_.Join(L"folder")).Failed());
   EXPECT_TRUE(here.MoveTo(L"J\u00F6rg.db", here, L"taken.db").Failed());
   EXPECT_TRUE(here.MoveTo(L"J\u00F6rg.db", here, L"folder").Failed());
   EXPECT_TRUE(here.MoveTo(L"folder", here, L"renamed").Failed());
@@ -65,8 +70,8 @@ TEST_F(FilesTest, AHeldMoveNeverReplacesAndCrossesFileSystems) {
   EXPECT_FALSE(PathExists(temp_.Join(L"J\u00F6rg.db")));
 
   if (!IsFolder(L"/dev/shm")) GTEST_SKIP() << "no /dev/shm";
-  const std::wstring other = L"/dev/shm/" + temp_.Path().substr(temp_.Path().rfind(L'/') + 1);
-  ASSERT_TRUE(CreateFolder(other));
+  const std::wstring other = L"/dev/shm/" + platform::LastPathPart(temp_.Path());
+  ASSERT_FALSE(CreateFolder(other).Failed());
   const platform::HeldFolder there = platform::HeldFolder::Open(other);
   ASSERT_TRUE(there.IsHeld());
   Write(L"store.db", std::string(200000, 'q'));
@@ -82,21 +87,21 @@ TEST_F(FilesTest, AHeldMoveNeverReplacesAndCrossesFileSystems) {
 TEST_F(FilesTest, DeleteRemovesFilesOnly) {
   const std::wstring file = Write(L"file", "x");
   const std::wstring folder = temp_.Join(L"folder");
-  ASSERT_TRUE(CreateFolder(folder));
+  ASSERT_FALSE(CreateFolder(folder).Failed());
 
-  EXPECT_FALSE(DeleteFileAt(folder));
+  EXPECT_EQ(ErrnoOf(DeleteFileAt(folder)), EISDIR);
   EXPECT_TRUE(IsFolder(folder));
-  EXPECT_TRUE(DeleteFileAt(file));
+  EXPECT_FALSE(DeleteFileAt(file).Failed());
   EXPECT_FALSE(PathExists(file));
-  EXPECT_FALSE(DeleteFileAt(file));
+  EXPECT_EQ(ErrnoOf(DeleteFileAt(file)), ENOENT);
 }
 
-TEST_F(FilesTest, CreateFolderMakesOneLevelAndReportsAnExistingOneAsNotCreated) {
+TEST_F(FilesTest, CreateFolderMakesOneLevelAndNamesWhyAnotherWasNotCreated) {
   const std::wstring folder = temp_.Join(L"Caf\u00E9");
-  EXPECT_TRUE(CreateFolder(folder));
+  EXPECT_FALSE(CreateFolder(folder).Failed());
   EXPECT_TRUE(IsFolder(folder));
-  EXPECT_FALSE(CreateFolder(folder));
-  EXPECT_FALSE(CreateFolder(temp_.Join(L"a/b")));
+  EXPECT_EQ(ErrnoOf(CreateFolder(folder)), EEXIST);
+  EXPECT_EQ(ErrnoOf(CreateFolder(temp_.Join(L"a/b"))), ENOENT);
   EXPECT_TRUE(platform::QueryFileStatus(folder));
   EXPECT_FALSE(platform::QueryFileStatus(temp_.Join(L"missing")));
 }
@@ -109,11 +114,11 @@ TEST_F(FilesTest, PathsWithANulOrNothingNameNothing) {
 
   EXPECT_FALSE(PathExists(L""));
   EXPECT_FALSE(PathExists(cut));
-  EXPECT_FALSE(DeleteFileAt(cut));
+  EXPECT_EQ(ErrnoOf(DeleteFileAt(cut)), EINVAL);
   std::string bytes = "stale";
-  EXPECT_FALSE(platform::ReadWholeFile(cut, bytes));
+  EXPECT_EQ(ErrnoOf(platform::ReadWholeFile(cut, bytes)), EINVAL);
   EXPECT_EQ(bytes, "");
-  EXPECT_FALSE(platform::WriteFileAtomically(cut, "lost"));
+  EXPECT_EQ(ErrnoOf(platform::WriteFileAtomically(cut, "lost")), EINVAL);
   EXPECT_EQ(ReadFileBytes(file), "keep");
   EXPECT_EQ(temp_.Entries(), std::vector<std::wstring>{L"file"});
 }

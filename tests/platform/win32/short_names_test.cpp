@@ -21,8 +21,7 @@ TEST(FilesContract, AListingNeverLacksAShortNameThatOpensAFile) {
   const DWORD length = GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
   ASSERT_GT(length, 0u);
   ASSERT_LT(length, static_cast<DWORD>(MAX_PATH));
-  const std::wstring shortName =
-      std::wstring(shortPath).substr(std::wstring(shortPath).rfind(L'\\') + 1);
+  const std::wstring shortName = platform::LastPathPart(shortPath);
   if (shortName == L"a very long database name.fdb")
     GTEST_SKIP() << "no short names on this volume";
   ASSERT_EQ(platform::QueryFileKind(folder.Join(shortName)), platform::FileKind::kRegularFile);

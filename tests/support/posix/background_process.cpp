@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <string>
 
+#include "platform/files.h"
 #include "platform/text.h"
 
 extern char** environ;
@@ -44,7 +45,7 @@ std::wstring BesideThisTest(const std::wstring& name) {
   const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
   if (length <= 0 || static_cast<std::size_t>(length) >= sizeof path) return {};
   const std::string exe(path, static_cast<std::size_t>(length));
-  return platform::FromUtf8(exe.substr(0, exe.rfind('/') + 1)) + name;
+  return platform::JoinPath(platform::ParentFolder(platform::FromUtf8(exe)), name);
 }
 
 }  // namespace kalinor::testing

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "platform/files.h"
 #include "platform/win32/scoped_handles.h"
 
 namespace kalinor::testing {
@@ -40,7 +41,7 @@ std::wstring BesideThisTest(const std::wstring& name) {
   const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return {};
   const std::wstring exe(path, length);
-  return exe.substr(0, exe.find_last_of(L"\\/") + 1) + name;
+  return platform::JoinPath(platform::ParentFolder(exe), name);
 }
 
 }  // namespace kalinor::testing
