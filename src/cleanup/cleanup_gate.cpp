@@ -43,13 +43,10 @@ bool IsBelow(const std::wstring& real, const std::wstring& folder) {
   return real.size() >= folder.size() && real != folder && IsAtOrBelow(real, folder);
 }
 
-std::wstring::size_type LastSeparator(const std::wstring& path) {
-  return path.rfind(kPathSeparator);
-}
-
+// The folder part as the held folders name entries: cut at kPathSeparator
+// alone.
 std::wstring FolderOf(const std::wstring& path) {
-  const std::size_t separator = LastSeparator(path);
-  return separator == std::wstring::npos ? std::wstring() : path.substr(0, separator);
+  return platform::SplitPath(path, platform::PathSeparators::kNativeOnly).Folder;
 }
 
 // Refused in any letter case: on a folder that folds case, either names the file.

@@ -92,11 +92,13 @@ bool IsPlainFileName(const std::wstring& name) {
 }
 
 std::wstring LastPathPart(const std::wstring& path) {
-  return path.substr(path.rfind(kPathSeparator) + 1);
+  return SplitPath(path, PathSeparators::kNativeOnly).Name;
 }
 
-PathParts SplitPath(const std::wstring& path) {
-  const std::size_t separator = path.find_last_of(std::wstring{kPathSeparator, L'/'});
+PathParts SplitPath(const std::wstring& path, PathSeparators separators) {
+  const std::size_t separator =
+      separators == PathSeparators::kAny ? path.find_last_of(std::wstring{kPathSeparator, L'/'})
+                                         : path.rfind(kPathSeparator);
   if (separator == std::wstring::npos) return {L"", path};
   return {path.substr(0, separator == 0 ? 1 : separator), path.substr(separator + 1)};
 }

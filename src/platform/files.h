@@ -24,12 +24,7 @@ namespace kalinor::platform {
 /// The separator between a folder and what it holds: '\\' on Windows, '/' on POSIX.
 extern const wchar_t kPathSeparator;
 
-/// The last part of path, after its last kPathSeparator; the whole of a path
-/// without one. A '/' on Windows stays in the part: the cleanup gate names
-/// a folder's entries by this split.
-std::wstring LastPathPart(const std::wstring& path);
-
-/// A path cut at its last separator (kPathSeparator, and '/' on Windows too).
+/// A path cut at its last separator.
 struct PathParts {
   /// What comes before the separator, without it; the root ("/", "\") when
   /// the separator comes first; "" when there is none.
@@ -38,8 +33,18 @@ struct PathParts {
   std::wstring Name;
 };
 
-/// Cuts path at its last separator.
-PathParts SplitPath(const std::wstring& path);
+/// Which characters cut a path: every separator the system takes
+/// (kPathSeparator, and '/' on Windows too), or kPathSeparator alone. The
+/// cleanup names a folder's entries by the second: a '/' on Windows then
+/// stays in the name, which is then no plain file name.
+enum class PathSeparators { kAny, kNativeOnly };
+
+/// Cuts path at its last separator of the given kind.
+PathParts SplitPath(const std::wstring& path, PathSeparators separators = PathSeparators::kAny);
+
+/// The last part of path, after its last kPathSeparator; the whole of a path
+/// without one: SplitPath(path, kNativeOnly).Name.
+std::wstring LastPathPart(const std::wstring& path);
 
 /// The folder that holds path: SplitPath(path).Folder.
 std::wstring ParentFolder(const std::wstring& path);

@@ -96,7 +96,7 @@ class CleanupTable : public testing::SettingsFolders {
   std::vector<DatabaseCase> Cases(bool& links) {
     const std::wstring data = DataFolder();
     const std::wstring older = PellucorFolder();
-    const std::wstring tavrin = data.substr(0, data.rfind(platform::kPathSeparator));
+    const std::wstring tavrin = platform::ParentFolder(data);
     const bool windows = platform::kPathSeparator == L'\\';
     const wchar_t other = windows ? L'/' : L'\\';
     // A name that climbs out of the data folder with the other separator:
@@ -202,7 +202,7 @@ TEST_F(CleanupTable, PlanActAndFilesLeftAgree) {
         if (op.Store != store) continue;
         planned.push_back(op.Action);
         if (op.Action == FileAction::kMoveDatabase) {
-          const std::wstring name = c.path.substr(c.path.rfind(platform::kPathSeparator) + 1);
+          const std::wstring name = platform::LastPathPart(c.path);
           EXPECT_EQ(op.Destination, Join(DataFolder(), name));
         }
       }

@@ -282,9 +282,15 @@ TEST(FilesContract, APathSplitsAtItsLastSeparatorAndJoinsBack) {
     EXPECT_EQ(parts.Name, c.name) << platform::ToUtf8(c.path);
     EXPECT_EQ(platform::JoinPath(parts.Folder, parts.Name), c.path) << platform::ToUtf8(c.path);
   }
-  // '/' separates on either system (joining then uses kPathSeparator).
+  // '/' separates on either system (joining then uses kPathSeparator), but
+  // not where kPathSeparator alone is asked for: on Windows it then stays in
+  // the name, which the cleanup refuses as no plain file name.
   EXPECT_EQ(platform::SplitPath(L"C:/a/b.xml").Folder, L"C:/a");
   EXPECT_EQ(platform::SplitPath(L"C:/a/b.xml").Name, L"b.xml");
+  const std::wstring mixed = s + L"a" + s + L"b/c.xml";
+  const std::wstring nativeName = s == L"/" ? L"c.xml" : L"b/c.xml";
+  EXPECT_EQ(platform::LastPathPart(mixed), nativeName);
+  EXPECT_EQ(platform::SplitPath(mixed, platform::PathSeparators::kNativeOnly).Name, nativeName);
 }
 
 }  // namespace
