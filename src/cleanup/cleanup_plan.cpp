@@ -67,7 +67,7 @@ class Planner {
     auto list = std::make_unique<StoreSettings>(LoadedFrom(file), file.FilePath, Reader());
     plan_.StoreListReadable = list->IsLoaded != 0;
     if (!plan_.StoreListReadable) {
-      Leave(LoadedFrom(file), kUnreadable).ReadError = readError_;
+      Leave(LoadedFrom(file), kUnreadable).ReadError = list->ReadError();
       return;
     }
     ReadStores(*list);
@@ -112,18 +112,17 @@ class Planner {
     step_ = CleanupStep::kClearArchiveUrl;
     const SettingsFilePlan& file = plan_.GeneralSettingsFile;
     if (!plan_.General->IsReadable()) {
-      Leave(LoadedFrom(file), kUnreadable).ReadError = readError_;
+      Leave(LoadedFrom(file), kUnreadable).ReadError = plan_.General->ReadError();
       return;
     }
     Add(FileAction::kSaveClearedArchiveUrl, file.FilePath);
   }
 
   // Settings files are read through the gate's held folders, which follow no
-  // link; the last read's failure is kept for the line that says why.
-  SettingsFileReader Reader() {
-    return [this](const std::wstring& path, std::string& bytes) {
-      readError_ = gate_.ReadSettingsFile(path, bytes);
-      return !readError_.Failed();
+  // link.
+  SettingsFileReader Reader() const {
+    return [&gate = gate_](const std::wstring& path, std::string& bytes) {
+      return gate.ReadSettingsFile(path, bytes);
     };
   }
 
@@ -184,7 +183,6 @@ class Planner {
   CleanupPlan& plan_;
   const CleanupGate& gate_;
   CleanupStep step_ = CleanupStep::kClearStoreSettings;
-  platform::SystemError readError_;
 };
 
 }  // namespace

@@ -39,7 +39,8 @@ bool GeneralSettings::LoadAgainAfterPause(const SettingsFileReader& read) {
 
 bool GeneralSettings::Load(const SettingsFileReader& read) {
   std::string bytes;
-  if (!read(loadFrom_, bytes)) bytes.clear();
+  readError_ = read(loadFrom_, bytes);
+  if (readError_.Failed()) bytes.clear();
   loaded_ = Document.LoadBytes(bytes) == S_OK;
   KeepsUnreadableFile = !loaded_ && platform::PathExists(loadFrom_);
   return loaded_;

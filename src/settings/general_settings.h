@@ -48,6 +48,9 @@ class GeneralSettings {
   bool IsReadable() const { return !KeepsUnreadableFile; }
   /// True once a load succeeded.
   bool IsLoaded() const { return loaded_; }
+  /// Why the last load could not read the file; no failure when it was read
+  /// (whether or not it then loaded).
+  platform::SystemError ReadError() const { return readError_; }
 
   /// The parsed file (empty after a failed load).
   XMLDocument Document;
@@ -61,6 +64,7 @@ class GeneralSettings {
   std::wstring loadFrom_;
   bool loaded_ = false;
   bool loadedAgain_ = false;
+  platform::SystemError readError_;
   /// Set when a file stood at loadFrom but neither load could read it: saving
   /// would replace the connector's settings with the few values set here.
   bool KeepsUnreadableFile = false;

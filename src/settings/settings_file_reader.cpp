@@ -4,8 +4,8 @@
 
 namespace kalinor {
 
-bool ReadSettingsFileByName(const std::wstring& path, std::string& bytes) {
-  return !platform::ReadWholeFile(path, bytes).Failed();
+platform::SystemError ReadSettingsFileByName(const std::wstring& path, std::string& bytes) {
+  return platform::ReadWholeFile(path, bytes);
 }
 
 }  // namespace kalinor

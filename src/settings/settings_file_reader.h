@@ -5,13 +5,16 @@
 #include <functional>
 #include <string>
 
+#include "platform/system_error.h"
+
 namespace kalinor {
 
-/// Reads the whole file at path into bytes; false (bytes empty) when it
+/// Reads the whole file at path into bytes; the cause (bytes empty) when it
 /// cannot be read.
-using SettingsFileReader = std::function<bool(const std::wstring& path, std::string& bytes)>;
+using SettingsFileReader =
+    std::function<platform::SystemError(const std::wstring& path, std::string& bytes)>;
 
 /// The reader by name: platform::ReadWholeFile under its size cap.
-bool ReadSettingsFileByName(const std::wstring& path, std::string& bytes);
+platform::SystemError ReadSettingsFileByName(const std::wstring& path, std::string& bytes);
 
 }  // namespace kalinor

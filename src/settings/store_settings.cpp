@@ -26,7 +26,8 @@ StoreSettings::StoreSettings(const std::wstring& loadFrom, std::wstring filePath
                              const SettingsFileReader& read)
     : FilePath(std::move(filePath)) {
   std::string bytes;
-  if (!read(loadFrom, bytes)) bytes.clear();
+  readError_ = read(loadFrom, bytes);
+  if (readError_.Failed()) bytes.clear();
   if (Document.LoadBytes(bytes) == S_OK) IsLoaded = 1;
 }
 

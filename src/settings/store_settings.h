@@ -92,7 +92,13 @@ class StoreSettings {
   /// 1 once FilePath has been loaded into Document, else 0.
   std::int32_t IsLoaded = 0;
 
+  /// Why the file could not be read; no failure when it was read (whether
+  /// or not it then loaded).
+  platform::SystemError ReadError() const { return readError_; }
+
  private:
+  platform::SystemError readError_;
+
   /// Removes the first Store whose id attribute is id. True when one was
   /// removed; false when none matched or the document refused.
   bool RemoveFirstStoreWithId(const std::wstring& id);
