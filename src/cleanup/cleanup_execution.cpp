@@ -41,7 +41,7 @@ class Execution {
   }
 
  private:
-  // False when the operation ends its part.
+  // False when the operation ends its step: only a copy that failed does.
   bool Perform(const FileOperation& op) {
     switch (op.Action) {
       case FileAction::kSeed:
@@ -49,32 +49,31 @@ class Execution {
         return Copy(op);
       case FileAction::kMoveDatabase:
         Move(op);
-        return true;
+        break;
       case FileAction::kSaveTakenOverList:
         SaveTakenOverList(op);
-        return true;
+        break;
       case FileAction::kRemoveOlderList:
         RemoveOlderList(op);
-        return true;
+        break;
       case FileAction::kDeleteDatabase:
         Delete(op);
-        return true;
+        break;
       case FileAction::kSaveClearedList:
         SaveClearedList(op);
-        return true;
+        break;
       case FileAction::kSaveClearedArchiveUrl:
         SaveClearedArchiveUrl(op);
-        return true;
+        break;
       case FileAction::kRefuseMove:
         ReportNotMoved(op.Reason, op.Path);
-        return true;
+        break;
       case FileAction::kRefuseDelete:
         ReportNotDeleted(op.Reason, op.Path);
-        return true;
+        break;
       case FileAction::kLeave:
         ReportLeft(op);
-        complete_ = false;
-        return true;
+        break;
     }
     return true;
   }
@@ -98,6 +97,7 @@ class Execution {
   // or a file that would not load. A run without a data folder says so where
   // the folders are resolved.
   void ReportLeft(const FileOperation& op) {
+    complete_ = false;
     if (op.Failure != S_OK) return ReportReadFailure(op.Path, op.Failure);
     if (op.Path.empty()) return;
     const std::wstring why = op.ReadError.Failed()

@@ -118,8 +118,8 @@ class CleanupGate {
 
   /// What is known of one folder that a list names.
   struct FolderFacts {
-    std::wstring Real;  // real path of the folder + separator; "" when unresolved
-    bool Missing = false;                            // nothing lies there at all
+    std::wstring Real;     // real path of the folder + separator; "" when unresolved
+    bool Missing = false;  // nothing lies there at all
     std::optional<platform::FolderListing> Listing;  // only for folders in either data folder
   };
   /// The facts of the folder of path, gathered at its first path.

@@ -132,8 +132,8 @@ class Planner {
     return Add(FileAction::kLeave, path, reason);
   }
 
-  FileOperation& Add(FileAction action, const std::wstring& path,
-                     const wchar_t* reason = nullptr, std::size_t store = kNoStore) {
+  FileOperation& Add(FileAction action, const std::wstring& path, const wchar_t* reason = nullptr,
+                     std::size_t store = kNoStore) {
     plan_.Operations.push_back({action, step_, path, {}, reason, store, S_OK, {}});
     return plan_.Operations.back();
   }

@@ -36,17 +36,17 @@ struct SettingsFilePlan {
 
 /// One file operation, in the order the cleanup performs them.
 enum class FileAction {
-  kSeed,               ///< copy Path to Destination, never over a file there
-  kTakeOver,           ///< copy the older store list (Path) to Destination, likewise
-  kMoveDatabase,       ///< move a store's database from Path to Destination
-  kSaveTakenOverList,  ///< save the store list at Path, pointing at the moved databases
-  kRemoveOlderList,    ///< delete the older folder's store list at Path
-  kDeleteDatabase,     ///< delete a store's database at Path
-  kSaveClearedList,    ///< save the store list at Path, every removable store gone
+  kSeed,                   ///< copy Path to Destination, never over a file there
+  kTakeOver,               ///< copy the older store list (Path) to Destination, likewise
+  kMoveDatabase,           ///< move a store's database from Path to Destination
+  kSaveTakenOverList,      ///< save the store list at Path, pointing at the moved databases
+  kRemoveOlderList,        ///< delete the older folder's store list at Path
+  kDeleteDatabase,         ///< delete a store's database at Path
+  kSaveClearedList,        ///< save the store list at Path, every removable store gone
   kSaveClearedArchiveUrl,  ///< save GeneralSettings.xml at Path with the archive address blank
-  kRefuseMove,         ///< a store's database at Path stays where it is (Reason)
-  kRefuseDelete,       ///< a store's database at Path stays (Reason); the cleanup is undone
-  kLeave,              ///< a settings file at Path is left as it is (Reason); undone
+  kRefuseMove,             ///< a store's database at Path stays where it is (Reason)
+  kRefuseDelete,           ///< a store's database at Path stays (Reason); the cleanup is undone
+  kLeave,                  ///< a settings file at Path is left as it is (Reason); undone
 };
 
 /// The uninstall's two cleanup steps, in the order they run; each operation

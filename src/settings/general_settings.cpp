@@ -54,7 +54,8 @@ HRESULT GeneralSettings::SetValue(std::wstring key, std::wstring value) {
   try {
     if (IsRefusedKey(key)) return E_FAIL;
     return Document.SetNodeText(
-        std::wstring(settings_names::kRoot) + L"/" + settings_names::kGeneral + L"/" + key, std::move(value));
+        std::wstring(settings_names::kRoot) + L"/" + settings_names::kGeneral + L"/" + key,
+        std::move(value));
   } catch (...) {
     return S_FALSE;
   }

@@ -75,8 +75,8 @@ int StoreSettings::RemoveStoresAt(const std::vector<bool>& marked) {
 // in a few selections however many stores there are (each selection walks
 // the stores before its place).
 int StoreSettings::CountStoreElements() {
-  int low = 0;             // Store[low - 1] is there
-  int high = StoreCount(); // Store[high] is not
+  int low = 0;              // Store[low - 1] is there
+  int high = StoreCount();  // Store[high] is not
   for (int step = 1; high - step >= low; step *= 2) {
     if (Document.NodeExists(StorePathAt(high - step))) {
       low = high - step + 1;
