@@ -119,9 +119,9 @@ int main(int argc, char** argv) {
       kalinor::PlannedUninstallCleanup([&] { return folders; }).ClearStoreSettings();
       return true;
     };
-    const double cleanup = BestOf(runs, file, text, clear);
     const double folderGone =
         BestOf(runs, file, kalinor::bench::StoreSettingsText(stores, missingFolder), clear);
+    const double cleanup = BestOf(runs, file, text, clear);
     const double xmlWalk = BestOf(runs, file, text, [&] { return WalkStores(file.wstring()); });
     const double loadAndSave = BestOf(runs, file, text, [&] {
       kalinor::XMLDocument document;

@@ -457,13 +457,26 @@ TEST_F(ClearArchiveUrlTest, NoFileAnywhereIsCreatedWithTheEmptyAddress) {
   EXPECT_EQ(saved.GetNodeText(L"QEVConfiguration/General/PellucorURL"), L"");
 }
 
-// Waits out the one-second pause before the second load.
-TEST_F(ClearArchiveUrlTest, AnUnreadableFileIsLeftAsItWasAndReportedUndone) {
+// Waits out the one-second pause before the second load, twice.
+TEST_F(ClearArchiveUrlTest, AnUnreadableFileIsLeftUnlessTheRunsSecondReadFindsItWhole) {
   const std::wstring file = Join(DataFolder(), L"GeneralSettings.xml");
   const std::string malformed = "<QEVConfiguration><General><PellucorURL>x</General>";
   WriteFile(file, malformed);
   EXPECT_FALSE(ClearArchiveUrl(Folders()));
   EXPECT_EQ(ReadFile(file), malformed);
+
+  // Planned while the connector still writes it: the plan leaves it, and the
+  // run's second read finds it whole and clears the address.
+  CleanupPlan plan = PlanCleanup(Folders());
+  ASSERT_FALSE(plan.Operations.empty());
+  EXPECT_EQ(plan.Operations.back().Action, FileAction::kLeave);
+  WriteFile(file, "<QEVConfiguration><General><PellucorURL>x</PellucorURL></General>"
+                  "</QEVConfiguration>");
+  ReadArchiveSettingsAgain(plan);
+  EXPECT_TRUE(CarryOut(plan, CleanupStep::kClearArchiveUrl));
+  XMLDocument saved;
+  ASSERT_EQ(saved.Load(file), S_OK);
+  EXPECT_EQ(saved.GetNodeText(L"QEVConfiguration/General/PellucorURL"), L"");
 }
 
 // A DOM that fails to read (msxml3 under Wine fails nextSibling on a
