@@ -81,6 +81,8 @@ inline SystemError ReadWholeOpenFile(int fd, std::uintmax_t size, std::string& b
                                      std::size_t max_bytes) {
   bytes.clear();
   if (size > max_bytes) return SystemError{EFBIG};
+  // One allocation for a file that does not grow meanwhile.
+  bytes.reserve(static_cast<std::size_t>(size));
   bool tooLarge = false;
   const bool read = ReadToEnd(fd, [&](std::string_view chunk) {
     tooLarge = bytes.size() + chunk.size() > max_bytes;

@@ -362,6 +362,8 @@ SystemError HeldFolder::ReadWhole(const std::wstring& relative, std::string& byt
   if (!GetFileSizeEx(file.Get(), &size)) return LastError();
   if (static_cast<unsigned long long>(size.QuadPart) > max_bytes)
     return ErrorOf(ERROR_FILE_TOO_LARGE);
+  // One allocation for a file that does not grow meanwhile.
+  bytes.reserve(static_cast<std::size_t>(size.QuadPart));
   std::vector<char> buffer(64 * 1024);
   for (;;) {
     DWORD got = 0;
