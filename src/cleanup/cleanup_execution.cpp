@@ -188,8 +188,10 @@ class Execution {
     std::size_t store = 0;
     HRESULT pointed = S_OK;
     list.VisitStores([&] {
-      if (store < stores_.size() && !stores_[store].MovedTo.empty() && pointed == S_OK)
-        pointed = list.SetValue(settings_names::kDatabaseFile, stores_[store].MovedTo);
+      if (store < stores_.size() && !stores_[store].MovedTo.empty()) {
+        const HRESULT set = list.SetValue(settings_names::kDatabaseFile, stores_[store].MovedTo);
+        if (pointed == S_OK) pointed = set;  // the first failure is named
+      }
       ++store;
       return false;
     });

@@ -20,6 +20,10 @@ class XMLDocument;
 /// walk lasts; the reads fail as the document's own readers do.
 class XMLElementView {
  public:
+  // It refers to the walk's own node: it must not outlive the visit.
+  XMLElementView(const XMLElementView&) = delete;
+  XMLElementView& operator=(const XMLElementView&) = delete;
+
   /// The text of the element the node path selects below this one; "" when
   /// there is none.
   std::wstring GetNodeText(const std::wstring& nodePath) const;

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <new>
 #include <string>
 #include <string_view>
 
@@ -81,8 +82,13 @@ inline SystemError ReadWholeOpenFile(int fd, std::uintmax_t size, std::string& b
                                      std::size_t max_bytes) {
   bytes.clear();
   if (size > max_bytes) return SystemError{EFBIG};
-  // One allocation for a file that does not grow meanwhile.
-  bytes.reserve(static_cast<std::size_t>(size));
+  // One allocation for a file that does not grow meanwhile; a size the
+  // memory cannot hold is the read's failure, not an exception.
+  try {
+    bytes.reserve(static_cast<std::size_t>(size));
+  } catch (const std::bad_alloc&) {
+    return SystemError{ENOMEM};
+  }
   bool tooLarge = false;
   const bool read = ReadToEnd(fd, [&](std::string_view chunk) {
     tooLarge = bytes.size() + chunk.size() > max_bytes;

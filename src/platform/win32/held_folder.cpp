@@ -10,6 +10,7 @@
 #include <aclapi.h>
 #include <winternl.h>
 
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -362,8 +363,13 @@ SystemError HeldFolder::ReadWhole(const std::wstring& relative, std::string& byt
   if (!GetFileSizeEx(file.Get(), &size)) return LastError();
   if (static_cast<unsigned long long>(size.QuadPart) > max_bytes)
     return ErrorOf(ERROR_FILE_TOO_LARGE);
-  // One allocation for a file that does not grow meanwhile.
-  bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+  // One allocation for a file that does not grow meanwhile; a size the
+  // memory cannot hold is the read's failure, not an exception.
+  try {
+    bytes.reserve(static_cast<std::size_t>(size.QuadPart));
+  } catch (const std::bad_alloc&) {
+    return ErrorOf(ERROR_NOT_ENOUGH_MEMORY);
+  }
   std::vector<char> buffer(64 * 1024);
   for (;;) {
     DWORD got = 0;
