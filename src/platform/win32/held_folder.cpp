@@ -247,6 +247,22 @@ bool LiesBelow(HANDLE entry, const std::wstring& folderReal) {
   return real.size() > prefix.size() && real.compare(0, prefix.size(), prefix) == 0;
 }
 
+// Opens the entry at relative below the held folder with open(folder, leaf,
+// error), and keeps it only when its own handle lies below the folder's real
+// path. Invalid (error set) otherwise.
+template <typename Open>
+FileHandle OpenEntryBelow(HANDLE held, const std::wstring& real, const std::wstring& relative,
+                          Open open, SystemError& error) {
+  std::wstring leaf;
+  const FileHandle folder = ParentOf(held, relative, leaf, error);
+  if (!folder.IsValid()) return FileHandle();
+  FileHandle entry = open(folder.Get(), leaf, error);
+  if (!entry.IsValid()) return FileHandle();
+  if (LiesBelow(entry.Get(), real)) return entry;
+  error = LinkOnTheWay();
+  return FileHandle();
+}
+
 }  // namespace
 
 SystemError LinkOnTheWay() { return ErrorOf(ERROR_CANT_RESOLVE_FILENAME); }
@@ -305,12 +321,13 @@ FileKind HeldFolder::KindOf(const std::wstring& relative) const {
 SystemError HeldFolder::Delete(const std::wstring& relative) const {
   if (!IsHeld()) return ErrorOf(ERROR_INVALID_HANDLE);
   SystemError error;
-  std::wstring leaf;
-  const FileHandle folder = ParentOf(handle_->Folder.Get(), relative, leaf, error);
-  if (!folder.IsValid()) return error;
-  const FileHandle entry = OpenEntry(folder.Get(), leaf, DELETE, error);
+  const FileHandle entry = OpenEntryBelow(
+      handle_->Folder.Get(), realPath_, relative,
+      [](HANDLE folder, const std::wstring& leaf, SystemError& failure) {
+        return OpenEntry(folder, leaf, DELETE, failure);
+      },
+      error);
   if (!entry.IsValid()) return error;
-  if (!LiesBelow(entry.Get(), realPath_)) return LinkOnTheWay();
   const auto info = AttributesOf(entry.Get());
   if (!info) return LastError();
   // A folder is never deleted; a junction or link goes as itself.
@@ -323,12 +340,13 @@ SystemError HeldFolder::MoveTo(const std::wstring& relative, const HeldFolder& d
   if (!IsHeld() || !destination.IsHeld()) return ErrorOf(ERROR_INVALID_HANDLE);
   if (!IsPlainFileName(name)) return ErrorOf(ERROR_INVALID_NAME);
   SystemError error;
-  std::wstring leaf;
-  const FileHandle folder = ParentOf(handle_->Folder.Get(), relative, leaf, error);
-  if (!folder.IsValid()) return error;
-  const FileHandle source = OpenRegularFile(folder.Get(), leaf, GENERIC_READ | DELETE, error);
+  const FileHandle source = OpenEntryBelow(
+      handle_->Folder.Get(), realPath_, relative,
+      [](HANDLE folder, const std::wstring& leaf, SystemError& failure) {
+        return OpenRegularFile(folder, leaf, GENERIC_READ | DELETE, failure);
+      },
+      error);
   if (!source.IsValid()) return error;
-  if (!LiesBelow(source.Get(), realPath_)) return LinkOnTheWay();
   const HANDLE target = destination.handle_->Folder.Get();
   if (RenameInto(source.Get(), target, name, false)) return {};
   if (GetLastError() != ERROR_NOT_SAME_DEVICE) return LastError();
@@ -353,12 +371,13 @@ SystemError HeldFolder::ReadWhole(const std::wstring& relative, std::string& byt
   bytes.clear();
   if (!IsHeld()) return ErrorOf(ERROR_INVALID_HANDLE);
   SystemError error;
-  std::wstring leaf;
-  const FileHandle folder = ParentOf(handle_->Folder.Get(), relative, leaf, error);
-  if (!folder.IsValid()) return error;
-  const FileHandle file = OpenRegularFile(folder.Get(), leaf, GENERIC_READ, error);
+  const FileHandle file = OpenEntryBelow(
+      handle_->Folder.Get(), realPath_, relative,
+      [](HANDLE folder, const std::wstring& leaf, SystemError& failure) {
+        return OpenRegularFile(folder, leaf, GENERIC_READ, failure);
+      },
+      error);
   if (!file.IsValid()) return error;
-  if (!LiesBelow(file.Get(), realPath_)) return LinkOnTheWay();
   LARGE_INTEGER size{};
   if (!GetFileSizeEx(file.Get(), &size)) return LastError();
   if (static_cast<unsigned long long>(size.QuadPart) > max_bytes)
