@@ -8,7 +8,6 @@
 
 #include <windows.h>
 #include <aclapi.h>
-#include <winternl.h>
 
 #include <new>
 #include <optional>
@@ -16,6 +15,7 @@
 
 #include "platform/files_os.h"
 #include "platform/win32/file_io.h"
+#include "platform/win32/native_api.h"
 #include "platform/win32/scoped_handles.h"
 
 namespace kalinor::platform {
@@ -36,19 +36,22 @@ constexpr ULONG kSharePinned = FILE_SHARE_READ | FILE_SHARE_WRITE;
 // Opens name relative to folder without following a reparse point at it.
 FileHandle OpenRelative(HANDLE folder, const std::wstring& name, ACCESS_MASK access, ULONG share,
                         ULONG disposition, ULONG options, SystemError& error) {
-  UNICODE_STRING text;
-  text.Buffer = const_cast<wchar_t*>(name.c_str());
-  text.Length = static_cast<USHORT>(name.size() * sizeof(wchar_t));
-  text.MaximumLength = text.Length;
-  OBJECT_ATTRIBUTES attributes;
-  InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, folder, nullptr);
-  IO_STATUS_BLOCK status{};
+  const std::size_t bytes = name.size() * sizeof(wchar_t);
+  if (bytes > native::kMaxCountedNameBytes) {
+    error = ErrorOf(ERROR_FILENAME_EXCED_RANGE);
+    return FileHandle();
+  }
+  native::CountedName text{static_cast<USHORT>(bytes), static_cast<USHORT>(bytes),
+                           const_cast<wchar_t*>(name.c_str())};
+  native::ObjectAttributes attributes{sizeof attributes,           folder,  &text,
+                                      native::kObjCaseInsensitive, nullptr, nullptr};
+  native::IoStatus status{};
   HANDLE opened = INVALID_HANDLE_VALUE;
-  const NTSTATUS result = NtCreateFile(
-      &opened, access | SYNCHRONIZE, &attributes, &status, nullptr, FILE_ATTRIBUTE_NORMAL, share,
-      disposition, options | FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
+  const native::Status result = native::CreateFileAt(
+      &opened, access | SYNCHRONIZE, &attributes, &status, FILE_ATTRIBUTE_NORMAL, share,
+      disposition, options | native::kFileOpenReparsePoint | native::kFileSynchronousIoNonalert);
   if (result < 0) {
-    error = ErrorOf(RtlNtStatusToDosError(result));
+    error = ErrorOf(native::StatusToError(result));
     return FileHandle();
   }
   return FileHandle(opened);
@@ -74,7 +77,7 @@ bool IsFolder(const FILE_ATTRIBUTE_TAG_INFO& info) {
 FileHandle OpenSubfolder(HANDLE folder, const std::wstring& name, SystemError& error) {
   FileHandle opened =
       OpenRelative(folder, name, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES,
-                   kSharePinned, FILE_OPEN, FILE_DIRECTORY_FILE, error);
+                   kSharePinned, native::kFileOpen, native::kFileDirectoryFile, error);
   if (!opened.IsValid()) return opened;
   const auto info = AttributesOf(opened.Get());
   if (info && !IsReparsePoint(*info)) return opened;
@@ -107,14 +110,15 @@ FileHandle ParentOf(HANDLE held, const std::wstring& relative, std::wstring& lea
 // The entry leaf in folder (a file, folder or link itself), opened for access.
 FileHandle OpenEntry(HANDLE folder, const std::wstring& leaf, ACCESS_MASK access,
                      SystemError& error) {
-  return OpenRelative(folder, leaf, access | FILE_READ_ATTRIBUTES, kShareAll, FILE_OPEN, 0, error);
+  return OpenRelative(folder, leaf, access | FILE_READ_ATTRIBUTES, kShareAll, native::kFileOpen, 0,
+                      error);
 }
 
 // Opens the regular file (no reparse point, no folder, a disk file) at leaf.
 FileHandle OpenRegularFile(HANDLE folder, const std::wstring& leaf, ACCESS_MASK access,
                            SystemError& error) {
   FileHandle file = OpenRelative(folder, leaf, access | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
-                                 FILE_OPEN, FILE_NON_DIRECTORY_FILE, error);
+                                 native::kFileOpen, native::kFileNonDirectoryFile, error);
   if (!file.IsValid()) return file;
   const auto info = AttributesOf(file.Get());
   if (info && !IsReparsePoint(*info) && GetFileType(file.Get()) == FILE_TYPE_DISK) return file;
@@ -128,10 +132,11 @@ FileHandle OpenRegularFile(HANDLE folder, const std::wstring& leaf, ACCESS_MASK 
 // (and a layer that deletes by name, as Wine does, has the shortest window).
 // Systems before it take the plain disposition.
 bool MarkForDeletion(HANDLE entry) {
-  FILE_DISPOSITION_INFO_EX now{};
-  now.Flags = FILE_DISPOSITION_FLAG_DELETE | FILE_DISPOSITION_FLAG_POSIX_SEMANTICS;
-  constexpr auto kFileDispositionInfoEx = static_cast<FILE_INFO_BY_HANDLE_CLASS>(21);
-  if (SetFileInformationByHandle(entry, kFileDispositionInfoEx, &now, sizeof now)) return true;
+  native::DispositionRecordEx now{native::kDispositionDelete | native::kDispositionPosixSemantics};
+  if (SetFileInformationByHandle(
+          entry, static_cast<FILE_INFO_BY_HANDLE_CLASS>(native::kFileDispositionInfoEx), &now,
+          sizeof now))
+    return true;
   FILE_DISPOSITION_INFO disposition{};
   disposition.DeleteFile = TRUE;
   return SetFileInformationByHandle(entry, FileDispositionInfo, &disposition, sizeof disposition) !=
@@ -142,19 +147,22 @@ bool MarkForDeletion(HANDLE entry) {
 // replace. Through the native call: FILE_RENAME_INFORMATION with a root
 // folder is the native form, which not every Win32 layer passes on.
 bool RenameInto(HANDLE entry, HANDLE folder, const std::wstring& name, bool replace) {
-  constexpr auto kFileRenameInformation = static_cast<FILE_INFORMATION_CLASS>(10);
   const std::size_t nameBytes = name.size() * sizeof(wchar_t);
-  std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
-  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  if (nameBytes > native::kMaxCountedNameBytes) {
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    return false;
+  }
+  std::vector<unsigned char> buffer(sizeof(native::RenameRecord) + nameBytes);
+  auto* info = reinterpret_cast<native::RenameRecord*>(buffer.data());
   info->ReplaceIfExists = replace ? TRUE : FALSE;
   info->RootDirectory = folder;
-  info->FileNameLength = static_cast<DWORD>(nameBytes);
+  info->FileNameLength = static_cast<ULONG>(nameBytes);
   std::copy(name.begin(), name.end(), info->FileName);
-  IO_STATUS_BLOCK status{};
-  const NTSTATUS result = NtSetInformationFile(
-      entry, &status, info, static_cast<ULONG>(buffer.size()), kFileRenameInformation);
+  native::IoStatus status{};
+  const native::Status result = native::SetFileInformation(
+      entry, &status, info, static_cast<ULONG>(buffer.size()), native::kFileRenameInformation);
   if (result >= 0) return true;
-  SetLastError(RtlNtStatusToDosError(result));
+  SetLastError(native::StatusToError(result));
   return false;
 }
 
@@ -175,7 +183,7 @@ FileHandle CreateTemporary(HANDLE folder, const std::wstring& name, SystemError&
   for (int attempt = 0; attempt < 10; ++attempt) {
     FileHandle file = OpenRelative(folder, os::TemporaryNameFor(name),
                                    GENERIC_WRITE | DELETE | WRITE_DAC | WRITE_OWNER | READ_CONTROL,
-                                   0, FILE_CREATE, FILE_NON_DIRECTORY_FILE, error);
+                                   0, native::kFileCreate, native::kFileNonDirectoryFile, error);
     if (file.IsValid() || error.Code != ERROR_FILE_EXISTS) return file;
   }
   return FileHandle();

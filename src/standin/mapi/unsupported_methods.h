@@ -6,10 +6,22 @@
 // tests' fake MAPI can use it on every build without linking the stand-in.
 #pragma once
 
+#include <cstddef>
+#include <tuple>
+
 #include "platform/mapi.h"
 #include "standin/mapi/com_support.h"
 
 namespace kalinor::mapi_standin {
+
+/// The type of parameter N of an interface method, read from the method's own
+/// declaration. The header sets disagree on some: a table's advise connection
+/// is ULONG in MinGW-w64's headers and ULONG_PTR in Microsoft's, so an
+/// override that spelled either would not override under the other.
+template <class Interface, class Result, class... Parameters>
+std::tuple<Parameters...> ParametersOf(Result (KALINOR_MAPI_CALL Interface::*)(Parameters...));
+template <auto Method, std::size_t N>
+using ParameterOf = std::tuple_element_t<N, decltype(ParametersOf(Method))>;
 
 /// Base with GetLastError answering MAPI_E_NO_SUPPORT: no object keeps
 /// error information to give.
@@ -30,10 +42,13 @@ class UnsupportedTableMethods : public NoErrorInformation<Base> {
  public:
   using NoErrorInformation<Base>::NoErrorInformation;
 
-  HRESULT KALINOR_MAPI_CALL Advise(ULONG, LPMAPIADVISESINK, ULONG*) override {
+  HRESULT KALINOR_MAPI_CALL Advise(ULONG, LPMAPIADVISESINK,
+                                   ParameterOf<&IMAPITable::Advise, 2>) override {
     return MAPI_E_NO_SUPPORT;
   }
-  HRESULT KALINOR_MAPI_CALL Unadvise(ULONG) override { return MAPI_E_NO_SUPPORT; }
+  HRESULT KALINOR_MAPI_CALL Unadvise(ParameterOf<&IMAPITable::Unadvise, 0>) override {
+    return MAPI_E_NO_SUPPORT;
+  }
   HRESULT KALINOR_MAPI_CALL GetStatus(ULONG*, ULONG*) override { return MAPI_E_NO_SUPPORT; }
   HRESULT KALINOR_MAPI_CALL SetColumns(LPSPropTagArray, ULONG) override {
     return MAPI_E_NO_SUPPORT;
