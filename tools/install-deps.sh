@@ -8,7 +8,7 @@ set -euo pipefail
 tool_packages=(cmake g++ make pkg-config libxml2-dev)
 all_packages=(
   "${tool_packages[@]}"
-  libgtest-dev libgmock-dev googletest libbenchmark-dev libxml2-utils
+  libgtest-dev libgmock-dev googletest libbenchmark-dev libxml2-utils python3
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix wine wine64 wixl
 )
