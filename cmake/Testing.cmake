@@ -10,11 +10,19 @@ if(WIN32)
     # Follow the project's C runtime choice (only MSVC has one to make).
     set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-    # Its warnings are not ours to fix.
+    # Its warnings are not ours to fix. GoogleTest adds -WX to its own
+    # flags under MSVC whatever the project asks, so that is taken out too.
     set(kalinor_werror ${CMAKE_COMPILE_WARNING_AS_ERROR})
     set(CMAKE_COMPILE_WARNING_AS_ERROR OFF)
     add_subdirectory(${KALINOR_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
     set(CMAKE_COMPILE_WARNING_AS_ERROR ${kalinor_werror})
+    foreach(target gtest gtest_main gmock gmock_main)
+      get_target_property(flags ${target} COMPILE_FLAGS)
+      if(flags)
+        string(REGEX REPLACE "(^| )[-/]WX( |$)" " " flags "${flags}")
+        set_target_properties(${target} PROPERTIES COMPILE_FLAGS "${flags}")
+      endif()
+    endforeach()
     set(KALINOR_GTEST_LIBS gtest gmock)
   else()
     find_package(GTest CONFIG REQUIRED)

@@ -3,7 +3,7 @@
 # mapi32.dll (Windows' MAPI stub) forwards to the stand-in MAPI provider DLL
 # registered as the default mail client's DLLPathEx (the CI workflow
 # registers it first), the connector's settings files are read and written
-# through MSXML 6, on NTFS. kalinor.exe runs under the debug harness, whose
+# through MSXML's version-independent DOMDocument (MSXML 3), on NTFS. kalinor.exe runs under the debug harness, whose
 # report holds each debugger-channel write, the standard output and the exit
 # code.
 #
