@@ -10,18 +10,10 @@
 #include <string>
 #include <string_view>
 
-#include "platform/scoped_handle.h"
+#include "platform/native_file.h"
 #include "platform/system_error.h"
 
 namespace kalinor::platform {
-
-/// An open file's OS handle as an integer (a file descriptor or a HANDLE).
-struct CheckedFileTraits {
-  using Handle = std::intptr_t;
-  static Handle Invalid() noexcept;
-  static bool IsValid(Handle handle) noexcept;
-  static bool Close(Handle handle) noexcept;
-};
 
 /// What the file is opened for.
 enum class CheckedFileUse {
@@ -32,9 +24,9 @@ enum class CheckedFileUse {
 
 /// The outcome of OpenCheckedFile.
 struct CheckedFile {
-  ScopedHandle<CheckedFileTraits> File;  // empty when refused or missing
-  bool Created = false;                  // this open created the file
-  bool Missing = false;                  // kExistingLock: no file at the path (no refusal)
+  NativeFile File;       // empty when refused or missing
+  bool Created = false;  // this open created the file
+  bool Missing = false;  // kExistingLock: no file at the path (no refusal)
   /// Why the file was refused, as "a link", "not a regular file", "2 links",
   /// "owned by another account", or the system's error; "" when opened or missing.
   std::wstring Refusal;

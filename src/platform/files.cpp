@@ -3,22 +3,23 @@
 // files_os.h.
 #include "platform/files.h"
 
-#include <atomic>
 #include <climits>
+#include <mutex>
+#include <random>
 #include <cstdint>
 #include <optional>
 #include <string_view>
 
 #include "platform/files_os.h"
+#include "platform/held_folder.h"
 #include "platform/text.h"
 
 namespace kalinor::platform {
 
 namespace {
 
-// A name that another writer took between TemporarySiblingPath and the
-// create is replaced by a new one, a few times at the most.
-constexpr int kTemporaryNameAttempts = 10;
+// A temporary name that exists is replaced by a new one this many times.
+constexpr int kTemporaryNameAttempts = 100;
 
 // The suffix of every temporary file name TemporarySiblingPath makes.
 constexpr wchar_t kTemporarySuffix[] = L".tmp";
@@ -32,21 +33,6 @@ std::optional<std::uint64_t> DecimalValue(std::wstring_view text) {
     value = value * 10 + static_cast<std::uint64_t>(c - L'0');
   }
   return value;
-}
-
-// Removes what earlier saves of path left when they were killed before
-// their rename: temporary files of path whose writer no longer runs. Those
-// of a running writer (this process or another) may be saves in progress.
-void RemoveLeftoverTemporaries(const std::wstring& path) {
-  const PathParts parts = SplitPath(path);
-  if (parts.Name.empty()) return;
-  const std::optional<std::vector<std::wstring>> names = os::FolderEntryNames(parts.Folder);
-  if (!names) return;
-  for (const std::wstring& name : *names) {
-    // Best effort: a leftover that stays is tried again at the next save.
-    if (os::IsLeftoverTemporaryOf(name, parts.Name))
-      (void)DeleteFileAt(JoinPath(parts.Folder, name));
-  }
 }
 
 bool IsPrintableAscii(const std::wstring& name) {
@@ -96,9 +82,9 @@ std::wstring LastPathPart(const std::wstring& path) {
 }
 
 PathParts SplitPath(const std::wstring& path, PathSeparators separators) {
-  const std::size_t separator =
-      separators == PathSeparators::kAny ? path.find_last_of(std::wstring{kPathSeparator, L'/'})
-                                         : path.rfind(kPathSeparator);
+  const std::size_t separator = separators == PathSeparators::kAny
+                                    ? path.find_last_of(std::wstring{kPathSeparator, L'/'})
+                                    : path.rfind(kPathSeparator);
   if (separator == std::wstring::npos) return {L"", path};
   return {path.substr(0, separator == 0 ? 1 : separator), path.substr(separator + 1)};
 }
@@ -164,9 +150,16 @@ std::optional<unsigned long> TemporaryWriterOf(const std::wstring& name,
 }  // namespace
 
 std::wstring TemporaryNameFor(const std::wstring& file_name) {
-  static std::atomic<unsigned> counter{0};
-  return file_name + L"." + std::to_wstring(CurrentProcessId()) + L"-" +
-         std::to_wstring(counter++) + kTemporarySuffix;
+  // Unpredictable, so that no one can plant the next name ahead of a save.
+  static std::mutex guard;
+  static std::mt19937_64 random{std::random_device{}()};
+  std::uint64_t draw;
+  {
+    const std::lock_guard<std::mutex> lock(guard);
+    draw = random() % 10000000000ULL;  // ten digits, as a leftover's name is read
+  }
+  return file_name + L"." + std::to_wstring(CurrentProcessId()) + L"-" + std::to_wstring(draw) +
+         kTemporarySuffix;
 }
 
 bool IsLeftoverTemporaryOf(const std::wstring& name, const std::wstring& file_name) {
@@ -197,12 +190,11 @@ bool IsUsablePath(const std::wstring& path) {
 std::wstring TemporarySiblingPath(const std::wstring& path) {
   // The whole path plus a suffix keeps the file in the same folder, and so
   // on the same file system, which the rename over path needs.
-  std::wstring candidate;
-  for (int attempt = 0; attempt < 1000; ++attempt) {
-    candidate = os::TemporaryNameFor(path);
-    if (!PathExists(candidate)) break;
+  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
+    std::wstring candidate = os::TemporaryNameFor(path);
+    if (!PathExists(candidate)) return candidate;
   }
-  return candidate;
+  return {};  // never a taken name: "" names no file, and every act on it fails
 }
 
 SystemError ReplaceFileWith(const std::wstring& written, const std::wstring& target) {
@@ -215,20 +207,10 @@ SystemError ReplaceFileWith(const std::wstring& written, const std::wstring& tar
 
 SystemError WriteFileAtomically(const std::wstring& path, std::string_view bytes) {
   if (!os::IsUsablePath(path)) return UnusablePathError();
-  RemoveLeftoverTemporaries(path);
-  SystemError written;
-  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-    const std::wstring temporary = TemporarySiblingPath(path);
-    written = os::WriteNewFile(temporary, path, bytes);
-    if (os::IsNameTaken(written)) continue;
-    if (written.Failed()) return written;
-    const SystemError renamed = os::RenameOver(temporary, path);
-    // The rename's cause is the one to tell; a temporary that stays is a
-    // leftover the next save removes.
-    if (renamed.Failed()) (void)DeleteFileAt(temporary);
-    return renamed;
-  }
-  return written;
+  const PathParts parts = SplitPath(path, PathSeparators::kNativeOnly);
+  const HeldFolder folder = HeldFolder::Open(parts.Folder.empty() ? L"." : parts.Folder);
+  if (!folder.IsHeld()) return folder.OpenError();
+  return folder.WriteAtomically(parts.Name, bytes, ExistingFile::kReplace);
 }
 
 std::vector<std::wstring> FolderPathPrefixes(const std::wstring& path) {

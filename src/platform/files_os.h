@@ -31,7 +31,7 @@ bool IsProcessGone(unsigned long process_id);
 std::optional<std::vector<std::wstring>> FolderEntryNames(const std::wstring& folder);
 
 /// "<file_name>.<pid>-<n>.tmp": a new temporary name for file_name on
-/// every call (n counts up), in the same folder.
+/// every call (n a random number of up to ten digits), in the same folder.
 std::wstring TemporaryNameFor(const std::wstring& file_name);
 
 /// True when name is a temporary file of file_name (TemporaryNameFor) whose
@@ -42,18 +42,6 @@ bool IsLeftoverTemporaryOf(const std::wstring& name, const std::wstring& file_na
 /// nullopt when one is empty, "." or "..", or holds a ':' (a stream on
 /// Windows): such a path could leave the folder or name something else.
 std::optional<std::vector<std::wstring>> RelativeNames(const std::wstring& relative);
-
-/// True when error says that a name is taken already (EEXIST;
-/// ERROR_FILE_EXISTS or ERROR_ALREADY_EXISTS).
-bool IsNameTaken(SystemError error);
-
-/// Creates path as a new file (IsNameTaken when anything exists there now),
-/// gives it the owner, group and permissions of `like` where that is a
-/// regular file (POSIX; the owner only where the process may set it), writes
-/// bytes, flushes them to disk and closes it. A file it created is removed
-/// again when a later step fails. The cause on failure.
-SystemError WriteNewFile(const std::wstring& path, const std::wstring& like,
-                         std::string_view bytes);
 
 /// Flushes an already written file's content to disk. The cause on failure.
 SystemError FlushFileAt(const std::wstring& path);

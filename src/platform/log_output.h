@@ -28,7 +28,7 @@ class AppendOnlyLogFile {
   SystemError AppendLine(std::wstring_view line);
 
  private:
-  ScopedHandle<CheckedFileTraits> m_file;
+  NativeFile m_file;
   std::wstring m_refusal;
 };
 

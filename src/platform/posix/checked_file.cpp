@@ -25,7 +25,7 @@ int AccessFlags(CheckedFileUse use) {
 }
 
 std::wstring ErrorText(int error) {
-  return FromUtf8(std::strerror(error)) + FormatText(L" (errno %d)", error);
+  return DescribeSystemError(SystemError{static_cast<unsigned long>(error)});
 }
 
 // Why what fd refers to may not be used; "" when it may.
@@ -41,11 +41,11 @@ std::wstring RefusalOf(int fd, bool created) {
 
 }  // namespace
 
-CheckedFileTraits::Handle CheckedFileTraits::Invalid() noexcept { return -1; }
+NativeFileTraits::Handle NativeFileTraits::Invalid() noexcept { return -1; }
 
-bool CheckedFileTraits::IsValid(Handle handle) noexcept { return handle >= 0; }
+bool NativeFileTraits::IsValid(Handle handle) noexcept { return handle >= 0; }
 
-bool CheckedFileTraits::Close(Handle handle) noexcept {
+bool NativeFileTraits::Close(Handle handle) noexcept {
   return ::close(static_cast<int>(handle)) == 0;
 }
 

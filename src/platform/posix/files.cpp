@@ -54,19 +54,6 @@ void FlushFolderOf(const std::wstring& path) {
   if (folder.IsValid()) ::fsync(folder.Get());
 }
 
-// The new file keeps the owner, group and permissions of the file it
-// replaces, so that a file of another user stays theirs when root rewrites
-// it.
-void CopyOwnerAndPermissions(int fd, const std::string& from) {
-  struct stat status {};
-  if (::stat(from.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return;
-  // Only root (or the owner, for a group it belongs to) may give a file
-  // away; without that right (EPERM) the writer stays the owner.
-  [[maybe_unused]] const int owned = ::fchown(fd, status.st_uid, status.st_gid);
-  // After the owner: a change of owner clears the set-user and set-group bits.
-  ::fchmod(fd, status.st_mode & 07777);
-}
-
 }  // namespace
 
 namespace os {
@@ -94,22 +81,6 @@ std::optional<std::vector<std::wstring>> FolderEntryNames(const std::wstring& fo
   }
   if (errno != 0) return std::nullopt;
   return names;
-}
-
-bool IsNameTaken(SystemError error) { return error.Code == EEXIST; }
-
-SystemError WriteNewFile(const std::wstring& path, const std::wstring& like,
-                         std::string_view bytes) {
-  const auto native = NativePath(path);
-  if (!native) return UnusablePathError();
-  FileDescriptor file(OpenRetrying(*native, O_WRONLY | O_CREAT | O_EXCL, 0666));
-  if (!file.IsValid()) return LastSystemError();
-  if (const auto model = NativePath(like)) CopyOwnerAndPermissions(file.Get(), *model);
-  SystemError error;
-  if (!WriteAll(file.Get(), bytes) || ::fsync(file.Get()) != 0) error = LastSystemError();
-  if (!file.Close() && !error.Failed()) error = LastSystemError();
-  if (error.Failed()) ::unlink(native->c_str());
-  return error;
 }
 
 SystemError FlushFileAt(const std::wstring& path) {

@@ -36,7 +36,7 @@ HANDLE Open(const std::wstring& path, CheckedFileUse use, DWORD disposition) {
 std::wstring RefusalOf(HANDLE file) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(file, &info))
-    return FormatText(L"Windows error %lu", GetLastError());
+    return DescribeSystemError(LastSystemError());
   if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return L"a link";
   if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
       GetFileType(file) != FILE_TYPE_DISK)
@@ -48,15 +48,15 @@ std::wstring RefusalOf(HANDLE file) {
 
 }  // namespace
 
-CheckedFileTraits::Handle CheckedFileTraits::Invalid() noexcept {
+NativeFileTraits::Handle NativeFileTraits::Invalid() noexcept {
   return reinterpret_cast<Handle>(INVALID_HANDLE_VALUE);
 }
 
-bool CheckedFileTraits::IsValid(Handle handle) noexcept {
+bool NativeFileTraits::IsValid(Handle handle) noexcept {
   return KernelHandleTraits::IsValid(AsHandle(handle));
 }
 
-bool CheckedFileTraits::Close(Handle handle) noexcept {
+bool NativeFileTraits::Close(Handle handle) noexcept {
   return CloseHandle(AsHandle(handle)) != FALSE;
 }
 
@@ -72,7 +72,7 @@ CheckedFile OpenCheckedFile(const std::wstring& path, CheckedFileUse use) {
     const DWORD error = GetLastError();
     if (file == INVALID_HANDLE_VALUE && error != ERROR_FILE_EXISTS &&
         error != ERROR_ALREADY_EXISTS) {
-      result.Refusal = FormatText(L"Windows error %lu", error);
+      result.Refusal = DescribeSystemError(SystemError{error});
       return result;
     }
     result.Created = file != INVALID_HANDLE_VALUE;
@@ -84,7 +84,7 @@ CheckedFile OpenCheckedFile(const std::wstring& path, CheckedFileUse use) {
         (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)) {
       result.Missing = true;
     } else {
-      result.Refusal = FormatText(L"Windows error %lu", error);
+      result.Refusal = DescribeSystemError(SystemError{error});
     }
     return result;
   }

@@ -67,22 +67,6 @@ std::optional<std::vector<std::wstring>> FolderEntryNames(const std::wstring& fo
   return names;
 }
 
-bool IsNameTaken(SystemError error) {
-  return error.Code == ERROR_FILE_EXISTS || error.Code == ERROR_ALREADY_EXISTS;
-}
-
-SystemError WriteNewFile(const std::wstring& path, const std::wstring& /*like*/,
-                         std::string_view bytes) {
-  if (!IsUsablePath(path)) return UnusablePathError();
-  FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.IsValid()) return LastSystemError();
-  SystemError error = ResultOf(WriteAll(file.Get(), bytes) && FlushFileBuffers(file.Get()));
-  if (!file.Close() && !error.Failed()) error = LastSystemError();
-  if (error.Failed()) DeleteFileW(path.c_str());
-  return error;
-}
-
 SystemError FlushFileAt(const std::wstring& path) {
   if (!IsUsablePath(path)) return UnusablePathError();
   FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,

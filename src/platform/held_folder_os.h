@@ -1,0 +1,102 @@
+// The operating-system steps behind the portable held folder of
+// held_folder.cpp: one function per step, implemented in
+// posix/held_folder_os.cpp and win32/held_folder_os.cpp. Every name is one
+// plain name relative to an open folder; no step follows a link at it. For
+// the platform layer only.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/files.h"
+#include "platform/native_file.h"
+#include "platform/system_error.h"
+
+namespace kalinor::platform::os {
+
+using Native = NativeFileTraits::Handle;
+
+/// What an open entry is, as its own handle tells.
+struct EntryFacts {
+  FileKind Kind = FileKind::kMissing;  ///< kLink only for a link (a name surrogate on Windows)
+  std::uint64_t Size = 0;
+  std::uint64_t Links = 0;  ///< the file's number of names
+};
+
+/// What an entry is opened for: what the opening asks of the system.
+enum class EntryUse {
+  kLook,    ///< its facts only
+  kRead,    ///< its content; shares read, write and delete with others
+  kDelete,  ///< deleting it
+  kMove,    ///< reading it and renaming or deleting it
+};
+
+/// Opens the folder at path to hold, pinned (it cannot be renamed or
+/// deleted while held, where the system can say so), without following a
+/// link at it; realPath gets its real path without a closing separator ("" for
+/// the root). The cause on failure.
+SystemError OpenHeldRoot(const std::wstring& path, NativeFile& folder, std::wstring& realPath);
+
+/// Opens the folder name in folder, pinned; a link there is refused
+/// (kIsLink), never followed.
+SystemError OpenSubfolder(Native folder, const std::wstring& name, NativeFile& opened);
+
+/// Opens the entry name in folder (a file, a folder, or a link itself) for
+/// use. A sharing violation that lasts a moment is waited out, briefly.
+SystemError OpenEntryIn(Native folder, const std::wstring& name, EntryUse use, NativeFile& opened);
+
+/// The facts of an open entry. The cause on failure.
+SystemError FactsOf(Native entry, EntryFacts& facts);
+
+/// Whether the open entry lies below the folder whose real path is given,
+/// as its own handle says (a layer that follows a link on the way, as Wine
+/// does for the host's links, is caught here; POSIX: always, since no step
+/// there follows one).
+bool LiesBelow(Native entry, const std::wstring& folderReal);
+
+/// Deletes the entry name in folder, opened as entry (kDelete).
+SystemError DeleteEntry(Native folder, const std::wstring& name, Native entry);
+
+/// Renames the entry name in folder, opened as entry (kMove or a new file),
+/// to toName in toFolder; replaces a file there only with replace. Without
+/// replace a taken name is kExists.
+SystemError RenameEntry(Native folder, const std::wstring& name, Native entry, Native toFolder,
+                        const std::wstring& toName, bool replace);
+
+/// True when a rename failed only because the two folders lie on different
+/// file systems (EXDEV, ERROR_NOT_SAME_DEVICE).
+bool IsOtherFileSystem(SystemError error);
+
+/// Creates name in folder as a new, empty file for writing; kExists when
+/// anything lies there.
+SystemError CreateNewFile(Native folder, const std::wstring& name, NativeFile& file);
+
+/// Writes every byte to the open file.
+SystemError WriteAll(Native file, std::string_view bytes);
+
+/// Copies the open file in, from where it stands to its end, to out.
+SystemError CopyContent(Native in, Native out);
+
+/// Flushes the open file's content to disk.
+SystemError Flush(Native file);
+
+/// Reads the open file from where it stands to its end into bytes; kTooLarge
+/// (bytes then emptied) when it holds more than max_bytes.
+SystemError ReadToEnd(Native file, std::uint64_t expectedSize, std::string& bytes,
+                      std::size_t max_bytes);
+
+/// Gives file the owner and permissions (POSIX: mode; Windows: DACL) of
+/// old where this process may set them, so that a file of another account
+/// stays theirs.
+void TakeOwnerAndPermissions(Native old, Native file);
+
+/// The names in the open folder, without "." and "..".
+std::vector<std::wstring> NamesIn(Native folder);
+
+/// Makes a rename in the open folder durable (POSIX fsync of the folder;
+/// Windows, where a rename's metadata is journaled, nothing).
+void SyncFolder(Native folder);
+
+}  // namespace kalinor::platform::os

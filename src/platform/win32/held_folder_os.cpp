@@ -1,0 +1,376 @@
+// The held folder's OS steps over Win32 and the native API: a folder handle
+// opened without following a reparse point and without FILE_SHARE_DELETE (so
+// that it can be neither renamed nor replaced while held), every entry opened
+// relative to it with NtCreateFile and FILE_OPEN_REPARSE_POINT, and deleted
+// or renamed through its own handle, never by a name looked up again.
+#include "platform/held_folder_os.h"
+
+#include <windows.h>
+#include <aclapi.h>
+
+#include <new>
+#include <optional>
+#include <vector>
+
+#include "platform/files_os.h"
+#include "platform/win32/file_io.h"
+#include "platform/win32/native_api.h"
+
+namespace kalinor::platform::os {
+
+namespace {
+
+SystemError ErrorOf(DWORD code) { return SystemError{code}; }
+
+HANDLE AsHandle(Native handle) { return reinterpret_cast<HANDLE>(handle); }
+Native AsNative(HANDLE handle) { return reinterpret_cast<Native>(handle); }
+
+constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// Held folders can be read and written around, but not renamed or deleted.
+constexpr ULONG kSharePinned = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+// A sharing violation that lasts a moment (an antivirus scan, the indexer,
+// the connector's own save) is waited out this many times, this long each.
+constexpr int kBusyAttempts = 10;
+constexpr DWORD kBusyPauseMs = 50;
+
+constexpr native::Status kStatusInvalidParameter = static_cast<native::Status>(0xC000000DL);
+constexpr native::Status kStatusDeletePending = static_cast<native::Status>(0xC0000056L);
+constexpr native::Status kStatusReparsePointEncountered = static_cast<native::Status>(0xC000050BL);
+
+// Runs act until it succeeds or fails for another reason than another
+// process's hold, a bounded number of times.
+template <typename Act>
+SystemError RetryWhileBusy(Act act) {
+  SystemError error;
+  for (int attempt = 0; attempt < kBusyAttempts; ++attempt) {
+    error = act();
+    if (error.Kind() != ErrorKind::kBusy) break;
+    Sleep(kBusyPauseMs);
+  }
+  return error;
+}
+
+// The Win32 error of a native status, with the two this code names itself:
+// a file being deleted is going (not "Access is denied"), and a reparse
+// point that OBJ_DONT_REPARSE refused is a link on the way.
+SystemError ErrorOfStatus(native::Status status) {
+  if (status == kStatusDeletePending) return ErrorOf(ERROR_DELETE_PENDING);
+  if (status == kStatusReparsePointEncountered) return ErrorOfKind(ErrorKind::kIsLink);
+  return ErrorOf(native::StatusToError(status));
+}
+
+// Opens name relative to folder without following a reparse point at it (or,
+// with OBJ_DONT_REPARSE, anywhere in the name). Systems before Windows 10
+// 1709 refuse that flag: opened again without it.
+SystemError OpenRelative(HANDLE folder, const std::wstring& name, ACCESS_MASK access, ULONG share,
+                         ULONG disposition, ULONG options, NativeFile& opened) {
+  const std::size_t bytes = name.size() * sizeof(wchar_t);
+  if (bytes > native::kMaxCountedNameBytes) return ErrorOf(ERROR_FILENAME_EXCED_RANGE);
+  native::CountedName text{static_cast<USHORT>(bytes), static_cast<USHORT>(bytes),
+                           const_cast<wchar_t*>(name.c_str())};
+  native::Status result = 0;
+  for (const ULONG dontReparse : {native::kObjDontReparse, ULONG{0}}) {
+    native::ObjectAttributes attributes{
+        sizeof attributes, folder, &text, native::kObjCaseInsensitive | dontReparse,
+        nullptr,           nullptr};
+    native::IoStatus status{};
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    result = native::CreateFileAt(
+        &handle, access | SYNCHRONIZE, &attributes, &status, FILE_ATTRIBUTE_NORMAL, share,
+        disposition, options | native::kFileOpenReparsePoint | native::kFileSynchronousIoNonalert);
+    if (result >= 0) {
+      opened.Reset(AsNative(handle));
+      return {};
+    }
+    if (result != kStatusInvalidParameter) break;
+  }
+  return ErrorOfStatus(result);
+}
+
+std::optional<FILE_ATTRIBUTE_TAG_INFO> AttributesOf(HANDLE entry) {
+  FILE_ATTRIBUTE_TAG_INFO info{};
+  if (!GetFileInformationByHandleEx(entry, FileAttributeTagInfo, &info, sizeof info))
+    return std::nullopt;
+  return info;
+}
+
+// A link: a reparse point whose tag is a name surrogate (a symbolic link, a
+// junction or mount point, and the like). OneDrive and other cloud-file
+// placeholders, deduplicated and container (WCI) files carry reparse points
+// that are not links: they are the file or folder they are.
+bool IsLink(const FILE_ATTRIBUTE_TAG_INFO& info) {
+  return (info.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+         IsReparseTagNameSurrogate(info.ReparseTag);
+}
+
+bool IsFolder(const FILE_ATTRIBUTE_TAG_INFO& info) {
+  return (info.FileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+// GetFinalPathNameByHandleW's \\?\C:\x and \\?\UNC\server\share\x as C:\x
+// and \\server\share\x.
+std::wstring FinalPathOf(HANDLE entry) {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD length =
+        GetFinalPathNameByHandleW(entry, buffer.data(), static_cast<DWORD>(buffer.size()),
+                                  FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (length == 0) return {};
+    if (length < buffer.size()) {
+      std::wstring path(buffer.data(), length);
+      if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + path.substr(8);
+      if (path.rfind(L"\\\\?\\", 0) == 0) return path.substr(4);
+      return path;
+    }
+    buffer.resize(length + 1);
+  }
+}
+
+// True when a call failed only because the system or file system lacks the
+// form asked for (ERROR_CALL_NOT_IMPLEMENTED is how Wine says it).
+bool IsUnsupported(DWORD error) {
+  return error == ERROR_INVALID_PARAMETER || error == ERROR_NOT_SUPPORTED ||
+         error == ERROR_INVALID_FUNCTION || error == ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+// Deletes the open entry. With POSIX semantics its name goes at once, not
+// when the last handle closes: nothing can be put under the name meanwhile.
+// Only where the system or file system lacks that form does the plain
+// disposition stand in.
+SystemError MarkForDeletion(HANDLE entry) {
+  native::DispositionRecordEx now{native::kDispositionDelete | native::kDispositionPosixSemantics};
+  if (SetFileInformationByHandle(
+          entry, static_cast<FILE_INFO_BY_HANDLE_CLASS>(native::kFileDispositionInfoEx), &now,
+          sizeof now))
+    return {};
+  const DWORD error = GetLastError();
+  if (!IsUnsupported(error)) return ErrorOf(error);
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  return SetFileInformationByHandle(entry, FileDispositionInfo, &disposition, sizeof disposition)
+             ? SystemError{}
+             : LastSystemError();
+}
+
+// One rename of entry through the native call, in the record's plain or Ex
+// form: FILE_RENAME_INFORMATION with a root folder is the native form, which
+// not every Win32 layer passes on.
+native::Status RenameThrough(HANDLE entry, HANDLE folder, const std::wstring& name, ULONG flags,
+                             int informationClass) {
+  const std::size_t nameBytes = name.size() * sizeof(wchar_t);
+  std::vector<unsigned char> buffer(sizeof(native::RenameRecord) + nameBytes);
+  auto* info = reinterpret_cast<native::RenameRecord*>(buffer.data());
+  info->Flags = flags;
+  info->RootDirectory = folder;
+  info->FileNameLength = static_cast<ULONG>(nameBytes);
+  std::copy(name.begin(), name.end(), info->FileName);
+  native::IoStatus status{};
+  return native::SetFileInformation(entry, &status, info, static_cast<ULONG>(buffer.size()),
+                                    informationClass);
+}
+
+// Renames the open entry to name in folder. Replacing, with POSIX semantics
+// (a target that another process holds open is replaced all the same), and
+// the plain form where the file system lacks it; a read-only target still
+// refuses.
+SystemError RenameInto(HANDLE entry, HANDLE folder, const std::wstring& name, bool replace) {
+  if (name.size() * sizeof(wchar_t) > native::kMaxCountedNameBytes)
+    return ErrorOf(ERROR_FILENAME_EXCED_RANGE);
+  if (replace) {
+    const native::Status result = RenameThrough(
+        entry, folder, name, native::kRenameReplaceIfExists | native::kRenamePosixSemantics,
+        native::kFileRenameInformationEx);
+    if (result >= 0) return {};
+    const SystemError error = ErrorOfStatus(result);
+    if (!IsUnsupported(error.Code)) return error;
+  }
+  // The plain record's boolean is the first byte of the same word.
+  const native::Status result =
+      RenameThrough(entry, folder, name, replace ? TRUE : FALSE, native::kFileRenameInformation);
+  return result >= 0 ? SystemError{} : ErrorOfStatus(result);
+}
+
+ACCESS_MASK AccessFor(EntryUse use) {
+  switch (use) {
+    case EntryUse::kLook:
+      return FILE_READ_ATTRIBUTES | READ_CONTROL;
+    case EntryUse::kRead:
+      return GENERIC_READ;
+    case EntryUse::kDelete:
+      return DELETE | FILE_READ_ATTRIBUTES;
+    case EntryUse::kMove:
+      return GENERIC_READ | DELETE;
+  }
+  return FILE_READ_ATTRIBUTES;
+}
+
+}  // namespace
+
+SystemError OpenHeldRoot(const std::wstring& path, NativeFile& folder, std::wstring& realPath) {
+  NativeFile opened(AsNative(CreateFileW(
+      path.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+      kSharePinned, nullptr, OPEN_EXISTING,
+      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)));
+  if (!opened.IsValid()) return LastSystemError();
+  const auto info = AttributesOf(AsHandle(opened.Get()));
+  if (!info) return LastSystemError();
+  if (IsLink(*info)) return ErrorOfKind(ErrorKind::kIsLink);
+  if (!IsFolder(*info)) return ErrorOf(ERROR_DIRECTORY);
+  // The real path comes from the handle itself: no name is looked up again.
+  std::wstring real = FinalPathOf(AsHandle(opened.Get()));
+  if (real.empty()) return LastSystemError();
+  if (real.size() > 3 && real.back() == L'\\') real.pop_back();
+  folder = std::move(opened);
+  realPath = std::move(real);
+  return {};
+}
+
+SystemError OpenSubfolder(Native folder, const std::wstring& name, NativeFile& opened) {
+  const SystemError error = RetryWhileBusy([&] {
+    return OpenRelative(AsHandle(folder), name,
+                        FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES, kSharePinned,
+                        native::kFileOpen, native::kFileDirectoryFile, opened);
+  });
+  if (error.Failed()) return error;
+  const auto info = AttributesOf(AsHandle(opened.Get()));
+  if (info && !IsLink(*info)) return {};
+  const SystemError refusal = info ? ErrorOfKind(ErrorKind::kIsLink) : LastSystemError();
+  opened.Reset();
+  return refusal;
+}
+
+SystemError OpenEntryIn(Native folder, const std::wstring& name, EntryUse use, NativeFile& opened) {
+  return RetryWhileBusy([&] {
+    return OpenRelative(AsHandle(folder), name, AccessFor(use) | FILE_READ_ATTRIBUTES, kShareAll,
+                        native::kFileOpen, 0, opened);
+  });
+}
+
+SystemError FactsOf(Native entry, EntryFacts& facts) {
+  const HANDLE handle = AsHandle(entry);
+  const auto info = AttributesOf(handle);
+  BY_HANDLE_FILE_INFORMATION standard{};
+  if (!info || !GetFileInformationByHandle(handle, &standard)) return LastSystemError();
+  if (IsLink(*info))
+    facts.Kind = FileKind::kLink;
+  else if (IsFolder(*info))
+    facts.Kind = FileKind::kFolder;
+  else if (GetFileType(handle) != FILE_TYPE_DISK ||
+           (info->FileAttributes & FILE_ATTRIBUTE_DEVICE) != 0)
+    facts.Kind = FileKind::kOther;
+  else
+    facts.Kind = FileKind::kRegularFile;
+  facts.Size = (static_cast<std::uint64_t>(standard.nFileSizeHigh) << 32) | standard.nFileSizeLow;
+  facts.Links = standard.nNumberOfLinks;
+  return {};
+}
+
+bool LiesBelow(Native entry, const std::wstring& folderReal) {
+  const std::wstring real = FinalPathOf(AsHandle(entry));
+  const std::wstring prefix = folderReal + L"\\";
+  return real.size() > prefix.size() && real.compare(0, prefix.size(), prefix) == 0;
+}
+
+SystemError DeleteEntry(Native, const std::wstring&, Native entry) {
+  return RetryWhileBusy([&] { return MarkForDeletion(AsHandle(entry)); });
+}
+
+SystemError RenameEntry(Native, const std::wstring&, Native entry, Native toFolder,
+                        const std::wstring& toName, bool replace) {
+  return RetryWhileBusy(
+      [&] { return RenameInto(AsHandle(entry), AsHandle(toFolder), toName, replace); });
+}
+
+bool IsOtherFileSystem(SystemError error) { return error.Code == ERROR_NOT_SAME_DEVICE; }
+
+SystemError CreateNewFile(Native folder, const std::wstring& name, NativeFile& file) {
+  return OpenRelative(AsHandle(folder), name,
+                      GENERIC_WRITE | DELETE | WRITE_DAC | WRITE_OWNER | READ_CONTROL, 0,
+                      native::kFileCreate, native::kFileNonDirectoryFile, file);
+}
+
+SystemError WriteAll(Native file, std::string_view bytes) {
+  return platform::WriteAll(AsHandle(file), bytes) ? SystemError{} : LastSystemError();
+}
+
+SystemError CopyContent(Native in, Native out) {
+  std::vector<char> buffer(64 * 1024);
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(AsHandle(in), buffer.data(), static_cast<DWORD>(buffer.size()), &got, nullptr))
+      return LastSystemError();
+    if (got == 0) return {};
+    if (!platform::WriteAll(AsHandle(out), std::string_view(buffer.data(), got)))
+      return LastSystemError();
+  }
+}
+
+SystemError Flush(Native file) {
+  return FlushFileBuffers(AsHandle(file)) ? SystemError{} : LastSystemError();
+}
+
+SystemError ReadToEnd(Native file, std::uint64_t expectedSize, std::string& bytes,
+                      std::size_t max_bytes) {
+  bytes.clear();
+  if (expectedSize > max_bytes) return ErrorOfKind(ErrorKind::kTooLarge);
+  // One allocation for a file that does not grow meanwhile; a size the
+  // memory cannot hold is the read's failure, not an exception.
+  try {
+    bytes.reserve(static_cast<std::size_t>(expectedSize));
+  } catch (const std::bad_alloc&) {
+    return ErrorOf(ERROR_NOT_ENOUGH_MEMORY);
+  }
+  std::vector<char> buffer(64 * 1024);
+  for (;;) {
+    DWORD got = 0;
+    if (!ReadFile(AsHandle(file), buffer.data(), static_cast<DWORD>(buffer.size()), &got,
+                  nullptr)) {
+      bytes.clear();
+      return LastSystemError();
+    }
+    if (got == 0) return {};
+    if (bytes.size() + got > max_bytes) {
+      bytes.clear();
+      return ErrorOfKind(ErrorKind::kTooLarge);
+    }
+    bytes.append(buffer.data(), got);
+  }
+}
+
+void TakeOwnerAndPermissions(Native old, Native file) {
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetSecurityInfo(AsHandle(old), SE_FILE_OBJECT,
+                      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                      &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
+    return;
+  SetSecurityInfo(AsHandle(file), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl,
+                  nullptr);
+  SetSecurityInfo(AsHandle(file), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, owner, nullptr,
+                  nullptr, nullptr);
+  LocalFree(descriptor);
+}
+
+std::vector<std::wstring> NamesIn(Native folder) {
+  std::vector<std::wstring> names;
+  std::vector<unsigned char> buffer(64 * 1024);
+  FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;
+  while (GetFileInformationByHandleEx(AsHandle(folder), kind, buffer.data(),
+                                      static_cast<DWORD>(buffer.size()))) {
+    kind = FileIdBothDirectoryInfo;
+    for (std::size_t at = 0;;) {
+      const auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.data() + at);
+      std::wstring name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
+      if (name != L"." && name != L"..") names.push_back(std::move(name));
+      if (entry->NextEntryOffset == 0) break;
+      at += entry->NextEntryOffset;
+    }
+  }
+  return names;
+}
+
+void SyncFolder(Native) {}
+
+}  // namespace kalinor::platform::os
