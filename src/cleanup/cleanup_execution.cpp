@@ -139,8 +139,8 @@ class Execution {
   // anything is written: a list the run cannot read is never copied in.
   bool Copy(const FileOperation& op) {
     const GateVerdict verdict = gate_.CheckCopy(op.Path, op.Destination);
-    if (verdict.Refusal != nullptr) {
-      ReportSettingsRefusal(L"copied", verdict.Refusal, op.Path);
+    if (verdict.Refused()) {
+      ReportSettingsRefusal(L"copied", Describe(verdict.Refusal), op.Path);
       return false;
     }
     BeforeAct(op);
@@ -169,7 +169,7 @@ class Execution {
     const platform::FileKind kind = platform::QueryFileKind(op.Path);
     if (kind == platform::FileKind::kMissing) return;  // gone since the plan
     const GateVerdict verdict = gate_.CheckMove(op.Path, kind, op.Destination);
-    if (verdict.Refusal != nullptr) return ReportNotMoved(verdict.Refusal, op.Path);
+    if (verdict.Refused()) return ReportNotMoved(Describe(verdict.Refusal), op.Path);
     BeforeAct(op);
     const platform::SystemError error = verdict.Entry.Folder->MoveTo(
         verdict.Entry.Relative, gate_.HeldDataFolder(), platform::LastPathPart(op.Destination));
@@ -203,33 +203,38 @@ class Execution {
                       HResultBits(pointed));
       complete_ = false;
     }
-    if (const wchar_t* refusal = gate_.RefusalToSave(op.Path))
-      return ReportSettingsRefusal(L"saved", refusal, op.Path);
+    if (const GateRefusal refusal = gate_.RefusalToSave(op.Path); refusal != GateRefusal::kNone)
+      return ReportSettingsRefusal(L"saved", Describe(refusal), op.Path);
     Save(list.Document, op);
   }
 
   void RemoveOlderList(const FileOperation& op) {
     const GateVerdict verdict = gate_.CheckRemoveOlderList(op.Path);
-    if (verdict.Refusal != nullptr)
-      return ReportSettingsRefusal(L"removed", verdict.Refusal, op.Path);
+    if (verdict.Refused())
+      return ReportSettingsRefusal(L"removed", Describe(verdict.Refusal), op.Path);
     BeforeAct(op);
     const platform::SystemError error = verdict.Entry.Folder->Delete(verdict.Entry.Relative);
     if (error.Failed()) ReportFailed(L"Settings file not removed", error, op.Path);
   }
 
   // A database whose planned move did not happen is deleted where it stayed.
-  // One that cannot be deleted keeps its store in the list, so that the next
-  // run tries again.
+  // One that is gone by the time its delete comes (another run, or the
+  // connector, deleted it) is what the delete wanted: its store leaves the
+  // list and nothing is said. One that cannot be deleted keeps its store in
+  // the list, so that the next run tries again.
   void Delete(const FileOperation& op) {
     StoreInRun& store = stores_.at(op.Store);
     const std::wstring& path = store.StayedAt.empty() ? op.Path : store.StayedAt;
     const platform::FileKind kind = platform::QueryFileKind(path);
     if (kind == platform::FileKind::kMissing) return;
     const GateVerdict verdict = gate_.CheckDelete(path, kind);
-    if (verdict.Refusal != nullptr) return ReportNotDeleted(verdict.Refusal, path);
+    if (verdict.Refused()) {
+      if (platform::QueryFileKind(path) == platform::FileKind::kMissing) return;
+      return ReportNotDeleted(Describe(verdict.Refusal), path);
+    }
     BeforeAct(op);
     const platform::SystemError error = verdict.Entry.Folder->Delete(verdict.Entry.Relative);
-    if (!error.Failed()) return;
+    if (!error.Failed() || error.Kind() == platform::ErrorKind::kNotFound) return;
     ReportFailed(L"Database file not deleted", error, path);
     store.KeptListed = true;
   }
@@ -250,8 +255,8 @@ class Execution {
                       op.Path.c_str());
       complete_ = false;
     }
-    if (const wchar_t* refusal = gate_.RefusalToSave(op.Path))
-      return ReportSettingsRefusal(L"saved", refusal, op.Path);
+    if (const GateRefusal refusal = gate_.RefusalToSave(op.Path); refusal != GateRefusal::kNone)
+      return ReportSettingsRefusal(L"saved", Describe(refusal), op.Path);
     Save(list.Document, op);
   }
 
@@ -281,8 +286,8 @@ class Execution {
       complete_ = false;
       return;
     }
-    if (const wchar_t* refusal = gate_.RefusalToSave(op.Path))
-      return ReportSettingsRefusal(L"saved", refusal, op.Path);
+    if (const GateRefusal refusal = gate_.RefusalToSave(op.Path); refusal != GateRefusal::kNone)
+      return ReportSettingsRefusal(L"saved", Describe(refusal), op.Path);
     Save(settings.Document, op);
   }
 

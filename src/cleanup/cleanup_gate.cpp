@@ -13,8 +13,6 @@ namespace {
 using platform::FileKind;
 using platform::kPathSeparator;
 
-const wchar_t kNotLocal[] = L"another machine, a device or a stream";
-
 // A real path with a closing separator, so that a prefix test cannot match a
 // sibling ("Ostrand2"); "" for "".
 std::wstring AsFolder(std::wstring real) {
@@ -59,6 +57,38 @@ bool IsSettingsFileName(const std::wstring& path) {
 
 }  // namespace
 
+const wchar_t* Describe(GateRefusal refusal) {
+  switch (refusal) {
+    case GateRefusal::kNone:
+      return nullptr;
+    case GateRefusal::kFolder:
+      return L"a folder";
+    case GateRefusal::kLink:
+      return L"a link";
+    case GateRefusal::kNotRegularFile:
+      return L"not a regular file";
+    case GateRefusal::kNoRealPath:
+      return L"its real path cannot be found";
+    case GateRefusal::kOutsideOlderFolder:
+      return L"outside the older data folder";
+    case GateRefusal::kOutsideDataFolders:
+      return L"outside the data folders";
+    case GateRefusal::kSettingsFile:
+      return L"a settings file";
+    case GateRefusal::kNotPlainNameInDataFolder:
+      return L"not a plain file name in the data folder";
+    case GateRefusal::kDataFolderNotFound:
+      return L"the data folder cannot be found";
+    case GateRefusal::kNameTaken:
+      return L"its name is taken in the data folder";
+    case GateRefusal::kOutsideSeedFolders:
+      return L"outside the older and the installation's data folders";
+    case GateRefusal::kNotLocal:
+      return L"another machine, a device or a stream";
+  }
+  return L"refused";
+}
+
 CleanupGate::CleanupGate(std::wstring dataFolder, std::wstring pellucorFolder,
                          std::wstring installFolder)
     : dataFolder_(std::move(dataFolder)),
@@ -72,8 +102,26 @@ CleanupGate::CleanupGate(std::wstring dataFolder, std::wstring pellucorFolder,
       installReal_(RealFolder(install_)) {}
 
 std::wstring CleanupGate::Resolve(const std::wstring& dbFileName) const {
+  // The long-path form of a local path (as a program writes one past 260
+  // characters) is that path; every other \\?\ form stays as written.
+  if (const auto local = platform::LocalFormOfLongPath(dbFileName)) return *local;
   if (dbFileName.empty() || platform::IsAbsolutePath(dbFileName)) return dbFileName;
   return dataFolder_ + kPathSeparator + dbFileName;
+}
+
+bool CleanupGate::LiesInSharedDataFolder(const std::wstring& path) const {
+  const std::wstring folder = AsFolder(dataFolder_);
+  if (!platform::NamesAnotherMachineOrDevice(dataFolder_) || folder.empty() ||
+      path.compare(0, folder.size(), folder) != 0)
+    return false;
+  // Judged by the text alone: no step may climb out, and no name may be a
+  // stream or a device.
+  for (std::size_t from = folder.size();;) {
+    const std::size_t end = path.find(kPathSeparator, from);
+    if (!platform::IsPlainFileName(path.substr(from, end - from))) return false;
+    if (end == std::wstring::npos) return true;
+    from = end + 1;
+  }
 }
 
 CleanupGate::Place CleanupGate::PlaceOf(const std::wstring& real) const {
@@ -89,29 +137,30 @@ HeldEntry CleanupGate::EntryAt(const std::wstring& real, Place place) const {
 }
 
 GateVerdict CleanupGate::VerdictFor(const std::wstring& path, FileKind kind, bool forMove) const {
-  if (kind == FileKind::kFolder) return {L"a folder", {}};
-  if (kind == FileKind::kLink && forMove) return {L"a link", {}};
-  if (kind != FileKind::kRegularFile && kind != FileKind::kLink) return {L"not a regular file", {}};
+  if (kind == FileKind::kFolder) return {GateRefusal::kFolder, {}};
+  if (kind == FileKind::kLink && forMove) return {GateRefusal::kLink, {}};
+  if (kind != FileKind::kRegularFile && kind != FileKind::kLink)
+    return {GateRefusal::kNotRegularFile, {}};
   const std::wstring real = platform::RealPathOf(path);
-  if (real.empty()) return {L"its real path cannot be found", {}};
+  if (real.empty()) return {GateRefusal::kNoRealPath, {}};
   const Place place = PlaceOf(real);
-  if (forMove && place != Place::kPellucorFolder) return {L"outside the older data folder", {}};
-  if (place == Place::kOutside) return {L"outside the data folders", {}};
-  if (IsSettingsFileName(real)) return {L"a settings file", {}};
-  return {nullptr, EntryAt(real, place)};
+  if (forMove && place != Place::kPellucorFolder) return {GateRefusal::kOutsideOlderFolder, {}};
+  if (place == Place::kOutside) return {GateRefusal::kOutsideDataFolders, {}};
+  if (IsSettingsFileName(real)) return {GateRefusal::kSettingsFile, {}};
+  return {GateRefusal::kNone, EntryAt(real, place)};
 }
 
-const wchar_t* CleanupGate::RefusalForDestination(const std::wstring& destination,
-                                                  bool replacesFile) const {
+GateRefusal CleanupGate::RefusalForDestination(const std::wstring& destination,
+                                               bool replacesFile) const {
   if (FolderOf(destination) != dataFolder_ ||
       !platform::IsPlainFileName(platform::LastPathPart(destination)))
-    return L"not a plain file name in the data folder";
+    return GateRefusal::kNotPlainNameInDataFolder;
   if (dataReal_.empty() || AsFolder(platform::RealPathOf(dataFolder_)) != dataReal_)
-    return L"the data folder cannot be found";
+    return GateRefusal::kDataFolderNotFound;
   const FileKind there = data_.KindOf(platform::LastPathPart(destination));
   if (there == FileKind::kMissing || (replacesFile && there == FileKind::kRegularFile))
-    return nullptr;
-  return replacesFile ? L"not a regular file" : L"its name is taken in the data folder";
+    return GateRefusal::kNone;
+  return replacesFile ? GateRefusal::kNotRegularFile : GateRefusal::kNameTaken;
 }
 
 GateVerdict CleanupGate::CheckDelete(const std::wstring& path, FileKind kind) const {
@@ -121,34 +170,35 @@ GateVerdict CleanupGate::CheckDelete(const std::wstring& path, FileKind kind) co
 GateVerdict CleanupGate::CheckMove(const std::wstring& source, FileKind kind,
                                    const std::wstring& destination) const {
   GateVerdict verdict = VerdictFor(source, kind, true);
-  if (verdict.Refusal == nullptr) verdict.Refusal = RefusalForDestination(destination, false);
+  if (!verdict.Refused()) verdict.Refusal = RefusalForDestination(destination, false);
   return verdict;
 }
 
 GateVerdict CleanupGate::CheckCopy(const std::wstring& source,
                                    const std::wstring& destination) const {
-  if (platform::QueryFileKind(source) != FileKind::kRegularFile) return {L"not a regular file", {}};
+  if (platform::QueryFileKind(source) != FileKind::kRegularFile)
+    return {GateRefusal::kNotRegularFile, {}};
   const std::wstring folder = AsFolder(platform::RealPathOf(FolderOf(source)));
   HeldEntry entry;
   if (!pellucorReal_.empty() && folder == pellucorReal_)
     entry = {&pellucor_, platform::LastPathPart(source)};
   if (!installReal_.empty() && folder == installReal_)
     entry = {&install_, platform::LastPathPart(source)};
-  if (entry.Folder == nullptr)
-    return {L"outside the older and the installation's data folders", {}};
+  if (entry.Folder == nullptr) return {GateRefusal::kOutsideSeedFolders, {}};
   return {RefusalForDestination(destination, false), entry};
 }
 
-const wchar_t* CleanupGate::RefusalToSave(const std::wstring& path) const {
+GateRefusal CleanupGate::RefusalToSave(const std::wstring& path) const {
   return RefusalForDestination(path, true);
 }
 
 GateVerdict CleanupGate::CheckRemoveOlderList(const std::wstring& path) const {
-  if (platform::QueryFileKind(path) != FileKind::kRegularFile) return {L"not a regular file", {}};
+  if (platform::QueryFileKind(path) != FileKind::kRegularFile)
+    return {GateRefusal::kNotRegularFile, {}};
   const std::wstring real = platform::RealPathOf(path);
   if (pellucorReal_.empty() || AsFolder(FolderOf(real)) != pellucorReal_)
-    return {L"outside the older data folder", {}};
-  return {nullptr, {&pellucor_, platform::LastPathPart(real)}};
+    return {GateRefusal::kOutsideOlderFolder, {}};
+  return {GateRefusal::kNone, {&pellucor_, platform::LastPathPart(real)}};
 }
 
 platform::SystemError CleanupGate::ReadSettingsFile(const std::wstring& path,
@@ -200,9 +250,13 @@ DatabaseDecision DecideDatabase(const std::wstring& dbFileName, const CleanupGat
   decision.Path = gate.Resolve(dbFileName);
   if (decision.Path.empty()) return decision;
   // Not even asked about: a query of another machine's path sends this
-  // account's credentials there, and a device may answer anything.
-  if (platform::NamesAnotherMachineOrDevice(decision.Path)) {
-    decision.Refusal = kNotLocal;
+  // account's credentials there, and a device may answer anything. A data
+  // folder on a share (a policy path, redirected application data) is where
+  // the run works already: what lies below it by its text is judged as any
+  // other database.
+  if (platform::NamesAnotherMachineOrDevice(decision.Path) &&
+      !gate.LiesInSharedDataFolder(decision.Path)) {
+    decision.Refusal = GateRefusal::kNotLocal;
     decision.Fate = DatabaseFate::kRefuse;
     return decision;
   }
@@ -216,7 +270,8 @@ DatabaseDecision DecideDatabase(const std::wstring& dbFileName, const CleanupGat
     if (kind == FileKind::kMissing) return decision;
   }
   decision.Refusal = gate.RefusalToDelete(decision.Path, kind);
-  decision.Fate = decision.Refusal != nullptr ? DatabaseFate::kRefuse : DatabaseFate::kDelete;
+  decision.Fate =
+      decision.Refusal != GateRefusal::kNone ? DatabaseFate::kRefuse : DatabaseFate::kDelete;
   return decision;
 }
 

@@ -25,10 +25,32 @@ struct HeldEntry {
   std::wstring Relative;
 };
 
-/// The gate's answer: why not (nullptr when it may), and where the entry lies.
+/// Why the gate refuses an act on a path; kNone when it lets the act through.
+enum class GateRefusal {
+  kNone,
+  kFolder,                    ///< a folder
+  kLink,                      ///< a link, where only a regular file moves
+  kNotRegularFile,            ///< a device, pipe or socket, or nothing readable
+  kNoRealPath,                ///< its real path cannot be found
+  kOutsideOlderFolder,        ///< a move's source outside the older data folder
+  kOutsideDataFolders,        ///< outside both data folders
+  kSettingsFile,              ///< one of the connector's settings files
+  kNotPlainNameInDataFolder,  ///< a destination that is no plain file name in the data folder
+  kDataFolderNotFound,        ///< the data folder is not the one the gate holds
+  kNameTaken,                 ///< something lies at the destination already
+  kOutsideSeedFolders,        ///< a copy's source outside the older and installation folders
+  kNotLocal,                  ///< another machine, a device or a stream, by its text
+};
+
+/// A refusal as the log and the plan word it ("outside the data folders");
+/// null for kNone.
+const wchar_t* Describe(GateRefusal refusal);
+
+/// The gate's answer: why not (kNone when it may), and where the entry lies.
 struct GateVerdict {
-  const wchar_t* Refusal = nullptr;
+  GateRefusal Refusal = GateRefusal::kNone;
   HeldEntry Entry;
+  bool Refused() const { return Refusal != GateRefusal::kNone; }
 };
 
 class CleanupGate {
@@ -40,25 +62,31 @@ class CleanupGate {
   CleanupGate(std::wstring dataFolder, std::wstring pellucorFolder,
               std::wstring installFolder = {});
 
-  /// The path a dbFileName value names: itself when absolute, else joined to
+  /// The path a dbFileName value names: the drive path its long-path form
+  /// stands for (LocalFormOfLongPath), itself when absolute, else joined to
   /// the data folder (never to the current folder). "" for an empty value.
   std::wstring Resolve(const std::wstring& dbFileName) const;
 
-  /// Why the entry at path, of the given kind, must not be deleted; nullptr
+  /// True when the data folder is on another machine (its text names a
+  /// share) and path lies below it by its text: plain names only, no step
+  /// that climbs out. Such a path is judged as a local one would be.
+  bool LiesInSharedDataFolder(const std::wstring& path) const;
+
+  /// Why the entry at path, of the given kind, must not be deleted; kNone
   /// when it may: a regular file or a link inside either folder, not a
   /// settings file.
-  const wchar_t* RefusalToDelete(const std::wstring& path, platform::FileKind kind) const {
+  GateRefusal RefusalToDelete(const std::wstring& path, platform::FileKind kind) const {
     return CheckDelete(path, kind).Refusal;
   }
   /// RefusalToDelete, with where the entry lies when it may be deleted.
   GateVerdict CheckDelete(const std::wstring& path, platform::FileKind kind) const;
 
   /// Why the file at source, of the given kind, must not be moved to
-  /// destination; nullptr when it may: a regular file inside the older
+  /// destination; kNone when it may: a regular file inside the older
   /// folder, not a settings file, going to a plain file name in the data
   /// folder at which nothing lies yet.
-  const wchar_t* RefusalToMove(const std::wstring& source, platform::FileKind kind,
-                               const std::wstring& destination) const {
+  GateRefusal RefusalToMove(const std::wstring& source, platform::FileKind kind,
+                            const std::wstring& destination) const {
     return CheckMove(source, kind, destination).Refusal;
   }
   /// RefusalToMove, with where the source lies when it may be moved.
@@ -66,16 +94,16 @@ class CleanupGate {
                         const std::wstring& destination) const;
 
   /// Why the settings file at source must not be copied to destination (a
-  /// seed or the takeover); nullptr when it may: a regular file directly in
+  /// seed or the takeover); kNone when it may: a regular file directly in
   /// the older or the installation's data folder, going to a plain file name
   /// in the data folder at which nothing lies yet. Entry: the source.
   GateVerdict CheckCopy(const std::wstring& source, const std::wstring& destination) const;
 
-  /// Why a settings file must not be saved at path; nullptr when it may: a
+  /// Why a settings file must not be saved at path; kNone when it may: a
   /// plain file name in the data folder, where nothing or a regular file lies.
-  const wchar_t* RefusalToSave(const std::wstring& path) const;
+  GateRefusal RefusalToSave(const std::wstring& path) const;
 
-  /// Why the older folder's store list at path must not be removed; nullptr
+  /// Why the older folder's store list at path must not be removed; kNone
   /// when it may: a regular file directly in the older folder.
   GateVerdict CheckRemoveOlderList(const std::wstring& path) const;
 
@@ -114,7 +142,7 @@ class CleanupGate {
   GateVerdict VerdictFor(const std::wstring& path, platform::FileKind kind, bool forMove) const;
   /// Why destination is no place to put a file in the data folder; with
   /// replacesFile a regular file there may be replaced (a save).
-  const wchar_t* RefusalForDestination(const std::wstring& destination, bool replacesFile) const;
+  GateRefusal RefusalForDestination(const std::wstring& destination, bool replacesFile) const;
 
   /// What is known of one folder that a list names.
   struct FolderFacts {
@@ -145,8 +173,8 @@ struct DatabaseDecision {
   DatabaseFate Fate = DatabaseFate::kAbsent;
   /// The file decided on; "" for an empty dbFileName value.
   std::wstring Path;
-  /// Why it stays, for kRefuse; else nullptr.
-  const wchar_t* Refusal = nullptr;
+  /// Why it stays, for kRefuse; else kNone.
+  GateRefusal Refusal = GateRefusal::kNone;
 };
 
 /// Decides, without touching it, what the uninstall does with the database a

@@ -158,8 +158,9 @@ class Planner {
     const platform::FileKind kind = gate_.KindAt(source);
     if (kind == platform::FileKind::kMissing) return {};
     const std::wstring destination = gate_.SameNameInDataFolder(source);
-    if (const wchar_t* refusal = gate_.RefusalToMove(source, kind, destination)) {
-      Add(FileAction::kRefuseMove, source, refusal, store);
+    if (const GateRefusal refusal = gate_.RefusalToMove(source, kind, destination);
+        refusal != GateRefusal::kNone) {
+      Add(FileAction::kRefuseMove, source, Describe(refusal), store);
       return {};
     }
     Add(FileAction::kMoveDatabase, source, nullptr, store).Destination = destination;
@@ -177,7 +178,7 @@ class Planner {
     if (decision.Fate == DatabaseFate::kDelete)
       Add(FileAction::kDeleteDatabase, decision.Path, nullptr, store);
     else if (decision.Fate == DatabaseFate::kRefuse)
-      Add(FileAction::kRefuseDelete, decision.Path, decision.Refusal, store);
+      Add(FileAction::kRefuseDelete, decision.Path, Describe(decision.Refusal), store);
   }
 
   CleanupPlan& plan_;

@@ -15,9 +15,11 @@
 #include "cleanup/uninstall_cleanup.h"
 
 int main(int argc, char** argv) {
-  // Before anything is opened: where the system can, it then refuses the
-  // junctions a user planted, below the tool's own checks.
+  // Before anything is opened or loaded: where the system can, it then
+  // refuses the junctions a user planted, below the tool's own checks, and
+  // loads no DLL from the folder the tool was started in.
   kalinor::platform::EnableRedirectionGuard();
+  kalinor::platform::RemoveCurrentFolderFromDllSearch();
   const std::vector<std::wstring> args = kalinor::platform::CommandLineArguments(argc, argv);
   const kalinor::RunContext context{kalinor::ExitCodeModeFromEnvironment(),
                                     kalinor::GatherRunFacts()};

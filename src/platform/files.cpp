@@ -3,6 +3,7 @@
 // files_os.h.
 #include "platform/files.h"
 
+#include <algorithm>
 #include <climits>
 #include <mutex>
 #include <random>
@@ -104,6 +105,24 @@ bool NamesAnotherMachineOrDevice(const std::wstring& path) {
   const bool drive = path.size() >= 2 && path[1] == L':' &&
                      ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
   return path.find(L':', drive ? 2 : 0) != std::wstring::npos;
+}
+
+std::optional<std::wstring> LocalFormOfLongPath(const std::wstring& path) {
+  constexpr std::wstring_view kLongPrefix = L"\\\\?\\";
+  if (kPathSeparator != L'\\' || path.rfind(kLongPrefix, 0) != 0) return std::nullopt;
+  const std::wstring local = path.substr(kLongPrefix.size());
+  const bool drive =
+      local.size() >= 3 && local[1] == L':' && local[2] == L'\\' &&
+      ((local[0] >= L'A' && local[0] <= L'Z') || (local[0] >= L'a' && local[0] <= L'z'));
+  if (!drive || local.find(L'/') != std::wstring::npos) return std::nullopt;
+  for (std::size_t from = 3; from < local.size();) {
+    const std::size_t end = std::min(local.find(L'\\', from), local.size());
+    const std::wstring_view name(local.data() + from, end - from);
+    if (name.empty() || name == L"." || name == L".." || name.back() == L'.' || name.back() == L' ')
+      return std::nullopt;
+    from = end + 1;
+  }
+  return local;
 }
 
 FolderListing::FolderListing(const std::wstring& folder) {

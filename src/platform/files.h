@@ -169,6 +169,13 @@ bool IsPlainFileName(const std::wstring& name);
 /// file-system call, so that no such path is ever opened.
 bool NamesAnotherMachineOrDevice(const std::wstring& path);
 
+/// The drive path that the long-path form of a local path stands for:
+/// "\\?\C:\x\y" is "C:\x\y" where Windows would pass it on as that path,
+/// that is with no "." or ".." step, no '/', and no name ending in a dot or
+/// blank (\\?\ passes those to the file system unnormalized). nullopt for
+/// any other text, and on systems whose separator is not '\'.
+std::optional<std::wstring> LocalFormOfLongPath(const std::wstring& path);
+
 /// One folder's entry names, listed once, that tell without a query of its
 /// own that a name certainly names nothing there: for long lists of files
 /// that are mostly gone. Never refreshed: a file made in the folder after the

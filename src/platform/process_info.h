@@ -36,4 +36,11 @@ bool EnableRedirectionGuard();
 /// True when the redirection guard is on for this process.
 bool IsRedirectionGuardOn();
 
+/// Takes the current folder out of the places the system looks for a DLL
+/// loaded by name (Windows: SetDllDirectoryW(L"")), so that a DLL planted in
+/// the folder a setup program runs the tool from is never loaded; every other
+/// place stays, so that the mail client's MAPI finds its own DLLs. False
+/// where that failed; POSIX has no such search: true.
+bool RemoveCurrentFolderFromDllSearch();
+
 }  // namespace kalinor::platform

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <thread>
+#include <vector>
 
 #include "e2e/kalinor_process.h"
 
@@ -69,6 +71,36 @@ TEST_F(UninstallCleanupRuns, WithoutALocalApplicationDataFolderNothingIsTouched)
   EXPECT_EQ(std::filesystem::exists("/Tavrin"), rootHadTavrin);
   for (const auto& entry : std::filesystem::recursive_directory_iterator(InHome("")))
     EXPECT_EQ(entry.path().string().find("Tavrin"), std::string::npos) << entry.path();
+}
+
+// Uninstalls that run at once over one data folder race for every database:
+// a database another run deleted first is done, not failed, so every run
+// ends complete and the lists they save name no store.
+TEST_F(UninstallCleanupRuns, ParallelUninstallsLeaveNoStoreListedAndSayNoFailure) {
+  constexpr int kStores = 2000;
+  std::string list = "<QEVConfiguration>";
+  for (int i = 0; i < kStores; ++i) {
+    const std::string name = kDataFolder + "/Stores/s" + std::to_string(i) + ".fdb";
+    WriteHomeFile(name, "db");
+    list += "<Store id=\"" + std::to_string(i) + "\"><dbFileName>" + InHome(name) +
+            "</dbFileName></Store>";
+  }
+  WriteHomeFile(kDataFolder + "/StoreSettings.xml", list + "</QEVConfiguration>");
+  environment["KALINOR_EXIT_CODES"] = "detailed";
+
+  std::vector<ProcessResult> results(4);
+  std::vector<std::thread> runs;
+  for (ProcessResult& result : results)
+    runs.emplace_back([&] { result = Run({"-u", "ArchiveConnector"}); });
+  for (std::thread& run : runs) run.join();
+
+  for (const ProcessResult& result : results) EXPECT_EQ(result.exitCode, 0);
+  const std::string debug = DebugOutput();
+  EXPECT_EQ(Occurrences(debug, "Clear store settings <<\n"), 4) << debug.substr(0, 2000);
+  EXPECT_EQ(debug.find("not deleted"), std::string::npos) << debug.substr(0, 2000);
+  EXPECT_EQ(DataFile("StoreSettings.xml").find("<Store"), std::string::npos);
+  EXPECT_EQ(DataFile("Stores/s0.fdb"), "<missing>");
+  EXPECT_EQ(DataFile("Stores/s1999.fdb"), "<missing>");
 }
 
 TEST_F(UninstallCleanupRuns, InstallTouchesNoSettings) {

@@ -261,6 +261,32 @@ TEST(FilesContract, PathsToOtherMachinesDevicesAndStreamsAreToldByTheirText) {
   for (const wchar_t* path : {L"C:\\data\\x.fdb", L"c:/data/x.fdb", L"/home/u/x.fdb",
                               L"\\data\\x.fdb", L"x.fdb", L""})
     EXPECT_FALSE(platform::NamesAnotherMachineOrDevice(path)) << platform::ToUtf8(path);
+
+  // The long-path form of a local path is that path, where Windows passes it
+  // on unchanged; every other form stays refused by its text.
+  const bool backslashes = platform::kPathSeparator == L'\\';
+  const struct {
+    const wchar_t* Path;
+    const wchar_t* Local;  // null: no local form
+  } longForms[] = {
+      {L"\\\\?\\C:\\data\\Ostrand\\a.fdb", L"C:\\data\\Ostrand\\a.fdb"},
+      {L"\\\\?\\c:\\data", L"c:\\data"},
+      {L"\\\\?\\UNC\\host\\share\\a.fdb", nullptr},
+      {L"\\\\?\\Volume{0b1e0c62-0000-0000-0000-100000000000}\\a.fdb", nullptr},
+      {L"\\\\?\\C:\\data\\..\\Windows\\a.fdb", nullptr},
+      {L"\\\\?\\C:\\data\\.\\a.fdb", nullptr},
+      {L"\\\\?\\C:\\data/a.fdb", nullptr},
+      {L"\\\\?\\C:\\data\\a.fdb.", nullptr},
+      {L"\\\\?\\C:\\data\\a.fdb ", nullptr},
+      {L"\\\\.\\C:\\data\\a.fdb", nullptr},
+      {L"C:\\data\\a.fdb", nullptr},
+  };
+  for (const auto& row : longForms) {
+    const auto local = platform::LocalFormOfLongPath(row.Path);
+    EXPECT_EQ(local.value_or(L"<none>"),
+              backslashes && row.Local != nullptr ? row.Local : L"<none>")
+        << platform::ToUtf8(row.Path);
+  }
 }
 
 // The one split every folder-of and name-of lookup goes through: the root

@@ -47,6 +47,8 @@ unsigned long CurrentThreadId() { return static_cast<unsigned long>(::getpid());
 // POSIX has no such mitigation; the held folders refuse links themselves.
 bool EnableRedirectionGuard() { return false; }
 
+bool RemoveCurrentFolderFromDllSearch() { return true; }
+
 bool IsRedirectionGuardOn() { return false; }
 
 }  // namespace kalinor::platform

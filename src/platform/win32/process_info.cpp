@@ -79,4 +79,6 @@ bool IsRedirectionGuardOn() {
          (flags & kEnforceRedirectionTrust) != 0;
 }
 
+bool RemoveCurrentFolderFromDllSearch() { return SetDllDirectoryW(L"") != FALSE; }
+
 }  // namespace kalinor::platform

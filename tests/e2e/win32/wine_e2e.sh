@@ -309,21 +309,35 @@ check_left_store_lists() {
   done
 }
 
-# A store list naming another machine's share and a pipe: the plan refuses
-# both by their text, and no file-system call ever names them (an elevated
-# run would otherwise offer its credentials to that host).
+# A store list naming another machine's share and a pipe, in the plain and
+# the long-path forms, a volume by its GUID and a long path that climbs out:
+# the plan refuses each by its text, and no file-system call ever names them
+# (an elevated run would otherwise offer its credentials to that host). The
+# long-path form of a database in the data folder is that database: deleted.
 check_remote_paths_untouched() {
   prepare_settings || { fail "prepare the settings and registry values"; return; }
-  cat >"$data_unix/StoreSettings.xml" <<'EOF'
-<?xml version="1.0" encoding="UTF-8"?>
-<QEVConfiguration><Store id="u"><dbFileName>\\kalinor-unc-probe\share\x.fdb</dbFileName></Store><Store id="p"><dbFileName>\\.\pipe\kalinor-pipe-probe</dbFileName></Store></QEVConfiguration>
-EOF
-  local trace
+  local long='\\?\' data_windows="$local_windows\Tavrin\Ostrand" trace
+  {
+    printf '<?xml version="1.0" encoding="UTF-8"?>\n<QEVConfiguration>'
+    printf '<Store id="%s"><dbFileName>%s</dbFileName></Store>' \
+      u '\\kalinor-unc-probe\share\x.fdb' \
+      p '\\.\pipe\kalinor-pipe-probe' \
+      lu "${long}UNC\\kalinor-unc-long-probe\\share\\x.fdb" \
+      v "${long}Volume{0b1e0c62-0000-0000-0000-100000000000}\\kalinor-volume-probe.fdb" \
+      d "${long}${data_windows}\\..\\kalinor-dotdot-probe.fdb" \
+      l "${long}${data_windows}\\Stores\\first.fdb"
+    printf '</QEVConfiguration>\n'
+  } >"$data_unix/StoreSettings.xml"
   trace=$(WINEDEBUG=+file wine_run "$query_exe" plan 2>&1)
   expect "remote paths: the trace sees the store list read" grep -q 'trace:file.*StoreSettings' <<<"$trace"
-  expect "remote paths: both refused in the plan" test "$(grep -c '^refuse' <<<"$trace")" -eq 2
-  expect "remote paths: no file-system call names them" \
-    test "$(grep -c -E 'trace:file.*(kalinor-unc-probe|kalinor-pipe-probe)' <<<"$trace")" -eq 0
+  expect "remote paths: all five refused in the plan" test "$(grep -c '^refuse' <<<"$trace")" -eq 5
+  expect "remote paths: no file-system call names them" test "$(grep -c -E \
+    'trace:file.*(kalinor-unc-probe|kalinor-pipe-probe|kalinor-unc-long-probe|kalinor-volume-probe|kalinor-dotdot-probe)' \
+    <<<"$trace")" -eq 0
+  expect "long path: the database in the data folder is planned as its plain path" \
+    grep -q -F -x "delete	$data_windows\Stores\first.fdb" <<<"$trace"
+  run_kalinor -u ArchiveConnector >/dev/null
+  expect "long path: the database in the data folder is deleted" test ! -e "$data_unix/Stores/first.fdb"
 }
 
 # The doctor's verdict with classic Outlook registered as the provider: ready,
