@@ -28,13 +28,7 @@ $outside = 'C:\kalinor-outside'         # the administrator's, behind the juncti
 $policyRoot = 'C:\kalinor-data'         # made by the user, named by the policy
 $policyKey = 'HKCU\Software\Policies\Tavrin\Pellucor'
 
-$script:failures = 0
-function Expect([string] $name, [bool] $ok, $detail = $null) {
-  if ($ok) { Write-Output "PASS: $name"; return }
-  Write-Output "FAIL: $name"
-  if ($null -ne $detail) { $detail | ForEach-Object { Write-Output "    $_" } }
-  $script:failures++
-}
+. (Join-Path $PSScriptRoot 'expect.ps1')
 
 # A fresh standard user (member of Users only) with a random password that
 # meets the default complexity rule and net user's 14-character limit.
@@ -160,9 +154,4 @@ Expect 'the user''s junction is kept' (Test-Path "$data\Stores")
 Expect 'the log says why the file was left' (($logLines -join "`n").Contains('outside the data folders')) $logLines
 
 net user $user /delete | Out-Null
-if ($script:failures) {
-  Write-Output "$($script:failures) check(s) failed"
-  exit 1
-}
-Write-Output 'all checks passed'
-exit 0
+Exit-WithVerdict

@@ -27,13 +27,7 @@ $work = Join-Path ([IO.Path]::GetTempPath()) 'kalinor-e2e'
 $data = Join-Path $env:LOCALAPPDATA 'Tavrin\Ostrand'
 $product = Join-Path $work 'KOVEX'
 
-$script:failures = 0
-function Expect([string] $name, [bool] $ok, $detail = $null) {
-  if ($ok) { Write-Output "PASS: $name"; return }
-  Write-Output "FAIL: $name"
-  if ($null -ne $detail) { $detail | ForEach-Object { Write-Output "    $_" } }
-  $script:failures++
-}
+. (Join-Path $PSScriptRoot 'expect.ps1')
 
 # The harness's report of one run of kalinor.exe, one line per item.
 function Invoke-Kalinor {
@@ -162,9 +156,4 @@ Expect "seeded GeneralSettings.xml: the seed's other settings are kept" (
 Expect "the seed in the product's data folder is left as it was" (
   (Get-Content -Raw "$product\Data\GeneralSettings.xml") -match 'https://seed\.example\.com/')
 
-if ($script:failures) {
-  Write-Output "$($script:failures) check(s) failed"
-  exit 1
-}
-Write-Output 'all checks passed'
-exit 0
+Exit-WithVerdict
