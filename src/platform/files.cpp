@@ -19,10 +19,7 @@ namespace kalinor::platform {
 
 namespace {
 
-// A temporary name that exists is replaced by a new one this many times.
-constexpr int kTemporaryNameAttempts = 100;
-
-// The suffix of every temporary file name TemporarySiblingPath makes.
+// The suffix of every temporary file name TemporaryNameFor makes.
 constexpr wchar_t kTemporarySuffix[] = L".tmp";
 
 // The value of text when it is one to ten decimal digits; nullopt otherwise.
@@ -146,7 +143,7 @@ namespace os {
 
 namespace {
 
-// The writer's process id in a name TemporarySiblingPath made for the file
+// The writer's process id in a name TemporaryNameFor made for the file
 // named file_name ("<file_name>.<pid>-<n>.tmp"), compared as the file system
 // compares names. nullopt for any other name.
 std::optional<unsigned long> TemporaryWriterOf(const std::wstring& name,
@@ -205,24 +202,6 @@ bool IsUsablePath(const std::wstring& path) {
 }
 
 }  // namespace os
-
-std::wstring TemporarySiblingPath(const std::wstring& path) {
-  // The whole path plus a suffix keeps the file in the same folder, and so
-  // on the same file system, which the rename over path needs.
-  for (int attempt = 0; attempt < kTemporaryNameAttempts; ++attempt) {
-    std::wstring candidate = os::TemporaryNameFor(path);
-    if (!PathExists(candidate)) return candidate;
-  }
-  return {};  // never a taken name: "" names no file, and every act on it fails
-}
-
-SystemError ReplaceFileWith(const std::wstring& written, const std::wstring& target) {
-  if (!os::IsUsablePath(written) || !os::IsUsablePath(target)) return UnusablePathError();
-  // The content must be on disk before the name points at it, or a crash
-  // right after the rename could leave an empty file behind.
-  if (const SystemError error = os::FlushFileAt(written); error.Failed()) return error;
-  return os::RenameOver(written, target);
-}
 
 SystemError WriteFileAtomically(const std::wstring& path, std::string_view bytes) {
   if (!os::IsUsablePath(path)) return UnusablePathError();

@@ -127,13 +127,6 @@ SystemError ReadWholeFile(const std::wstring& path, std::string& bytes,
 /// old file is left whole, the temporary file is removed, and the cause returns.
 SystemError WriteFileAtomically(const std::wstring& path, std::string_view bytes);
 
-/// Renames an already written file over target in one step (replacing it),
-/// flushing first. The cause on failure; the target is then left as it was.
-SystemError ReplaceFileWith(const std::wstring& written, const std::wstring& target);
-
-/// A name for a temporary file in the same folder as path, not existing now.
-std::wstring TemporarySiblingPath(const std::wstring& path);
-
 /// What lies at a path, seen without following a link at its end.
 enum class FileKind { kMissing, kRegularFile, kFolder, kLink, kOther };
 

@@ -43,13 +43,4 @@ bool IsLeftoverTemporaryOf(const std::wstring& name, const std::wstring& file_na
 /// Windows): such a path could leave the folder or name something else.
 std::optional<std::vector<std::wstring>> RelativeNames(const std::wstring& relative);
 
-/// Flushes an already written file's content to disk. The cause on failure.
-SystemError FlushFileAt(const std::wstring& path);
-
-/// Renames from over to in one step, replacing to, and makes the rename
-/// itself durable. On Windows the new file keeps the replaced file's
-/// security descriptor and attributes. The cause on failure; to then holds
-/// the old file whole.
-SystemError RenameOver(const std::wstring& from, const std::wstring& to);
-
 }  // namespace kalinor::platform::os

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/files.h"
+#include "platform/files_os.h"
 #include "platform/registry.h"
 #include "platform/special_folders.h"
 #include "platform/text.h"
@@ -179,8 +180,7 @@ TEST(FilesContract, ASaveRemovesTheFilesLeftByKilledSavesOfThatFileOnly) {
   // No system hands out this process id: above POSIX's largest pid_max, and
   // far above the ids Windows gives.
   const std::wstring gone = L"StoreSettings.xml.2147483644-";
-  const std::wstring running =
-      platform::TemporarySiblingPath(path).substr(folder.Path().size() + 1);
+  const std::wstring running = platform::os::TemporaryNameFor(L"StoreSettings.xml");
   const std::vector<std::wstring> kept = {
       running,                                  // this process's: a save in progress
       gone + L"0.tmp.bak",                      // not a name of ours
@@ -210,21 +210,6 @@ TEST(FilesContract, AFailedWriteLeavesTheOldStateWhole) {
                   folder.Join(L"Missing") + platform::kPathSeparator + L"f.xml", "x")
                   .Failed());
   EXPECT_EQ(folder.Entries(), std::vector<std::wstring>{L"Sub"});
-}
-
-TEST(FilesContract, ReplacingMovesTheWrittenFileOverTheTarget) {
-  testing::TempFolder folder;
-  const std::wstring target = folder.Join(L"target.xml");
-  const std::wstring written = platform::TemporarySiblingPath(target);
-  ASSERT_TRUE(testing::WriteFileBytes(target, "old"));
-
-  EXPECT_TRUE(platform::ReplaceFileWith(written, target).Failed()) << "nothing written yet";
-  EXPECT_EQ(testing::ReadFileBytes(target), "old");
-
-  ASSERT_TRUE(testing::WriteFileBytes(written, "new"));
-  EXPECT_FALSE(platform::ReplaceFileWith(written, target).Failed());
-  EXPECT_EQ(testing::ReadFileBytes(target), "new");
-  EXPECT_FALSE(platform::PathExists(written));
 }
 
 // --- Folder listings ----------------------------------------------------------------

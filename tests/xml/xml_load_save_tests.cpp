@@ -659,16 +659,5 @@ TEST_F(XmlFilesTest, ReadWholeFileReadsEveryByteAndRefusesWhatIsNoFile) {
   EXPECT_TRUE(platform::ReadWholeFile(folder.Path(), bytes).Failed());
 }
 
-TEST_F(XmlFilesTest, TemporarySiblingPathsAreNewNamesInTheSameFolder) {
-  const std::wstring path = folder.File(L"Settings.xml");
-  const std::wstring first = platform::TemporarySiblingPath(path);
-  ASSERT_TRUE(WriteBytes(first, "taken"));
-  const std::wstring second = platform::TemporarySiblingPath(path);
-  EXPECT_NE(first, second);
-  EXPECT_EQ(first.rfind(path, 0), 0u);
-  EXPECT_EQ(second.rfind(path, 0), 0u);
-  EXPECT_EQ(second.find_first_of(L"/\\", path.size()), std::wstring::npos);
-}
-
 }  // namespace
 }  // namespace kalinor::testing

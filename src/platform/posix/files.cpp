@@ -1,8 +1,6 @@
 // File operations over POSIX calls, with the Win32 semantics the callers
 // expect: a delete removes files only (DeleteFileW). Also the OS steps of
-// the atomic write (files_os.h): a new file written and flushed,
-// with the old one's owner and mode, then renamed over the old one, whose
-// folder is flushed in turn.
+// files_os.h.
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -38,22 +36,6 @@ std::optional<std::string> NativePath(const std::wstring& path) {
   return ToUtf8(path);
 }
 
-int OpenRetrying(const std::string& path, int flags, mode_t mode = 0) {
-  int fd;
-  do fd = ::open(path.c_str(), flags | O_CLOEXEC, mode);
-  while (fd < 0 && errno == EINTR);
-  return fd;
-}
-
-// The rename itself is on disk only once its folder is flushed. Some file
-// systems refuse fsync on a folder; the rename has happened all the same.
-void FlushFolderOf(const std::wstring& path) {
-  const std::wstring parent = ParentFolder(path);
-  FileDescriptor folder(
-      OpenRetrying(parent.empty() ? "." : ToUtf8(parent), O_RDONLY | O_DIRECTORY));
-  if (folder.IsValid()) ::fsync(folder.Get());
-}
-
 }  // namespace
 
 namespace os {
@@ -83,22 +65,6 @@ std::optional<std::vector<std::wstring>> FolderEntryNames(const std::wstring& fo
   return names;
 }
 
-SystemError FlushFileAt(const std::wstring& path) {
-  const auto native = NativePath(path);
-  if (!native) return UnusablePathError();
-  FileDescriptor file(OpenRetrying(*native, O_WRONLY));
-  if (!file.IsValid() || ::fsync(file.Get()) != 0 || !file.Close()) return LastSystemError();
-  return {};
-}
-
-SystemError RenameOver(const std::wstring& from, const std::wstring& to) {
-  const auto source = NativePath(from);
-  const auto target = NativePath(to);
-  if (!source || !target) return UnusablePathError();
-  if (::rename(source->c_str(), target->c_str()) != 0) return LastSystemError();
-  FlushFolderOf(to);
-  return {};
-}
 
 }  // namespace os
 

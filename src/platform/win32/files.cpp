@@ -1,6 +1,6 @@
 // File operations over the Win32 calls whose behaviour the callers are
-// written against: DeleteFileW removes files only. Also the OS steps of the atomic write (files_os.h): a new file
-// written and flushed, then put in the old one's place with ReplaceFileW.
+// written against: DeleteFileW removes files only. Also the OS steps of
+// files_os.h.
 #include <windows.h>
 #include <shlwapi.h>
 
@@ -21,12 +21,6 @@ namespace {
 using os::IsUsablePath;
 
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
-SystemError MoveReplacing(const std::wstring& from, const std::wstring& to) {
-  if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return LastSystemError();
-  return {};
-}
 
 // Succeeds when done is true, else the cause the failed call left.
 SystemError ResultOf(bool done) { return done ? SystemError{} : LastSystemError(); }
@@ -67,36 +61,6 @@ std::optional<std::vector<std::wstring>> FolderEntryNames(const std::wstring& fo
   return names;
 }
 
-SystemError FlushFileAt(const std::wstring& path) {
-  if (!IsUsablePath(path)) return UnusablePathError();
-  FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
-  return ResultOf(file.IsValid() && FlushFileBuffers(file.Get()) && file.Close());
-}
-
-SystemError RenameOver(const std::wstring& from, const std::wstring& to) {
-  if (!IsUsablePath(from) || !IsUsablePath(to)) return UnusablePathError();
-  // ReplaceFileW gives the new file the old one's security descriptor,
-  // attributes, creation time and streams; a move would leave it with the
-  // folder's inherited ones, so that a file of another user could become
-  // unreadable to them. Its ACL and merge errors are not fatal, as on POSIX a
-  // refused change of owner is not. Only without an old file a move does.
-  const DWORD attributes = GetFileAttributesW(to.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
-    return MoveReplacing(from, to);
-  // A folder is never replaced (Wine's ReplaceFileW would move it aside).
-  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-    return SystemError{ERROR_DIRECTORY};
-  if (ReplaceFileW(to.c_str(), from.c_str(), nullptr,
-                   REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
-                   nullptr))
-    return {};
-  // The old file is gone but the new one stayed under its own name: it is
-  // whole (written and flushed), so it takes the place.
-  const SystemError replaced = LastSystemError();
-  if (replaced.Code != ERROR_UNABLE_TO_MOVE_REPLACEMENT) return replaced;
-  return MoveReplacing(from, to);
-}
 
 }  // namespace os
 

@@ -314,15 +314,17 @@ bool LoadDomDocumentBytes(const DomDocumentRef& document, const std::string& fil
 }
 
 
-// Whether the file at path loads back as the document (compared through
-// the xml property): msxml3 under Wine writes a UTF-16 document as UTF-8
-// under its UTF-16 declaration, and a windows-1252 one as UTF-8 too, and
-// either file would be lost.
-bool LoadsBackAsTheDocument(IXMLDOMDocument* dom, const std::wstring& path) {
+namespace {
+
+// Whether bytes load back as the document (compared through the xml
+// property): msxml3 under Wine writes a UTF-16 document as UTF-8 under its
+// UTF-16 declaration, and a windows-1252 one as UTF-8 too, and either file
+// would be lost.
+bool LoadsBackAsTheDocument(IXMLDOMDocument* dom, const std::string& bytes) {
   try {
     const DomDocumentRef reloaded = CreateDomDocument();
     SetSynchronousLoad(reloaded);
-    if (!LoadDomDocument(reloaded, path)) return false;
+    if (!LoadDomDocumentBytes(reloaded, bytes)) return false;
     Bstr original;
     Bstr again;
     Check(dom->get_xml(original.out()));
@@ -333,46 +335,40 @@ bool LoadsBackAsTheDocument(IXMLDOMDocument* dom, const std::wstring& path) {
   }
 }
 
+// The whole content of a memory stream.
+std::string ContentOf(IStream* stream) {
+  STATSTG facts{};
+  Check(stream->Stat(&facts, STATFLAG_NONAME));
+  if (facts.cbSize.QuadPart > 0x7FFFFFFF) throw _com_error(E_OUTOFMEMORY);
+  std::string bytes(static_cast<std::size_t>(facts.cbSize.QuadPart), '\0');
+  LARGE_INTEGER start{};
+  Check(stream->Seek(start, STREAM_SEEK_SET, nullptr));
+  ULONG read = 0;
+  Check(stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read));
+  bytes.resize(read);
+  return bytes;
+}
+
+}  // namespace
+
 void SaveDomDocument(const DomDocumentRef& document, const std::wstring& path) {
-  IXMLDOMDocument* dom = DocumentOf(document);
-  // The component would take a path cut short at a NUL, and write there in
-  // place instead of beside it.
+  // The component would take a path cut short at a NUL.
   if (path.empty() || path.find(L'\0') != std::wstring::npos) throw _com_error(E_FAIL);
-  // Written beside the file, then renamed over it: a failure part-way
-  // leaves the old file whole.
-  const std::wstring temporary = TemporarySiblingPath(path);
-  Variant target;
-  Variant::Bstring(target, temporary);
-  const HRESULT saved = dom->save(target.get());
-  if (FAILED(saved) || !LoadsBackAsTheDocument(dom, temporary) ||
-      ReplaceFileWith(temporary, path).Failed()) {
-    // The save's failure is what the caller hears; a temporary left behind
-    // is one the next save of path removes.
-    (void)DeleteFileAt(temporary);
-    throw _com_error(E_FAIL);
-  }
+  if (WriteFileAtomically(path, SerializeDomDocument(document)).Failed()) throw _com_error(E_FAIL);
 }
 
 std::string SerializeDomDocument(const DomDocumentRef& document) {
-  // The component writes its encodings only to a file: it saves into this
-  // process's own temporary folder, never into a folder another account
-  // can change, and the caller places the bytes.
-  wchar_t folder[MAX_PATH + 1];
-  wchar_t temporary[MAX_PATH + 1];
-  const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
-  if (length == 0 || length > MAX_PATH || GetTempFileNameW(folder, L"klx", 0, temporary) == 0)
-    throw _com_error(E_FAIL);
-  std::string bytes;
-  const bool made = [&] {
-    try {
-      SaveDomDocument(document, temporary);
-      return !ReadWholeFile(temporary, bytes).Failed();
-    } catch (const _com_error&) {
-      return false;
-    }
-  }();
-  DeleteFileW(temporary);
-  if (!made) throw _com_error(E_FAIL);
+  IXMLDOMDocument* dom = DocumentOf(document);
+  // Saved into memory, in the document's own encoding, and never through a
+  // file by name: the caller places the bytes through the folder it holds.
+  IStream* stream = SHCreateMemStream(nullptr, 0);
+  if (stream == nullptr) throw _com_error(E_OUTOFMEMORY);
+  Variant target;
+  target.get().punkVal = stream;  // the variant owns the reference
+  target.get().vt = VT_UNKNOWN;
+  Check(dom->save(target.get()));
+  std::string bytes = ContentOf(stream);
+  if (!LoadsBackAsTheDocument(dom, bytes)) throw _com_error(E_FAIL);
   return bytes;
 }
 

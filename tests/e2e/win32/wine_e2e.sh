@@ -241,6 +241,22 @@ exit 0" "$(run_kalinor /U ArchiveConnector)"
     grep -q 'https://seed.example.com/' "$install_unix/Data/GeneralSettings.xml"
 }
 
+# An uninstall reaches no file through a temporary folder (an elevated run's
+# TMP is the user's; LocalSystem's is one any user can fill): the documents
+# are written out in memory and placed through the held data folder.
+check_no_temporary_folder() {
+  prepare_settings || { fail "prepare the settings and registry values"; return; }
+  local temp_windows trace
+  temp_windows=$(wine_run cmd /c 'echo %TEMP%' 2>/dev/null | tr -d '\r\n')
+  trace=$(WINEDEBUG=+file run_kalinor -u ArchiveConnector 2>&1)
+  expect "no temporary folder: the trace sees the store list saved" \
+    grep -q 'trace:file.*StoreSettings' <<<"$trace"
+  expect "no temporary folder: no file-system call in %TEMP% or Windows' Temp" test "$(grep -c -i -F \
+    -e "${temp_windows//\\/\\\\}" -e 'windows\\temp' <<<"$(grep 'trace:file' <<<"$trace")")" -eq 0
+  expect "no temporary folder: the cleared list is saved" \
+    has_empty_element QEVConfiguration "$data_unix/StoreSettings.xml"
+}
+
 # A store list with a DOCTYPE, where msxml3 under Wine fails nextSibling
 # (E_NOTIMPL): that failure reads as no empty list. Nothing is deleted.
 write_doctype_store_list() {
@@ -410,6 +426,7 @@ check_install
 check_run_log
 check_store_in_appdata
 check_uninstall
+check_no_temporary_folder
 check_remote_paths_untouched
 check_left_store_lists
 check_doctor
