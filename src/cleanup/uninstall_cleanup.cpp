@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "cleanup/cleanup_execution.h"
+#include "platform/folder_owner.h"
 #include "report/debug_trace.h"
 
 namespace kalinor {
@@ -11,6 +12,11 @@ PlannedUninstallCleanup::PlannedUninstallCleanup(std::function<DataFolders()> re
     : resolve_(std::move(resolve)) {}
 
 DataFolders PlannedUninstallCleanup::ResolveCreatingFolders() {
+  // A privileged run in another account's data folder acts there as that
+  // account, decided on the folders as they stand, before anything is made.
+  if (const auto owner = platform::ActAsOwnerOf(DataFolders::DataFolderAsItStands()))
+    DebugTrace(L"Acting in the data folder as its owner: %ls (%lu)", owner->Name.c_str(),
+               owner->Id);
   return DataFolders::Resolve(FolderCreation::kCreate);
 }
 

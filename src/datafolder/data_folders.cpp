@@ -66,9 +66,15 @@ std::wstring DataFolders::PellucorDataFolder() const { return folders_.PellucorD
 
 std::wstring DataFolders::InstallDataFolder() const { return folders_.InstallDataFolder; }
 
-DataFolders::Folders DataFolders::Build(FolderCreation creation,
-                                        const SpecialFolderLookup& lookup) {
+std::wstring DataFolders::DataFolderAsItStands() {
+  return Build(FolderCreation::kNone, ShellSpecialFolders(FolderCreation::kNone), Reporting::kQuiet)
+      .DataFolder;
+}
+
+DataFolders::Folders DataFolders::Build(FolderCreation creation, const SpecialFolderLookup& lookup,
+                                        Reporting reporting) {
   const bool creates = creation == FolderCreation::kCreate;
+  const bool reports = reporting == Reporting::kReport;
   Folders folders;
   std::wstring raw = ReadPolicyValue(L"DataPath");
   folders.Origin.PolicyValue = raw;
@@ -77,7 +83,7 @@ DataFolders::Folders DataFolders::Build(FolderCreation creation,
   TrimWhiteSpace(raw);
   if (!raw.empty()) {
     ExpandFolderMacros(raw, lookup);
-    DebugTraceText(raw);
+    if (reports) DebugTraceText(raw);
     folders.Origin.ExpandedPolicyValue = raw;
   }
   // A policy folder that does not exist is never created, and a relative one
@@ -89,8 +95,9 @@ DataFolders::Folders DataFolders::Build(FolderCreation creation,
   if (raw.empty()) {
     // Without a root the data folder would be at the root of the current
     // drive, where any user may have planted files: no data folder at all.
-    DebugTraceText(L"Error finding the local application data folder: 0X80004005",
-                   platform::LineSeverity::kError);
+    if (reports)
+      DebugTraceText(L"Error finding the local application data folder: 0X80004005",
+                     platform::LineSeverity::kError);
   } else {
     folders.DataFolder = raw + OstrandSuffix();
     folders.PellucorDataFolder = raw + Suffix(L"Tavrin") + Suffix(L"Pellucor");

@@ -37,6 +37,11 @@ class DataFolders {
   /// lookup raise; the folders are then left as far as they were made.
   static DataFolders Resolve(FolderCreation creation, const SpecialFolderLookup& lookup = {});
 
+  /// The data folder as Resolve would find it, worked out without creating
+  /// anything and without a line on the debugger channel; "" when the data
+  /// root is not known.
+  static std::wstring DataFolderAsItStands();
+
   /// The connector's data folder (created by kCreate): data root + "\Tavrin\Ostrand". The
   /// data root is an absolute policy folder that exists, else the local application-data folder;
   /// "" when neither is known (resolving then writes one error line).
@@ -78,7 +83,10 @@ class DataFolders {
     DataRootOrigin Origin;
   };
 
-  static Folders Build(FolderCreation creation, const SpecialFolderLookup& lookup);
+  /// Whether working the folders out writes its lines to the debugger channel.
+  enum class Reporting { kReport, kQuiet };
+  static Folders Build(FolderCreation creation, const SpecialFolderLookup& lookup,
+                       Reporting reporting = Reporting::kReport);
 
   Folders folders_;
 };

@@ -19,6 +19,10 @@ struct AccountInfo {
   /// Windows: the token is elevated. POSIX: the effective uid is 0. False
   /// when it cannot be told.
   bool Elevated = false;
+  /// Windows: the token is one half of a split (UAC) token, so that a linked
+  /// token of the other half exists (TokenElevationType full or limited).
+  /// POSIX has no such pair: false. False when it cannot be told.
+  bool HasLinkedToken = false;
   /// Windows: the terminal-services session; POSIX: getsid(0). nullopt when
   /// it cannot be found.
   std::optional<std::uint32_t> SessionId;

@@ -119,6 +119,7 @@ RunFacts GatherRunFacts() {
   facts.AccountName = std::move(account.Name);
   facts.AccountSid = std::move(account.Sid);
   facts.Elevated = account.Elevated;
+  facts.HasLinkedToken = account.HasLinkedToken;
   facts.SessionId = account.SessionId;
   facts.InteractiveLogon = account.InteractiveLogon.value_or(true);
   facts.ServiceAccount = ServiceAccountOf(facts.AccountSid, facts.InteractiveLogon);
@@ -137,8 +138,30 @@ bool IsServiceAccount(const RunFacts& facts) {
   return facts.ServiceAccount != ServiceAccountKind::None;
 }
 
+RunMode RunModeOf(const RunFacts& facts) {
+  if (IsServiceAccount(facts)) return RunMode::kServiceAccount;
+  if (!facts.Elevated) return RunMode::kUnelevated;
+  return facts.HasLinkedToken ? RunMode::kElevatedLinkedToken : RunMode::kElevatedNoLinkedToken;
+}
+
+const wchar_t* RunModeDescription(RunMode mode) {
+  switch (mode) {
+    case RunMode::kUnelevated:
+      return L"unelevated (the account's own rights)";
+    case RunMode::kElevatedLinkedToken:
+      return L"elevated, with a linked unelevated token (the user's own split token, or "
+             L"another administrator's who gave credentials)";
+    case RunMode::kElevatedNoLinkedToken:
+      return L"elevated, without a linked token (UAC off, the built-in Administrator, or root)";
+    case RunMode::kServiceAccount:
+      return L"a service account (its own profile; a user's folders only through a policy path)";
+  }
+  return L"unknown";
+}
+
 std::vector<std::wstring> RunFactsLines(const RunFacts& facts) {
   return {AccountLine(facts),
+          std::wstring(L"run mode: ") + RunModeDescription(RunModeOf(facts)),
           L"process: " + facts.ProcessBitness,
           MailClientLine(facts.Client),
           facts.NewOutlookOn ? L"new Outlook: on" : L"new Outlook: off",

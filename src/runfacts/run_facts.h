@@ -34,6 +34,7 @@ struct RunFacts {
   std::wstring AccountSid;   // "S-1-5-21-…"; "" when unknown
   ServiceAccountKind ServiceAccount = ServiceAccountKind::None;
   bool Elevated = false;
+  bool HasLinkedToken = false;  // a split (UAC) token: the other half exists
   std::optional<std::uint32_t> SessionId;
   bool InteractiveLogon = true;  // the token is INTERACTIVE (S-1-5-4); true when unknown
   std::wstring ProcessBitness;   // "x64" or "x86"
@@ -41,7 +42,7 @@ struct RunFacts {
   bool NewOutlookOn = false;  // HKCU ...\16.0\Outlook\Preferences "UseNewOutlook" = 1
   std::wstring MapiDllPath;   // the mail client's "DllPathEx"; "" when none is registered
   bool MapiDllExists = false;
-  bool OutlookRunning = false;  // OUTLOOK.EXE in this session
+  bool OutlookRunning = false;      // OUTLOOK.EXE in this session
   bool RedirectionGuardOn = false;  // junctions non-administrators made are not followed
 };
 
@@ -62,6 +63,21 @@ const wchar_t* ServiceAccountName(ServiceAccountKind kind);
 
 /// True when the run is under any ServiceAccountKind but None.
 bool IsServiceAccount(const RunFacts& facts);
+
+/// Which run this is, for what the tool may do in folders another account
+/// controls.
+enum class RunMode {
+  kUnelevated,             ///< the account's own rights
+  kElevatedLinkedToken,    ///< elevated, with the unelevated half of a split token
+  kElevatedNoLinkedToken,  ///< elevated without one: UAC off, the built-in Administrator, root
+  kServiceAccount,         ///< LocalSystem and the other service accounts: their own profile
+};
+
+/// The run mode the facts show.
+RunMode RunModeOf(const RunFacts& facts);
+
+/// The run mode in words, as the run log's "run mode:" line gives it.
+const wchar_t* RunModeDescription(RunMode mode);
 
 /// The lines a run log's header carries, one fact per line, such as
 /// "account: DOMAIN\user (S-1-5-21-…), not elevated, session 1".

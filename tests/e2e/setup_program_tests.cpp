@@ -30,6 +30,7 @@ TEST_F(SetupProgramRuns, TheLogCopiesTheDebuggerChannelWithAHeaderAndNamedResult
       kTimestamp + " Kalinor " KALINOR_VERSION " \\(POSIX\\), user \"?[^\n\"]+\"?, local time " +
       kTimestamp + ", arguments: \"profile:No where\" ArchiveConnector\n" + kTimestamp +
       " account: [^\n]+ \\(S-1-22-1-\\d+\\), (not )?elevated, session \\d+\n" + kTimestamp +
+      " run mode: (unelevated|elevated, without a linked token)[^\n]*\n" + kTimestamp +
       " process: x(64|86)\n" + kTimestamp + " mail client: none found\n" + kTimestamp +
       " new Outlook: off\n" + kTimestamp + " MAPI DLL: none registered\n" + kTimestamp +
       " Outlook running: no\n" + kTimestamp +
@@ -63,8 +64,8 @@ TEST_F(SetupProgramRuns, ACmTraceLogMarksFailuresAndLeavesTheDebuggerChannelAlon
     ASSERT_TRUE(std::regex_match(line, parts, entry)) << line;
     types += parts[2].str();
   }
-  // The header and its six facts, two progress lines, the failure, the exit code.
-  EXPECT_EQ(types, "111111111131");
+  // The header and its eight facts, two progress lines, the failure, the exit code.
+  EXPECT_EQ(types, "1111111111131");
 }
 
 TEST_F(SetupProgramRuns, ALogThatCannotBeOpenedChangesNothing) {

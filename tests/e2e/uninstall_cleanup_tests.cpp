@@ -3,6 +3,9 @@
 // wiring of the whole run: order, the data folder found, install untouched.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <thread>
 #include <vector>
@@ -101,6 +104,73 @@ TEST_F(UninstallCleanupRuns, ParallelUninstallsLeaveNoStoreListedAndSayNoFailure
   EXPECT_EQ(DataFile("StoreSettings.xml").find("<Store"), std::string::npos);
   EXPECT_EQ(DataFile("Stores/s0.fdb"), "<missing>");
   EXPECT_EQ(DataFile("Stores/s1999.fdb"), "<missing>");
+}
+
+// Root over a second account's home: the run takes the account's file-system
+// identity, so a link the account made at or above its data folder, or at
+// its older folder, leads nowhere the account could not go, and what a
+// takeover and a seed leave behind is the account's.
+class RootOverAnotherAccount : public UninstallCleanupRuns {
+ protected:
+  static constexpr uid_t kAccount = 4321;
+  void SetUp() override {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root can run over another account's folder";
+    ASSERT_EQ(::chmod(platform::ToUtf8(rootOnly.Path()).c_str(), 0700), 0);
+    ASSERT_TRUE(WriteFileBytes(rootOnly.File(L"root.fdb"), "root's"));
+  }
+  // Gives everything under the home to the account.
+  void GiveHomeAway() {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(InHome("")))
+      ASSERT_EQ(::lchown(entry.path().c_str(), kAccount, kAccount), 0) << entry.path();
+    ASSERT_EQ(::chown(InHome("").c_str(), kAccount, kAccount), 0);
+  }
+  void Link(const std::string& at) {
+    std::filesystem::create_directories(std::filesystem::path(InHome(at)).parent_path());
+    std::filesystem::create_directory_symlink(testing::FileSystemPath(rootOnly.Path()), InHome(at));
+  }
+  std::vector<std::wstring> RootOnlyEntries() const { return rootOnly.Entries(); }
+
+  TempFolder rootOnly;
+};
+
+TEST_F(RootOverAnotherAccount, LinksTheAccountMadeLeadNowhereTheAccountCouldNotGo) {
+  for (const std::string& at : {kDataFolder, std::string(".local/share/Tavrin"),
+                               std::string(".local/share/Tavrin/Pellucor")}) {
+    SCOPED_TRACE(at);
+    std::filesystem::remove_all(InHome(".local"));
+    if (at.ends_with("Pellucor")) WriteHomeFile(kDataFolder + "/.keep", "");
+    Link(at);
+    GiveHomeAway();
+    Run({"-u", "ArchiveConnector"});
+    EXPECT_EQ(RootOnlyEntries(), std::vector<std::wstring>{L"root.fdb"});
+    EXPECT_EQ(ReadFileBytes(rootOnly.File(L"root.fdb")), std::string("root's"));
+  }
+}
+
+TEST_F(RootOverAnotherAccount, WhatATakeoverAndASeedLeaveIsTheAccounts) {
+  const std::string older = ".local/share/Tavrin/Pellucor";
+  WriteHomeFile(older + "/old.fdb", "db");
+  WriteHomeFile(older + "/StoreSettings.xml", "<QEVConfiguration><Store id=\"1\"><dbFileName>" +
+                                                  InHome(older + "/old.fdb") +
+                                                  "</dbFileName></Store></QEVConfiguration>");
+  WriteHomeFile("product/Data/GeneralSettings.xml",
+                "<QEVConfiguration><General><PellucorURL>u</PellucorURL></General>"
+                "</QEVConfiguration>");
+  WriteHomeFile(".config/kalinor/registry.reg",
+                "Windows Registry Editor Version 5.00\n\n"
+                "[HKEY_LOCAL_MACHINE\\SOFTWARE\\Tavrin\\KOVEX]\n\"Path\"=\"" +
+                    InHome("product") + "\"\n");
+  GiveHomeAway();
+  EXPECT_EQ(Run({"-u", "ArchiveConnector"}).exitCode, 0);
+  EXPECT_NE(DebugOutput().find("Acting in the data folder as its owner"), std::string::npos)
+      << DebugOutput();
+  EXPECT_NE(DataFile("GeneralSettings.xml"), "<missing>");
+  for (const auto& entry :
+       std::filesystem::recursive_directory_iterator(InHome(".local/share/Tavrin"))) {
+    struct stat status {};
+    ASSERT_EQ(::lstat(entry.path().c_str(), &status), 0);
+    EXPECT_EQ(status.st_uid, kAccount) << entry.path();
+  }
 }
 
 TEST_F(UninstallCleanupRuns, InstallTouchesNoSettings) {

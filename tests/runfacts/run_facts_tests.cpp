@@ -191,9 +191,35 @@ TEST(RunFacts, AccountAndServiceAccounts) {
       RunFactsLines(system),
       (std::vector<std::wstring>{
           L"account: NT AUTHORITY\\SYSTEM (S-1-5-18, LocalSystem), elevated, session 0",
+          L"run mode: a service account (its own profile; a user's folders only through a "
+          L"policy path)",
           L"process: x64", L"mail client: Click-to-Run, x86, version 16.0.1", L"new Outlook: off",
           L"MAPI DLL: C:\\olmapi32.dll (missing)", L"Outlook running: no",
           L"redirection guard: off (not offered here)"}));
+}
+
+// Which run this is decides what the tool may do in another account's folders.
+TEST(RunFacts, TheRunModeFollowsTheAccountTheElevationAndTheLinkedToken) {
+  const struct {
+    ServiceAccountKind Service;
+    bool Elevated;
+    bool Linked;
+    RunMode Expected;
+  } cases[] = {
+      {ServiceAccountKind::None, false, false, RunMode::kUnelevated},
+      {ServiceAccountKind::None, false, true, RunMode::kUnelevated},  // the limited half
+      {ServiceAccountKind::None, true, true, RunMode::kElevatedLinkedToken},
+      {ServiceAccountKind::None, true, false, RunMode::kElevatedNoLinkedToken},
+      {ServiceAccountKind::LocalSystem, true, false, RunMode::kServiceAccount},
+      {ServiceAccountKind::NetworkService, false, false, RunMode::kServiceAccount},
+  };
+  for (const auto& c : cases) {
+    RunFacts facts;
+    facts.ServiceAccount = c.Service;
+    facts.Elevated = c.Elevated;
+    facts.HasLinkedToken = c.Linked;
+    EXPECT_EQ(RunModeOf(facts), c.Expected) << c.Elevated << c.Linked;
+  }
 }
 
 TEST(RunFacts, SeesARunningOutlookUntilItEnds) {

@@ -42,6 +42,13 @@ std::wstring AccountName(PSID sid) {
   return domain[0] == L'\0' ? std::wstring(name) : std::wstring(domain) + L"\\" + name;
 }
 
+bool HasLinkedToken(HANDLE token) {
+  TOKEN_ELEVATION_TYPE type = TokenElevationTypeDefault;
+  DWORD size = 0;
+  return GetTokenInformation(token, TokenElevationType, &type, sizeof type, &size) &&
+         type != TokenElevationTypeDefault;
+}
+
 bool IsElevated(HANDLE token) {
   TOKEN_ELEVATION elevation{};
   DWORD size = 0;
@@ -84,6 +91,7 @@ AccountInfo CurrentAccount() {
     account.Name = AccountName(sid);
   }
   account.Elevated = IsElevated(token.Get());
+  account.HasLinkedToken = HasLinkedToken(token.Get());
   account.InteractiveLogon = HasInteractiveGroup(token.Get());
   return account;
 }
