@@ -74,6 +74,10 @@ class Execution {
       case FileAction::kLeave:
         ReportLeft(op);
         break;
+      case FileAction::kRefuseFolder:
+        DebugTraceError(L"Folder not used (%ls): %ls", op.Reason, op.Path.c_str());
+        complete_ = false;
+        break;
     }
     return true;
   }

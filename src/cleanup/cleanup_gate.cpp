@@ -85,6 +85,9 @@ const wchar_t* Describe(GateRefusal refusal) {
       return L"outside the older and the installation's data folders";
     case GateRefusal::kNotLocal:
       return L"another machine, a device or a stream";
+    case GateRefusal::kLinkNotMadeBySystem:
+      return L"a link the system did not make, which an elevated run does not follow: run the "
+             L"tool unelevated, as the user, or remove the link";
   }
   return L"refused";
 }
@@ -199,6 +202,13 @@ GateVerdict CleanupGate::CheckRemoveOlderList(const std::wstring& path) const {
   if (pellucorReal_.empty() || AsFolder(FolderOf(real)) != pellucorReal_)
     return {GateRefusal::kOutsideOlderFolder, {}};
   return {GateRefusal::kNone, {&pellucor_, platform::LastPathPart(real)}};
+}
+
+std::vector<std::wstring> CleanupGate::RefusedLinks() const {
+  std::vector<std::wstring> links;
+  for (const platform::HeldFolder* folder : {&data_, &pellucor_, &install_})
+    if (!folder->RefusedLink().empty()) links.push_back(folder->RefusedLink());
+  return links;
 }
 
 platform::SystemError CleanupGate::ReadSettingsFile(const std::wstring& path,

@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/held_folder.h"
@@ -40,6 +41,7 @@ enum class GateRefusal {
   kNameTaken,                 ///< something lies at the destination already
   kOutsideSeedFolders,        ///< a copy's source outside the older and installation folders
   kNotLocal,                  ///< another machine, a device or a stream, by its text
+  kLinkNotMadeBySystem,       ///< a privileged run's way to a folder passes a user's link
 };
 
 /// A refusal as the log and the plan word it ("outside the data folders");
@@ -106,6 +108,11 @@ class CleanupGate {
   /// Why the older folder's store list at path must not be removed; kNone
   /// when it may: a regular file directly in the older folder.
   GateVerdict CheckRemoveOlderList(const std::wstring& path) const;
+
+  /// The links that a privileged run would not follow on the way to the
+  /// data folder, the older folder or the installation's data folder; the
+  /// folders behind them are not used.
+  std::vector<std::wstring> RefusedLinks() const;
 
   /// The data folder as held: every save and copy writes through it.
   const platform::HeldFolder& HeldDataFolder() const { return data_; }

@@ -203,6 +203,17 @@ CleanupPlan PlanCleanup(const DataFolders& folders) {
       FileInOrEmpty(GeneralSettings::FileIn, data),
       {{SettingsFileSource::kSeed, FileInOrEmpty(GeneralSettings::FileIn, pellucor)},
        {SettingsFileSource::kSeed, FileInOrEmpty(GeneralSettings::FileIn, install)}});
+  // A folder a privileged run reaches only through a user's link is not
+  // used: said once, first, and the cleanup is undone.
+  for (const std::wstring& link : plan.Gate->RefusedLinks())
+    plan.Operations.push_back({FileAction::kRefuseFolder,
+                               CleanupStep::kClearStoreSettings,
+                               link,
+                               {},
+                               Describe(GateRefusal::kLinkNotMadeBySystem),
+                               kNoStore,
+                               S_OK,
+                               {}});
   Planner planner(plan);
   planner.PlanStoreList();
   planner.PlanGeneralSettings(SecondLoad::kLater);

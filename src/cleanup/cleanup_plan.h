@@ -47,6 +47,7 @@ enum class FileAction {
   kRefuseMove,             ///< a store's database at Path stays where it is (Reason)
   kRefuseDelete,           ///< a store's database at Path stays (Reason); the cleanup is undone
   kLeave,                  ///< a settings file at Path is left as it is (Reason); undone
+  kRefuseFolder,           ///< a connector folder is not used: Path is the link (Reason); undone
 };
 
 /// The uninstall's two cleanup steps, in the order they run; each operation

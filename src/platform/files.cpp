@@ -235,13 +235,25 @@ std::vector<std::wstring> FolderPathPrefixes(const std::wstring& path) {
 }
 
 SystemError CreateFolderWithParents(const std::wstring& path, FolderAccess access) {
-  for (const std::wstring& prefix : FolderPathPrefixes(path)) {
-    if (PathExists(prefix)) continue;
-    // A folder that appeared meanwhile (another process made it) counts as made.
-    const SystemError error = CreateFolder(prefix, access);
-    if (error.Failed() && !PathExists(prefix)) return error;
+  const std::vector<std::wstring> prefixes = FolderPathPrefixes(path);
+  std::size_t existing = prefixes.size();
+  while (existing > 0 && !PathExists(prefixes[existing - 1])) --existing;
+  if (existing == prefixes.size()) return {};
+  // Made below the deepest folder that exists, held, one name at a time: a
+  // link planted on the way meanwhile is never followed. A bare drive ("C:")
+  // would name the drive's current folder: its root is meant.
+  std::wstring base = existing > 0 ? prefixes[existing - 1] : ParentFolder(prefixes.front());
+  if (base.empty() || base.back() == L':') base += kPathSeparator;
+  HeldFolder folder = HeldFolder::Open(base);
+  for (std::size_t i = existing; folder.IsHeld() && i < prefixes.size(); ++i) {
+    const std::wstring name = LastPathPart(prefixes[i]);
+    HeldFolder made = folder.CreateFolder(name, access);
+    // One that another process made meanwhile counts as made.
+    if (!made.IsHeld() && made.OpenError().Kind() == ErrorKind::kExists)
+      made = folder.OpenFolder(name);
+    folder = std::move(made);
   }
-  return {};
+  return folder.OpenError();
 }
 
 }  // namespace kalinor::platform

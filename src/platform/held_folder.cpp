@@ -130,11 +130,40 @@ HeldFolder HeldFolder::Open(const std::wstring& path) {
   }
   NativeFile folder;
   std::wstring real;
-  held.openError_ = os::OpenHeldRoot(path, folder, real);
+  held.openError_ = os::OpenHeldRoot(path, folder, real, held.refusedLink_);
   if (held.openError_.Failed()) return held;
   held.handle_ = std::make_unique<Handle>(Handle{std::move(folder)});
   held.realPath_ = std::move(real);
   return held;
+}
+
+HeldFolder HeldFolder::OpenFolder(const std::wstring& name) const {
+  return HoldBelow(name, std::nullopt);
+}
+
+HeldFolder HeldFolder::CreateFolder(const std::wstring& name, FolderAccess access) const {
+  return HoldBelow(name, access);
+}
+
+HeldFolder HeldFolder::HoldBelow(const std::wstring& name,
+                                 std::optional<FolderAccess> create) const {
+  HeldFolder below;
+  const auto names = os::RelativeNames(name);
+  if (!IsHeld() || !names || names->size() != 1) {
+    below.openError_ = IsHeld() ? UnusablePathError() : NotOpenError();
+    return below;
+  }
+  NativeFile opened;
+  const os::Native folder = handle_->Folder.Get();
+  below.openError_ =
+      create ? os::CreateFolderIn(folder, name, *create == FolderAccess::kOwnerOnly, opened)
+             : os::OpenSubfolder(folder, name, opened);
+  if (below.openError_.Failed()) return below;
+  below.handle_ = std::make_unique<Handle>(Handle{std::move(opened)});
+  below.realPath_ = realPath_.empty() || realPath_.back() != kPathSeparator
+                        ? realPath_ + kPathSeparator + name
+                        : realPath_ + name;
+  return below;
 }
 
 FileKind HeldFolder::KindOf(const std::wstring& relative) const {

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -33,15 +34,30 @@ class HeldFolder {
   HeldFolder& operator=(HeldFolder&&) noexcept;
 
   /// Resolves the folder's real path once and opens it without following a
-  /// link there (POSIX: every component from the root down). Not held
-  /// (OpenError() says why) when path is "", not a folder, or cannot be
-  /// opened that way.
+  /// link there (POSIX: every component from the root down). A privileged
+  /// run (root) follows no link on the way that the system did not make (one
+  /// owned by root in a folder only root may write): such a link is refused
+  /// (kIsLink, RefusedLink() names it). Not held (OpenError() says why) when
+  /// path is "", not a folder, or cannot be opened that way.
   static HeldFolder Open(const std::wstring& path);
+
+  /// The folder name in this one, held, opened without following a link
+  /// there. Not held (OpenError() says why) otherwise.
+  HeldFolder OpenFolder(const std::wstring& name) const;
+
+  /// Creates the folder name in this one (kExists when anything lies there)
+  /// with access's permissions, and holds it. Not held (OpenError() says
+  /// why) otherwise.
+  HeldFolder CreateFolder(const std::wstring& name,
+                          FolderAccess access = FolderAccess::kDefault) const;
 
   /// True when a folder is held.
   bool IsHeld() const { return handle_ != nullptr; }
   /// Why Open failed; no failure when held.
   SystemError OpenError() const { return openError_; }
+  /// The link Open would not follow in a privileged run (one the system did
+  /// not make, on the way to the folder); "" when it refused none.
+  const std::wstring& RefusedLink() const { return refusedLink_; }
   /// The real path the folder was opened at, without a closing separator;
   /// "" when not held.
   const std::wstring& RealPath() const { return realPath_; }
@@ -81,9 +97,13 @@ class HeldFolder {
   struct Handle;  // the platform's held handle
 
  private:
+  /// The folder name below this one, created first when access is given.
+  HeldFolder HoldBelow(const std::wstring& name, std::optional<FolderAccess> create) const;
+
   std::unique_ptr<Handle> handle_;
   std::wstring realPath_;
   SystemError openError_;
+  std::wstring refusedLink_;
 };
 
 }  // namespace kalinor::platform

@@ -36,8 +36,15 @@ enum class EntryUse {
 /// Opens the folder at path to hold, pinned (it cannot be renamed or
 /// deleted while held, where the system can say so), without following a
 /// link at it; realPath gets its real path without a closing separator ("" for
-/// the root). The cause on failure.
-SystemError OpenHeldRoot(const std::wstring& path, NativeFile& folder, std::wstring& realPath);
+/// the root). In a privileged run a link on the way that the system did not
+/// make is refused (kIsLink), and refusedLink names it. The cause on failure.
+SystemError OpenHeldRoot(const std::wstring& path, NativeFile& folder, std::wstring& realPath,
+                         std::wstring& refusedLink);
+
+/// Creates the folder name in folder (kExists when anything lies there),
+/// for its owner alone with ownerOnly, and opens it as OpenSubfolder does.
+SystemError CreateFolderIn(Native folder, const std::wstring& name, bool ownerOnly,
+                           NativeFile& opened);
 
 /// Opens the folder name in folder, pinned; a link there is refused
 /// (kIsLink), never followed.

@@ -178,6 +178,8 @@ const wchar_t* ActionName(FileAction action) {
       return L"refuse move";
     case FileAction::kRefuseDelete:
       return L"refuse";
+    case FileAction::kRefuseFolder:
+      return L"refuse folder";
     case FileAction::kLeave:
       break;
   }

@@ -118,10 +118,13 @@ class RootOverAnotherAccount : public UninstallCleanupRuns {
     ASSERT_EQ(::chmod(platform::ToUtf8(rootOnly.Path()).c_str(), 0700), 0);
     ASSERT_TRUE(WriteFileBytes(rootOnly.File(L"root.fdb"), "root's"));
   }
-  // Gives everything under the home to the account.
+  // Gives everything under the home to the account, but the debugger
+  // channel's file, which stays the run's own.
   void GiveHomeAway() {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(InHome("")))
-      ASSERT_EQ(::lchown(entry.path().c_str(), kAccount, kAccount), 0) << entry.path();
+      if (entry.path() != InHome("debug.log")) {
+        ASSERT_EQ(::lchown(entry.path().c_str(), kAccount, kAccount), 0) << entry.path();
+      }
     ASSERT_EQ(::chown(InHome("").c_str(), kAccount, kAccount), 0);
   }
   void Link(const std::string& at) {
@@ -135,7 +138,7 @@ class RootOverAnotherAccount : public UninstallCleanupRuns {
 
 TEST_F(RootOverAnotherAccount, LinksTheAccountMadeLeadNowhereTheAccountCouldNotGo) {
   for (const std::string& at : {kDataFolder, std::string(".local/share/Tavrin"),
-                               std::string(".local/share/Tavrin/Pellucor")}) {
+                                std::string(".local/share/Tavrin/Pellucor")}) {
     SCOPED_TRACE(at);
     std::filesystem::remove_all(InHome(".local"));
     if (at.ends_with("Pellucor")) WriteHomeFile(kDataFolder + "/.keep", "");
@@ -144,6 +147,13 @@ TEST_F(RootOverAnotherAccount, LinksTheAccountMadeLeadNowhereTheAccountCouldNotG
     Run({"-u", "ArchiveConnector"});
     EXPECT_EQ(RootOnlyEntries(), std::vector<std::wstring>{L"root.fdb"});
     EXPECT_EQ(ReadFileBytes(rootOnly.File(L"root.fdb")), std::string("root's"));
+    // The refusal names the link and says what to do.
+    EXPECT_NE(DebugOutput().find("Folder not used (a link the system did not make, which an "
+                                 "elevated run does not follow: run the tool unelevated, as the "
+                                 "user, or remove the link): " +
+                                 InHome(at) + "\n"),
+              std::string::npos)
+        << DebugOutput();
   }
 }
 

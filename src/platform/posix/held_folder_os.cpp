@@ -11,7 +11,9 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <algorithm>
 #include <memory>
+#include <vector>
 
 #include "platform/files_os.h"
 #include "platform/posix/file_io.h"
@@ -65,7 +67,99 @@ int FlagsFor(EntryUse use) {
 
 }  // namespace
 
-SystemError OpenHeldRoot(const std::wstring& path, NativeFile& folder, std::wstring& realPath) {
+namespace {
+
+// A link the system made: owned by root, in a folder only root may write, so
+// that no other account can have made it or can re-point it.
+bool IsSystemLink(int folder, const std::string& name) {
+  struct stat link {};
+  struct stat parent {};
+  return ::fstatat(folder, name.c_str(), &link, AT_SYMLINK_NOFOLLOW) == 0 &&
+         S_ISLNK(link.st_mode) && link.st_uid == 0 && ::fstat(folder, &parent) == 0 &&
+         parent.st_uid == 0 && (parent.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// The names of path, in order, without empty and "." steps.
+void PrependNames(const std::string& path, std::vector<std::string>& pending) {
+  std::vector<std::string> names;
+  for (std::size_t from = 0; from <= path.size();) {
+    const std::size_t end = std::min(path.find('/', from), path.size());
+    std::string name = path.substr(from, end - from);
+    if (!name.empty() && name != ".") names.push_back(std::move(name));
+    from = end + 1;
+  }
+  pending.insert(pending.begin(), names.begin(), names.end());
+}
+
+// The privileged walk: path's own names from "/" down, each opened without
+// following a link; a link the system made is followed by its text, any
+// other is refused and named.
+SystemError WalkFollowingSystemLinks(const std::string& path, NativeFile& folder,
+                                     std::wstring& realPath, std::wstring& refusedLink) {
+  std::vector<NativeFile> opened;
+  std::vector<std::string> names;  // the real names of opened, below "/"
+  opened.emplace_back(::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!opened.back().IsValid()) return LastSystemError();
+  std::vector<std::string> pending;
+  PrependNames(path, pending);
+  constexpr int kMostLinks = 40;  // as the kernel's own bound on a path's links
+  int links = 0;
+  while (!pending.empty()) {
+    const std::string name = pending.front();
+    pending.erase(pending.begin());
+    if (name == "..") {
+      if (opened.size() > 1) opened.pop_back(), names.pop_back();
+      continue;
+    }
+    const int parent = Fd(opened.back().Get());
+    NativeFile next(OpenAtRetrying(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW));
+    if (next.IsValid()) {
+      opened.push_back(std::move(next));
+      names.push_back(name);
+      continue;
+    }
+    const SystemError error = LastSystemError();
+    struct stat status {};
+    if (::fstatat(parent, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISLNK(status.st_mode))
+      return error;
+    if (!IsSystemLink(parent, name) || ++links > kMostLinks) {
+      std::string at;
+      for (const std::string& part : names) at += "/" + part;
+      refusedLink = FromUtf8(at + "/" + name);
+      return ErrorOf(ELOOP);
+    }
+    std::vector<char> target(4096);
+    const ssize_t length = ::readlinkat(parent, name.c_str(), target.data(), target.size());
+    if (length < 0 || static_cast<std::size_t>(length) >= target.size()) return ErrorOf(ELOOP);
+    const std::string text(target.data(), static_cast<std::size_t>(length));
+    if (!text.empty() && text[0] == '/') {
+      opened.resize(1);
+      names.clear();
+    }
+    PrependNames(text, pending);
+  }
+  std::string real;
+  for (const std::string& part : names) real += "/" + part;
+  folder = std::move(opened.back());
+  realPath = FromUtf8(real);
+  return {};
+}
+
+}  // namespace
+
+SystemError OpenHeldRoot(const std::wstring& path, NativeFile& folder, std::wstring& realPath,
+                         std::wstring& refusedLink) {
+  if (::geteuid() == 0) {
+    // A relative path is the current folder's: its own names are walked too.
+    std::string whole = ToUtf8(path);
+    if (whole.empty() || whole[0] != '/') {
+      std::unique_ptr<char, decltype(&std::free)> current(::getcwd(nullptr, 0), &std::free);
+      if (!current) return LastSystemError();
+      whole = std::string(current.get()) + "/" + whole;
+    }
+    return WalkFollowingSystemLinks(whole, folder, realPath, refusedLink);
+  }
   const std::unique_ptr<char, decltype(&std::free)> real(::realpath(ToUtf8(path).c_str(), nullptr),
                                                          &std::free);
   if (!real) return LastSystemError();
@@ -87,6 +181,13 @@ SystemError OpenHeldRoot(const std::wstring& path, NativeFile& folder, std::wstr
   folder = std::move(walked);
   realPath = whole == L"/" ? L"" : whole;
   return {};
+}
+
+SystemError CreateFolderIn(Native folder, const std::wstring& name, bool ownerOnly,
+                           NativeFile& opened) {
+  if (::mkdirat(Fd(folder), ToUtf8(name).c_str(), ownerOnly ? 0700 : 0777) != 0)
+    return LastSystemError();
+  return OpenSubfolder(folder, name, opened);
 }
 
 SystemError OpenSubfolder(Native folder, const std::wstring& name, NativeFile& opened) {

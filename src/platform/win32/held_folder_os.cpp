@@ -207,7 +207,8 @@ ACCESS_MASK AccessFor(EntryUse use) {
 
 }  // namespace
 
-SystemError OpenHeldRoot(const std::wstring& path, NativeFile& folder, std::wstring& realPath) {
+SystemError OpenHeldRoot(const std::wstring& path, NativeFile& folder, std::wstring& realPath,
+                         std::wstring&) {
   NativeFile opened(AsNative(CreateFileW(
       path.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
       kSharePinned, nullptr, OPEN_EXISTING,
@@ -238,6 +239,13 @@ SystemError OpenSubfolder(Native folder, const std::wstring& name, NativeFile& o
   const SystemError refusal = info ? ErrorOfKind(ErrorKind::kIsLink) : LastSystemError();
   opened.Reset();
   return refusal;
+}
+
+SystemError CreateFolderIn(Native folder, const std::wstring& name, bool, NativeFile& opened) {
+  // The new folder inherits its parent's access list, as CreateDirectoryW's does.
+  return OpenRelative(AsHandle(folder), name,
+                      FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES, kSharePinned,
+                      native::kFileCreate, native::kFileDirectoryFile, opened);
 }
 
 SystemError OpenEntryIn(Native folder, const std::wstring& name, EntryUse use, NativeFile& opened) {

@@ -84,6 +84,53 @@ TEST_F(FilesTest, AHeldMoveNeverReplacesAndCrossesFileSystems) {
   testing::RemoveTree(other);
 }
 
+// A privileged run follows only the links the system made on the way to a
+// folder it holds: owned by root, in a folder only root may write. Any other
+// is refused and named.
+TEST_F(FilesTest, APrivilegedHoldFollowsOnlyLinksTheSystemMade) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only a root run is privileged";
+  const std::wstring target = temp_.Join(L"target");
+  ASSERT_FALSE(CreateFolder(target).Failed());
+  const struct {
+    const char* What;
+    uid_t LinkOwner;
+    uid_t FolderOwner;
+    mode_t FolderMode;
+    bool Followed;
+  } rows[] = {
+      {"root's link in a folder only root writes", 0, 0, 0755, true},
+      {"root's link in a folder its group may write", 0, 0, 0775, false},
+      {"root's link in a folder anyone may write", 0, 0, 01777, false},
+      {"another account's link in root's folder", 4321, 0, 0755, false},
+      {"another account's link in its own folder", 4321, 4321, 0755, false},
+  };
+  int n = 0;
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.What);
+    const std::wstring folder = temp_.Join(L"f" + std::to_wstring(n++));
+    const std::wstring link = folder + L"/link";
+    ASSERT_FALSE(CreateFolder(folder).Failed());
+    ASSERT_EQ(::symlink(platform::ToUtf8(target).c_str(), platform::ToUtf8(link).c_str()), 0);
+    ASSERT_EQ(::lchown(platform::ToUtf8(link).c_str(), row.LinkOwner, row.LinkOwner), 0);
+    ASSERT_EQ(::chown(platform::ToUtf8(folder).c_str(), row.FolderOwner, row.FolderOwner), 0);
+    ASSERT_EQ(::chmod(platform::ToUtf8(folder).c_str(), row.FolderMode), 0);
+
+    const platform::HeldFolder held = platform::HeldFolder::Open(link);
+    EXPECT_EQ(held.IsHeld(), row.Followed);
+    if (row.Followed) {
+      EXPECT_EQ(held.RealPath(), target);
+    } else {
+      EXPECT_EQ(held.OpenError().Kind(), platform::ErrorKind::kIsLink);
+      EXPECT_EQ(held.RefusedLink(), link);
+    }
+    // Folders made along a path take the same road.
+    const std::wstring made = L"made" + std::to_wstring(n);
+    EXPECT_EQ(platform::CreateFolderWithParents(link + L"/" + made + L"/below").Failed(),
+              !row.Followed);
+  }
+  EXPECT_EQ(temp_.FolderEntries(target), std::vector<std::wstring>{L"made1"});
+}
+
 TEST_F(FilesTest, DeleteRemovesFilesOnly) {
   const std::wstring file = Write(L"file", "x");
   const std::wstring folder = temp_.Join(L"folder");
