@@ -7,11 +7,14 @@
 
 #include <windows.h>
 #include <aclapi.h>
+#include <sddl.h>
 
+#include <algorithm>
 #include <new>
 #include <optional>
 #include <vector>
 
+#include "platform/account.h"
 #include "platform/files_os.h"
 #include "platform/win32/file_io.h"
 #include "platform/win32/native_api.h"
@@ -61,24 +64,27 @@ SystemError ErrorOfStatus(native::Status status) {
 }
 
 // Opens name relative to folder without following a reparse point at it (or,
-// with OBJ_DONT_REPARSE, anywhere in the name). Systems before Windows 10
-// 1709 refuse that flag: opened again without it.
+// with OBJ_DONT_REPARSE, anywhere in the name), or with followLink through
+// the one at it. Systems before Windows 10 1709 refuse OBJ_DONT_REPARSE:
+// opened again without it.
 SystemError OpenRelative(HANDLE folder, const std::wstring& name, ACCESS_MASK access, ULONG share,
-                         ULONG disposition, ULONG options, NativeFile& opened) {
+                         ULONG disposition, ULONG options, NativeFile& opened,
+                         bool followLink = false) {
   const std::size_t bytes = name.size() * sizeof(wchar_t);
   if (bytes > native::kMaxCountedNameBytes) return ErrorOf(ERROR_FILENAME_EXCED_RANGE);
   native::CountedName text{static_cast<USHORT>(bytes), static_cast<USHORT>(bytes),
                            const_cast<wchar_t*>(name.c_str())};
   native::Status result = 0;
-  for (const ULONG dontReparse : {native::kObjDontReparse, ULONG{0}}) {
+  for (const ULONG dontReparse : {followLink ? ULONG{0} : native::kObjDontReparse, ULONG{0}}) {
     native::ObjectAttributes attributes{
         sizeof attributes, folder, &text, native::kObjCaseInsensitive | dontReparse,
         nullptr,           nullptr};
     native::IoStatus status{};
     HANDLE handle = INVALID_HANDLE_VALUE;
-    result = native::CreateFileAt(
-        &handle, access | SYNCHRONIZE, &attributes, &status, FILE_ATTRIBUTE_NORMAL, share,
-        disposition, options | native::kFileOpenReparsePoint | native::kFileSynchronousIoNonalert);
+    result = native::CreateFileAt(&handle, access | SYNCHRONIZE, &attributes, &status,
+                                  FILE_ATTRIBUTE_NORMAL, share, disposition,
+                                  options | (followLink ? 0 : native::kFileOpenReparsePoint) |
+                                      native::kFileSynchronousIoNonalert);
     if (result >= 0) {
       opened.Reset(AsNative(handle));
       return {};
@@ -207,13 +213,151 @@ ACCESS_MASK AccessFor(EntryUse use) {
 
 }  // namespace
 
-SystemError OpenHeldRoot(const std::wstring& path, NativeFile& folder, std::wstring& realPath,
-                         std::wstring&) {
-  NativeFile opened(AsNative(CreateFileW(
-      path.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-      kSharePinned, nullptr, OPEN_EXISTING,
+namespace {
+
+constexpr ACCESS_MASK kFolderAccess =
+    FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | READ_CONTROL;
+
+// An elevated token, or a service account's: rights beyond a user's own.
+bool IsPrivilegedRun() {
+  static const bool privileged = [] {
+    const AccountInfo account = CurrentAccount();
+    return account.Elevated || account.Sid == L"S-1-5-18" || account.Sid == L"S-1-5-19" ||
+           account.Sid == L"S-1-5-20";
+  }();
+  return privileged;
+}
+
+// SYSTEM, the Administrators group and TrustedInstaller: the accounts whose
+// links are the system's.
+bool IsSystemSid(PSID sid) {
+  wchar_t* text = nullptr;
+  if (sid == nullptr || !ConvertSidToStringSidW(sid, &text)) return false;
+  const std::wstring value(text);
+  LocalFree(text);
+  return value == L"S-1-5-18" || value == L"S-1-5-32-544" ||
+         value == L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+}
+
+// Whether the access list lets any account but the system's have one of the
+// rights in mask (inherit-only entries apply to children only).
+bool OthersMay(PACL dacl, ACCESS_MASK mask) {
+  if (dacl == nullptr) return true;  // no access list: everyone may do anything
+  for (DWORD i = 0; i < dacl->AceCount; ++i) {
+    void* entry = nullptr;
+    if (!GetAce(dacl, i, &entry)) return true;
+    const auto* header = static_cast<const ACE_HEADER*>(entry);
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE) != 0)
+      continue;
+    auto* ace = static_cast<ACCESS_ALLOWED_ACE*>(entry);
+    if ((ace->Mask & mask) != 0 && !IsSystemSid(&ace->SidStart)) return true;
+  }
+  return false;
+}
+
+// The owner and access list of an open object, in descriptor (LocalFree it);
+// false when they cannot be read.
+bool SecurityOf(HANDLE object, PSID& owner, PACL& dacl, PSECURITY_DESCRIPTOR& descriptor) {
+  return GetSecurityInfo(object, SE_FILE_OBJECT,
+                         OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
+                         &dacl, nullptr, &descriptor) == ERROR_SUCCESS;
+}
+
+// A link the system made: owned by SYSTEM, TrustedInstaller or the
+// Administrators, and neither its own access list nor its folder's lets
+// anyone else re-point, delete or replace it. An administrator's junction
+// that inherits a user's full control is the user's.
+bool IsSystemLink(HANDLE link, HANDLE folder) {
+  constexpr ACCESS_MASK kChangeLink = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
+                                      FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC | WRITE_OWNER |
+                                      GENERIC_WRITE | GENERIC_ALL;
+  constexpr ACCESS_MASK kReplaceEntry = FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER | GENERIC_ALL;
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR linkDescriptor = nullptr;
+  PSECURITY_DESCRIPTOR folderDescriptor = nullptr;
+  bool system = SecurityOf(link, owner, dacl, linkDescriptor) && IsSystemSid(owner) &&
+                !OthersMay(dacl, kChangeLink);
+  if (system) {
+    PSID folderOwner = nullptr;
+    PACL folderDacl = nullptr;
+    system = SecurityOf(folder, folderOwner, folderDacl, folderDescriptor) &&
+             !OthersMay(folderDacl, kReplaceEntry);
+  }
+  LocalFree(linkDescriptor);
+  LocalFree(folderDescriptor);
+  return system;
+}
+
+// Where the root of a full path ends: after "C:\" or "\\server\share\".
+std::size_t RootLength(const std::wstring& path) {
+  if (path.rfind(L"\\\\", 0) != 0) return std::min<std::size_t>(3, path.size());
+  const std::size_t server = path.find(L'\\', 2);
+  const std::size_t share = server == std::wstring::npos ? server : path.find(L'\\', server + 1);
+  return share == std::wstring::npos ? path.size() : share + 1;
+}
+
+// The privileged walk: path's own names from its root down, each opened
+// without following a reparse point; a link the system made is followed,
+// any other is refused and named.
+SystemError WalkFollowingSystemLinks(const std::wstring& path, NativeFile& folder,
+                                     std::wstring& refusedLink) {
+  std::vector<wchar_t> full(32768);
+  const DWORD length =
+      GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+  if (length == 0 || length >= full.size()) return LastSystemError();
+  const std::wstring whole(full.data(), length);
+  const std::size_t rootEnd = RootLength(whole);
+  std::wstring walkedText = whole.substr(0, rootEnd);
+  NativeFile walked(AsNative(CreateFileW(
+      walkedText.c_str(), kFolderAccess | SYNCHRONIZE, kShareAll, nullptr, OPEN_EXISTING,
       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)));
-  if (!opened.IsValid()) return LastSystemError();
+  if (!walked.IsValid()) return LastSystemError();
+  for (std::size_t from = rootEnd; from < whole.size();) {
+    const std::size_t end = std::min(whole.find(L'\\', from), whole.size());
+    const std::wstring name = whole.substr(from, end - from);
+    from = end + 1;
+    if (name.empty()) continue;
+    const HANDLE parent = AsHandle(walked.Get());
+    NativeFile next;
+    SystemError error = OpenRelative(parent, name, kFolderAccess, kSharePinned, native::kFileOpen,
+                                     native::kFileDirectoryFile, next);
+    if (error.Failed()) return error;
+    const auto info = AttributesOf(AsHandle(next.Get()));
+    if (!info) return LastSystemError();
+    const std::wstring here = walkedText + (walkedText.back() == L'\\' ? L"" : L"\\") + name;
+    if (IsLink(*info)) {
+      if (!IsSystemLink(AsHandle(next.Get()), parent)) {
+        refusedLink = here;
+        return ErrorOfKind(ErrorKind::kIsLink);
+      }
+      error = OpenRelative(parent, name, kFolderAccess, kSharePinned, native::kFileOpen,
+                           native::kFileDirectoryFile, next, true);
+      if (error.Failed()) return error;
+    }
+    walked = std::move(next);
+    walkedText = here;
+  }
+  folder = std::move(walked);
+  return {};
+}
+
+}  // namespace
+
+SystemError OpenHeldRoot(const std::wstring& path, NativeFile& folder, std::wstring& realPath,
+                         std::wstring& refusedLink) {
+  NativeFile opened;
+  if (IsPrivilegedRun()) {
+    if (const SystemError error = WalkFollowingSystemLinks(path, opened, refusedLink);
+        error.Failed())
+      return error;
+  } else {
+    opened.Reset(AsNative(CreateFileW(
+        path.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+        kSharePinned, nullptr, OPEN_EXISTING,
+        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)));
+    if (!opened.IsValid()) return LastSystemError();
+  }
   const auto info = AttributesOf(AsHandle(opened.Get()));
   if (!info) return LastSystemError();
   if (IsLink(*info)) return ErrorOfKind(ErrorKind::kIsLink);
