@@ -39,8 +39,9 @@ if ($LASTEXITCODE) { throw "net user $user /add failed" }
 $credential = [pscredential]::new("$env:COMPUTERNAME\$user",
   (ConvertTo-SecureString $password -AsPlainText -Force))
 
-Remove-Item -Recurse -Force $shared, $outside, $policyRoot -ErrorAction SilentlyContinue
-New-Item -ItemType Directory -Force $shared, $outside | Out-Null
+Remove-Item -Recurse -Force $shared, $outside, "$outside-way", $policyRoot, "$policyRoot-way" `
+  -ErrorAction SilentlyContinue
+New-Item -ItemType Directory -Force $shared, $outside, "$outside-way" | Out-Null
 Set-Content -NoNewline "$outside\canary.fdb" 'canary'
 # The user reads the build (the programs and the MAPI provider the stub
 # loads) and writes its report; nothing else of the runner's.
@@ -76,6 +77,11 @@ $data = Join-Path $PolicyRoot 'Tavrin\Ostrand'
 New-Item -ItemType Directory -Force $data | Out-Null
 cmd /c mklink /J "$data\Stores" $Outside | Out-Null
 $lines.Add("junction`t$LASTEXITCODE")
+# A second data root whose Tavrin folder is the user's junction to the
+# administrator's folder: on the way to the data folder, not inside it.
+New-Item -ItemType Directory -Force "$PolicyRoot-way" | Out-Null
+cmd /c mklink /J "$PolicyRoot-way\Tavrin" "$Outside-way" | Out-Null
+$lines.Add("junction-on-the-way`t$LASTEXITCODE")
 Set-Content -Encoding utf8NoBOM "$data\StoreSettings.xml" (
   "<QEVConfiguration><Store id='canary'><dbFileName>$data\Stores\canary.fdb</dbFileName>" +
   "</Store></QEVConfiguration>")
@@ -152,6 +158,27 @@ Expect 'administrator over the user''s junction: exit 0' ($status -eq 0) $logLin
 Expect 'the file behind the user''s junction is kept' (Test-Path "$outside\canary.fdb")
 Expect 'the user''s junction is kept' (Test-Path "$data\Stores")
 Expect 'the log says why the file was left' (($logLines -join "`n").Contains('outside the data folders')) $logLines
+
+# The administrator's uninstall with the user's junction on the way to the
+# data folder: the folder behind it is not used, and the log names the link.
+Expect 'as the user: the junction on the way was made' ($report -contains "junction-on-the-way`t0")
+Remove-Item -Force $log -ErrorAction SilentlyContinue
+reg add $policyKey /v DataPath /d "$policyRoot-way" /f /reg:64 | Out-Null
+try {
+  $env:KALINOR_LOG = $log
+  & $kalinor -u ArchiveConnector
+  $status = $LASTEXITCODE
+} finally {
+  reg delete $policyKey /v DataPath /f /reg:64 | Out-Null
+  Remove-Item Env:KALINOR_LOG -ErrorAction SilentlyContinue
+}
+$logLines = @(if (Test-Path $log) { Get-Content $log })
+Expect 'administrator past the user''s junction: exit 0' ($status -eq 0) $logLines
+Expect 'nothing was made behind the user''s junction' (
+  @(Get-ChildItem -Force "$outside-way").Count -eq 0) @(Get-ChildItem -Force "$outside-way")
+Expect 'the log names the link and what to do' (($logLines -join "`n").Contains(
+    "a link the system did not make, which an elevated run does not follow: run the tool " +
+    "unelevated, as the user, or remove the link): $policyRoot-way\Tavrin")) $logLines
 
 net user $user /delete | Out-Null
 Exit-WithVerdict
