@@ -138,41 +138,38 @@ Expect 'as the user: after the uninstall, has --detect prints nothing' (
   ((Step-Exit detect-after) -eq 0) -and -not ((Step-Out detect-after) -contains 'installed'))
 Expect 'as the user: the junction was made' ($report -contains "junction`t0")
 
-# The administrator's uninstall over the user's folder, found through the
-# policy value of the administrator's own account.
-$data = Join-Path $policyRoot 'Tavrin\Ostrand'
-$log = Join-Path $env:RUNNER_TEMP 'standard-user-junction.log'
-Remove-Item -Force $log -ErrorAction SilentlyContinue
-reg add $policyKey /v DataPath /d $policyRoot /f /reg:64 | Out-Null
-try {
-  $env:KALINOR_MAPI_PROFILES = Join-Path $env:RUNNER_TEMP 'standard-user-mapi\profiles.xml'
-  $env:KALINOR_LOG = $log
-  & $kalinor -u ArchiveConnector
-  $status = $LASTEXITCODE
-} finally {
-  reg delete $policyKey /v DataPath /f /reg:64 | Out-Null
-  Remove-Item Env:KALINOR_LOG -ErrorAction SilentlyContinue
+# The administrator's uninstall with the policy value of the administrator's
+# own account naming dataRoot: its exit code, then its log's lines.
+$env:KALINOR_MAPI_PROFILES = Join-Path $env:RUNNER_TEMP 'standard-user-mapi\profiles.xml'
+function Invoke-AdministratorUninstall([string] $dataRoot) {
+  $log = Join-Path $env:RUNNER_TEMP 'standard-user-uninstall.log'
+  Remove-Item -Force $log -ErrorAction SilentlyContinue
+  reg add $policyKey /v DataPath /d $dataRoot /f /reg:64 | Out-Null
+  try {
+    $env:KALINOR_LOG = $log
+    & $kalinor -u ArchiveConnector | Out-Null
+    $LASTEXITCODE
+  } finally {
+    reg delete $policyKey /v DataPath /f /reg:64 | Out-Null
+    Remove-Item Env:KALINOR_LOG -ErrorAction SilentlyContinue
+  }
+  if (Test-Path $log) { Get-Content $log }
 }
-$logLines = @(if (Test-Path $log) { Get-Content $log })
+
+# Over the user's folder, with the user's junction inside it.
+$data = Join-Path $policyRoot 'Tavrin\Ostrand'
+$status, $logLines = Invoke-AdministratorUninstall $policyRoot
+$logLines = @($logLines)
 Expect 'administrator over the user''s junction: exit 0' ($status -eq 0) $logLines
 Expect 'the file behind the user''s junction is kept' (Test-Path "$outside\canary.fdb")
 Expect 'the user''s junction is kept' (Test-Path "$data\Stores")
 Expect 'the log says why the file was left' (($logLines -join "`n").Contains('outside the data folders')) $logLines
 
-# The administrator's uninstall with the user's junction on the way to the
-# data folder: the folder behind it is not used, and the log names the link.
+# With the user's junction on the way to the data folder: the folder behind
+# it is not used, and the log names the link and what to do.
 Expect 'as the user: the junction on the way was made' ($report -contains "junction-on-the-way`t0")
-Remove-Item -Force $log -ErrorAction SilentlyContinue
-reg add $policyKey /v DataPath /d "$policyRoot-way" /f /reg:64 | Out-Null
-try {
-  $env:KALINOR_LOG = $log
-  & $kalinor -u ArchiveConnector
-  $status = $LASTEXITCODE
-} finally {
-  reg delete $policyKey /v DataPath /f /reg:64 | Out-Null
-  Remove-Item Env:KALINOR_LOG -ErrorAction SilentlyContinue
-}
-$logLines = @(if (Test-Path $log) { Get-Content $log })
+$status, $logLines = Invoke-AdministratorUninstall "$policyRoot-way"
+$logLines = @($logLines)
 Expect 'administrator past the user''s junction: exit 0' ($status -eq 0) $logLines
 Expect 'nothing was made behind the user''s junction' (
   @(Get-ChildItem -Force "$outside-way").Count -eq 0) @(Get-ChildItem -Force "$outside-way")
