@@ -229,11 +229,12 @@ class Execution {
   void Delete(const FileOperation& op) {
     StoreInRun& store = stores_.at(op.Store);
     const std::wstring& path = store.StayedAt.empty() ? op.Path : store.StayedAt;
-    const platform::FileKind kind = platform::QueryFileKind(path);
-    if (kind == platform::FileKind::kMissing) return;
-    const GateVerdict verdict = gate_.CheckDelete(path, kind);
+    // Gone only where the system says so: a file that cannot be looked at
+    // (no access, a network failure) is refused below and stays listed.
+    if (platform::IsGone(path)) return;
+    const GateVerdict verdict = gate_.CheckDelete(path, platform::QueryFileKind(path));
     if (verdict.Refused()) {
-      if (platform::QueryFileKind(path) == platform::FileKind::kMissing) return;
+      if (platform::IsGone(path)) return;
       return ReportNotDeleted(Describe(verdict.Refusal), path);
     }
     BeforeAct(op);

@@ -280,6 +280,11 @@ DatabaseDecision DecideDatabase(const std::wstring& dbFileName, const CleanupGat
     if (kind == FileKind::kMissing) return decision;
   }
   decision.Refusal = gate.RefusalToDelete(decision.Path, kind);
+  // Gone since it was looked at (another run deleted it): nothing to do.
+  if (decision.Refusal != GateRefusal::kNone && platform::IsGone(decision.Path)) {
+    decision.Refusal = GateRefusal::kNone;
+    return decision;
+  }
   decision.Fate =
       decision.Refusal != GateRefusal::kNone ? DatabaseFate::kRefuse : DatabaseFate::kDelete;
   return decision;

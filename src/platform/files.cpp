@@ -111,12 +111,16 @@ std::optional<std::wstring> LocalFormOfLongPath(const std::wstring& path) {
   const bool drive =
       local.size() >= 3 && local[1] == L':' && local[2] == L'\\' &&
       ((local[0] >= L'A' && local[0] <= L'Z') || (local[0] >= L'a' && local[0] <= L'z'));
-  if (!drive || local.find(L'/') != std::wstring::npos) return std::nullopt;
+  // Past 260 characters the plain form names nothing the file calls can
+  // reach: such a path stays refused, and its store listed.
+  constexpr std::size_t kMaxPlainPath = 260;
+  if (!drive || local.size() >= kMaxPlainPath || local.find(L'/') != std::wstring::npos)
+    return std::nullopt;
   for (std::size_t from = 3; from < local.size();) {
     const std::size_t end = std::min(local.find(L'\\', from), local.size());
-    const std::wstring_view name(local.data() + from, end - from);
-    if (name.empty() || name == L"." || name == L".." || name.back() == L'.' || name.back() == L' ')
-      return std::nullopt;
+    // A device name ("COM1.pst") or a trailing dot or blank: not the same
+    // path without the prefix.
+    if (!IsPlainFileName(local.substr(from, end - from))) return std::nullopt;
     from = end + 1;
   }
   return local;
@@ -243,7 +247,10 @@ SystemError CreateFolderWithParents(const std::wstring& path, FolderAccess acces
   // link planted on the way meanwhile is never followed. A bare drive ("C:")
   // would name the drive's current folder: its root is meant.
   std::wstring base = existing > 0 ? prefixes[existing - 1] : ParentFolder(prefixes.front());
-  if (base.empty() || base.back() == L':') base += kPathSeparator;
+  if (base.empty())
+    base = L".";  // a relative path's first folder is the current folder's
+  else if (base.back() == L':')
+    base += kPathSeparator;
   HeldFolder folder = HeldFolder::Open(base);
   for (std::size_t i = existing; folder.IsHeld() && i < prefixes.size(); ++i) {
     const std::wstring name = LastPathPart(prefixes[i]);

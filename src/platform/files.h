@@ -60,6 +60,11 @@ bool IsAbsolutePath(const std::wstring& path);
 /// True when anything (file or folder) exists at path. False for "".
 bool PathExists(const std::wstring& path);
 
+/// True only when the system says that nothing lies at path (ENOENT,
+/// ENOTDIR; ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND): false when something
+/// is there, and when it cannot be told (no access, a network failure).
+bool IsGone(const std::wstring& path);
+
 /// Who may use a folder that is created.
 enum class FolderAccess {
   kDefault,    ///< the system's default (POSIX: 0777 less the umask)

@@ -11,12 +11,12 @@ namespace kalinor::platform {
 /// ask "not found?" without knowing the system's numbers.
 enum class ErrorKind {
   kNone,      ///< no failure
-  kNotFound,  ///< nothing at the name, or it is going away (delete pending)
+  kNotFound,  ///< nothing at the name
   kExists,    ///< the name is taken
   kIsFolder,  ///< a folder where a file was wanted
   kIsLink,    ///< a link (symbolic link, junction, mount point) on the way or at the end
   kDenied,    ///< no access
-  kBusy,      ///< another process holds it (a sharing or lock violation)
+  kBusy,      ///< another process holds it (a sharing or lock violation, a pending delete)
   kTooLarge,  ///< past a size bound
   kOther,     ///< anything else
 };

@@ -97,8 +97,9 @@ TEST_F(UninstallCleanupRuns, ParallelUninstallsLeaveNoStoreListedAndSayNoFailure
     runs.emplace_back([&] { result = Run({"-u", "ArchiveConnector"}); });
   for (std::thread& run : runs) run.join();
 
-  for (const ProcessResult& result : results) EXPECT_EQ(result.exitCode, 0);
   const std::string debug = DebugOutput();
+  for (const ProcessResult& result : results)
+    EXPECT_EQ(result.exitCode, 0) << result.standardError << debug.substr(0, 3000);
   EXPECT_EQ(Occurrences(debug, "Clear store settings <<\n"), 4) << debug.substr(0, 2000);
   EXPECT_EQ(debug.find("not deleted"), std::string::npos) << debug.substr(0, 2000);
   EXPECT_EQ(DataFile("StoreSettings.xml").find("<Store"), std::string::npos);

@@ -65,7 +65,6 @@ std::optional<std::vector<std::wstring>> FolderEntryNames(const std::wstring& fo
   return names;
 }
 
-
 }  // namespace os
 
 bool IsAbsolutePath(const std::wstring& path) { return !path.empty() && path.front() == L'/'; }
@@ -74,6 +73,12 @@ bool PathExists(const std::wstring& path) {
   auto native = NativePath(path);
   struct stat status {};
   return native && ::lstat(native->c_str(), &status) == 0;
+}
+
+bool IsGone(const std::wstring& path) {
+  auto native = NativePath(path);
+  struct stat status {};
+  return native && ::lstat(native->c_str(), &status) != 0 && (errno == ENOENT || errno == ENOTDIR);
 }
 
 SystemError CreateFolder(const std::wstring& path, FolderAccess access) {

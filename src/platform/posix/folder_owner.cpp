@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/files.h"
@@ -18,50 +19,64 @@ namespace kalinor::platform {
 
 namespace {
 
-// The status of path, or of the nearest folder above it that exists; a link
-// is looked at itself, never followed. False when nothing along it exists.
-bool NearestExisting(std::wstring path, struct stat& status) {
-  for (;;) {
-    if (::lstat(ToUtf8(path).c_str(), &status) == 0) return true;
-    const std::wstring parent = ParentFolder(path);
-    if (parent.empty() || parent == path) return false;
-    path = parent;
+// The status of the deepest folder along path that exists, looked at from
+// the root down and never through a link: a link on the way is itself the
+// deepest (its owner made it). False when not even the first exists.
+bool DeepestExisting(const std::wstring& path, struct stat& status) {
+  bool found = false;
+  for (const std::wstring& prefix : FolderPathPrefixes(path)) {
+    struct stat here {};
+    if (::lstat(ToUtf8(prefix).c_str(), &here) != 0) break;
+    status = here;
+    found = true;
+    if (S_ISLNK(here.st_mode)) break;
   }
+  return found;
+}
+
+// The supplementary groups of the account name with primary group gid.
+std::vector<gid_t> GroupsOf(const char* name, gid_t gid) {
+  int count = 64;
+  std::vector<gid_t> groups(static_cast<std::size_t>(count));
+  if (::getgrouplist(name, gid, groups.data(), &count) < 0) {
+    groups.resize(static_cast<std::size_t>(count));
+    if (::getgrouplist(name, gid, groups.data(), &count) < 0) return {gid};
+  }
+  groups.resize(static_cast<std::size_t>(count));
+  return groups;
 }
 
 }  // namespace
 
 std::optional<FolderOwner> ActAsOwnerOf(const std::wstring& path) {
   struct stat status {};
-  if (::geteuid() != 0 || path.empty() || !NearestExisting(path, status) || status.st_uid == 0)
+  if (::geteuid() != 0 || path.empty() || !DeepestExisting(path, status) || status.st_uid == 0)
     return std::nullopt;
   const uid_t uid = status.st_uid;
   gid_t gid = status.st_gid;
   FolderOwner owner{std::to_wstring(uid), uid};
-  std::vector<gid_t> groups;
+  std::vector<gid_t> groups{gid};
   struct passwd entry {};
   struct passwd* found = nullptr;
   std::vector<char> buffer(16384);
   if (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found != nullptr) {
     owner.Name = FromUtf8(found->pw_name);
     gid = found->pw_gid;
-    int count = 64;
-    groups.resize(static_cast<std::size_t>(count));
-    if (::getgrouplist(found->pw_name, gid, groups.data(), &count) < 0) {
-      groups.resize(static_cast<std::size_t>(count));
-      ::getgrouplist(found->pw_name, gid, groups.data(), &count);
-    }
-    groups.resize(static_cast<std::size_t>(count));
+    groups = GroupsOf(found->pw_name, gid);
   }
-  if (groups.empty()) groups.push_back(gid);
+  std::vector<gid_t> before(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
+  if (::getgroups(static_cast<int>(before.size()), before.data()) < 0) return std::nullopt;
   if (::setgroups(groups.size(), groups.data()) != 0) return std::nullopt;
   ::setfsgid(gid);
   ::setfsuid(uid);
   // Each call answers with the identity before it: asking again tells
-  // whether the switch took.
-  if (static_cast<uid_t>(::setfsuid(uid)) != uid || static_cast<gid_t>(::setfsgid(gid)) != gid)
-    return std::nullopt;
-  return owner;
+  // whether the switch took. Where it did not, the run keeps its own.
+  if (static_cast<uid_t>(::setfsuid(uid)) == uid && static_cast<gid_t>(::setfsgid(gid)) == gid)
+    return owner;
+  ::setfsuid(0);
+  ::setfsgid(0);
+  [[maybe_unused]] const int restored = ::setgroups(before.size(), before.data());
+  return std::nullopt;
 }
 
 }  // namespace kalinor::platform

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -70,13 +71,18 @@ int FlagsFor(EntryUse use) {
 namespace {
 
 // A link the system made: owned by root, in a folder only root may write, so
-// that no other account can have made it or can re-point it.
+// that no other account can have made it or can re-point it. A FUSE file
+// system answers with the owners its (possibly unprivileged) server chose:
+// no link on one counts as the system's.
 bool IsSystemLink(int folder, const std::string& name) {
+  constexpr long kFuseMagic = 0x65735546;
   struct stat link {};
   struct stat parent {};
+  struct statfs system {};
   return ::fstatat(folder, name.c_str(), &link, AT_SYMLINK_NOFOLLOW) == 0 &&
          S_ISLNK(link.st_mode) && link.st_uid == 0 && ::fstat(folder, &parent) == 0 &&
-         parent.st_uid == 0 && (parent.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+         parent.st_uid == 0 && (parent.st_mode & (S_IWGRP | S_IWOTH)) == 0 &&
+         ::fstatfs(folder, &system) == 0 && static_cast<long>(system.f_type) != kFuseMagic;
 }
 
 // The names of path, in order, without empty and "." steps.

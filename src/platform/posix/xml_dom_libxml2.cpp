@@ -149,7 +149,6 @@ xmlNodePtr RequireElement(const DomNodeRef& reference) {
   return node;
 }
 
-
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 bool IsBlank(const xmlChar* text) {
@@ -271,8 +270,7 @@ std::string EncodedDeclaration(const Document& document) {
   std::string text = "<?xml version=\"";
   text += tree->version != nullptr ? Chars(tree->version) : "1.0";
   text += "\"";
-  if (!document.declaredEncoding.empty())
-    text += " encoding=\"" + document.declaredEncoding + "\"";
+  if (!document.declaredEncoding.empty()) text += " encoding=\"" + document.declaredEncoding + "\"";
   if (tree->standalone == 0 || tree->standalone == 1)
     text += tree->standalone == 1 ? " standalone=\"yes\"" : " standalone=\"no\"";
   text += "?>\n";
@@ -326,9 +324,9 @@ xmlDocPtr Parse(const std::string& bytes, const std::wstring& path) {
   // the declared encoding); UCS-4 is left to libxml2's own detection.
   std::string unicode = UnicodeEncodingOf(bytes);
   if (unicode.rfind("UCS", 0) == 0) unicode.clear();
-  xmlDocPtr tree = xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()),
-                                     url.c_str(), unicode.empty() ? nullptr : unicode.c_str(),
-                                     kParseOptions);
+  xmlDocPtr tree =
+      xmlCtxtReadMemory(context.get(), bytes.data(), static_cast<int>(bytes.size()), url.c_str(),
+                        unicode.empty() ? nullptr : unicode.c_str(), kParseOptions);
   if (tree != nullptr && (!context->wellFormed || !context->nsWellFormed || IsTooDeep(tree))) {
     xmlFreeDoc(tree);
     return nullptr;
@@ -593,9 +591,7 @@ std::vector<std::wstring> AttributeNames(const DomNodeRef& reference) {
   return names;
 }
 
-bool IsElement(const DomNodeRef& node) {
-  return NodeOf(node)->type == XML_ELEMENT_NODE;
-}
+bool IsElement(const DomNodeRef& node) { return NodeOf(node)->type == XML_ELEMENT_NODE; }
 
 DomNodeRef CreateElement(const DomDocumentRef& reference, const std::wstring& name) {
   Document& document = DocumentOf(reference);

@@ -77,6 +77,13 @@ bool PathExists(const std::wstring& path) {
   return IsUsablePath(path) && PathFileExistsW(path.c_str()) != FALSE;
 }
 
+bool IsGone(const std::wstring& path) {
+  if (!IsUsablePath(path) || GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
+    return false;
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 SystemError CreateFolder(const std::wstring& path, FolderAccess /*access*/) {
   if (!IsUsablePath(path)) return UnusablePathError();
   // Folders under the user's profile are the user's alone already.

@@ -7,9 +7,12 @@
 
 #include <windows.h>
 #include <aclapi.h>
+#include <winioctl.h>
 #include <sddl.h>
 
 #include <algorithm>
+#include <cstring>
+#include <deque>
 #include <new>
 #include <optional>
 #include <vector>
@@ -247,8 +250,10 @@ bool OthersMay(PACL dacl, ACCESS_MASK mask) {
     void* entry = nullptr;
     if (!GetAce(dacl, i, &entry)) return true;
     const auto* header = static_cast<const ACE_HEADER*>(entry);
-    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE || (header->AceFlags & INHERIT_ONLY_ACE) != 0)
+    if ((header->AceFlags & INHERIT_ONLY_ACE) != 0 || header->AceType == ACCESS_DENIED_ACE_TYPE)
       continue;
+    // A conditional or object grant is judged as granting to anyone.
+    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) return true;
     auto* ace = static_cast<ACCESS_ALLOWED_ACE*>(entry);
     if ((ace->Mask & mask) != 0 && !IsSystemSid(&ace->SidStart)) return true;
   }
@@ -297,9 +302,69 @@ std::size_t RootLength(const std::wstring& path) {
   return share == std::wstring::npos ? path.size() : share + 1;
 }
 
+// The names of text, in order, as separate steps (empty ones dropped).
+void PrependNames(const std::wstring& text, std::deque<std::wstring>& pending) {
+  std::vector<std::wstring> names;
+  for (std::size_t from = 0; from <= text.size();) {
+    const std::size_t end = std::min(text.find(L'\\', from), text.size());
+    if (end > from) names.push_back(text.substr(from, end - from));
+    from = end + 1;
+  }
+  pending.insert(pending.begin(), names.begin(), names.end());
+}
+
+// The text the open link points at, as the walk follows it name by name:
+// an absolute "C:\x" or "\\server\share\x", or a relative "x\y" from the
+// link's folder. nullopt where the walk cannot follow it by name: a volume
+// GUID target, another kind of reparse point, or data it cannot read.
+std::optional<std::wstring> LinkTarget(HANDLE link) {
+  std::vector<unsigned char> buffer(16 * 1024);  // the largest reparse data there is
+  DWORD got = 0;
+  if (!DeviceIoControl(link, FSCTL_GET_REPARSE_POINT, nullptr, 0, buffer.data(),
+                       static_cast<DWORD>(buffer.size()), &got, nullptr) ||
+      got < sizeof(native::ReparseHeader) + sizeof(native::ReparseNames))
+    return std::nullopt;
+  native::ReparseHeader header{};
+  native::ReparseNames names{};
+  std::memcpy(&header, buffer.data(), sizeof header);
+  std::memcpy(&names, buffer.data() + sizeof header, sizeof names);
+  std::size_t pathBuffer = sizeof header + sizeof names;
+  ULONG flags = 0;
+  if (header.Tag == IO_REPARSE_TAG_SYMLINK) {
+    if (got < pathBuffer + sizeof flags) return std::nullopt;
+    std::memcpy(&flags, buffer.data() + pathBuffer, sizeof flags);
+    pathBuffer += sizeof flags;
+  } else if (header.Tag != IO_REPARSE_TAG_MOUNT_POINT) {
+    return std::nullopt;
+  }
+  const std::size_t start = pathBuffer + names.SubstituteOffset;
+  if (names.SubstituteLength % sizeof(wchar_t) != 0 || start + names.SubstituteLength > got)
+    return std::nullopt;
+  std::wstring target(names.SubstituteLength / sizeof(wchar_t), L'\0');
+  std::memcpy(target.data(), buffer.data() + start, names.SubstituteLength);
+  if (header.Tag == IO_REPARSE_TAG_SYMLINK && (flags & native::kSymlinkFlagRelative) != 0)
+    return target;
+  constexpr std::wstring_view kNtPrefix = L"\\??\\";
+  if (target.rfind(kNtPrefix, 0) != 0) return std::nullopt;
+  target.erase(0, kNtPrefix.size());
+  if (target.rfind(L"UNC\\", 0) == 0) return L"\\\\" + target.substr(4);
+  const bool drive = target.size() >= 3 && target[1] == L':' && target[2] == L'\\';
+  return drive ? std::optional<std::wstring>(target) : std::nullopt;
+}
+
+// Opens the root of a full path ("C:\", "\\server\share\").
+SystemError OpenRoot(const std::wstring& root, NativeFile& opened) {
+  opened.Reset(AsNative(
+      CreateFileW(root.c_str(), kFolderAccess | SYNCHRONIZE, kShareAll, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)));
+  return opened.IsValid() ? SystemError{} : LastSystemError();
+}
+
 // The privileged walk: path's own names from its root down, each opened
-// without following a reparse point; a link the system made is followed,
-// any other is refused and named.
+// without following a reparse point. A link the system made is followed by
+// its own text, name by name under the same rule (as the kernel would
+// follow every reparse point inside its target unchecked); any other is
+// refused and named.
 SystemError WalkFollowingSystemLinks(const std::wstring& path, NativeFile& folder,
                                      std::wstring& refusedLink) {
   std::vector<wchar_t> full(32768);
@@ -307,38 +372,61 @@ SystemError WalkFollowingSystemLinks(const std::wstring& path, NativeFile& folde
       GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
   if (length == 0 || length >= full.size()) return LastSystemError();
   const std::wstring whole(full.data(), length);
-  const std::size_t rootEnd = RootLength(whole);
-  std::wstring walkedText = whole.substr(0, rootEnd);
-  NativeFile walked(AsNative(CreateFileW(
-      walkedText.c_str(), kFolderAccess | SYNCHRONIZE, kShareAll, nullptr, OPEN_EXISTING,
-      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)));
-  if (!walked.IsValid()) return LastSystemError();
-  for (std::size_t from = rootEnd; from < whole.size();) {
-    const std::size_t end = std::min(whole.find(L'\\', from), whole.size());
-    const std::wstring name = whole.substr(from, end - from);
-    from = end + 1;
-    if (name.empty()) continue;
-    const HANDLE parent = AsHandle(walked.Get());
+  struct Step {
+    NativeFile Folder;
+    std::wstring Text;
+  };
+  std::vector<Step> walked(1);
+  walked[0].Text = whole.substr(0, RootLength(whole));
+  if (const SystemError error = OpenRoot(walked[0].Text, walked[0].Folder); error.Failed())
+    return error;
+  std::deque<std::wstring> pending;
+  PrependNames(whole.substr(walked[0].Text.size()), pending);
+  constexpr int kMostLinks = 40;
+  int links = 0;
+  while (!pending.empty()) {
+    const std::wstring name = pending.front();
+    pending.pop_front();
+    if (name == L".") continue;
+    if (name == L"..") {
+      if (walked.size() > 1) walked.pop_back();
+      continue;
+    }
+    const HANDLE parent = AsHandle(walked.back().Folder.Get());
+    const std::wstring& parentText = walked.back().Text;
+    const std::wstring here = parentText + (parentText.back() == L'\\' ? L"" : L"\\") + name;
     NativeFile next;
-    SystemError error = OpenRelative(parent, name, kFolderAccess, kSharePinned, native::kFileOpen,
-                                     native::kFileDirectoryFile, next);
-    if (error.Failed()) return error;
+    if (const SystemError error = OpenRelative(parent, name, kFolderAccess, kSharePinned,
+                                               native::kFileOpen, native::kFileDirectoryFile, next);
+        error.Failed())
+      return error;
     const auto info = AttributesOf(AsHandle(next.Get()));
     if (!info) return LastSystemError();
-    const std::wstring here = walkedText + (walkedText.back() == L'\\' ? L"" : L"\\") + name;
-    if (IsLink(*info)) {
-      if (!IsSystemLink(AsHandle(next.Get()), parent)) {
-        refusedLink = here;
-        return ErrorOfKind(ErrorKind::kIsLink);
-      }
-      error = OpenRelative(parent, name, kFolderAccess, kSharePinned, native::kFileOpen,
-                           native::kFileDirectoryFile, next, true);
-      if (error.Failed()) return error;
+    if (!IsLink(*info)) {
+      walked.push_back({std::move(next), here});
+      continue;
     }
-    walked = std::move(next);
-    walkedText = here;
+    const std::optional<std::wstring> target = IsSystemLink(AsHandle(next.Get()), parent)
+                                                   ? LinkTarget(AsHandle(next.Get()))
+                                                   : std::nullopt;
+    if (!target || ++links > kMostLinks) {
+      refusedLink = here;
+      return ErrorOfKind(ErrorKind::kIsLink);
+    }
+    const std::size_t root = RootLength(*target);
+    const bool absolute =
+        target->size() >= 2 && ((*target)[1] == L':' || target->rfind(L"\\\\", 0) == 0);
+    if (absolute) {
+      walked.resize(1);
+      walked[0].Text = target->substr(0, root);
+      if (const SystemError error = OpenRoot(walked[0].Text, walked[0].Folder); error.Failed())
+        return error;
+      PrependNames(target->substr(root), pending);
+    } else {
+      PrependNames(*target, pending);
+    }
   }
-  folder = std::move(walked);
+  folder = std::move(walked.back().Folder);
   return {};
 }
 
@@ -420,7 +508,8 @@ SystemError FactsOf(Native entry, EntryFacts& facts) {
 
 bool LiesBelow(Native entry, const std::wstring& folderReal) {
   const std::wstring real = FinalPathOf(AsHandle(entry));
-  const std::wstring prefix = folderReal + L"\\";
+  const std::wstring prefix =
+      !folderReal.empty() && folderReal.back() == L'\\' ? folderReal : folderReal + L"\\";
   return real.size() > prefix.size() && real.compare(0, prefix.size(), prefix) == 0;
 }
 
@@ -494,12 +583,17 @@ void TakeOwnerAndPermissions(Native old, Native file) {
   PSID owner = nullptr;
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  if (GetSecurityInfo(AsHandle(old), SE_FILE_OBJECT,
-                      OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
-                      &dacl, nullptr, &descriptor) != ERROR_SUCCESS)
-    return;
-  SetSecurityInfo(AsHandle(file), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, dacl,
-                  nullptr);
+  if (!SecurityOf(AsHandle(old), owner, dacl, descriptor)) return;
+  // A DACL that was protected from its folder's stays so: the new file
+  // would otherwise take the folder's entries on top of its own.
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  const bool protectedDacl = GetSecurityDescriptorControl(descriptor, &control, &revision) &&
+                             (control & SE_DACL_PROTECTED) != 0;
+  SetSecurityInfo(
+      AsHandle(file), SE_FILE_OBJECT,
+      DACL_SECURITY_INFORMATION | (protectedDacl ? PROTECTED_DACL_SECURITY_INFORMATION : 0),
+      nullptr, nullptr, dacl, nullptr);
   SetSecurityInfo(AsHandle(file), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, owner, nullptr,
                   nullptr, nullptr);
   LocalFree(descriptor);

@@ -57,6 +57,24 @@ struct DispositionRecordEx {
   ULONG Flags;
 };
 
+/// REPARSE_DATA_BUFFER's header, and the four offsets and lengths (in bytes,
+/// into the path buffer after them) of its symbolic-link and mount-point
+/// forms; a symbolic link's ULONG flags come between them and the path
+/// buffer. The WDK's ntifs.h declares the record; the SDK does not.
+struct ReparseHeader {
+  ULONG Tag;
+  USHORT DataLength;
+  USHORT Reserved;
+};
+struct ReparseNames {
+  USHORT SubstituteOffset;
+  USHORT SubstituteLength;
+  USHORT PrintOffset;
+  USHORT PrintLength;
+};
+/// A symbolic link's target is relative to the link's folder.
+inline constexpr ULONG kSymlinkFlagRelative = 1;
+
 // Object attributes.
 inline constexpr ULONG kObjCaseInsensitive = 0x00000040;
 inline constexpr ULONG kObjDontReparse = 0x00001000;

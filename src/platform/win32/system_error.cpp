@@ -26,7 +26,7 @@ std::span<const ErrorKindEntry> ErrorKindTable() {
   static constexpr ErrorKindEntry kTable[] = {
       {ERROR_FILE_NOT_FOUND, ErrorKind::kNotFound},
       {ERROR_PATH_NOT_FOUND, ErrorKind::kNotFound},
-      {ERROR_DELETE_PENDING, ErrorKind::kNotFound},  // going away
+
       {ERROR_FILE_EXISTS, ErrorKind::kExists},
       {ERROR_ALREADY_EXISTS, ErrorKind::kExists},
       {ERROR_DIRECTORY, ErrorKind::kIsFolder},
@@ -38,6 +38,8 @@ std::span<const ErrorKindEntry> ErrorKindTable() {
       {ERROR_SHARING_VIOLATION, ErrorKind::kBusy},
       {ERROR_LOCK_VIOLATION, ErrorKind::kBusy},
       {ERROR_USER_MAPPED_FILE, ErrorKind::kBusy},
+      // Going away, unless whoever set it takes the delete back: waited out.
+      {ERROR_DELETE_PENDING, ErrorKind::kBusy},
       {ERROR_FILE_TOO_LARGE, ErrorKind::kTooLarge},
       {ERROR_INVALID_FUNCTION, ErrorKind::kOther},
   };

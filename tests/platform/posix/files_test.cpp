@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 
 #include "platform/files.h"
 #include "platform/held_folder.h"
@@ -151,6 +152,15 @@ TEST_F(FilesTest, CreateFolderMakesOneLevelAndNamesWhyAnotherWasNotCreated) {
   EXPECT_EQ(ErrnoOf(CreateFolder(temp_.Join(L"a/b"))), ENOENT);
   EXPECT_TRUE(platform::QueryFileStatus(folder));
   EXPECT_FALSE(platform::QueryFileStatus(temp_.Join(L"missing")));
+
+  // A relative path's folders are the current folder's, never the root's.
+  const std::filesystem::path current = std::filesystem::current_path();
+  std::filesystem::current_path(testing::FileSystemPath(temp_.Path()));
+  const platform::SystemError made = platform::CreateFolderWithParents(L"kalinor-top/sub");
+  std::filesystem::current_path(current);
+  EXPECT_FALSE(made.Failed());
+  EXPECT_TRUE(IsFolder(temp_.Join(L"kalinor-top/sub")));
+  EXPECT_FALSE(std::filesystem::exists("/kalinor-top"));
 }
 
 // A NUL inside a wide path would cut the C call's path short: such a path
