@@ -166,6 +166,16 @@ HeldFolder HeldFolder::HoldBelow(const std::wstring& name,
   return below;
 }
 
+CheckedFile HeldFolder::OpenChecked(const std::wstring& name, CheckedFileUse use) const {
+  const auto names = os::RelativeNames(name);
+  if (!IsHeld() || !names || names->size() != 1) {
+    CheckedFile refused;
+    refused.Refusal = IsHeld() ? L"not a usable path" : L"its folder cannot be opened";
+    return refused;
+  }
+  return os::OpenCheckedFileIn(handle_->Folder.Get(), name, use);
+}
+
 FileKind HeldFolder::KindOf(const std::wstring& relative) const {
   Opened entry;
   if (!IsHeld() ||

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/checked_file.h"
 #include "platform/files.h"
 #include "platform/system_error.h"
 
@@ -50,6 +51,10 @@ class HeldFolder {
   /// why) otherwise.
   HeldFolder CreateFolder(const std::wstring& name,
                           FolderAccess access = FolderAccess::kDefault) const;
+
+  /// Opens the file name in this folder as a checked file (checked_file.h);
+  /// refused ("not held") when no folder is held.
+  CheckedFile OpenChecked(const std::wstring& name, CheckedFileUse use) const;
 
   /// True when a folder is held.
   bool IsHeld() const { return handle_ != nullptr; }

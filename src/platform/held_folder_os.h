@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/checked_file.h"
 #include "platform/files.h"
 #include "platform/native_file.h"
 #include "platform/system_error.h"
@@ -101,6 +102,12 @@ void TakeOwnerAndPermissions(Native old, Native file);
 
 /// The names in the open folder, without "." and "..".
 std::vector<std::wstring> NamesIn(Native folder);
+
+/// Opens name in folder as a checked file for use (checked_file.h's rules:
+/// created exclusively first unless kExistingLock, else the one there; never
+/// through a link; kept only when a regular file with one name, on POSIX
+/// also the account's own or created now).
+CheckedFile OpenCheckedFileIn(Native folder, const std::wstring& name, CheckedFileUse use);
 
 /// Makes a rename in the open folder durable (POSIX fsync of the folder;
 /// Windows, where a rename's metadata is journaled, nothing).

@@ -158,6 +158,17 @@ TEST_F(RootOverAnotherAccount, LinksTheAccountMadeLeadNowhereTheAccountCouldNotG
   }
 }
 
+// The run log and the debugger-output file take the same road: a log path
+// through the account's link creates nothing behind it.
+TEST_F(RootOverAnotherAccount, ALogPathThroughTheAccountsLinkCreatesNothingOutside) {
+  Link("logs");
+  GiveHomeAway();
+  environment["KALINOR_LOG"] = InHome("logs/setup.log");
+  environment["KALINOR_DEBUG_OUTPUT"] = InHome("logs/debug.log");
+  Run({"-u", "ArchiveConnector"});
+  EXPECT_EQ(RootOnlyEntries(), std::vector<std::wstring>{L"root.fdb"});
+}
+
 TEST_F(RootOverAnotherAccount, WhatATakeoverAndASeedLeaveIsTheAccounts) {
   const std::string older = ".local/share/Tavrin/Pellucor";
   WriteHomeFile(older + "/old.fdb", "db");

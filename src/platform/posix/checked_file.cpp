@@ -1,4 +1,5 @@
 #include "platform/checked_file.h"
+#include "platform/held_folder_os.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -49,26 +50,25 @@ bool NativeFileTraits::Close(Handle handle) noexcept {
   return ::close(static_cast<int>(handle)) == 0;
 }
 
-CheckedFile OpenCheckedFile(const std::wstring& path, CheckedFileUse use) {
+namespace os {
+
+CheckedFile OpenCheckedFileIn(Native folder, const std::wstring& name, CheckedFileUse use) {
   CheckedFile result;
-  if (path.empty() || path.find(L'\0') != std::wstring::npos) {
-    result.Refusal = L"not a usable path";
-    return result;
-  }
-  const std::string bytes = ToUtf8(path);
+  const std::string bytes = ToUtf8(name);
+  const int at = static_cast<int>(folder);
   // O_NONBLOCK: a FIFO in the file's place fails or returns at once instead
   // of waiting for a peer for ever.
   const int flags = AccessFlags(use) | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK;
   int fd = -1;
   if (use != CheckedFileUse::kExistingLock) {
-    fd = ::open(bytes.c_str(), flags | O_CREAT | O_EXCL, 0644);
+    fd = ::openat(at, bytes.c_str(), flags | O_CREAT | O_EXCL, 0644);
     if (fd < 0 && errno != EEXIST) {
       result.Refusal = ErrorText(errno);
       return result;
     }
     result.Created = fd >= 0;
   }
-  if (fd < 0) fd = ::open(bytes.c_str(), flags);
+  if (fd < 0) fd = ::openat(at, bytes.c_str(), flags);
   if (fd < 0) {
     const int error = errno;
     if (error == ELOOP) {
@@ -88,6 +88,8 @@ CheckedFile OpenCheckedFile(const std::wstring& path, CheckedFileUse use) {
   }
   return result;
 }
+
+}  // namespace os
 
 SystemError AppendToCheckedFile(std::intptr_t file, std::string_view bytes) {
   ssize_t written;

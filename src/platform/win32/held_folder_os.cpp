@@ -619,4 +619,64 @@ std::vector<std::wstring> NamesIn(Native folder) {
 
 void SyncFolder(Native) {}
 
+namespace {
+
+ACCESS_MASK CheckedAccess(CheckedFileUse use) {
+  switch (use) {
+    case CheckedFileUse::kAppend:
+      // Append-only: every write lands at the end in one piece, also beside
+      // another run's writes.
+      return FILE_APPEND_DATA | FILE_READ_ATTRIBUTES;
+    case CheckedFileUse::kLock:
+      return GENERIC_READ | GENERIC_WRITE;
+    case CheckedFileUse::kExistingLock:
+      break;
+  }
+  return GENERIC_READ;
+}
+
+// Why the open file may not be used as a checked file; "" when it may.
+std::wstring CheckedRefusalOf(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file, &info)) return DescribeSystemError(LastSystemError());
+  const auto tag = AttributesOf(file);
+  if (tag && IsLink(*tag)) return L"a link";
+  if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+      GetFileType(file) != FILE_TYPE_DISK)
+    return L"not a regular file";
+  if (info.nNumberOfLinks != 1) return std::to_wstring(info.nNumberOfLinks) + L" links";
+  return {};
+}
+
+}  // namespace
+
+CheckedFile OpenCheckedFileIn(Native folder, const std::wstring& name, CheckedFileUse use) {
+  CheckedFile result;
+  const ACCESS_MASK access = CheckedAccess(use) | FILE_READ_ATTRIBUTES;
+  SystemError error;
+  if (use != CheckedFileUse::kExistingLock) {
+    error = OpenRelative(AsHandle(folder), name, access, kShareAll, native::kFileCreate,
+                         native::kFileNonDirectoryFile, result.File);
+    result.Created = !error.Failed();
+  }
+  if (!result.Created)
+    error = RetryWhileBusy([&] {
+      return OpenRelative(AsHandle(folder), name, access, kShareAll, native::kFileOpen, 0,
+                          result.File);
+    });
+  if (error.Failed()) {
+    if (use == CheckedFileUse::kExistingLock && error.Kind() == ErrorKind::kNotFound)
+      result.Missing = true;
+    else
+      result.Refusal = DescribeSystemError(error);
+    return result;
+  }
+  result.Refusal = CheckedRefusalOf(AsHandle(result.File.Get()));
+  if (!result.Refusal.empty()) {
+    result.File.Reset();
+    result.Created = false;
+  }
+  return result;
+}
+
 }  // namespace kalinor::platform::os
