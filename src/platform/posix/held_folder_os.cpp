@@ -66,10 +66,6 @@ int FlagsFor(EntryUse use) {
   return O_RDONLY | O_NOFOLLOW | O_NONBLOCK;
 }
 
-}  // namespace
-
-namespace {
-
 // A link the system made: owned by root, in a folder only root may write, so
 // that no other account can have made it or can re-point it. A FUSE file
 // system answers with the owners its (possibly unprivileged) server chose:
@@ -95,6 +91,13 @@ void PrependNames(const std::string& path, std::vector<std::string>& pending) {
     from = end + 1;
   }
   pending.insert(pending.begin(), names.begin(), names.end());
+}
+
+// "/a/b" for the names a, b below the root; "" for none.
+std::string PathOfNames(const std::vector<std::string>& names) {
+  std::string path;
+  for (const std::string& name : names) path += "/" + name;
+  return path;
 }
 
 // The privileged walk: path's own names from "/" down, each opened without
@@ -130,9 +133,7 @@ SystemError WalkFollowingSystemLinks(const std::string& path, NativeFile& folder
         !S_ISLNK(status.st_mode))
       return error;
     if (!IsSystemLink(parent, name) || ++links > kMostLinks) {
-      std::string at;
-      for (const std::string& part : names) at += "/" + part;
-      refusedLink = FromUtf8(at + "/" + name);
+      refusedLink = FromUtf8(PathOfNames(names) + "/" + name);
       return ErrorOf(ELOOP);
     }
     std::vector<char> target(4096);
@@ -145,10 +146,8 @@ SystemError WalkFollowingSystemLinks(const std::string& path, NativeFile& folder
     }
     PrependNames(text, pending);
   }
-  std::string real;
-  for (const std::string& part : names) real += "/" + part;
   folder = std::move(opened.back());
-  realPath = FromUtf8(real);
+  realPath = FromUtf8(PathOfNames(names));
   return {};
 }
 

@@ -61,7 +61,6 @@ std::optional<std::vector<std::wstring>> FolderEntryNames(const std::wstring& fo
   return names;
 }
 
-
 }  // namespace os
 
 bool IsAbsolutePath(const std::wstring& path) {
@@ -136,30 +135,8 @@ SystemError ReadWholeFile(const std::wstring& path, std::string& bytes, std::siz
   if (GetFileType(file.Get()) != FILE_TYPE_DISK) return SystemError{ERROR_INVALID_FUNCTION};
   LARGE_INTEGER size;
   if (!GetFileSizeEx(file.Get(), &size)) return LastSystemError();
-  if (size.QuadPart < 0 || static_cast<std::uint64_t>(size.QuadPart) > max_bytes)
-    return SystemError{ERROR_FILE_TOO_LARGE};
-  try {
-    bytes.reserve(static_cast<std::size_t>(size.QuadPart));
-  } catch (...) {
-    return SystemError{ERROR_NOT_ENOUGH_MEMORY};
-  }
-  // Read to the end rather than trusting the size: the file may grow, but
-  // never past the cap.
-  char buffer[64 * 1024];
-  for (;;) {
-    DWORD got = 0;
-    if (!ReadFile(file.Get(), buffer, sizeof buffer, &got, nullptr)) {
-      const SystemError error = LastSystemError();
-      bytes.clear();
-      return error;
-    }
-    if (bytes.size() + got > max_bytes) {
-      bytes.clear();
-      return SystemError{ERROR_FILE_TOO_LARGE};
-    }
-    if (got == 0) return {};
-    bytes.append(buffer, got);
-  }
+  if (size.QuadPart < 0) return SystemError{ERROR_FILE_TOO_LARGE};
+  return ReadWholeOpenFile(file.Get(), static_cast<std::uint64_t>(size.QuadPart), bytes, max_bytes);
 }
 
 }  // namespace kalinor::platform

@@ -553,30 +553,7 @@ SystemError Flush(Native file) {
 
 SystemError ReadToEnd(Native file, std::uint64_t expectedSize, std::string& bytes,
                       std::size_t max_bytes) {
-  bytes.clear();
-  if (expectedSize > max_bytes) return ErrorOfKind(ErrorKind::kTooLarge);
-  // One allocation for a file that does not grow meanwhile; a size the
-  // memory cannot hold is the read's failure, not an exception.
-  try {
-    bytes.reserve(static_cast<std::size_t>(expectedSize));
-  } catch (const std::bad_alloc&) {
-    return ErrorOf(ERROR_NOT_ENOUGH_MEMORY);
-  }
-  std::vector<char> buffer(64 * 1024);
-  for (;;) {
-    DWORD got = 0;
-    if (!ReadFile(AsHandle(file), buffer.data(), static_cast<DWORD>(buffer.size()), &got,
-                  nullptr)) {
-      bytes.clear();
-      return LastSystemError();
-    }
-    if (got == 0) return {};
-    if (bytes.size() + got > max_bytes) {
-      bytes.clear();
-      return ErrorOfKind(ErrorKind::kTooLarge);
-    }
-    bytes.append(buffer.data(), got);
-  }
+  return ReadWholeOpenFile(AsHandle(file), expectedSize, bytes, max_bytes);
 }
 
 void TakeOwnerAndPermissions(Native old, Native file) {
