@@ -31,7 +31,9 @@ bool BackgroundProcess::Started() const { return state_->process.IsValid(); }
 void BackgroundProcess::Stop() {
   if (!state_->process.IsValid()) return;
   TerminateProcess(state_->process.Get(), 1);
-  WaitForSingleObject(state_->process.Get(), INFINITE);
+  // Bounded: a Wine prefix that is shutting down may never signal it, and
+  // the program ends itself soon after anyway.
+  WaitForSingleObject(state_->process.Get(), 30000);
   // The last handle closed, so that no snapshot lists it any more.
   state_->process.Close();
 }
