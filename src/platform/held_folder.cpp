@@ -90,7 +90,8 @@ void RemoveLeftoverTemporaries(os::Native folder, const std::wstring& name) {
   for (const std::wstring& entry : os::NamesIn(folder)) {
     NativeFile leftover;
     if (os::IsLeftoverTemporaryOf(entry, name) &&
-        !os::OpenEntryIn(folder, entry, os::EntryUse::kDelete, leftover).Failed())
+        !os::OpenEntryIn(folder, entry, os::EntryUse::kDelete, leftover).Failed() &&
+        !os::UserCould(folder, leftover.Get(), os::UserAct::kDelete).Failed())
       (void)os::DeleteEntry(folder, entry, leftover.Get());
   }
 }
@@ -155,9 +156,13 @@ HeldFolder HeldFolder::HoldBelow(const std::wstring& name,
   }
   NativeFile opened;
   const os::Native folder = handle_->Folder.Get();
-  below.openError_ =
-      create ? os::CreateFolderIn(folder, name, *create == FolderAccess::kOwnerOnly, opened)
-             : os::OpenSubfolder(folder, name, opened);
+  if (create)
+    below.openError_ =
+        os::UserCould(folder, NativeFileTraits::Invalid(), os::UserAct::kCreateFolder);
+  if (!below.openError_.Failed())
+    below.openError_ =
+        create ? os::CreateFolderIn(folder, name, *create == FolderAccess::kOwnerOnly, opened)
+               : os::OpenSubfolder(folder, name, opened);
   if (below.openError_.Failed()) return below;
   below.handle_ = std::make_unique<Handle>(Handle{std::move(opened)});
   below.realPath_ = realPath_.empty() || realPath_.back() != kPathSeparator
@@ -192,6 +197,10 @@ SystemError HeldFolder::Delete(const std::wstring& relative) const {
   if (error.Failed()) return error;
   // A folder is never deleted; a link goes as itself.
   if (entry.Facts.Kind == FileKind::kFolder) return ErrorOfKind(ErrorKind::kIsFolder);
+  if (const SystemError refused =
+          os::UserCould(entry.At.Folder, entry.Entry.Get(), os::UserAct::kDelete);
+      refused.Failed())
+    return refused;
   return os::DeleteEntry(entry.At.Folder, entry.At.Leaf, entry.Entry.Get());
 }
 
@@ -203,8 +212,12 @@ SystemError HeldFolder::MoveTo(const std::wstring& relative, const HeldFolder& d
   SystemError error =
       OpenBelow(handle_->Folder.Get(), realPath_, relative, os::EntryUse::kMove, source);
   if (!error.Failed()) error = NotARegularFile(source.Facts);
-  if (error.Failed()) return error;
   const os::Native target = destination.handle_->Folder.Get();
+  if (!error.Failed())
+    error = os::UserCould(source.At.Folder, source.Entry.Get(), os::UserAct::kDelete);
+  if (!error.Failed())
+    error = os::UserCould(target, NativeFileTraits::Invalid(), os::UserAct::kCreateFile);
+  if (error.Failed()) return error;
   error =
       os::RenameEntry(source.At.Folder, source.At.Leaf, source.Entry.Get(), target, name, false);
   if (!os::IsOtherFileSystem(error)) return error;
@@ -232,6 +245,7 @@ SystemError HeldFolder::ReadWhole(const std::wstring& relative, std::string& byt
   SystemError error =
       OpenBelow(handle_->Folder.Get(), realPath_, relative, os::EntryUse::kRead, file);
   if (!error.Failed()) error = NotARegularFile(file.Facts);
+  if (!error.Failed()) error = os::UserCould(file.At.Folder, file.Entry.Get(), os::UserAct::kRead);
   if (error.Failed()) return error;
   // A second name is one another account may have made for a file of its
   // own: what is read must be the folder's file only.
@@ -251,7 +265,14 @@ SystemError HeldFolder::WriteAtomically(const std::wstring& name, std::string_vi
   if (!looked.Failed()) {
     if (existing == ExistingFile::kKeep) return ErrorOfKind(ErrorKind::kExists);
     if (const SystemError error = NotARegularFile(old.Facts); error.Failed()) return error;
+    if (const SystemError refused = os::UserCould(held, old.Entry.Get(), os::UserAct::kReplace);
+        refused.Failed())
+      return refused;
   }
+  if (const SystemError refused =
+          os::UserCould(held, NativeFileTraits::Invalid(), os::UserAct::kCreateFile);
+      refused.Failed())
+    return refused;
   RemoveLeftoverTemporaries(held, name);
   std::wstring temporary;
   NativeFile file;

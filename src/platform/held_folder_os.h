@@ -34,6 +34,24 @@ enum class EntryUse {
   kMove,    ///< reading it and renaming or deleting it
 };
 
+/// An act of the run in a folder that a user's processes may change.
+enum class UserAct {
+  kRead,          ///< reading the entry's content
+  kCreateFile,    ///< creating a file in the folder (no entry)
+  kCreateFolder,  ///< creating a folder in the folder (no entry)
+  kDelete,        ///< deleting the entry, or moving it away
+  kReplace,       ///< giving the entry new content, or renaming a file over it
+};
+
+/// Whether the user this run acts for could do act themselves (entry, where
+/// the act has one, open in folder). Windows, in the elevated half of a split
+/// token: AccessCheck of the user's own unelevated token over the entry's and
+/// the folder's descriptors; kDenied, at the step "not allowed to the user
+/// this run acts for", when it could not. No failure in every other run: an
+/// unelevated run is the user, and on POSIX the system checks the file-system
+/// identity a root run takes in another account's folder.
+SystemError UserCould(Native folder, Native entry, UserAct act);
+
 /// Opens the folder at path to hold, pinned (it cannot be renamed or
 /// deleted while held, where the system can say so), without following a
 /// link at it; realPath gets its real path without a closing separator ("" for
@@ -105,8 +123,11 @@ std::vector<std::wstring> NamesIn(Native folder);
 
 /// Opens name in folder as a checked file for use (checked_file.h's rules:
 /// created exclusively first unless kExistingLock, else the one there; never
-/// through a link; kept only when a regular file with one name, on POSIX
-/// also the account's own or created now).
+/// through a link; kept only when a regular file with one name, the run's
+/// own or created now). A privileged run keeps one only in a folder of its
+/// own account's (POSIX: created and checked as the folder's owner where
+/// another account owns it; Windows: as the user's own token allows, where
+/// the run holds one).
 CheckedFile OpenCheckedFileIn(Native folder, const std::wstring& name, CheckedFileUse use);
 
 /// Makes a rename in the open folder durable (POSIX fsync of the folder;

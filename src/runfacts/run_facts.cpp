@@ -150,11 +150,13 @@ const wchar_t* RunModeDescription(RunMode mode) {
       return L"unelevated (the account's own rights)";
     case RunMode::kElevatedLinkedToken:
       return L"elevated, with a linked unelevated token (the user's own split token, or "
-             L"another administrator's who gave credentials)";
+             L"another administrator's who gave credentials): each act is checked against it";
     case RunMode::kElevatedNoLinkedToken:
-      return L"elevated, without a linked token (UAC off, the built-in Administrator, or root)";
+      return L"elevated, without a linked token (UAC off, the built-in Administrator, or root): "
+             L"no token to check acts against, only the system's links are followed";
     case RunMode::kServiceAccount:
-      return L"a service account (its own profile; a user's folders only through a policy path)";
+      return L"a service account (its own profile; a user's folders only through a policy path): "
+             L"no token to check acts against, only the system's links are followed";
   }
   return L"unknown";
 }

@@ -120,7 +120,7 @@ class RootOverAnotherAccount : public UninstallCleanupRuns {
     ASSERT_TRUE(WriteFileBytes(rootOnly.File(L"root.fdb"), "root's"));
   }
   // Gives everything under the home to the account, but the debugger
-  // channel's file, which stays the run's own.
+  // channel's file, which stays as the run made it.
   void GiveHomeAway() {
     for (const auto& entry : std::filesystem::recursive_directory_iterator(InHome("")))
       if (entry.path() != InHome("debug.log")) {
@@ -159,14 +159,32 @@ TEST_F(RootOverAnotherAccount, LinksTheAccountMadeLeadNowhereTheAccountCouldNotG
 }
 
 // The run log and the debugger-output file take the same road: a log path
-// through the account's link creates nothing behind it.
-TEST_F(RootOverAnotherAccount, ALogPathThroughTheAccountsLinkCreatesNothingOutside) {
+// through the account's link creates nothing behind it; in the account's own
+// folder the log is the account's; in a folder of root's that anyone may
+// change, no log is kept at all.
+TEST_F(RootOverAnotherAccount, TheRunLogIsKeptOnlyWhereTheAccountOrRootAloneDecides) {
   Link("logs");
+  WriteHomeFile("own/.keep", "");
   GiveHomeAway();
-  environment["KALINOR_LOG"] = InHome("logs/setup.log");
   environment["KALINOR_DEBUG_OUTPUT"] = InHome("logs/debug.log");
+  environment["KALINOR_LOG"] = InHome("logs/setup.log");
   Run({"-u", "ArchiveConnector"});
   EXPECT_EQ(RootOnlyEntries(), std::vector<std::wstring>{L"root.fdb"});
+
+  environment["KALINOR_LOG"] = InHome("own/setup.log");
+  Run({"-u", "ArchiveConnector"});
+  struct stat status {};
+  ASSERT_EQ(::lstat(InHome("own/setup.log").c_str(), &status), 0);
+  EXPECT_EQ(status.st_uid, kAccount);
+
+  TempFolder shared;
+  ASSERT_EQ(::chmod(platform::ToUtf8(shared.Path()).c_str(), 01777), 0);
+  environment["KALINOR_LOG"] = platform::ToUtf8(shared.File(L"setup.log"));
+  const ProcessResult result = Run({"-u", "ArchiveConnector"});
+  EXPECT_EQ(shared.Entries(), std::vector<std::wstring>{});
+  EXPECT_NE(result.standardError.find("Run log not opened (in a folder other accounts may change"),
+            std::string::npos)
+      << result.standardError;
 }
 
 TEST_F(RootOverAnotherAccount, WhatATakeoverAndASeedLeaveIsTheAccounts) {

@@ -192,7 +192,7 @@ TEST(RunFacts, AccountAndServiceAccounts) {
       (std::vector<std::wstring>{
           L"account: NT AUTHORITY\\SYSTEM (S-1-5-18, LocalSystem), elevated, session 0",
           L"run mode: a service account (its own profile; a user's folders only through a "
-          L"policy path)",
+          L"policy path): no token to check acts against, only the system's links are followed",
           L"process: x64", L"mail client: Click-to-Run, x86, version 16.0.1", L"new Outlook: off",
           L"MAPI DLL: C:\\olmapi32.dll (missing)", L"Outlook running: no",
           L"redirection guard: off (not offered here)"}));

@@ -7,7 +7,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
+#include "platform/posix/fs_identity.h"
 #include "platform/text.h"
 
 namespace kalinor::platform {
@@ -36,8 +38,31 @@ std::wstring RefusalOf(int fd, bool created) {
   if (!S_ISREG(status.st_mode)) return L"not a regular file";
   if (status.st_nlink != 1)
     return FormatText(L"%lu links", static_cast<unsigned long>(status.st_nlink));
-  if (!created && status.st_uid != ::geteuid()) return L"owned by another account";
+  if (!created && status.st_uid != CurrentFsUid()) return L"owned by another account";
   return {};
+}
+
+// Where a root run may keep a checked file in folder: as the account it
+// acts as already, or as root in a folder of root's (nullopt); in another
+// account's folder as that account (the folder's status, which names it). A
+// log (an appended file, whose lines end in text others chose) is refused,
+// with refusal set, in a folder of root's that others may change.
+std::optional<struct stat> PrivilegedOwnerOf(int folder, CheckedFileUse use,
+                                             std::wstring& refusal) {
+  struct stat status {};
+  if (::geteuid() != 0) return std::nullopt;
+  // Acting as an account already: the system checks each act as that one's.
+  if (CurrentFsUid() != 0) return std::nullopt;
+  if (::fstat(folder, &status) != 0) {
+    refusal = ErrorText(errno);
+    return std::nullopt;
+  }
+  if (status.st_uid != 0) return status;
+  if (use == CheckedFileUse::kAppend && (status.st_mode & (S_IWGRP | S_IWOTH)) != 0)
+    refusal =
+        L"in a folder other accounts may change, where a root run keeps no log: choose "
+        L"a folder only root may change, or one of the account's own";
+  return std::nullopt;
 }
 
 }  // namespace
@@ -56,6 +81,16 @@ CheckedFile OpenCheckedFileIn(Native folder, const std::wstring& name, CheckedFi
   CheckedFile result;
   const std::string bytes = ToUtf8(name);
   const int at = static_cast<int>(folder);
+  const std::optional<struct stat> owner = PrivilegedOwnerOf(at, use, result.Refusal);
+  if (!result.Refusal.empty()) return result;
+  std::optional<FsIdentitySwitch> asOwner;
+  if (owner) {
+    asOwner.emplace(owner->st_uid, owner->st_gid);
+    if (!asOwner->Taken()) {
+      result.Refusal = L"not opened as the folder's owner, whose identity could not be taken";
+      return result;
+    }
+  }
   // O_NONBLOCK: a FIFO in the file's place fails or returns at once instead
   // of waiting for a peer for ever.
   const int flags = AccessFlags(use) | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK;

@@ -2,6 +2,7 @@
 // change only what file acts are checked against (and what they create),
 // never the process's real or effective user.
 #include "platform/folder_owner.h"
+#include "platform/posix/fs_identity.h"
 
 #include <grp.h>
 #include <pwd.h>
@@ -46,16 +47,12 @@ std::vector<gid_t> GroupsOf(const char* name, gid_t gid) {
   return groups;
 }
 
-}  // namespace
-
-std::optional<FolderOwner> ActAsOwnerOf(const std::wstring& path) {
-  struct stat status {};
-  if (::geteuid() != 0 || path.empty() || !DeepestExisting(path, status) || status.st_uid == 0)
-    return std::nullopt;
-  const uid_t uid = status.st_uid;
-  gid_t gid = status.st_gid;
+// The account uid's name and groups (its primary group first), from its
+// passwd entry; its number and fallbackGid where it has none.
+FolderOwner OwnerEntry(uid_t uid, gid_t fallbackGid, gid_t& gid, std::vector<gid_t>& groups) {
   FolderOwner owner{std::to_wstring(uid), uid};
-  std::vector<gid_t> groups{gid};
+  gid = fallbackGid;
+  groups = {gid};
   struct passwd entry {};
   struct passwd* found = nullptr;
   std::vector<char> buffer(16384);
@@ -64,19 +61,50 @@ std::optional<FolderOwner> ActAsOwnerOf(const std::wstring& path) {
     gid = found->pw_gid;
     groups = GroupsOf(found->pw_name, gid);
   }
-  std::vector<gid_t> before(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
-  if (::getgroups(static_cast<int>(before.size()), before.data()) < 0) return std::nullopt;
-  if (::setgroups(groups.size(), groups.data()) != 0) return std::nullopt;
+  return owner;
+}
+
+}  // namespace
+
+FsIdentitySwitch::FsIdentitySwitch(uid_t uid, gid_t fallbackGid) {
+  gid_t gid = 0;
+  std::vector<gid_t> groups;
+  owner_ = OwnerEntry(uid, fallbackGid, gid, groups);
+  // Each call answers with the identity before it.
+  uid_ = static_cast<uid_t>(::setfsuid(static_cast<uid_t>(-1)));
+  gid_ = static_cast<gid_t>(::setfsgid(static_cast<gid_t>(-1)));
+  groups_.resize(static_cast<std::size_t>(std::max(::getgroups(0, nullptr), 0)));
+  if (::getgroups(static_cast<int>(groups_.size()), groups_.data()) < 0) return;
+  if (::setgroups(groups.size(), groups.data()) != 0) return;
   ::setfsgid(gid);
   ::setfsuid(uid);
-  // Each call answers with the identity before it: asking again tells
-  // whether the switch took. Where it did not, the run keeps its own.
-  if (static_cast<uid_t>(::setfsuid(uid)) == uid && static_cast<gid_t>(::setfsgid(gid)) == gid)
-    return owner;
-  ::setfsuid(0);
-  ::setfsgid(0);
-  [[maybe_unused]] const int restored = ::setgroups(before.size(), before.data());
-  return std::nullopt;
+  // Asking again tells whether the switch took; where it did not, the
+  // identity before is put back.
+  taken_ = static_cast<uid_t>(::setfsuid(uid)) == uid && static_cast<gid_t>(::setfsgid(gid)) == gid;
+  if (!taken_) Restore();
+}
+
+FsIdentitySwitch::~FsIdentitySwitch() {
+  if (taken_ && !kept_) Restore();
+}
+
+void FsIdentitySwitch::Restore() {
+  ::setfsuid(uid_);
+  ::setfsgid(gid_);
+  [[maybe_unused]] const int restored = ::setgroups(groups_.size(), groups_.data());
+  taken_ = false;
+}
+
+uid_t CurrentFsUid() { return static_cast<uid_t>(::setfsuid(static_cast<uid_t>(-1))); }
+
+std::optional<FolderOwner> ActAsOwnerOf(const std::wstring& path) {
+  struct stat status {};
+  if (::geteuid() != 0 || path.empty() || !DeepestExisting(path, status) || status.st_uid == 0)
+    return std::nullopt;
+  FsIdentitySwitch owner(status.st_uid, status.st_gid);
+  if (!owner.Taken()) return std::nullopt;
+  owner.Keep();
+  return owner.Owner();
 }
 
 }  // namespace kalinor::platform

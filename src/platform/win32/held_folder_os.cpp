@@ -8,7 +8,6 @@
 #include <windows.h>
 #include <aclapi.h>
 #include <winioctl.h>
-#include <sddl.h>
 
 #include <algorithm>
 #include <cstring>
@@ -17,8 +16,8 @@
 #include <optional>
 #include <vector>
 
-#include "platform/account.h"
 #include "platform/files_os.h"
+#include "platform/win32/access_checks.h"
 #include "platform/win32/file_io.h"
 #include "platform/win32/native_api.h"
 
@@ -39,6 +38,9 @@ constexpr ULONG kSharePinned = FILE_SHARE_READ | FILE_SHARE_WRITE;
 // the connector's own save) is waited out this many times, this long each.
 constexpr int kBusyAttempts = 10;
 constexpr DWORD kBusyPauseMs = 50;
+
+// The step a refused act names: the user's own token does not allow it.
+constexpr const wchar_t* kNotTheUsers = L"not allowed to the user this run acts for";
 
 constexpr native::Status kStatusInvalidParameter = static_cast<native::Status>(0xC000000DL);
 constexpr native::Status kStatusDeletePending = static_cast<native::Status>(0xC0000056L);
@@ -200,6 +202,11 @@ SystemError RenameInto(HANDLE entry, HANDLE folder, const std::wstring& name, bo
   return result >= 0 ? SystemError{} : ErrorOfStatus(result);
 }
 
+// READ_CONTROL in a privileged run, whose acts are checked against the
+// descriptors read through their handles; nothing asked beyond the act's own
+// rights otherwise.
+ACCESS_MASK ForChecks() { return IsPrivilegedRun() || HasUserToken() ? READ_CONTROL : 0; }
+
 ACCESS_MASK AccessFor(EntryUse use) {
   switch (use) {
     case EntryUse::kLook:
@@ -207,7 +214,7 @@ ACCESS_MASK AccessFor(EntryUse use) {
     case EntryUse::kRead:
       return GENERIC_READ;
     case EntryUse::kDelete:
-      return DELETE | FILE_READ_ATTRIBUTES;
+      return DELETE | FILE_READ_ATTRIBUTES | ForChecks();
     case EntryUse::kMove:
       return GENERIC_READ | DELETE;
   }
@@ -220,53 +227,6 @@ namespace {
 
 constexpr ACCESS_MASK kFolderAccess =
     FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | READ_CONTROL;
-
-// An elevated token, or a service account's: rights beyond a user's own.
-bool IsPrivilegedRun() {
-  static const bool privileged = [] {
-    const AccountInfo account = CurrentAccount();
-    return account.Elevated || account.Sid == L"S-1-5-18" || account.Sid == L"S-1-5-19" ||
-           account.Sid == L"S-1-5-20";
-  }();
-  return privileged;
-}
-
-// SYSTEM, the Administrators group and TrustedInstaller: the accounts whose
-// links are the system's.
-bool IsSystemSid(PSID sid) {
-  wchar_t* text = nullptr;
-  if (sid == nullptr || !ConvertSidToStringSidW(sid, &text)) return false;
-  const std::wstring value(text);
-  LocalFree(text);
-  return value == L"S-1-5-18" || value == L"S-1-5-32-544" ||
-         value == L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
-}
-
-// Whether the access list lets any account but the system's have one of the
-// rights in mask (inherit-only entries apply to children only).
-bool OthersMay(PACL dacl, ACCESS_MASK mask) {
-  if (dacl == nullptr) return true;  // no access list: everyone may do anything
-  for (DWORD i = 0; i < dacl->AceCount; ++i) {
-    void* entry = nullptr;
-    if (!GetAce(dacl, i, &entry)) return true;
-    const auto* header = static_cast<const ACE_HEADER*>(entry);
-    if ((header->AceFlags & INHERIT_ONLY_ACE) != 0 || header->AceType == ACCESS_DENIED_ACE_TYPE)
-      continue;
-    // A conditional or object grant is judged as granting to anyone.
-    if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) return true;
-    auto* ace = static_cast<ACCESS_ALLOWED_ACE*>(entry);
-    if ((ace->Mask & mask) != 0 && !IsSystemSid(&ace->SidStart)) return true;
-  }
-  return false;
-}
-
-// The owner and access list of an open object, in descriptor (LocalFree it);
-// false when they cannot be read.
-bool SecurityOf(HANDLE object, PSID& owner, PACL& dacl, PSECURITY_DESCRIPTOR& descriptor) {
-  return GetSecurityInfo(object, SE_FILE_OBJECT,
-                         OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
-                         &dacl, nullptr, &descriptor) == ERROR_SUCCESS;
-}
 
 // A link the system made: owned by SYSTEM, TrustedInstaller or the
 // Administrators, and neither its own access list nor its folder's lets
@@ -432,6 +392,34 @@ SystemError WalkFollowingSystemLinks(const std::wstring& path, NativeFile& folde
 
 }  // namespace
 
+SystemError UserCould(Native folder, Native entry, UserAct act) {
+  if (!HasUserToken()) return {};
+  const HANDLE in = AsHandle(folder);
+  const HANDLE file = AsHandle(entry);
+  const auto mayDelete = [&] {
+    return UserTokenMay(file, DELETE) || UserTokenMay(in, FILE_DELETE_CHILD);
+  };
+  bool may = false;
+  switch (act) {
+    case UserAct::kRead:
+      may = UserTokenMay(file, FILE_READ_DATA);
+      break;
+    case UserAct::kCreateFile:
+      may = UserTokenMay(in, FILE_ADD_FILE);
+      break;
+    case UserAct::kCreateFolder:
+      may = UserTokenMay(in, FILE_ADD_SUBDIRECTORY);
+      break;
+    case UserAct::kDelete:
+      may = mayDelete();
+      break;
+    case UserAct::kReplace:
+      may = UserTokenMay(file, FILE_WRITE_DATA) || mayDelete();
+      break;
+  }
+  return may ? SystemError{} : SystemError{ERROR_ACCESS_DENIED, kNotTheUsers};
+}
+
 SystemError OpenHeldRoot(const std::wstring& path, NativeFile& folder, std::wstring& realPath,
                          std::wstring& refusedLink) {
   NativeFile opened;
@@ -441,7 +429,8 @@ SystemError OpenHeldRoot(const std::wstring& path, NativeFile& folder, std::wstr
       return error;
   } else {
     opened.Reset(AsNative(CreateFileW(
-        path.c_str(), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+        path.c_str(),
+        FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE | ForChecks(),
         kSharePinned, nullptr, OPEN_EXISTING,
         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr)));
     if (!opened.IsValid()) return LastSystemError();
@@ -462,8 +451,8 @@ SystemError OpenHeldRoot(const std::wstring& path, NativeFile& folder, std::wstr
 SystemError OpenSubfolder(Native folder, const std::wstring& name, NativeFile& opened) {
   const SystemError error = RetryWhileBusy([&] {
     return OpenRelative(AsHandle(folder), name,
-                        FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES, kSharePinned,
-                        native::kFileOpen, native::kFileDirectoryFile, opened);
+                        FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | ForChecks(),
+                        kSharePinned, native::kFileOpen, native::kFileDirectoryFile, opened);
   });
   if (error.Failed()) return error;
   const auto info = AttributesOf(AsHandle(opened.Get()));
@@ -476,8 +465,8 @@ SystemError OpenSubfolder(Native folder, const std::wstring& name, NativeFile& o
 SystemError CreateFolderIn(Native folder, const std::wstring& name, bool, NativeFile& opened) {
   // The new folder inherits its parent's access list, as CreateDirectoryW's does.
   return OpenRelative(AsHandle(folder), name,
-                      FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES, kSharePinned,
-                      native::kFileCreate, native::kFileDirectoryFile, opened);
+                      FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | ForChecks(),
+                      kSharePinned, native::kFileCreate, native::kFileDirectoryFile, opened);
 }
 
 SystemError OpenEntryIn(Native folder, const std::wstring& name, EntryUse use, NativeFile& opened) {
@@ -613,7 +602,7 @@ ACCESS_MASK CheckedAccess(CheckedFileUse use) {
 }
 
 // Why the open file may not be used as a checked file; "" when it may.
-std::wstring CheckedRefusalOf(HANDLE file) {
+std::wstring CheckedRefusalOf(HANDLE file, bool created) {
   BY_HANDLE_FILE_INFORMATION info{};
   if (!GetFileInformationByHandle(file, &info)) return DescribeSystemError(LastSystemError());
   const auto tag = AttributesOf(file);
@@ -622,16 +611,32 @@ std::wstring CheckedRefusalOf(HANDLE file) {
       GetFileType(file) != FILE_TYPE_DISK)
     return L"not a regular file";
   if (info.nNumberOfLinks != 1) return std::to_wstring(info.nNumberOfLinks) + L" links";
+  if (!created && !OwnedByThisRun(file)) return L"owned by another account";
   return {};
+}
+
+// Why a privileged run may not write a log (an appended file, whose lines
+// end in text others chose) in the open folder at all: one that holds no user
+// token to check against writes it only in a folder no one else may change.
+// "" when it may.
+std::wstring PrivilegedFolderRefusal(HANDLE folder, CheckedFileUse use) {
+  if (use != CheckedFileUse::kAppend || !IsPrivilegedRun() || HasUserToken() ||
+      OnlyThisRunMayChange(folder))
+    return {};
+  return L"in a folder other accounts may change, where a run without the user's own token "
+         L"keeps no log: choose a folder only administrators may change";
 }
 
 }  // namespace
 
 CheckedFile OpenCheckedFileIn(Native folder, const std::wstring& name, CheckedFileUse use) {
   CheckedFile result;
-  const ACCESS_MASK access = CheckedAccess(use) | FILE_READ_ATTRIBUTES;
+  result.Refusal = PrivilegedFolderRefusal(AsHandle(folder), use);
+  if (!result.Refusal.empty()) return result;
+  const ACCESS_MASK access = CheckedAccess(use) | FILE_READ_ATTRIBUTES | READ_CONTROL;
   SystemError error;
-  if (use != CheckedFileUse::kExistingLock) {
+  const bool userMayCreate = UserTokenMay(AsHandle(folder), FILE_ADD_FILE);
+  if (use != CheckedFileUse::kExistingLock && userMayCreate) {
     error = OpenRelative(AsHandle(folder), name, access, kShareAll, native::kFileCreate,
                          native::kFileNonDirectoryFile, result.File);
     result.Created = !error.Failed();
@@ -645,10 +650,15 @@ CheckedFile OpenCheckedFileIn(Native folder, const std::wstring& name, CheckedFi
     if (use == CheckedFileUse::kExistingLock && error.Kind() == ErrorKind::kNotFound)
       result.Missing = true;
     else
-      result.Refusal = DescribeSystemError(error);
+      result.Refusal = error.Kind() == ErrorKind::kNotFound && !userMayCreate
+                           ? std::wstring(kNotTheUsers)
+                           : DescribeSystemError(error);
     return result;
   }
-  result.Refusal = CheckedRefusalOf(AsHandle(result.File.Get()));
+  result.Refusal = CheckedRefusalOf(AsHandle(result.File.Get()), result.Created);
+  if (result.Refusal.empty() && !result.Created &&
+      !UserTokenMay(AsHandle(result.File.Get()), CheckedAccess(use)))
+    result.Refusal = kNotTheUsers;
   if (!result.Refusal.empty()) {
     result.File.Reset();
     result.Created = false;

@@ -17,3 +17,13 @@ function Exit-WithVerdict {
   Write-Output 'all checks passed'
   exit 0
 }
+
+# A new, empty folder that only the Administrators and SYSTEM may change: where
+# an elevated run without a split token keeps its log (it keeps none where
+# other accounts may write).
+function New-AdministratorsFolder([string] $path) {
+  Remove-Item -Recurse -Force $path -ErrorAction SilentlyContinue
+  New-Item -ItemType Directory -Force $path | Out-Null
+  icacls $path /inheritance:r /grant:r '*S-1-5-32-544:(OI)(CI)F' '*S-1-5-18:(OI)(CI)F' /Q | Out-Null
+  if ($LASTEXITCODE) { throw "icacls could not restrict $path" }
+}

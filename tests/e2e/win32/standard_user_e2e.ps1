@@ -13,7 +13,10 @@
 #
 # What a hosted runner cannot show: its account is an administrator with UAC
 # off, so no run here has a split (UAC) token; the standard user's runs are
-# the unelevated case, the administrator's the "no linked token" case.
+# the unelevated case, the administrator's the "no linked token" case (its
+# logs go to a folder only administrators may change; one in the user's
+# folder is refused). The unit tests check acts against a user token made as
+# UAC makes it.
 param([Parameter(Mandatory)] [string] $Build)
 
 $ErrorActionPreference = 'Stop'
@@ -141,8 +144,10 @@ Expect 'as the user: the junction was made' ($report -contains "junction`t0")
 # The administrator's uninstall with the policy value of the administrator's
 # own account naming dataRoot: its exit code, then its log's lines.
 $env:KALINOR_MAPI_PROFILES = Join-Path $env:RUNNER_TEMP 'standard-user-mapi\profiles.xml'
+$adminLogs = Join-Path $env:RUNNER_TEMP 'standard-user-admin-logs'
+New-AdministratorsFolder $adminLogs
 function Invoke-AdministratorUninstall([string] $dataRoot) {
-  $log = Join-Path $env:RUNNER_TEMP 'standard-user-uninstall.log'
+  $log = Join-Path $adminLogs 'uninstall.log'
   Remove-Item -Force $log -ErrorAction SilentlyContinue
   reg add $policyKey /v DataPath /d $dataRoot /f /reg:64 | Out-Null
   try {
@@ -176,6 +181,21 @@ Expect 'nothing was made behind the user''s junction' (
 Expect 'the log names the link and what to do' (($logLines -join "`n").Contains(
     "a link the system did not make, which an elevated run does not follow: run the tool " +
     "unelevated, as the user, or remove the link): $policyRoot-way\Tavrin")) $logLines
+
+# A log in the user's folder: an elevated run keeps it only where its own
+# token may write, and one without the user's token not there at all.
+$userLog = Join-Path $policyRoot 'setup.log'
+Remove-Item -Force $userLog -ErrorAction SilentlyContinue
+$env:KALINOR_LOG = $userLog
+$errors = (& $kalinor -u NoSuchService 2>&1 | Out-String)
+Remove-Item Env:KALINOR_LOG
+if (Test-Path $userLog) {
+  Expect 'a log in the user''s folder is kept only with the user''s own token' (
+    [bool](Select-String -Quiet -SimpleMatch 'linked unelevated token' $userLog)) (Get-Content $userLog)
+} else {
+  Expect 'a log in the user''s folder is refused, saying why' ($errors.Contains(
+      'Run log not opened (in a folder other accounts may change')) $errors
+}
 
 net user $user /delete | Out-Null
 Exit-WithVerdict

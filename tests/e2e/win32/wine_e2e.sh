@@ -258,6 +258,23 @@ check_no_temporary_folder() {
     has_empty_element QEVConfiguration "$data_unix/StoreSettings.xml"
 }
 
+# An elevated run acts in the user's folder only as the user's own
+# (unelevated, linked) token may: a stores folder and databases of another
+# Unix account (Wine's access lists give the user read rights only) are kept,
+# though the Unix rights Wine runs with might let it delete them.
+check_only_what_the_user_could() {
+  prepare_settings || { fail "prepare the settings and registry values"; return; }
+  local report
+  chown -R 4321 "$data_unix/Stores"
+  report=$(run_kalinor -u ArchiveConnector)
+  chown -R "$(id -u)" "$data_unix/Stores"
+  expect "user's token: the databases the user could not delete are kept" \
+    test -e "$data_unix/Stores/first.fdb" -a -e "$data_unix/Stores/second.fdb"
+  expect "user's token: the refusal says whose rights were missing" \
+    grep -q 'not allowed to the user this run acts for' <<<"$report"
+  grep -q 'not allowed to the user this run acts for' <<<"$report" || printf '    %s\n' "$report"
+}
+
 # A store list with a DOCTYPE, where msxml3 under Wine fails nextSibling
 # (E_NOTIMPL): that failure reads as no empty list. Nothing is deleted.
 write_doctype_store_list() {
@@ -428,6 +445,7 @@ check_run_log
 check_store_in_appdata
 check_uninstall
 check_no_temporary_folder
+check_only_what_the_user_could
 check_remote_paths_untouched
 check_left_store_lists
 check_doctor
