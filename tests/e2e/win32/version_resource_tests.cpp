@@ -1,5 +1,6 @@
-// kalinor.exe's version resource and manifest, read back through the
-// Windows API from the built executable (copied beside this test).
+// kalinor.exe's and kalinor-query.exe's version resources and manifests,
+// read back through the Windows API from the built executables (copied
+// beside this test).
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -27,8 +28,15 @@ std::wstring VersionString(std::vector<char>& info, const wchar_t* name) {
   return std::wstring(static_cast<const wchar_t*>(value), length - 1);
 }
 
-TEST(VersionResource, CarriesTheProjectVersionAndNames) {
-  const std::wstring exe = BesideThisTest(L"kalinor.exe");
+// Each program's version resource, and what its description says.
+struct Program {
+  const wchar_t* File;
+  const wchar_t* Described;
+};
+constexpr Program kPrograms[] = {{L"kalinor.exe", L"MAPI message service"},
+                                 {L"kalinor-query.exe", L"read-only answers"}};
+
+void CheckVersionResource(const std::wstring& exe, const Program& program) {
   DWORD handle = 0;
   const DWORD size = GetFileVersionInfoSizeW(exe.c_str(), &handle);
   ASSERT_GT(size, 0u) << "no version resource, error " << GetLastError();
@@ -39,9 +47,8 @@ TEST(VersionResource, CarriesTheProjectVersionAndNames) {
   EXPECT_EQ(VersionString(info, L"FileVersion"), version);
   EXPECT_EQ(VersionString(info, L"ProductVersion"), version);
   EXPECT_EQ(VersionString(info, L"ProductName"), L"Kalinor");
-  EXPECT_EQ(VersionString(info, L"OriginalFilename"), L"kalinor.exe");
-  EXPECT_NE(VersionString(info, L"FileDescription").find(L"MAPI message service"),
-            std::wstring::npos);
+  EXPECT_EQ(VersionString(info, L"OriginalFilename"), program.File);
+  EXPECT_NE(VersionString(info, L"FileDescription").find(program.Described), std::wstring::npos);
 
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
@@ -54,8 +61,15 @@ TEST(VersionResource, CarriesTheProjectVersionAndNames) {
   EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
 }
 
-TEST(VersionResource, TheManifestAsksForTheCallersRights) {
-  HMODULE exe = LoadLibraryExW(BesideThisTest(L"kalinor.exe").c_str(), nullptr,
+TEST(VersionResource, CarriesTheProjectVersionAndNames) {
+  for (const Program& program : kPrograms) {
+    SCOPED_TRACE(testing::Message() << program.File);
+    CheckVersionResource(BesideThisTest(program.File), program);
+  }
+}
+
+void CheckManifest(const std::wstring& path) {
+  HMODULE exe = LoadLibraryExW(path.c_str(), nullptr,
                                LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
   ASSERT_NE(exe, nullptr) << GetLastError();
   HRSRC found = FindResourceW(exe, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
@@ -66,6 +80,13 @@ TEST(VersionResource, TheManifestAsksForTheCallersRights) {
   EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos) << manifest;
   // Windows 10 and 11.
   EXPECT_NE(manifest.find("{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"), std::string::npos);
+}
+
+TEST(VersionResource, TheManifestAsksForTheCallersRights) {
+  for (const Program& program : kPrograms) {
+    SCOPED_TRACE(testing::Message() << program.File);
+    CheckManifest(BesideThisTest(program.File));
+  }
 }
 
 }  // namespace
