@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "frontend/command_line.h"
 #include "mapiadmin/mapi_session.h"
@@ -13,6 +14,7 @@
 #include "platform/text.h"
 #include "report/debug_trace.h"
 #include "report/log_sink.h"
+#include "runfacts/twin_handover.h"
 
 namespace kalinor {
 namespace {
@@ -143,6 +145,31 @@ void LogPassedOver(const RunSettings& settings) {
   WriteStampedLogLine(line + L"; the service name is \"" + settings.ServiceName + L"\".");
 }
 
+// Beside a mail client of the other bitness, whose MAPI this build cannot
+// load, the twin build runs in this one's place, once; where it is missing,
+// the run says which build to install. nullopt when this build runs on.
+std::optional<int> HandOverToTwin(const std::vector<std::wstring>& args,
+                                  const RunContext& context) {
+  const TwinHandOver twin = DecideTwinHandOver(context.Facts);
+  if (twin.Need == TwinNeed::kNone) return std::nullopt;
+  if (twin.Need == TwinNeed::kMissing) {
+    DebugTrace(L"%ls", MissingTwinAdvice(twin, context.Facts).c_str());
+    return ExitCodeFor(RunOutcome::kFailed, context.Mode);
+  }
+  WriteStampedLogLine(L"Handing over to the " + twin.Bitness + L" build, which loads the " +
+                      twin.Bitness + L" mail client's MAPI: " + twin.Path);
+  platform::SystemError error;
+  const std::optional<int> exitCode = RunTwin(twin, args, error);
+  if (!exitCode) {
+    DebugTrace(L"The %ls build could not be started (%ls): %ls", twin.Bitness.c_str(),
+               platform::DescribeSystemError(error).c_str(), twin.Path.c_str());
+    return ExitCodeFor(RunOutcome::kFailed, context.Mode);
+  }
+  WriteStampedLogLine(L"The " + twin.Bitness + L" build ended with exit code " +
+                      std::to_wstring(*exitCode) + L".");
+  return *exitCode;
+}
+
 }  // namespace
 
 bool RunStopsUnderServiceAccount(const RunContext& context) {
@@ -173,6 +200,7 @@ int RunKalinor(const std::vector<std::wstring>& args, const platform::MapiEntryP
     return ExitCodeFor(RunOutcome::kFailed, mode);
   }
   if (StopsUnderServiceAccount(context)) return ExitCodeFor(RunOutcome::kServiceAccount, mode);
+  if (const std::optional<int> handedOver = HandOverToTwin(args, context)) return *handedOver;
   std::unique_ptr<MapiSession> session = StartMapi(mapi);
   if (!session) {
     LogLikelyMapiStartFailureCause(context.Facts);

@@ -1,6 +1,7 @@
 #include "query/query_commands.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "datafolder/data_folders.h"
 #include "mapiadmin/mapi_ptr.h"
@@ -19,6 +20,7 @@
 #include "report/debug_trace.h"
 #include "runfacts/mail_client_bitness.h"
 #include "runfacts/run_facts.h"
+#include "runfacts/twin_handover.h"
 #include "cleanup/cleanup_plan.h"
 
 namespace kalinor {
@@ -283,8 +285,8 @@ struct CommandShape {
 };
 
 const CommandShape kCommands[] = {
-    {L"profiles", false, false}, {L"services", false, true}, {L"has", true, true},
-    {L"plan", false, false},     {L"bitness", false, false}, {L"doctor", true, true},
+    {L"profiles", false, false}, {L"services", false, true},   {L"has", true, true},
+    {L"plan", false, false},     {L"bitness", false, false},   {L"doctor", true, true},
     {L"error", true, false},     {L"--version", false, false},
 };
 
@@ -334,6 +336,29 @@ int RunCommand(const platform::MapiEntryPoints& mapi, const QueryArguments& argu
   return VersionCommand(out);
 }
 
+// The commands that start MAPI run in the twin build beside a mail client of
+// the other bitness, with the same arguments; where the twin is missing they
+// say which build to install (doctor instead names the mismatch among its
+// checks). nullopt when this build answers.
+std::optional<int> HandOverToTwin(const std::vector<std::wstring>& args,
+                                  const QueryArguments& arguments, QueryOutput& out) {
+  const std::wstring& command = arguments.Command;
+  if (command != L"profiles" && command != L"services" && command != L"has" && command != L"doctor")
+    return std::nullopt;
+  const RunFacts facts = GatherRunFacts();
+  const TwinHandOver twin = DecideTwinHandOver(facts);
+  if (twin.Need == TwinNeed::kNone || (twin.Need == TwinNeed::kMissing && command == L"doctor"))
+    return std::nullopt;
+  if (twin.Need == TwinNeed::kMissing)
+    return out.Fail(kQueryCannotTell, "bitness", MissingTwinAdvice(twin, facts));
+  platform::SystemError error;
+  const std::optional<int> exitCode = RunTwin(twin, args, error);
+  if (exitCode) return exitCode;
+  return out.Fail(kQueryCannotTell, "bitness",
+                  L"the " + twin.Bitness + L" build " + twin.Path + L" could not be started: " +
+                      platform::DescribeSystemError(error));
+}
+
 }  // namespace
 
 int RunQuery(const std::vector<std::wstring>& args, const platform::MapiEntryPoints& mapi) {
@@ -347,6 +372,10 @@ int RunQuery(const std::vector<std::wstring>& args, const platform::MapiEntryPoi
   int code = CheckUsage(arguments, shape, out);
   if (out.Failed()) {
     if (!arguments.Json) platform::WriteStandardOutput(kUsage);
+  } else if (const std::optional<int> handedOver = HandOverToTwin(args, arguments, out)) {
+    // The twin printed its own answer; only a failure to hand over is this one's.
+    if (!out.Failed()) return *handedOver;
+    code = *handedOver;
   } else {
     code = RunCommand(mapi, arguments, out);
   }

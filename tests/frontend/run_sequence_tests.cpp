@@ -9,8 +9,11 @@
 #include "platform/files.h"
 #include "platform/output_capture.h"
 #include "platform/text.h"
+#include "platform/twin_build.h"
 #include "report/log_sink.h"
+#include "runfacts/twin_handover.h"
 #include "support/fake_mapi.h"
+#include "support/scoped_env.h"
 #include "support/temp_folder.h"
 
 namespace kalinor {
@@ -296,12 +299,14 @@ TEST_F(RunSequenceTest, AServiceAccountStopsADetailedRunAndIsWarnedOfInAClassicO
 }
 
 // When MAPI does not start, the log names the likely cause; the debugger
-// channel keeps its one line.
+// channel keeps its one line. (A run handed over by its twin tries MAPI
+// whatever the bitness says, and never hands back.)
 TEST_F(RunSequenceTest, AFailedMapiStartNamesItsLikelyCauseInTheLogOnly) {
   mapi.FailCall("MAPIInitialize", static_cast<HRESULT>(0x80040605));
   RunContext context;
   context.Facts.ProcessBitness = L"x64";
   context.Facts.Client.Bitness = L"x86";
+  const testing::ScopedEnvironmentVariable handedOver(kHandedOverVariable, L"1");
   LoggedRun log;
   EXPECT_EQ(Run({L"Svc"}, context), 1);
   EXPECT_EQ(output.debug_output,
@@ -309,6 +314,25 @@ TEST_F(RunSequenceTest, AFailedMapiStartNamesItsLikelyCauseInTheLogOnly) {
   EXPECT_EQ(log.Text(),
             "Likely cause: " + platform::ToUtf8(LikelyMapiStartFailureCause(context.Facts)) + "\n");
   EXPECT_NE(log.Text().find("x86"), std::string::npos);
+}
+
+// Beside a mail client of the twin's bitness, with no twin where the package
+// puts it, MAPI is not even tried (its dialogs would ask a question nobody
+// can answer): the run names the build to install and fails.
+TEST_F(RunSequenceTest, WithoutTheTwinBuildTheRunNamesTheBuildToInstall) {
+  const std::wstring twin = platform::TwinBuildName();
+  if (twin.empty()) GTEST_SKIP() << "this build has no twin";
+  RunContext context;
+  context.Facts.ProcessBitness = twin == L"x86" ? L"x64" : L"x86";
+  context.Facts.Client.Bitness = twin;
+  context.Mode = ExitCodeMode::kDetailed;
+  EXPECT_EQ(Run({L"Svc"}, context), 1);
+  EXPECT_TRUE(mapi.calls.empty());
+  ASSERT_EQ(output.debug_output.size(), 1u);
+  EXPECT_NE(output.debug_output[0].find(L"install the package, which carries both builds"),
+            std::wstring::npos)
+      << platform::ToUtf8(output.debug_output[0]);
+  EXPECT_NE(output.debug_output[0].find(platform::TwinBuildPath()), std::wstring::npos);
 }
 
 // An unquoted display name becomes several plain arguments: the run goes on

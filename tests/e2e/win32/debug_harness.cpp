@@ -42,7 +42,7 @@
 #include <vector>
 
 #include "platform/win32/scoped_handles.h"
-#include "support/quoted_argument.h"
+#include "platform/quoted_argument.h"
 
 namespace {
 
@@ -221,7 +221,7 @@ bool HideDebuggerFromPeb(HANDLE process) {
   return WriteProcessMemory(process, flag, &not_debugged, 1, nullptr) != FALSE;
 }
 
-using kalinor::testing::QuotedArgument;
+using kalinor::platform::QuotedArgument;
 
 // A pipe whose write end the child inherits; the read end stays here.
 bool MakeInheritedPipe(Handle& read_end, Handle& write_end) {

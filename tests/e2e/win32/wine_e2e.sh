@@ -377,15 +377,18 @@ check_remote_paths_untouched() {
 # The doctor's verdict with classic Outlook registered as the provider: ready,
 # then not ready for each of a bitness mismatch, the new Outlook switched on
 # and a running OUTLOOK.EXE, each named on its own line.
-check_doctor() {
+# Registers classic Outlook of the given bitness ("x64", "x86") with the
+# stand-in provider as its MAPI DLL, and the new Outlook on (1) or off (0).
+doctor_setup() { # BITNESS NEW_OUTLOOK
   local setup="$work/doctor.reg" outlook_key='HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Office\16.0\Outlook'
   local preferences='HKEY_CURRENT_USER\Software\Microsoft\Office\16.0\Outlook\Preferences'
+  printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Clients\\Mail\\Microsoft Outlook]\r\n"DllPathEx"="%s"\r\n\r\n[%s]\r\n"Bitness"="%s"\r\n\r\n[%s]\r\n"UseNewOutlook"=dword:%08x\r\n' \
+    "$(windows_path "$provider_dll" | sed 's/\\/\\\\/g')" "$outlook_key" "$1" "$preferences" "$2" >"$setup"
+  wine_reg import "$(windows_path "$setup")"
+}
+
+check_doctor() {
   local report
-  doctor_setup() { # BITNESS NEW_OUTLOOK
-    printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\Clients\\Mail\\Microsoft Outlook]\r\n"DllPathEx"="%s"\r\n\r\n[%s]\r\n"Bitness"="%s"\r\n\r\n[%s]\r\n"UseNewOutlook"=dword:%08x\r\n' \
-      "$(windows_path "$provider_dll" | sed 's/\\/\\\\/g')" "$outlook_key" "$1" "$preferences" "$2" >"$setup"
-    wine_reg import "$(windows_path "$setup")"
-  }
   register_provider && doctor_setup x64 0 || { fail "doctor: set up classic Outlook"; return; }
   # The catalogue MAPI reads when none lies beside the DLL: the system folder's.
   printf '[Services]\r\nArchiveConnector=Archive Connector\r\n' \
@@ -433,6 +436,41 @@ check_doctor() {
   grep -q -x 'exit 1' <<<"$report" || printf '    %s\n' "$report"
 }
 
+# Beside a 32-bit Outlook the 64-bit programs hand over to their x86 builds
+# where the package puts them (x86\ beside them). No 32-bit program runs on
+# this machine: a 64-bit build stands in that place, and takes the run. The
+# service is added once, the exit code and the lines come through, and the
+# twin never hands back.
+check_twin_handover() {
+  local twin="$work/twin" report
+  rm -rf "$twin" && mkdir -p "$twin/x86" &&
+    cp "$kalinor_exe" "$query_exe" "$twin/" && cp "$kalinor_exe" "$query_exe" "$twin/x86/" &&
+    register_provider && doctor_setup x86 0 || { fail "hand-over: set up a 32-bit Outlook"; return; }
+  report=$(KALINOR_LOG=stderr wine_run "$harness_exe" --timeout-ms 60000 \
+    "$(windows_path "$twin/kalinor.exe")" TwinService 2>&1)
+  printf '%s\n' "$report" >"$work/twin-report.txt"
+  expect "hand-over: the x86 build's exit code comes through" grep -q -x 'exit 0' <<<"$report"
+  expect "hand-over: the log says where the run went, once" test \
+    "$(grep -o "Handing over to the x86 build, which loads the x86 mail client's MAPI: " <<<"$report" | wc -l)" -eq 1
+  expect "hand-over: the log names the x86 build's path" grep -q -F 'twin\\x86\\kalinor.exe' <<<"$report"
+  expect "hand-over: the x86 build's own lines come through" grep -q 'Service installed\.' <<<"$report"
+  expect "hand-over: the log names the x86 build's exit code" grep -q 'The x86 build ended with exit code 0\.' <<<"$report"
+  expect "hand-over: the service is added once" test "$(count_of 'name="TwinService"' "$profiles")" -eq 1
+  report=$(KALINOR_EXIT_CODES=detailed wine_run "$harness_exe" --timeout-ms 60000 \
+    "$(windows_path "$twin/kalinor.exe")" profile:Nowhere TwinService 2>&1)
+  expect "hand-over: a detailed exit code comes through" grep -q -x 'exit 2' <<<"$report"
+  report=$(wine_run "$harness_exe" --timeout-ms 60000 "$(windows_path "$twin/kalinor-query.exe")" \
+    has TwinService --detect 2>&1)
+  expect "hand-over: kalinor-query's answer comes through" test "$(report_stdout "$report" | tr -d '\r')" = installed
+  rm "$twin/x86/kalinor.exe"
+  report=$(KALINOR_EXIT_CODES=detailed wine_run "$harness_exe" --timeout-ms 60000 \
+    "$(windows_path "$twin/kalinor.exe")" OtherService 2>&1)
+  expect "hand-over: without the x86 build, exit 1" grep -q -x 'exit 1' <<<"$report"
+  expect "hand-over: without it, the build to install is named" grep -q 'install the package, which carries both builds' <<<"$report"
+  expect "hand-over: without it, nothing is added" test "$(count_of 'name="OtherService"' "$profiles")" -eq 0
+  doctor_setup x64 0 || fail "hand-over: set the 64-bit Outlook back"
+}
+
 boot_prefix || exit 1
 trap stop_prefix EXIT
 use_standin_store "$work/mapi"
@@ -449,6 +487,7 @@ check_only_what_the_user_could
 check_remote_paths_untouched
 check_left_store_lists
 check_doctor
+check_twin_handover
 
 if [ "$failures" -ne 0 ]; then
   echo "$failures check(s) failed"

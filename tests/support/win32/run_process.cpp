@@ -4,7 +4,7 @@
 
 #include "platform/text.h"
 #include "platform/win32/scoped_handles.h"
-#include "support/quoted_argument.h"
+#include "platform/quoted_argument.h"
 #include "support/run_process.h"
 
 namespace kalinor::testing {
@@ -17,7 +17,7 @@ std::wstring CommandLine(const std::wstring& program, const std::vector<std::str
   // The program name follows simpler rules (no backslash escapes): quotes
   // around it are enough, and a path holds no quote.
   std::wstring line = L"\"" + program + L"\"";
-  for (const auto& arg : args) line += L" " + QuotedArgument(platform::FromUtf8(arg));
+  for (const auto& arg : args) line += L" " + platform::QuotedArgument(platform::FromUtf8(arg));
   return line;
 }
 

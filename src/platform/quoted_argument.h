@@ -1,12 +1,12 @@
-// One argument quoted for a Windows command line, shared by the test
-// support's process runner and the debug-output harness (which links
-// nothing of the project).
+// One argument quoted for a Windows command line: the twin build's hand-over,
+// the test support's process runner and the debug-output harness (which
+// links nothing of the project, so this stays header-only).
 #pragma once
 
 #include <cstddef>
 #include <string>
 
-namespace kalinor::testing {
+namespace kalinor::platform {
 
 /// One argument as CommandLineToArgvW and the C runtime read it back: quoted
 /// when it is empty or holds blanks or quotes, with the backslashes before a
@@ -28,4 +28,4 @@ inline std::wstring QuotedArgument(const std::wstring& arg) {
   return quoted + L"\"";
 }
 
-}  // namespace kalinor::testing
+}  // namespace kalinor::platform
