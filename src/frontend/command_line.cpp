@@ -35,6 +35,11 @@ bool IsSwitch(const std::wstring& arg) {
 
 bool IsUninstallSwitch(const std::wstring& lowered) { return lowered == L"-u" || lowered == L"/u"; }
 
+// The package's per-user step; see per_user_step.h.
+bool IsPerUserSwitch(const std::wstring& lowered) {
+  return lowered == L"--per-user" || lowered == L"--at-logon";
+}
+
 bool IsHelpSwitch(const std::wstring& lowered) {
   return lowered == L"-?" || lowered == L"/?" || lowered == L"-h" || lowered == L"/h" ||
          lowered == L"--help";
@@ -48,7 +53,7 @@ CommandLineCheck CheckCommandLine(const std::vector<std::wstring>& args) {
   for (const std::wstring& arg : args) {
     const std::wstring lowered = platform::AsciiLower(arg);
     if (IsHelpSwitch(lowered)) return {CommandLineRequest::kUsage, {}};
-    if (!IsSwitch(arg) || IsUninstallSwitch(lowered)) continue;
+    if (!IsSwitch(arg) || IsUninstallSwitch(lowered) || IsPerUserSwitch(lowered)) continue;
     if (lowered == L"--version") {
       if (check.Request == CommandLineRequest::kRun) check.Request = CommandLineRequest::kVersion;
     } else if (check.Request != CommandLineRequest::kUnknownSwitch) {
@@ -65,6 +70,9 @@ RunSettings ParseArguments(const std::vector<std::wstring>& args) {
     const std::wstring lowered = platform::AsciiLower(arg);
     if (IsUninstallSwitch(lowered)) {
       settings.InstallMode = false;
+    } else if (IsPerUserSwitch(lowered)) {
+      settings.PerUser = true;
+      settings.AtLogon = settings.AtLogon || lowered == L"--at-logon";
     } else if (BeginsWith(lowered, kProfilePrefix)) {
       settings.ProfileName = arg.substr(kProfilePrefix.size());
     } else if (BeginsWith(lowered, kDisplayNamePrefix)) {

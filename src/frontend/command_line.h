@@ -13,6 +13,9 @@ struct RunSettings {
   std::wstring ProfileName;  // from "profile:"; empty means none named
   std::wstring DisplayName;  // from "displayname:"; empty means none given
   std::wstring ServiceName;  // the last plain argument; may be empty
+  bool PerUser = false;      // "--per-user": a package's per-user step, once per user
+  bool AtLogon =
+      false;  // "--at-logon": the per-user step, install or removal as the package stands
   /// The plain arguments a later one replaced as the service name, in order.
   std::vector<std::wstring> PassedOver;
 };

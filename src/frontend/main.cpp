@@ -5,7 +5,9 @@
 // opened or created at all.
 #include <optional>
 
+#include "frontend/command_line.h"
 #include "frontend/exit_codes.h"
+#include "frontend/per_user_step.h"
 #include "frontend/run_log.h"
 #include "frontend/run_sequence.h"
 #include "platform/com_apartment.h"
@@ -21,8 +23,14 @@ int main(int argc, char** argv) {
   kalinor::platform::EnableRedirectionGuard();
   kalinor::platform::RemoveCurrentFolderFromDllSearch();
   const std::vector<std::wstring> args = kalinor::platform::CommandLineArguments(argc, argv);
-  const kalinor::RunContext context{kalinor::ExitCodeModeFromEnvironment(),
-                                    kalinor::GatherRunFacts()};
+  // A package's per-user step says what happened in detail, in its own log.
+  const bool perUser =
+      kalinor::CheckCommandLine(args).Request == kalinor::CommandLineRequest::kRun &&
+      kalinor::ParseArguments(args).PerUser;
+  if (perUser) kalinor::UsePerUserLogUnlessSet();
+  const kalinor::RunContext context{
+      perUser ? kalinor::ExitCodeMode::kDetailed : kalinor::ExitCodeModeFromEnvironment(),
+      kalinor::GatherRunFacts()};
   std::optional<kalinor::RunLog> log;
   if (!kalinor::RunStopsUnderServiceAccount(context)) log.emplace(args, context.Facts);
   // The cleanup's XML documents are COM objects made while MAPI holds COM

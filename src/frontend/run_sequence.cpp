@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "frontend/command_line.h"
+#include "frontend/per_user_step.h"
 #include "mapiadmin/mapi_session.h"
 #include "mapiadmin/mapi_table.h"
 #include "mapiadmin/message_services.h"
@@ -170,6 +171,76 @@ std::optional<int> HandOverToTwin(const std::vector<std::wstring>& args,
   return *exitCode;
 }
 
+// What a run came to after the command line: the twin's exit code where it
+// ran instead, else the outcome, and whether MAPI started.
+struct ActionResult {
+  std::optional<int> HandedOver;
+  RunOutcome Outcome = RunOutcome::kDone;
+  bool MapiStarted = false;
+};
+
+// The service account's stop, the twin's hand-over, MAPI and the action.
+ActionResult RunActionInMapi(const RunSettings& settings, const std::vector<std::wstring>& args,
+                             const platform::MapiEntryPoints& mapi, UninstallCleanup& cleanup,
+                             const RunContext& context) {
+  ActionResult result;
+  if (StopsUnderServiceAccount(context)) {
+    result.Outcome = RunOutcome::kServiceAccount;
+    return result;
+  }
+  result.HandedOver = HandOverToTwin(args, context);
+  if (result.HandedOver) return result;
+  std::unique_ptr<MapiSession> session = StartMapi(mapi);
+  if (!session) {
+    LogLikelyMapiStartFailureCause(context.Facts);
+    result.Outcome = RunOutcome::kFailed;
+    return result;
+  }
+  result.MapiStarted = true;
+  result.Outcome = RunAction(settings, mapi, cleanup, session->Holder());
+  // Whatever failed above, MAPI is shut down in the proper order.
+  session->End();
+  return result;
+}
+
+// The per-user step (per_user_step.h): at logon, the package's state says
+// whether to install or remove; what was recorded done is not done again;
+// "not yet" (MAPI does not start, or an install finds no profile) exits 0
+// unrecorded, to be tried at the next logon. Detailed exit codes otherwise.
+int RunPerUserStep(RunSettings& settings, const std::vector<std::wstring>& args,
+                   const platform::MapiEntryPoints& mapi, UninstallCleanup& cleanup,
+                   const RunContext& context) {
+  if (settings.AtLogon) settings.InstallMode = PackageInstalled();
+  const PerUserState target =
+      settings.InstallMode ? PerUserState::kInstalled : PerUserState::kRemoved;
+  const wchar_t* act = settings.InstallMode ? L"added" : L"removed";
+  if (ReadPerUserState(settings.ServiceName) == target) {
+    WriteStampedLogLine(L"Per-user step: " + settings.ServiceName + L" was " + act +
+                        L" for this user before; nothing to do.");
+    return 0;
+  }
+  const ActionResult result = RunActionInMapi(settings, args, mapi, cleanup, context);
+  if (result.HandedOver) return *result.HandedOver;
+  if (result.Outcome == RunOutcome::kServiceAccount)
+    return ExitCodeFor(result.Outcome, ExitCodeMode::kDetailed);
+  const bool noProfile = result.Outcome == RunOutcome::kNoServiceAdmin;
+  if (!result.MapiStarted || (noProfile && settings.InstallMode)) {
+    WriteStampedLogLine(
+        L"Per-user step: not yet (" +
+        std::wstring(result.MapiStarted ? L"no MAPI profile" : L"MAPI did not start") +
+        L"); it is tried again at the next logon.");
+    return 0;
+  }
+  if (result.Outcome != RunOutcome::kDone && !noProfile)
+    return ExitCodeFor(result.Outcome, ExitCodeMode::kDetailed);
+  const bool recorded = WritePerUserState(settings.ServiceName, target);
+  WriteStampedLogLine(
+      L"Per-user step: " + settings.ServiceName + L" " + act + L" for this user" +
+      (recorded ? L"; recorded, so it is not done again."
+                : L"; the record could not be kept, so it is done again at the next logon."));
+  return 0;
+}
+
 }  // namespace
 
 bool RunStopsUnderServiceAccount(const RunContext& context) {
@@ -193,24 +264,15 @@ int RunKalinor(const std::vector<std::wstring>& args, const platform::MapiEntryP
     case CommandLineRequest::kRun:
       break;
   }
-  const RunSettings settings = ParseArguments(args);
+  RunSettings settings = ParseArguments(args);
   LogPassedOver(settings);
   if (settings.ServiceName.empty()) {
     platform::WriteStandardOutput(L"No service name was specified.");
     return ExitCodeFor(RunOutcome::kFailed, mode);
   }
-  if (StopsUnderServiceAccount(context)) return ExitCodeFor(RunOutcome::kServiceAccount, mode);
-  if (const std::optional<int> handedOver = HandOverToTwin(args, context)) return *handedOver;
-  std::unique_ptr<MapiSession> session = StartMapi(mapi);
-  if (!session) {
-    LogLikelyMapiStartFailureCause(context.Facts);
-    return ExitCodeFor(RunOutcome::kFailed, mode);
-  }
-
-  const RunOutcome outcome = RunAction(settings, mapi, cleanup, session->Holder());
-  // Whatever failed above, MAPI is shut down in the proper order.
-  session->End();
-  return ExitCodeFor(outcome, mode);
+  if (settings.PerUser) return RunPerUserStep(settings, args, mapi, cleanup, context);
+  const ActionResult result = RunActionInMapi(settings, args, mapi, cleanup, context);
+  return result.HandedOver ? *result.HandedOver : ExitCodeFor(result.Outcome, mode);
 }
 
 }  // namespace kalinor

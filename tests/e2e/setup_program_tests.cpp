@@ -33,12 +33,10 @@ TEST_F(SetupProgramRuns, TheLogCopiesTheDebuggerChannelWithAHeaderAndNamedResult
       " run mode: (unelevated|elevated, without a linked token)[^\n]*\n" + kTimestamp +
       " process: x(64|86)\n" + kTimestamp + " mail client: none found\n" + kTimestamp +
       " new Outlook: off\n" + kTimestamp + " MAPI DLL: none registered\n" + kTimestamp +
-      " Outlook running: no\n" + kTimestamp +
-      " redirection guard: off \\(not offered here\\)\n" + kTimestamp +
-      " Getting admin services for profile:\n" +
-      kTimestamp + " No where\n" + kTimestamp +
-      " Error getting a service admin: 0X8004010F \\(MAPI_E_NOT_FOUND\\)\n" + kTimestamp +
-      " Exit code 0\\.\n");
+      " Outlook running: no\n" + kTimestamp + " redirection guard: off \\(not offered here\\)\n" +
+      kTimestamp + " Getting admin services for profile:\n" + kTimestamp + " No where\n" +
+      kTimestamp + " Error getting a service admin: 0X8004010F \\(MAPI_E_NOT_FOUND\\)\n" +
+      kTimestamp + " Exit code 0\\.\n");
   EXPECT_TRUE(std::regex_match(log, expected)) << log;
 
   // A second run appends its own header.
@@ -172,6 +170,51 @@ TEST_F(SetupProgramRuns, DetailedExitCodesTellTheOutcome) {
     }
   }
   EXPECT_EQ(Occurrences(ProfileStore(), "<Service "), 0) << ProfileStore();
+}
+
+// The package's per-user step, as the logon entry runs it for one user: quiet
+// and unrecorded while there is no profile; then the service is added once
+// and recorded; a service the user removed is not added again; after the
+// package is gone (its HKLM value with it) the service leaves the profile and
+// the connector's state is cleared, once.
+TEST_F(SetupProgramRuns, ThePerUserStepIsDoneOncePerUserAndFollowsThePackage) {
+  const std::string registry = ".config/kalinor/registry.reg";
+  const std::string record = ".local/share/Kalinor/ArchiveConnector.state";
+  const std::string log = ".local/share/Kalinor/kalinor.log";
+  const auto services = [&] { return Occurrences(ProfileStore(), "name=\"ArchiveConnector\""); };
+  WriteHomeFile(registry,
+                "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\Kalinor]\n"
+                "\"ServiceName\"=\"ArchiveConnector\"\n");
+  WriteHomeFile(".config/kalinor/profiles.xml", "<Profiles/>\n");
+  EXPECT_EQ(Run({"--at-logon", "ArchiveConnector"}).exitCode, 0);
+  EXPECT_EQ(FileText(record), "<missing>");
+  EXPECT_NE(FileText(log).find("Per-user step: not yet (no MAPI profile)"), std::string::npos)
+      << FileText(log);
+
+  WriteHomeFile(".config/kalinor/profiles.xml",
+                "<Profiles><Profile name=\"Outlook\" default=\"true\"/></Profiles>\n");
+  EXPECT_EQ(Run({"--at-logon", "ArchiveConnector"}).exitCode, 0);
+  EXPECT_EQ(services(), 1) << ProfileStore();
+  EXPECT_EQ(FileText(record), "installed\n");
+
+  EXPECT_EQ(Run({"-u", "ArchiveConnector"}).exitCode, 0);
+  EXPECT_EQ(Run({"--at-logon", "ArchiveConnector"}).exitCode, 0);
+  EXPECT_EQ(services(), 0) << "a service the user removed came back";
+  EXPECT_NE(FileText(log).find("was added for this user before; nothing to do"), std::string::npos);
+
+  EXPECT_EQ(Run({"ArchiveConnector"}).exitCode, 0);
+  WriteHomeFile(".local/share/Tavrin/Ostrand/StoreSettings.xml",
+                "<QEVConfiguration><Store id=\"1\"><dbFileName>" +
+                    InHome(".local/share/Tavrin/Ostrand/a.fdb") +
+                    "</dbFileName></Store></QEVConfiguration>");
+  WriteHomeFile(".local/share/Tavrin/Ostrand/a.fdb", "db");
+  WriteHomeFile(registry, "Windows Registry Editor Version 5.00\n");
+  for (int logon = 0; logon < 2; ++logon)
+    EXPECT_EQ(Run({"--at-logon", "ArchiveConnector"}).exitCode, 0) << logon;
+  EXPECT_EQ(services(), 0) << ProfileStore();
+  EXPECT_EQ(FileText(".local/share/Tavrin/Ostrand/a.fdb"), "<missing>");
+  EXPECT_EQ(FileText(record), "removed\n");
+  EXPECT_EQ(Occurrences(FileText(log), "was removed for this user before; nothing to do"), 1);
 }
 
 }  // namespace

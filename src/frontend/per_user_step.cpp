@@ -1,0 +1,71 @@
+#include "frontend/per_user_step.h"
+
+#include "platform/environment.h"
+#include "platform/files.h"
+#include "platform/held_folder.h"
+#include "platform/registry.h"
+#include "platform/special_folders.h"
+
+namespace kalinor {
+namespace {
+
+// The record's whole content: what was last done.
+constexpr char kInstalledText[] = "installed\n";
+constexpr char kRemovedText[] = "removed\n";
+
+std::wstring RecordName(const std::wstring& serviceName) {
+  const std::wstring name = serviceName + L".state";
+  return platform::IsPlainFileName(name) ? name : std::wstring();
+}
+
+}  // namespace
+
+std::wstring PerUserFolder() {
+  const std::wstring local = platform::GetSpecialFolderPath(platform::kCsidlLocalAppData,
+                                                            platform::SpecialFolderCreation::kNone);
+  return local.empty() ? std::wstring() : platform::JoinPath(local, L"Kalinor");
+}
+
+std::wstring PerUserLogPath() {
+  const std::wstring folder = PerUserFolder();
+  return folder.empty() ? std::wstring() : platform::JoinPath(folder, L"kalinor.log");
+}
+
+PerUserState ReadPerUserState(const std::wstring& serviceName) {
+  const std::wstring name = RecordName(serviceName);
+  const std::wstring folder = PerUserFolder();
+  if (name.empty() || folder.empty()) return PerUserState::kNone;
+  const platform::HeldFolder held = platform::HeldFolder::Open(folder);
+  std::string bytes;
+  if (!held.IsHeld() || held.ReadWhole(name, bytes, 64).Failed()) return PerUserState::kNone;
+  if (bytes == kInstalledText) return PerUserState::kInstalled;
+  if (bytes == kRemovedText) return PerUserState::kRemoved;
+  return PerUserState::kNone;
+}
+
+bool WritePerUserState(const std::wstring& serviceName, PerUserState state) {
+  const std::wstring name = RecordName(serviceName);
+  const std::wstring folder = PerUserFolder();
+  if (name.empty() || folder.empty() || state == PerUserState::kNone ||
+      platform::CreateFolderWithParents(folder).Failed())
+    return false;
+  const platform::HeldFolder held = platform::HeldFolder::Open(folder);
+  const char* text = state == PerUserState::kInstalled ? kInstalledText : kRemovedText;
+  return held.IsHeld() &&
+         !held.WriteAtomically(name, text, platform::ExistingFile::kReplace).Failed();
+}
+
+void UsePerUserLogUnlessSet() {
+  const std::wstring log = PerUserLogPath();
+  if (log.empty() || platform::LookUpEnvironmentVariable(L"KALINOR_LOG")) return;
+  if (platform::CreateFolderWithParents(PerUserFolder()).Failed()) return;
+  platform::SetEnvironmentVariableText(L"KALINOR_LOG", log);
+}
+
+bool PackageInstalled() {
+  return !platform::ReadRegistryString(platform::RegistryRoot::LocalMachine, L"Software\\Kalinor",
+                                       L"ServiceName")
+              .text.empty();
+}
+
+}  // namespace kalinor
