@@ -8,6 +8,7 @@
 
 #include "platform/files_os.h"
 #include "platform/held_folder_os.h"
+#include "platform/text.h"
 
 namespace kalinor::platform {
 
@@ -114,6 +115,12 @@ SystemError PlaceFile(os::Native folder, const std::wstring& temporary, const Na
   return error;
 }
 
+// "*.log", in any letter case, with something before the extension.
+bool IsLogFileName(const std::wstring& name) {
+  constexpr std::size_t kExtension = 4;  // ".log"
+  return name.size() > kExtension && AsciiLower(name.substr(name.size() - kExtension)) == L".log";
+}
+
 }  // namespace
 
 SystemError LinkOnTheWay() { return ErrorOfKind(ErrorKind::kIsLink); }
@@ -178,6 +185,13 @@ CheckedFile HeldFolder::OpenChecked(const std::wstring& name, CheckedFileUse use
     refused.Refusal = IsHeld() ? L"not a usable path" : L"its folder cannot be opened";
     return refused;
   }
+  // A privileged run appends only to a log by name: its lines end in text
+  // others chose, which in a script or a list the system reads would be code.
+  if (use == CheckedFileUse::kAppend && os::RunIsPrivileged() && !IsLogFileName(name)) {
+    CheckedFile refused;
+    refused.Refusal = L"not a .log file, which is all an elevated run appends to";
+    return refused;
+  }
   return os::OpenCheckedFileIn(handle_->Folder.Get(), name, use);
 }
 
@@ -223,6 +237,10 @@ SystemError HeldFolder::MoveTo(const std::wstring& relative, const HeldFolder& d
   if (!os::IsOtherFileSystem(error)) return error;
   // Another file system: a flushed copy under a temporary name, put in
   // place without replacing, then the original deleted (or the copy again).
+  // The copy reads the file: the user must be able to.
+  if (error = os::UserCould(source.At.Folder, source.Entry.Get(), os::UserAct::kRead);
+      error.Failed())
+    return error;
   std::wstring temporary;
   NativeFile copy;
   if (error = CreateTemporary(target, name, temporary, copy); error.Failed()) return error;

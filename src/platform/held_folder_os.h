@@ -40,7 +40,7 @@ enum class UserAct {
   kCreateFile,    ///< creating a file in the folder (no entry)
   kCreateFolder,  ///< creating a folder in the folder (no entry)
   kDelete,        ///< deleting the entry, or moving it away
-  kReplace,       ///< giving the entry new content, or renaming a file over it
+  kReplace,       ///< renaming a file over the entry, which deletes it
 };
 
 /// Whether the user this run acts for could do act themselves (entry, where
@@ -51,6 +51,10 @@ enum class UserAct {
 /// unelevated run is the user, and on POSIX the system checks the file-system
 /// identity a root run takes in another account's folder.
 SystemError UserCould(Native folder, Native entry, UserAct act);
+
+/// True for a run with rights beyond a user's own: root on POSIX; on Windows
+/// an elevated token or a service account's.
+bool RunIsPrivileged();
 
 /// Opens the folder at path to hold, pinned (it cannot be renamed or
 /// deleted while held, where the system can say so), without following a

@@ -12,6 +12,7 @@
 #include "platform/checked_file.h"
 #include "platform/files_os.h"
 #include "platform/held_folder.h"
+#include "platform/held_folder_os.h"
 #include "platform/text.h"
 #include "support/temp_folder.h"
 
@@ -181,13 +182,23 @@ TEST_F(HeldFolderContract, CheckedFilesRefuseALinkAFolderAndASecondName) {
     ASSERT_TRUE(testing::MakeFolder(Held()));
     if (!row.Arrange(*this)) continue;
     const platform::CheckedFile file =
-        platform::OpenCheckedFile(In(row.Name), platform::CheckedFileUse::kAppend);
+        platform::OpenCheckedFile(In(row.Name), platform::CheckedFileUse::kLock);
     EXPECT_FALSE(file.File.IsValid());
     EXPECT_FALSE(file.Refusal.empty());
     if (row.Refusal != nullptr) {
       EXPECT_EQ(file.Refusal, row.Refusal);
     }
     EXPECT_TRUE(OutsideIsWhole());
+  }
+  // A privileged run appends to a log by name and to nothing else: its lines
+  // end in text others chose.
+  const platform::CheckedFile script =
+      platform::OpenCheckedFile(In(L"setup.cmd"), platform::CheckedFileUse::kAppend);
+  if (platform::os::RunIsPrivileged()) {
+    EXPECT_EQ(script.Refusal, L"not a .log file, which is all an elevated run appends to");
+    EXPECT_FALSE(testing::ReadBytes(In(L"setup.cmd")));
+  } else {
+    EXPECT_TRUE(script.File.IsValid()) << platform::ToUtf8(script.Refusal);
   }
 }
 

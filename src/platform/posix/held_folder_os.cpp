@@ -157,6 +157,8 @@ SystemError WalkFollowingSystemLinks(const std::string& path, NativeFile& folder
 // the user's, or the folder owner's that a root run takes.
 SystemError UserCould(Native, Native, UserAct) { return {}; }
 
+bool RunIsPrivileged() { return ::geteuid() == 0; }
+
 SystemError OpenHeldRoot(const std::wstring& path, NativeFile& folder, std::wstring& realPath,
                          std::wstring& refusedLink) {
   if (::geteuid() == 0) {

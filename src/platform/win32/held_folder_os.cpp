@@ -392,6 +392,8 @@ SystemError WalkFollowingSystemLinks(const std::wstring& path, NativeFile& folde
 
 }  // namespace
 
+bool RunIsPrivileged() { return IsPrivilegedRun(); }
+
 SystemError UserCould(Native folder, Native entry, UserAct act) {
   if (!HasUserToken()) return {};
   const HANDLE in = AsHandle(folder);
@@ -411,10 +413,8 @@ SystemError UserCould(Native folder, Native entry, UserAct act) {
       may = UserTokenMay(in, FILE_ADD_SUBDIRECTORY);
       break;
     case UserAct::kDelete:
+    case UserAct::kReplace:  // the rename over it deletes the old file
       may = mayDelete();
-      break;
-    case UserAct::kReplace:
-      may = UserTokenMay(file, FILE_WRITE_DATA) || mayDelete();
       break;
   }
   return may ? SystemError{} : SystemError{ERROR_ACCESS_DENIED, kNotTheUsers};

@@ -84,6 +84,13 @@ TEST(UserToken, AnElevatedRunDoesOnlyWhatTheUsersOwnTokenMay) {
   ASSERT_TRUE(testing::MakeFolder(folder));
   ASSERT_TRUE(testing::WriteBytes(folder + L"\\Settings.xml", "old"));
   ASSERT_TRUE(UserMayAddTo(folder));
+  {
+    // Where the user may act, the same acts go through.
+    const HeldFolder own = HeldFolder::Open(temp.Path());
+    ASSERT_TRUE(own.IsHeld());
+    EXPECT_FALSE(own.WriteAtomically(L"Own.xml", "new", platform::ExistingFile::kKeep).Failed());
+    EXPECT_FALSE(own.Delete(L"Own.xml").Failed());
+  }
   ASSERT_TRUE(GrantAdministratorsOnly(folder));
   ASSERT_TRUE(GrantAdministratorsOnly(folder + L"\\Settings.xml"));
   if (UserMayAddTo(folder)) GTEST_SKIP() << "this system keeps no access list it is given (Wine)";
