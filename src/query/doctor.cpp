@@ -186,10 +186,11 @@ Check SettingsFileCheck(const wchar_t* name, CleanupStep step, const SettingsFil
   if (file.FilePath.empty()) return {name, Verdict::kUnknown, L"no data folder", {}};
   for (const FileOperation& op : plan.Operations) {
     if (op.Action != FileAction::kLeave || op.Step != step) continue;
-    std::wstring finding = L"present, but " + std::wstring(op.Reason != nullptr ? op.Reason : L"") +
-                           L": " + op.Path;
+    std::wstring finding =
+        L"present, but " + std::wstring(op.Reason != nullptr ? op.Reason : L"") + L": " + op.Path;
     if (op.Failure != S_OK) finding += platform::FormatText(L" (%#X)", HResultBits(op.Failure));
-    return {name, Verdict::kFail, finding + L"; an uninstall would leave it and clear nothing in it",
+    return {name, Verdict::kFail,
+            finding + L"; an uninstall would leave it and clear nothing in it",
             L"repair it (well-formed XML, a plain file this account can read and write) or "
             L"remove it; kalinor-query plan shows the uninstall's steps"};
   }
@@ -197,11 +198,15 @@ Check SettingsFileCheck(const wchar_t* name, CleanupStep step, const SettingsFil
     case SettingsFileSource::kLoad:
       return {name, Verdict::kOk, L"present, readable: " + file.FilePath, {}};
     case SettingsFileSource::kTakeOver:
-      return {name, Verdict::kOk,
-              L"absent: " + file.FilePath + L"; an uninstall takes over " + file.SourcePath, {}};
+      return {name,
+              Verdict::kOk,
+              L"absent: " + file.FilePath + L"; an uninstall takes over " + file.SourcePath,
+              {}};
     case SettingsFileSource::kSeed:
-      return {name, Verdict::kOk,
-              L"absent: " + file.FilePath + L"; an uninstall seeds it from " + file.SourcePath, {}};
+      return {name,
+              Verdict::kOk,
+              L"absent: " + file.FilePath + L"; an uninstall seeds it from " + file.SourcePath,
+              {}};
     case SettingsFileSource::kCreate:
     case SettingsFileSource::kNone:
       break;
@@ -215,6 +220,9 @@ std::vector<Check> RunChecks(const platform::MapiEntryPoints& mapi, const QueryA
                             NewOutlookCheck(facts)};
   if (!arguments.Operand.empty()) checks.push_back(CatalogueCheck(facts, arguments.Operand));
   checks.push_back(ProfileCheck(mapi, facts, arguments.ProfileName));
+  // An install adds a service beside a running Outlook and reads none of
+  // the connector's files.
+  if (arguments.ForInstall) return checks;
   checks.push_back(OutlookCheck(facts));
   // The plan the uninstall would carry out, over folders resolved without
   // creating any; outside a MAPI session COM is entered here for the DOM.

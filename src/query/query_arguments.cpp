@@ -61,6 +61,8 @@ QueryArguments ParseQueryArguments(const std::vector<std::wstring>& args) {
       parsed.Json = true;
     } else if (lowered == L"--detect") {
       parsed.Detect = true;
+    } else if (lowered == L"--install") {
+      parsed.ForInstall = true;
     } else if (IsHelp(lowered)) {
       parsed.Help = true;
     } else if (parsed.Command.empty() && lowered == L"--version") {

@@ -13,10 +13,11 @@ struct QueryArguments {
   /// The first non-empty argument that is no option, lower-cased; or
   /// "--version".
   std::wstring Command;
-  bool Json = false;    ///< "--json" anywhere
-  bool Detect = false;  ///< "--detect" anywhere: has prints nothing when absent
-  bool Help = false;    ///< "--help", "-h", "/h", "-?" or "/?" anywhere
-  std::wstring ProfileName;  ///< from "profile:"; empty means none named
+  bool Json = false;          ///< "--json" anywhere
+  bool Detect = false;        ///< "--detect" anywhere: has prints nothing when absent
+  bool ForInstall = false;    ///< "--install" anywhere: doctor checks what an install needs only
+  bool Help = false;          ///< "--help", "-h", "/h", "-?" or "/?" anywhere
+  std::wstring ProfileName;   ///< from "profile:"; empty means none named
   bool ProfileGiven = false;  ///< a "profile:" argument was given at all
   /// The plain argument after the command: the service name of "has" and
   /// "doctor", the code of "error"; may be empty.

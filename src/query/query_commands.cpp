@@ -40,10 +40,12 @@ const wchar_t kUsage[] =
     L"  bitness                           this program's and the mail client's bitness;\n"
     L"                                    exit 1 when they differ\n"
     L"  error 0x8004010F                  the name and meaning of an error code\n"
-    L"  doctor [ServiceName] [profile:Name]\n"
+    L"  doctor [ServiceName] [profile:Name] [--install]\n"
     L"                                    whether a kalinor run would work here: a line per\n"
     L"                                    check, and what to do; exit 0 ready, 1 not ready,\n"
-    L"                                    2 when it cannot tell\n"
+    L"                                    2 when it cannot tell; --install checks only what\n"
+    L"                                    an install needs (not Outlook running, not the\n"
+    L"                                    connector's files)\n"
     L"  --help, --version\n\n"
     L"The profile is chosen as kalinor chooses it: the named one, else the only one, else\n"
     L"the default. --json prints one JSON document instead of lines. Commands and options\n"
@@ -310,6 +312,8 @@ int CheckUsage(const QueryArguments& arguments, const CommandShape* shape, Query
   const std::wstring command = shape->Name;
   if (arguments.Detect && command != L"has")
     return out.Fail(kQueryNo, "usage", L"--detect belongs to has, not to " + command);
+  if (arguments.ForInstall && command != L"doctor")
+    return out.Fail(kQueryNo, "usage", L"--install belongs to doctor, not to " + command);
   if (arguments.OperandGiven && !shape->TakesOperand)
     return out.Fail(kQueryNo, "usage",
                     command + L" takes no argument, and \"" + arguments.Operand + L"\" was given");

@@ -33,8 +33,9 @@ int ErrorCommand(const std::wstring& text, QueryOutput& out) {
   std::uint32_t code = 0;
   if (!ParseCode(text, code))
     return out.Fail(1, "usage",
-                    L"\"" + text + L"\" is not an error code: give it as 0x8004010F, or as a "
-                    L"decimal number such as -2147221233");
+                    L"\"" + text +
+                        L"\" is not an error code: give it as 0x8004010F, or as a "
+                        L"decimal number such as -2147221233");
   const HResultName* name = FindHResultName(code);
   const std::wstring shown = platform::FormatText(L"%#X", code);
   out.Json().Add("code", shown).Add("known", name != nullptr);

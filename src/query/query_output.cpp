@@ -14,7 +14,8 @@ int QueryOutput::Fail(int exitCode, const char* name, const std::wstring& messag
 
 void QueryOutput::Print() {
   if (Failed()) {
-    platform::WriteStandardError(L"kalinor-query: " + platform::EscapeLineText(failureMessage_) + L"\n");
+    platform::WriteStandardError(L"kalinor-query: " + platform::EscapeLineText(failureMessage_) +
+                                 L"\n");
     document_.Add("error", JsonObject()
                                .Add("code", failureCode_)
                                .Add("name", std::wstring(failureName_.begin(), failureName_.end()))

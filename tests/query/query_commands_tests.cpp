@@ -73,11 +73,20 @@ TEST(QueryCommands, EveryMapiFailureIsCouldNotTellAndSaysWhat) {
       // Arguments that fit no command: the usage, and the line that says why.
       {{}, "", 1, usage, L"kalinor-query: no command given"},
       {{L"hsa", L"Archive"}, "", 1, usage, L"kalinor-query: the command \"hsa\" is not known"},
-      {{L"has", L"Archive", L"--jsn"}, "", 1, usage,
+      {{L"has", L"Archive", L"--jsn"},
+       "",
+       1,
+       usage,
        L"kalinor-query: the option \"--jsn\" is not understood"},
-      {{L"has", L"Archive", L"--x\ninstalled"}, "", 1, usage,
+      {{L"has", L"Archive", L"--x\ninstalled"},
+       "",
+       1,
+       usage,
        L"kalinor-query: the option \"--x\\x0Ainstalled\" is not understood"},
-      {{L"has", L"Archive", L"Connector"}, "", 1, usage,
+      {{L"has", L"Archive", L"Connector"},
+       "",
+       1,
+       usage,
        L"kalinor-query: has takes one argument, and \"Connector\" came after \"Archive\""},
       {{L"profiles", L"Archive"}, "", 1, usage, L"kalinor-query: profiles takes no argument"},
       {{L"profiles", L"profile:P"}, "", 1, usage, L"kalinor-query: profiles takes no profile:"},
@@ -200,10 +209,20 @@ TEST(QueryCommands, TheDoctorNamesWhyARunWouldNotWork) {
          const wchar_t sep = platform::kPathSeparator;
          const std::wstring data = home.File(L"Tavrin") + sep + L"Ostrand";
          ASSERT_TRUE(testing::CreateFolderTree(data));
-         ASSERT_TRUE(testing::WriteBytes(data + sep + L"StoreSettings.xml",
-                                         "<QEVConfiguration><Store>"));
+         ASSERT_TRUE(
+             testing::WriteBytes(data + sep + L"StoreSettings.xml", "<QEVConfiguration><Store>"));
        },
        1, L"store settings\tfail\tpresent, but it cannot be read"},
+      {"for an install, a running Outlook and a broken store list are no matter",
+       [&](RunFacts& f, FakeMapi&, QueryArguments& a) {
+         f.OutlookRunning = true;
+         a.ForInstall = true;
+         const wchar_t sep = platform::kPathSeparator;
+         ASSERT_TRUE(testing::WriteBytes(
+             home.File(L"Tavrin") + sep + L"Ostrand" + sep + L"StoreSettings.xml",
+             "<QEVConfiguration><Store>"));
+       },
+       0, L"verdict\tready"},
       {"general settings not well-formed",
        [&](RunFacts&, FakeMapi&, QueryArguments&) {
          const wchar_t sep = platform::kPathSeparator;
