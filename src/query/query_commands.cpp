@@ -39,7 +39,8 @@ const wchar_t kUsage[] =
     L"  plan                              what an uninstall would load, delete and refuse\n"
     L"  bitness                           this program's and the mail client's bitness;\n"
     L"                                    exit 1 when they differ\n"
-    L"  error 0x8004010F                  the name and meaning of an error code\n"
+    L"  error 0x8004010F                  the name and meaning of an error code (hexadecimal\n"
+    L"                                    with or without 0x, or decimal)\n"
     L"  doctor [ServiceName] [profile:Name] [--install]\n"
     L"                                    whether a kalinor run would work here: a line per\n"
     L"                                    check, and what to do; exit 0 ready, 1 not ready,\n"
@@ -140,7 +141,9 @@ int HasServiceCommand(const platform::MapiEntryPoints& mapi, const QueryArgument
   out.Line(installed ? L"installed" : L"not installed");
   out.Json().Add("service", serviceName).Add("installed", installed);
   if (arguments.Detect) {
-    if (!installed) out.Silence();
+    // A detection script reads any output as "installed"; a JSON reader
+    // reads the document.
+    if (!installed && !arguments.Json) out.Silence();
     return kQueryOk;
   }
   return installed ? kQueryOk : kQueryNo;
@@ -375,7 +378,9 @@ int RunQuery(const std::vector<std::wstring>& args, const platform::MapiEntryPoi
   const CommandShape* shape = FindCommand(arguments.Command);
   int code = CheckUsage(arguments, shape, out);
   if (out.Failed()) {
-    if (!arguments.Json) platform::WriteStandardOutput(kUsage);
+    // On standard error: a script that reads the output must not take the
+    // usage text for an answer.
+    if (!arguments.Json) platform::WriteStandardError(kUsage);
   } else if (const std::optional<int> handedOver = HandOverToTwin(args, arguments, out)) {
     // The twin printed its own answer; only a failure to hand over is this one's.
     if (!out.Failed()) return *handedOver;

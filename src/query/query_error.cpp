@@ -12,16 +12,24 @@ namespace kalinor {
 
 namespace {
 
-// The code as typed: hexadecimal with "0x"/"0X", else decimal (a negative
+// Whether text names its code in hexadecimal: with "0x"/"0X", with a digit
+// A-F, or as the eight digits an HRESULT is shown with (80070020).
+bool IsHexadecimal(const std::wstring& text) {
+  if (text.size() > 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X')) return true;
+  if (text.find_first_of(L"abcdefABCDEF") != std::wstring::npos) return true;
+  return text.size() == 8 && text.find_first_not_of(L"0123456789") == std::wstring::npos;
+}
+
+// The code as typed: hexadecimal (IsHexadecimal), else decimal (a negative
 // decimal is the signed form). False when it is not a whole 32-bit number.
 bool ParseCode(const std::wstring& text, std::uint32_t& code) {
   if (text.empty()) return false;
-  const bool hex = text.size() > 2 && text[0] == L'0' && (text[1] == L'x' || text[1] == L'X');
+  const bool hex = IsHexadecimal(text);
   wchar_t* end = nullptr;
   errno = 0;
   const long long value = std::wcstoll(text.c_str(), &end, hex ? 16 : 10);
   if (errno != 0 || end == nullptr || *end != L'\0' || value < -2147483648LL ||
-      value > 0xFFFFFFFFLL)
+      value > 0xFFFFFFFFLL || (hex && text[0] == L'-'))
     return false;
   code = static_cast<std::uint32_t>(value);
   return true;
@@ -34,8 +42,8 @@ int ErrorCommand(const std::wstring& text, QueryOutput& out) {
   if (!ParseCode(text, code))
     return out.Fail(1, "usage",
                     L"\"" + text +
-                        L"\" is not an error code: give it as 0x8004010F, or as a "
-                        L"decimal number such as -2147221233");
+                        L"\" is not an error code: give it as 0x8004010F or 8004010F, "
+                        L"or as a decimal number such as -2147221233");
   const HResultName* name = FindHResultName(code);
   const std::wstring shown = platform::FormatText(L"%#X", code);
   out.Json().Add("code", shown).Add("known", name != nullptr);

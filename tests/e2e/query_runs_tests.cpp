@@ -113,6 +113,11 @@ TEST_F(QueryRuns, EachCommandAnswersAndChangesNothing) {
       {{"--json", "has", "Other"}, "", 1, "{\"service\":\"Other\",\"installed\":false}\n"},
       {{"HAS", "ArchiveConnector", "--Detect"}, "", 0, "installed\n"},
       {{"has", "Archive", "--detect"}, "", 0, ""},
+      // A JSON reader gets the document, also with --detect.
+      {{"has", "Archive", "--detect", "--json"},
+       "",
+       0,
+       "{\"service\":\"Archive\",\"installed\":false}\n"},
       {{"has", "ArchiveConnector", "profile:Nowhere"}, "", 2, ""},
       {{"has", "ArchiveConnector", "profile:Nowhere", "--JSON"},
        "",
@@ -136,6 +141,9 @@ TEST_F(QueryRuns, EachCommandAnswersAndChangesNothing) {
        "0X8004010F\tMAPI_E_NOT_FOUND\tnot found: no such profile, or the service is not in "
        "mapisvc.inf\n"},
       {{"error", "0x1234ABCD"}, "", 1, "0X1234ABCD\tunknown\n"},
+      {{"error", "80070020"}, "", 0, "0X80070020\tERROR_SHARING_VIOLATION\t", true},
+      {{"error", "8004010f"}, "", 0, "0X8004010F\tMAPI_E_NOT_FOUND\t", true},
+      {{"error", "1603"}, "", 1, "0X643\tunknown\n"},
       {{"error", "--json", "-2147221233"},
        "",
        0,
@@ -143,7 +151,8 @@ TEST_F(QueryRuns, EachCommandAnswersAndChangesNothing) {
        true},
       {{"--version"}, "", 0, "kalinor-query " KALINOR_VERSION "\n"},
       {{"--help"}, "", 0, "kalinor-query COMMAND [--json]\n", true},
-      {{"nonsense"}, "", 1, "kalinor-query COMMAND [--json]\n", true},
+      // A usage error's usage text goes to standard error, not for a script to read.
+      {{"nonsense"}, "", 1, ""},
   };
   for (const QueryCase& c : cases) {
     SCOPED_TRACE(c.args[0] + (c.args.size() > 1 ? " " + c.args[1] : "") + " " + c.registry);
@@ -165,8 +174,8 @@ TEST_F(QueryRuns, EachCommandAnswersAndChangesNothing) {
 }
 
 TEST_F(QueryRuns, BeforeAnyRunNothingIsCreated) {
-  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-           {"profiles"}, {"has", "ArchiveConnector"}, {"plan"}}) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"profiles"}, {"has", "ArchiveConnector"}, {"plan"}}) {
     const ProcessResult run = Query(args);
     EXPECT_EQ(HomeListing().size(), 0u) << args[0];
     if (args[0] != "plan") continue;

@@ -38,7 +38,10 @@ TEST(QueryCommands, EveryMapiFailureIsCouldNotTellAndSaysWhat) {
       {{L"HAS", L"Archive", L"--DETECT"}, "", 0, L"installed\n"},
       {{L"has", L"Other"}, "", 1, L"not installed\n"},
       {{L"has", L"Other", L"--detect"}, "", 0, L""},
-      {{L"--json", L"has", L"Other", L"--detect"}, "", 0, L""},
+      {{L"--json", L"has", L"Other", L"--detect"},
+       "",
+       0,
+       L"{\"service\":\"Other\",\"installed\":false}\n"},
       {{L"has", L"Archive", L"--detect"}, "MAPIInitialize", 2, L"", mapiStart},
       {{L"has", L"Archive"}, "MAPIInitialize", 2, L"", mapiStart},
       {{L"has", L"Archive", L"--Json"},
@@ -112,7 +115,13 @@ TEST(QueryCommands, EveryMapiFailureIsCouldNotTellAndSaysWhat) {
     platform::OutputCapture output;
     EXPECT_EQ(RunQuery(c.args, mapi.EntryPoints()), c.exitCode);
     const std::wstring text = output.StandardOutputText();
-    if (c.output.empty() || (c.output.back() == L'\n' && c.output != usage)) {
+    // A usage error's usage text goes to standard error, before its line.
+    const bool usageError = c.output == usage && !c.error.empty();
+    if (usageError) {
+      EXPECT_EQ(text, L"");
+      ASSERT_FALSE(output.standard_error.empty());
+      EXPECT_EQ(output.standard_error.front().substr(0, usage.size()), usage);
+    } else if (c.output.empty() || (c.output.back() == L'\n' && c.output != usage)) {
       EXPECT_EQ(text, c.output);
     } else {
       EXPECT_EQ(text.substr(0, c.output.size()), c.output);
@@ -120,8 +129,8 @@ TEST(QueryCommands, EveryMapiFailureIsCouldNotTellAndSaysWhat) {
     if (c.error.empty()) {
       EXPECT_TRUE(output.standard_error.empty());
     } else {
-      ASSERT_EQ(output.standard_error.size(), 1u);
-      const std::wstring& line = output.standard_error[0];
+      ASSERT_EQ(output.standard_error.size(), usageError ? 2u : 1u);
+      const std::wstring& line = output.standard_error.back();
       EXPECT_EQ(line.substr(0, c.error.size()), c.error);
       EXPECT_EQ(line.find(L'\n'), line.size() - 1);  // one line
     }
