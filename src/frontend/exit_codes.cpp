@@ -32,6 +32,22 @@ ExitCodeMode ExitCodeModeFromEnvironment() {
                                                    : ExitCodeMode::kClassic;
 }
 
+std::wstring UnknownExitCodeModeValue() {
+  const std::wstring value = platform::GetEnvironmentVariableText(L"KALINOR_EXIT_CODES");
+  const std::wstring lowered = platform::AsciiLower(value);
+  return lowered.empty() || lowered == L"detailed" || lowered == L"classic" ? std::wstring()
+                                                                            : value;
+}
+
+std::wstring ExitCodeModeLine(ExitCodeMode mode) {
+  if (mode == ExitCodeMode::kDetailed) return L"exit codes: detailed";
+  const std::wstring unknown = UnknownExitCodeModeValue();
+  if (!unknown.empty())
+    return L"exit codes: classic; KALINOR_EXIT_CODES=\"" + platform::EscapeLineText(unknown) +
+           L"\" is no mode (\"detailed\" is)";
+  return L"exit codes: classic (KALINOR_EXIT_CODES=detailed gives the detailed ones)";
+}
+
 RunOutcome WorseOutcome(RunOutcome a, RunOutcome b) { return Weight(b) > Weight(a) ? b : a; }
 
 int ExitCodeFor(RunOutcome outcome, ExitCodeMode mode) {

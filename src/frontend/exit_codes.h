@@ -3,6 +3,8 @@
 // code; KALINOR_EXIT_CODES=detailed makes the code tell what happened.
 #pragma once
 
+#include <string>
+
 namespace kalinor {
 
 /// What a run came to. The values are the detailed exit codes.
@@ -26,6 +28,15 @@ ExitCodeMode ExitCodeModeFromEnvironment();
 /// The outcome that tells more: kFailed above all, then the earlier step's
 /// failure (service administration, service, cleanup), then kDone.
 RunOutcome WorseOutcome(RunOutcome a, RunOutcome b);
+
+/// KALINOR_EXIT_CODES's value when it is set to something that is no mode
+/// ("detailed", or "classic"), in any letter case; "" otherwise.
+std::wstring UnknownExitCodeModeValue();
+
+/// The run log's line for the mode in force: "exit codes: detailed", or
+/// "exit codes: classic …" saying how to get the detailed ones, or that the
+/// value given is no mode.
+std::wstring ExitCodeModeLine(ExitCodeMode mode);
 
 /// The exit code of an outcome in the given mode.
 int ExitCodeFor(RunOutcome outcome, ExitCodeMode mode);

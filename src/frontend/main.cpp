@@ -12,8 +12,10 @@
 #include "frontend/run_sequence.h"
 #include "platform/com_apartment.h"
 #include "platform/command_line.h"
+#include "platform/console.h"
 #include "platform/mapi.h"
 #include "platform/process_info.h"
+#include "platform/text.h"
 #include "cleanup/uninstall_cleanup.h"
 
 int main(int argc, char** argv) {
@@ -31,8 +33,14 @@ int main(int argc, char** argv) {
   const kalinor::RunContext context{
       perUser ? kalinor::ExitCodeMode::kDetailed : kalinor::ExitCodeModeFromEnvironment(),
       kalinor::GatherRunFacts()};
+  // A mode that is no mode is said once, where a setup program's capture sees it.
+  if (const std::wstring unknown = kalinor::UnknownExitCodeModeValue(); !unknown.empty())
+    kalinor::platform::WriteStandardError(
+        L"KALINOR_EXIT_CODES=\"" + kalinor::platform::EscapeLineText(unknown) +
+        L"\" is no mode (\"detailed\" is): the classic exit codes are used.\n");
   std::optional<kalinor::RunLog> log;
-  if (!kalinor::RunStopsUnderServiceAccount(context)) log.emplace(args, context.Facts);
+  if (!kalinor::RunStopsUnderServiceAccount(context))
+    log.emplace(args, context.Facts, context.Mode);
   // The cleanup's XML documents are COM objects made while MAPI holds COM
   // open, and are let go only when cleanup is: MAPI's end may be the
   // thread's last CoUninitialize, and a Release after it calls into a

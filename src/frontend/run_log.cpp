@@ -1,6 +1,9 @@
 #include "frontend/run_log.h"
 
+#include <utility>
+
 #include "kalinor_version.h"
+#include "platform/files.h"
 #include "platform/console.h"
 #include "platform/debug_output.h"
 #include "platform/environment.h"
@@ -39,12 +42,19 @@ LogFormat LogFormatFromEnvironment() {
 
 }  // namespace
 
-RunLog::RunLog(const std::vector<std::wstring>& args, const RunFacts& facts) {
+RunLog::RunLog(const std::vector<std::wstring>& args, const RunFacts& facts, ExitCodeMode mode) {
   try {
     std::wstring path = platform::GetEnvironmentVariableText(L"KALINOR_LOG");
     if (path.empty()) return;
     const LogTarget target =
         platform::AsciiLower(path) == L"stderr" ? LogTarget::kStandardError : LogTarget::kFile;
+    // A relative path is the current folder's: said, since a setup
+    // program's current folder is seldom where its author looks.
+    std::wstring relative;
+    if (target == LogTarget::kFile && !platform::IsAbsolutePath(path)) {
+      const std::wstring absolute = platform::AbsolutePathOf(path);
+      if (!absolute.empty()) relative = std::exchange(path, absolute);
+    }
     const std::wstring refusal = SetLogTarget(target, path);
     if (!refusal.empty()) {
       platform::WriteStandardError(L"Run log not opened (" + refusal +
@@ -56,6 +66,11 @@ RunLog::RunLog(const std::vector<std::wstring>& args, const RunFacts& facts) {
     const platform::LocalTime now = platform::CurrentLocalTime();
     if (WriteLogEntry(HeaderText(args, now), now)) {
       for (const std::wstring& fact : RunFactsLines(facts)) WriteLogEntry(fact, now);
+      WriteLogEntry(ExitCodeModeLine(mode), now);
+      if (!relative.empty())
+        WriteLogEntry(L"log: " + path + L" (KALINOR_LOG named the relative path \"" + relative +
+                          L"\", taken from the current folder)",
+                      now);
       platform::SetDebugOutputObserver(WriteStampedLogLine);
       return;
     }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "frontend/exit_codes.h"
 #include "runfacts/run_facts.h"
 
 namespace kalinor {
@@ -20,13 +21,15 @@ class RunLog {
  public:
   /// Reads KALINOR_LOG and KALINOR_LOG_FORMAT and, when a log is asked for,
   /// writes the header line (version, build, user, the arguments, the local
-  /// time), then a line for each of the run's facts. The file is opened once
+  /// time), then a line for each of the run's facts and one for the exit-code
+  /// mode. A relative path is taken from the current folder, and the log
+  /// says so. The file is opened once
   /// and written through that handle for the whole run; one that cannot be
   /// opened or is refused (a link, not a regular file, more than one link,
   /// another account's) is named with the reason in one line on standard
   /// error, and the run goes on without a log. A log that cannot be written
   /// to later is dropped without a word.
-  RunLog(const std::vector<std::wstring>& args, const RunFacts& facts);
+  RunLog(const std::vector<std::wstring>& args, const RunFacts& facts, ExitCodeMode mode);
   ~RunLog();
   RunLog(const RunLog&) = delete;
   RunLog& operator=(const RunLog&) = delete;

@@ -57,6 +57,11 @@ std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
 /// UNC path "\\server\..." on Windows. False for "".
 bool IsAbsolutePath(const std::wstring& path);
 
+/// path as an absolute path: itself when absolute, else joined to the current
+/// folder (Windows: GetFullPathNameW, which also folds "." and ".."); links
+/// are not resolved. "" when the current folder cannot be read.
+std::wstring AbsolutePathOf(const std::wstring& path);
+
 /// True when anything (file or folder) exists at path. False for "".
 bool PathExists(const std::wstring& path);
 

@@ -34,6 +34,8 @@ TEST_F(SetupProgramRuns, TheLogCopiesTheDebuggerChannelWithAHeaderAndNamedResult
       " process: x(64|86)\n" + kTimestamp + " mail client: none found\n" + kTimestamp +
       " new Outlook: off\n" + kTimestamp + " MAPI DLL: none registered\n" + kTimestamp +
       " Outlook running: no\n" + kTimestamp + " redirection guard: off \\(not offered here\\)\n" +
+      kTimestamp +
+      " exit codes: classic \\(KALINOR_EXIT_CODES=detailed gives the detailed ones\\)\n" +
       kTimestamp + " Getting admin services for profile:\n" + kTimestamp + " No where\n" +
       kTimestamp + " Error getting a service admin: 0X8004010F \\(MAPI_E_NOT_FOUND\\)\n" +
       kTimestamp + " Exit code 0\\.\n");
@@ -62,8 +64,33 @@ TEST_F(SetupProgramRuns, ACmTraceLogMarksFailuresAndLeavesTheDebuggerChannelAlon
     ASSERT_TRUE(std::regex_match(line, parts, entry)) << line;
     types += parts[2].str();
   }
-  // The header and its eight facts, two progress lines, the failure, the exit code.
-  EXPECT_EQ(types, "1111111111131");
+  // The header, its eight facts and the exit-code mode, two progress lines,
+  // the failure, the exit code.
+  EXPECT_EQ(types, "11111111111131");
+}
+
+// A value of KALINOR_EXIT_CODES that is no mode is said once on standard
+// error and in the log's mode line; a relative log path is taken from the
+// current folder, and the log says so.
+TEST_F(SetupProgramRuns, TheLogSaysTheExitCodeModeAndWhereARelativePathLed) {
+  environment["KALINOR_EXIT_CODES"] = "yes";
+  const std::string relative = std::filesystem::relative(InHome("setup.log")).string();
+  environment["KALINOR_LOG"] = relative;
+  const ProcessResult run = Run({"ArchiveConnector"});
+  EXPECT_EQ(Occurrences(run.standardError,
+                        "KALINOR_EXIT_CODES=\"yes\" is no mode (\"detailed\" "
+                        "is): the classic exit codes are used.\n"),
+            1)
+      << run.standardError;
+  const std::string log = FileText("setup.log");
+  EXPECT_NE(log.find(" exit codes: classic; KALINOR_EXIT_CODES=\"yes\" is no mode (\"detailed\" "
+                     "is)\n"),
+            std::string::npos)
+      << log;
+  EXPECT_NE(log.find("(KALINOR_LOG named the relative path \"" + relative +
+                     "\", taken from the current folder)\n"),
+            std::string::npos)
+      << log;
 }
 
 TEST_F(SetupProgramRuns, ALogThatCannotBeOpenedChangesNothing) {

@@ -13,6 +13,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -68,6 +69,12 @@ std::optional<std::vector<std::wstring>> FolderEntryNames(const std::wstring& fo
 }  // namespace os
 
 bool IsAbsolutePath(const std::wstring& path) { return !path.empty() && path.front() == L'/'; }
+
+std::wstring AbsolutePathOf(const std::wstring& path) {
+  if (IsAbsolutePath(path)) return path;
+  const std::unique_ptr<char, decltype(&std::free)> current(::getcwd(nullptr, 0), &std::free);
+  return current ? JoinPath(FromUtf8(current.get()), path) : std::wstring();
+}
 
 bool PathExists(const std::wstring& path) {
   auto native = NativePath(path);

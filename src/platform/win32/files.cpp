@@ -72,6 +72,17 @@ bool IsAbsolutePath(const std::wstring& path) {
          path[1] == L':' && IsSeparator(path[2]);
 }
 
+std::wstring AbsolutePathOf(const std::wstring& path) {
+  std::vector<wchar_t> full(MAX_PATH);
+  for (;;) {
+    const DWORD length =
+        GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (length == 0) return {};
+    if (length < full.size()) return std::wstring(full.data(), length);
+    full.resize(length);
+  }
+}
+
 bool PathExists(const std::wstring& path) {
   return IsUsablePath(path) && PathFileExistsW(path.c_str()) != FALSE;
 }

@@ -152,9 +152,9 @@ check_run_log() {
   rm -f "$log_file"
   report=$(KALINOR_LOG=$(windows_path "$log_file") run_kalinor ArchiveConnector)
   expect "log file: standard error stays empty" grep -q -x 'stderr ' <<<"$report"
-  # The header and its eight facts, the profile's two writes, "already
-  # installed", the exit code.
-  expect "log file: one line per write" test "$(grep -c -E "^$stamp " "$log_file")" -eq 13
+  # The header, its eight facts and the exit-code mode, the profile's two
+  # writes, "already installed", the exit code.
+  expect "log file: one line per write" test "$(grep -c -E "^$stamp " "$log_file")" -eq 14
   expect "log file: the facts name the account" grep -q -E "^$stamp account: .*, session " "$log_file"
   expect "log file: the facts name the run mode" grep -q -E "^$stamp run mode: " "$log_file"
   expect "log file: the last line is the exit code" grep -q -E "^$stamp Exit code 0\.\$" "$log_file"
