@@ -36,14 +36,15 @@ std::optional<TableFailure> OpenProfileTable(IProfAdmin* profAdmin, WholeTable& 
 }  // namespace
 
 bool ChooseProfile(const platform::MapiEntryPoints& mapi, IProfAdmin* profAdmin,
-                   std::wstring& profileName) {
+                   std::wstring& profileName, ProfilePurpose purpose) {
   WholeTable table(mapi);
   if (const std::optional<TableFailure> failure = OpenProfileTable(profAdmin, table)) {
     ReportProfileTableFailure(*failure);
     return false;
   }
   if (table.Count() == 0) {
-    DebugTrace(L"There is no profile, unable to add service.");
+    DebugTrace(purpose == ProfilePurpose::kChange ? L"There is no profile, unable to add service."
+                                                  : L"There is no profile.");
     return false;
   }
   std::wstring chosen;
@@ -71,7 +72,7 @@ HRESULT ListProfiles(const platform::MapiEntryPoints& mapi, IProfAdmin* profAdmi
 }
 
 bool OpenServiceAdmin(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
-                      const wchar_t* profileName) {
+                      const wchar_t* profileName, ProfilePurpose purpose) {
   std::wstring name = profileName != nullptr ? profileName : L"";
   holder.Release();
 
@@ -81,7 +82,7 @@ bool OpenServiceAdmin(const platform::MapiEntryPoints& mapi, ServiceAdminHolder&
     DebugTraceError(L"Error getting admin profile: %#X", HResultBits(adminResult));
     return false;
   }
-  if (name.empty() && !ChooseProfile(mapi, profAdmin.Get(), name)) return false;
+  if (name.empty() && !ChooseProfile(mapi, profAdmin.Get(), name, purpose)) return false;
 
   DebugTraceText(L"Getting admin services for profile:");
   DebugTraceText(name);

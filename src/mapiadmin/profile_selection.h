@@ -9,12 +9,17 @@
 
 namespace kalinor {
 
+/// Why a profile is opened, for what is said when there is none: a run that
+/// adds or removes a service says "There is no profile, unable to add
+/// service."; a look that changes nothing, "There is no profile.".
+enum class ProfilePurpose { kChange, kLook };
+
 /// Opens the service administration of the named profile (null or empty:
 /// the single or default profile) into the holder. True when the holder now
 /// holds one; false after any failure, which leaves the holder empty and is
 /// reported on the debugger channel.
 bool OpenServiceAdmin(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
-                      const wchar_t* profileName);
+                      const wchar_t* profileName, ProfilePurpose purpose = ProfilePurpose::kChange);
 
 /// One row of MAPI's profile table.
 struct ProfileRow {
@@ -30,6 +35,6 @@ struct ProfileRow {
 /// Picks the only profile, or else the first named one flagged as default.
 /// True with profileName set (never empty); false, reported, leaves it as is.
 bool ChooseProfile(const platform::MapiEntryPoints& mapi, IProfAdmin* profAdmin,
-                   std::wstring& profileName);
+                   std::wstring& profileName, ProfilePurpose purpose = ProfilePurpose::kChange);
 
 }  // namespace kalinor

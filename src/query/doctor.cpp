@@ -132,7 +132,7 @@ Check ChosenProfile(const platform::MapiEntryPoints& mapi, const std::wstring& n
             L"start classic Outlook once as this user to create a profile"};
   // The choice itself is kalinor's own, so that the two never disagree.
   std::wstring chosen;
-  if (ChooseProfile(mapi, profAdmin.Get(), chosen))
+  if (ChooseProfile(mapi, profAdmin.Get(), chosen, ProfilePurpose::kLook))
     return {L"profile",
             Verdict::kOk,
             chosen + (rows.size() == 1 ? L" (the only one)" : L" (the default)"),

@@ -95,7 +95,7 @@ bool ReadServices(const platform::MapiEntryPoints& mapi, const QueryArguments& a
   }
   ServiceAdminHolder& holder = session.Holder();
   const wchar_t* profile = arguments.ProfileName.empty() ? nullptr : arguments.ProfileName.c_str();
-  if (!OpenServiceAdmin(mapi, holder, profile)) {
+  if (!OpenServiceAdmin(mapi, holder, profile, ProfilePurpose::kLook)) {
     out.Fail(kQueryCannotTell, "profile", WhyNoServiceAdmin(mapi, arguments.ProfileName));
     return false;
   }

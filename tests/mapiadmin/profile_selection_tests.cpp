@@ -88,6 +88,7 @@ struct SelectionFailure {
   const char* description;
   std::function<void(FakeMapi&)> setUp;
   std::wstring message;
+  ProfilePurpose purpose = ProfilePurpose::kChange;
 };
 
 TEST_F(ProfileSelectionTest, EachFailureIsReportedAndLeavesTheHolderEmpty) {
@@ -101,6 +102,8 @@ TEST_F(ProfileSelectionTest, EachFailureIsReportedAndLeavesTheHolderEmpty) {
       {"single unnamed", [](FakeMapi& m) { m.AddProfile("", true).hasName = false; },
        L"Unable to find a default profile.\n"},
       {"no profile", [](FakeMapi&) {}, L"There is no profile, unable to add service.\n"},
+      // A look that changes nothing says nothing of adding a service.
+      {"no profile, looked at", [](FakeMapi&) {}, L"There is no profile.\n", ProfilePurpose::kLook},
       {"admin profiles", [](FakeMapi& m) { m.FailCall("MAPIAdminProfiles", E_OUTOFMEMORY, 2); },
        L"Error getting admin profile: 0X8007000E\n"},
       {"profile table",
@@ -145,7 +148,8 @@ TEST_F(ProfileSelectionTest, EachFailureIsReportedAndLeavesTheHolderEmpty) {
     fake.profiles.pop_back();  // only the held admin knew it
 
     platform::OutputCapture capture;
-    EXPECT_FALSE(OpenServiceAdmin(entryPoints, held, nullptr)) << failure.description;
+    EXPECT_FALSE(OpenServiceAdmin(entryPoints, held, nullptr, failure.purpose))
+        << failure.description;
     EXPECT_FALSE(held.ServiceAdmin) << failure.description;
     ASSERT_FALSE(capture.debug_output.empty()) << failure.description;
     EXPECT_EQ(capture.debug_output.back(), failure.message) << failure.description;
