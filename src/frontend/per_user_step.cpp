@@ -12,6 +12,7 @@ namespace {
 // The record's whole content: what was last done.
 constexpr char kInstalledText[] = "installed\n";
 constexpr char kRemovedText[] = "removed\n";
+constexpr char kRemovedWithPackageText[] = "removed with the package\n";
 
 std::wstring RecordName(const std::wstring& serviceName) {
   const std::wstring name = serviceName + L".state";
@@ -34,23 +35,33 @@ std::wstring PerUserLogPath() {
 PerUserState ReadPerUserState(const std::wstring& serviceName) {
   const std::wstring name = RecordName(serviceName);
   const std::wstring folder = PerUserFolder();
-  if (name.empty() || folder.empty()) return PerUserState::kNone;
+  if (name.empty()) return PerUserState::kNone;
+  if (folder.empty()) return PerUserState::kUnreadable;
   const platform::HeldFolder held = platform::HeldFolder::Open(folder);
+  if (!held.IsHeld())
+    return held.OpenError().Kind() == platform::ErrorKind::kNotFound ? PerUserState::kNone
+                                                                     : PerUserState::kUnreadable;
   std::string bytes;
-  if (!held.IsHeld() || held.ReadWhole(name, bytes, 64).Failed()) return PerUserState::kNone;
+  if (const platform::SystemError error = held.ReadWhole(name, bytes, 64); error.Failed())
+    return error.Kind() == platform::ErrorKind::kNotFound ? PerUserState::kNone
+                                                          : PerUserState::kUnreadable;
   if (bytes == kInstalledText) return PerUserState::kInstalled;
   if (bytes == kRemovedText) return PerUserState::kRemoved;
+  if (bytes == kRemovedWithPackageText) return PerUserState::kRemovedWithPackage;
   return PerUserState::kNone;
 }
 
 bool WritePerUserState(const std::wstring& serviceName, PerUserState state) {
   const std::wstring name = RecordName(serviceName);
   const std::wstring folder = PerUserFolder();
-  if (name.empty() || folder.empty() || state == PerUserState::kNone ||
+  const char* text = state == PerUserState::kInstalled            ? kInstalledText
+                     : state == PerUserState::kRemoved            ? kRemovedText
+                     : state == PerUserState::kRemovedWithPackage ? kRemovedWithPackageText
+                                                                  : nullptr;
+  if (name.empty() || folder.empty() || text == nullptr ||
       platform::CreateFolderWithParents(folder).Failed())
     return false;
   const platform::HeldFolder held = platform::HeldFolder::Open(folder);
-  const char* text = state == PerUserState::kInstalled ? kInstalledText : kRemovedText;
   return held.IsHeld() &&
          !held.WriteAtomically(name, text, platform::ExistingFile::kReplace).Failed();
 }

@@ -11,7 +11,13 @@
 namespace kalinor {
 
 /// What the per-user record says was last done for a service.
-enum class PerUserState { kNone, kInstalled, kRemoved };
+enum class PerUserState {
+  kNone,                ///< nothing recorded
+  kInstalled,           ///< added
+  kRemoved,             ///< removed while the package stayed: the user's own choice
+  kRemovedWithPackage,  ///< removed because the package went
+  kUnreadable,          ///< a record is there but cannot be read: act on nothing
+};
 
 /// The user's per-user folder, "<local application data>\Kalinor", which
 /// holds the records and the step's log ("kalinor.log"); "" when the local
@@ -22,8 +28,8 @@ std::wstring PerUserFolder();
 std::wstring PerUserLogPath();
 
 /// The record of the service, "<ServiceName>.state" in PerUserFolder():
-/// kNone when there is none, it cannot be read, or the service name is no
-/// plain file name.
+/// kNone when there is none (or the service name is no plain file name),
+/// kUnreadable when one may be there but cannot be read.
 PerUserState ReadPerUserState(const std::wstring& serviceName);
 
 /// Records state for the service, whole or not at all (the folder made

@@ -153,7 +153,7 @@ std::optional<int> HandOverToTwin(const std::vector<std::wstring>& args,
                                   const RunContext& context) {
   const TwinHandOver twin = DecideTwinHandOver(context.Facts);
   if (twin.Need == TwinNeed::kNone) return std::nullopt;
-  if (twin.Need == TwinNeed::kMissing) {
+  if (twin.Need == TwinNeed::kMissing || twin.Need == TwinNeed::kRefused) {
     DebugTrace(L"%ls", MissingTwinAdvice(twin, context.Facts).c_str());
     return ExitCodeFor(RunOutcome::kFailed, context.Mode);
   }
@@ -203,41 +203,64 @@ ActionResult RunActionInMapi(const RunSettings& settings, const std::vector<std:
   return result;
 }
 
+// Whether the per-user step has its act done already, by the record: an
+// install is done once added, and at logon also once the user removed the
+// service while the package stayed (that choice stands); a removal is done
+// once removed either way.
+bool PerUserActDone(PerUserState recorded, bool install, bool atLogon) {
+  if (install)
+    return recorded == PerUserState::kInstalled || (atLogon && recorded == PerUserState::kRemoved);
+  return recorded == PerUserState::kRemoved || recorded == PerUserState::kRemovedWithPackage;
+}
+
 // The per-user step (per_user_step.h): at logon, the package's state says
 // whether to install or remove; what was recorded done is not done again;
-// "not yet" (MAPI does not start, or an install finds no profile) exits 0
-// unrecorded, to be tried at the next logon. Detailed exit codes otherwise.
+// "not yet" (a service account, MAPI does not start, no profile) exits 0
+// unrecorded, to be tried at the next logon; an unreadable record acts on
+// nothing. A removal is recorded only when complete. Detailed exit codes
+// otherwise.
 int RunPerUserStep(RunSettings& settings, const std::vector<std::wstring>& args,
                    const platform::MapiEntryPoints& mapi, UninstallCleanup& cleanup,
                    const RunContext& context) {
-  if (settings.AtLogon) settings.InstallMode = PackageInstalled();
-  const PerUserState target =
-      settings.InstallMode ? PerUserState::kInstalled : PerUserState::kRemoved;
+  const bool packageInstalled = PackageInstalled();
+  if (settings.AtLogon) settings.InstallMode = packageInstalled;
   const wchar_t* act = settings.InstallMode ? L"added" : L"removed";
-  if (ReadPerUserState(settings.ServiceName) == target) {
-    WriteStampedLogLine(L"Per-user step: " + settings.ServiceName + L" was " + act +
-                        L" for this user before; nothing to do.");
+  const PerUserState recorded = ReadPerUserState(settings.ServiceName);
+  if (recorded == PerUserState::kUnreadable) {
+    WriteStampedLogLine(
+        L"Per-user step: the record of " + settings.ServiceName + L" in " + PerUserFolder() +
+        L" cannot be read; nothing done, so that no choice of the user's is undone.");
+    return 0;
+  }
+  if (PerUserActDone(recorded, settings.InstallMode, settings.AtLogon)) {
+    WriteStampedLogLine(L"Per-user step: " + settings.ServiceName + L" was " +
+                        (recorded == PerUserState::kRemoved && settings.InstallMode
+                             ? std::wstring(L"removed by this user; it stays removed")
+                             : std::wstring(act) + L" for this user before; nothing to do") +
+                        L".");
     return 0;
   }
   const ActionResult result = RunActionInMapi(settings, args, mapi, cleanup, context);
   if (result.HandedOver) return *result.HandedOver;
-  if (result.Outcome == RunOutcome::kServiceAccount)
-    return ExitCodeFor(result.Outcome, ExitCodeMode::kDetailed);
-  const bool noProfile = result.Outcome == RunOutcome::kNoServiceAdmin;
-  if (!result.MapiStarted || (noProfile && settings.InstallMode)) {
-    WriteStampedLogLine(
-        L"Per-user step: not yet (" +
-        std::wstring(result.MapiStarted ? L"no MAPI profile" : L"MAPI did not start") +
-        L"); it is tried again at the next logon.");
+  if (result.Outcome == RunOutcome::kServiceAccount || !result.MapiStarted ||
+      result.Outcome == RunOutcome::kNoServiceAdmin) {
+    const wchar_t* why = result.Outcome == RunOutcome::kServiceAccount ? L"a service account"
+                         : !result.MapiStarted                         ? L"MAPI did not start"
+                                                                       : L"no MAPI profile";
+    WriteStampedLogLine(L"Per-user step: not yet (" + std::wstring(why) +
+                        L"); it is tried again at the next logon.");
     return 0;
   }
-  if (result.Outcome != RunOutcome::kDone && !noProfile)
+  if (result.Outcome != RunOutcome::kDone)
     return ExitCodeFor(result.Outcome, ExitCodeMode::kDetailed);
-  const bool recorded = WritePerUserState(settings.ServiceName, target);
+  const PerUserState done = settings.InstallMode ? PerUserState::kInstalled
+                            : packageInstalled   ? PerUserState::kRemoved
+                                                 : PerUserState::kRemovedWithPackage;
+  const bool kept = WritePerUserState(settings.ServiceName, done);
   WriteStampedLogLine(
       L"Per-user step: " + settings.ServiceName + L" " + act + L" for this user" +
-      (recorded ? L"; recorded, so it is not done again."
-                : L"; the record could not be kept, so it is done again at the next logon."));
+      (kept ? L"; recorded, so it is not done again."
+            : L"; the record could not be kept, so it is done again at the next logon."));
   return 0;
 }
 

@@ -21,6 +21,14 @@ const wchar_t* TwinBuildName();
 /// there is the caller's question. "" for a build without a twin.
 std::wstring TwinBuildPath();
 
+/// Whether the twin at path may be run in this one's place: in a privileged
+/// run (elevated, a service account) only when neither the file nor any
+/// folder above it is a link and no account but the system's and this run's
+/// own may change, replace or re-permit the file, or rename, delete or
+/// re-permit a folder on the way (so no user put it there); in any other
+/// run, true. False when that cannot be read.
+bool TwinIsSafeToRun(const std::wstring& path);
+
 /// Runs program with args (quoted as the C runtime reads them back), with
 /// this process's environment, current folder and standard handles, waits
 /// for it to end and returns its exit code. nullopt, with error set, when it

@@ -354,9 +354,9 @@ std::optional<int> HandOverToTwin(const std::vector<std::wstring>& args,
     return std::nullopt;
   const RunFacts facts = GatherRunFacts();
   const TwinHandOver twin = DecideTwinHandOver(facts);
-  if (twin.Need == TwinNeed::kNone || (twin.Need == TwinNeed::kMissing && command == L"doctor"))
+  if (twin.Need == TwinNeed::kNone || (twin.Need != TwinNeed::kRun && command == L"doctor"))
     return std::nullopt;
-  if (twin.Need == TwinNeed::kMissing)
+  if (twin.Need == TwinNeed::kMissing || twin.Need == TwinNeed::kRefused)
     return out.Fail(kQueryCannotTell, "bitness", MissingTwinAdvice(twin, facts));
   platform::SystemError error;
   const std::optional<int> exitCode = RunTwin(twin, args, error);

@@ -14,9 +14,10 @@ TwinHandOver DecideTwinHandOver(const RunFacts& facts) {
     return decision;
   decision.Bitness = twin;
   decision.Path = platform::TwinBuildPath();
-  decision.Need = platform::QueryFileKind(decision.Path) == platform::FileKind::kRegularFile
-                      ? TwinNeed::kRun
-                      : TwinNeed::kMissing;
+  if (platform::QueryFileKind(decision.Path) != platform::FileKind::kRegularFile)
+    decision.Need = TwinNeed::kMissing;
+  else
+    decision.Need = platform::TwinIsSafeToRun(decision.Path) ? TwinNeed::kRun : TwinNeed::kRefused;
   return decision;
 }
 
@@ -30,6 +31,13 @@ std::optional<int> RunTwin(const TwinHandOver& decision, const std::vector<std::
 }
 
 std::wstring MissingTwinAdvice(const TwinHandOver& decision, const RunFacts& facts) {
+  if (decision.Need == TwinNeed::kRefused)
+    return L"The mail client is " + decision.Bitness + L" and this build " + facts.ProcessBitness +
+           L", which cannot load its MAPI; the " + decision.Bitness + L" build at " +
+           decision.Path +
+           L" is not run by a privileged run, since an account other than the system's could "
+           L"have put it there or changed it: install the package in Program Files, or run the "
+           L"tool as the user.";
   return L"The mail client is " + decision.Bitness + L" and this build " + facts.ProcessBitness +
          L", which cannot load its MAPI, and the " + decision.Bitness +
          L" build is not where the Kalinor package puts it (" + decision.Path +

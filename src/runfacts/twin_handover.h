@@ -22,6 +22,7 @@ enum class TwinNeed {
              ///< over
   kRun,      ///< the client is the twin's bitness and the twin is there
   kMissing,  ///< the client is the twin's bitness and no twin is there
+  kRefused,  ///< the twin is there, but another account could have put it there (privileged run)
 };
 
 struct TwinHandOver {
@@ -39,8 +40,8 @@ TwinHandOver DecideTwinHandOver(const RunFacts& facts);
 std::optional<int> RunTwin(const TwinHandOver& decision, const std::vector<std::wstring>& args,
                            platform::SystemError& error);
 
-/// What to do when the twin is missing: one sentence that names the build
-/// to install and where it goes.
+/// What to do when the twin is missing or refused: one sentence that names
+/// the build to install and where it goes.
 std::wstring MissingTwinAdvice(const TwinHandOver& decision, const RunFacts& facts);
 
 }  // namespace kalinor

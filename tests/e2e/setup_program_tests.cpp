@@ -229,7 +229,18 @@ TEST_F(SetupProgramRuns, ThePerUserStepIsDoneOncePerUserAndFollowsThePackage) {
   EXPECT_EQ(services(), 0) << "a service the user removed came back";
   EXPECT_NE(FileText(log).find("was added for this user before; nothing to do"), std::string::npos);
 
+  // The user's own per-user removal (a user-context app's uninstall) stands
+  // while the package stays.
   EXPECT_EQ(Run({"ArchiveConnector"}).exitCode, 0);
+  EXPECT_EQ(Run({"--per-user", "-u", "ArchiveConnector"}).exitCode, 0);
+  EXPECT_EQ(FileText(record), "removed\n");
+  EXPECT_EQ(Run({"--at-logon", "ArchiveConnector"}).exitCode, 0);
+  EXPECT_EQ(services(), 0) << "the user's removal was undone at logon";
+
+  // Another user's: added by the logon step, then the package goes.
+  std::filesystem::remove(InHome(record));
+  EXPECT_EQ(Run({"--at-logon", "ArchiveConnector"}).exitCode, 0);
+  EXPECT_EQ(services(), 1) << ProfileStore();
   WriteHomeFile(".local/share/Tavrin/Ostrand/StoreSettings.xml",
                 "<QEVConfiguration><Store id=\"1\"><dbFileName>" +
                     InHome(".local/share/Tavrin/Ostrand/a.fdb") +
@@ -240,8 +251,23 @@ TEST_F(SetupProgramRuns, ThePerUserStepIsDoneOncePerUserAndFollowsThePackage) {
     EXPECT_EQ(Run({"--at-logon", "ArchiveConnector"}).exitCode, 0) << logon;
   EXPECT_EQ(services(), 0) << ProfileStore();
   EXPECT_EQ(FileText(".local/share/Tavrin/Ostrand/a.fdb"), "<missing>");
-  EXPECT_EQ(FileText(record), "removed\n");
+  EXPECT_EQ(FileText(record), "removed with the package\n");
   EXPECT_EQ(Occurrences(FileText(log), "was removed for this user before; nothing to do"), 1);
+}
+
+// What the per-user step cannot finish it does not record: a removal with a
+// store list it must leave, and a record it cannot read, which acts on nothing.
+TEST_F(SetupProgramRuns, ThePerUserStepRecordsOnlyWhatItFinished) {
+  const std::string record = ".local/share/Kalinor/ArchiveConnector.state";
+  WriteHomeFile(".local/share/Tavrin/Ostrand/StoreSettings.xml", "<QEVConfiguration><Store>");
+  EXPECT_EQ(Run({"--per-user", "-u", "ArchiveConnector"}).exitCode, 4);
+  EXPECT_EQ(FileText(record), "<missing>");
+
+  std::filesystem::create_directories(InHome(record));  // a record that cannot be read
+  EXPECT_EQ(Run({"--per-user", "ArchiveConnector"}).exitCode, 0);
+  EXPECT_EQ(Occurrences(ProfileStore(), "name=\"ArchiveConnector\""), 0) << ProfileStore();
+  EXPECT_NE(FileText(".local/share/Kalinor/kalinor.log").find("cannot be read; nothing done"),
+            std::string::npos);
 }
 
 }  // namespace

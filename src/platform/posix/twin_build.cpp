@@ -17,6 +17,8 @@ const wchar_t* TwinBuildName() { return L""; }
 
 std::wstring TwinBuildPath() { return {}; }
 
+bool TwinIsSafeToRun(const std::wstring&) { return false; }  // there is none
+
 std::optional<int> RunInThisOnesPlace(const std::wstring& program,
                                       const std::vector<std::wstring>& args, SystemError& error) {
   std::vector<std::string> texts{ToUtf8(program)};

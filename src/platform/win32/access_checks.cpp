@@ -157,6 +157,10 @@ bool IsSystemSid(PSID sid) {
 
 bool OthersMay(PACL dacl, ACCESS_MASK mask) { return OthersThan(dacl, mask, IsSystemSid); }
 
+bool OthersThanThisRunMay(PACL dacl, ACCESS_MASK mask) {
+  return OthersThan(dacl, mask, [](PSID sid) { return IsSystemSid(sid) || IsThisRunsSid(sid); });
+}
+
 bool SecurityOf(HANDLE object, PSID& owner, PACL& dacl, PSECURITY_DESCRIPTOR& descriptor) {
   return GetSecurityInfo(object, SE_FILE_OBJECT,
                          OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
@@ -175,12 +179,12 @@ bool OwnedByThisRun(HANDLE object) {
 bool OnlyThisRunMayChange(HANDLE folder) {
   constexpr ACCESS_MASK kChangeEntries = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD |
                                          WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
-  const auto ours = [](PSID sid) { return IsSystemSid(sid) || IsThisRunsSid(sid); };
   PSID owner = nullptr;
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  const bool only = SecurityOf(folder, owner, dacl, descriptor) && ours(owner) &&
-                    !OthersThan(dacl, kChangeEntries, ours);
+  const bool only = SecurityOf(folder, owner, dacl, descriptor) &&
+                    (IsSystemSid(owner) || IsThisRunsSid(owner)) &&
+                    !OthersThanThisRunMay(dacl, kChangeEntries);
   LocalFree(descriptor);
   return only;
 }

@@ -37,6 +37,10 @@ bool IsSystemSid(PSID sid);
 /// conditional or object grant counts as anyone's). True for a null list.
 bool OthersMay(PACL dacl, ACCESS_MASK mask);
 
+/// As OthersMay, counting this run's own account (its user and default
+/// owner) with the system's.
+bool OthersThanThisRunMay(PACL dacl, ACCESS_MASK mask);
+
 /// The owner and DACL of an open object, in descriptor (LocalFree it);
 /// false when they cannot be read.
 bool SecurityOf(HANDLE object, PSID& owner, PACL& dacl, PSECURITY_DESCRIPTOR& descriptor);

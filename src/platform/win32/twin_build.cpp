@@ -5,6 +5,7 @@
 
 #include "platform/files.h"
 #include "platform/quoted_argument.h"
+#include "platform/win32/access_checks.h"
 #include "platform/win32/scoped_handles.h"
 
 namespace kalinor::platform {
@@ -20,6 +21,30 @@ std::wstring ThisProgramPath() {
     if (length < path.size()) return path.substr(0, length);
     path.resize(path.size() * 2);
   }
+}
+
+// Whether the open file or folder is no link and no account but the
+// system's and this run's own owns it or may do any of mask to it.
+bool OnlyOursMay(HANDLE entry, ACCESS_MASK mask) {
+  FILE_ATTRIBUTE_TAG_INFO tag{};
+  if (!GetFileInformationByHandleEx(entry, FileAttributeTagInfo, &tag, sizeof tag) ||
+      (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+    return false;
+  PSID owner = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  const bool ours = SecurityOf(entry, owner, dacl, descriptor) &&
+                    (IsSystemSid(owner) || OwnedByThisRun(entry)) &&
+                    !OthersThanThisRunMay(dacl, mask);
+  LocalFree(descriptor);
+  return ours;
+}
+
+FileHandle OpenToInspect(const std::wstring& path) {
+  return FileHandle(
+      CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
 }
 
 // Lets the child take over this process's standard handles.
@@ -48,6 +73,25 @@ std::wstring TwinBuildPath() {
   const std::wstring name = LastPathPart(self);
   if (twin == L"x86") return JoinPath(JoinPath(folder, L"x86"), name);
   return JoinPath(ParentFolder(folder), name);
+}
+
+bool TwinIsSafeToRun(const std::wstring& path) {
+  if (!IsPrivilegedRun()) return true;
+  constexpr ACCESS_MASK kChangeFile = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
+                                      FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC | WRITE_OWNER |
+                                      GENERIC_WRITE | GENERIC_ALL;
+  constexpr ACCESS_MASK kChangeFolder =
+      DELETE | FILE_DELETE_CHILD | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+  const FileHandle file = OpenToInspect(path);
+  if (!file.IsValid() || !OnlyOursMay(file.Get(), kChangeFile)) return false;
+  for (std::wstring folder = ParentFolder(path); !folder.empty();) {
+    const FileHandle opened = OpenToInspect(folder);
+    if (!opened.IsValid() || !OnlyOursMay(opened.Get(), kChangeFolder)) return false;
+    const std::wstring above = ParentFolder(folder);
+    if (above == folder) break;
+    folder = above;
+  }
+  return true;
 }
 
 std::optional<int> RunInThisOnesPlace(const std::wstring& program,

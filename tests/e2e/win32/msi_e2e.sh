@@ -144,7 +144,8 @@ check_logon_step_after_removal() {
   expect "logon step: it runs" wine_run "$(logon_exe)" --at-logon "profile:" ArchiveConnector
   expect "logon step: the service is gone" test "$(services_named ArchiveConnector)" -eq 0
   expect "logon step: the stores' databases are deleted" test ! -e "$data_unix/Stores/first.fdb"
-  expect "logon step: the removal is recorded" test "$(per_user_state ArchiveConnector)" = removed
+  expect "logon step: the removal is recorded" test "$(per_user_state ArchiveConnector)" = \
+    'removed with the package'
 }
 
 # SERVICENAME and PROFILE given on the msiexec command line.

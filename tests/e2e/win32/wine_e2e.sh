@@ -463,6 +463,16 @@ check_twin_handover() {
   report=$(wine_run "$harness_exe" --timeout-ms 60000 "$(windows_path "$twin/kalinor-query.exe")" \
     has TwinService --detect 2>&1)
   expect "hand-over: kalinor-query's answer comes through" test "$(report_stdout "$report" | tr -d '\r')" = installed
+  # A twin another account could have put there is not run by this
+  # (elevated) run; Wine's access lists mirror the Unix owner.
+  if [ "$(id -u)" -eq 0 ]; then
+    chown 4321 "$twin/x86/kalinor.exe"
+    report=$(KALINOR_EXIT_CODES=detailed wine_run "$harness_exe" --timeout-ms 60000 \
+      "$(windows_path "$twin/kalinor.exe")" RefusedService 2>&1)
+    expect "hand-over: another account's x86 build is not run" grep -q -x 'exit 1' <<<"$report"
+    expect "hand-over: the refusal says why" grep -q 'could have put it there' <<<"$report"
+    expect "hand-over: nothing is added then" test "$(count_of 'name="RefusedService"' "$profiles")" -eq 0
+  fi
   rm "$twin/x86/kalinor.exe"
   report=$(KALINOR_EXIT_CODES=detailed wine_run "$harness_exe" --timeout-ms 60000 \
     "$(windows_path "$twin/kalinor.exe")" OtherService 2>&1)
