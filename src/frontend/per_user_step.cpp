@@ -73,10 +73,9 @@ void UsePerUserLogUnlessSet() {
   platform::SetEnvironmentVariableText(L"KALINOR_LOG", log);
 }
 
-bool PackageInstalled() {
-  return !platform::ReadRegistryString(platform::RegistryRoot::LocalMachine, L"Software\\Kalinor",
-                                       L"ServiceName")
-              .text.empty();
+platform::RegistryPresence PackagePresence() {
+  return platform::LookUpRegistryValue(platform::RegistryRoot::LocalMachine, L"Software\\Kalinor",
+                                       L"ServiceName");
 }
 
 }  // namespace kalinor

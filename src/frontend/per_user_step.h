@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include "platform/registry.h"
+
 namespace kalinor {
 
 /// What the per-user record says was last done for a service.
@@ -41,8 +43,9 @@ bool WritePerUserState(const std::wstring& serviceName, PerUserState state);
 /// package's documents say. Nothing when the folder is unknown.
 void UsePerUserLogUnlessSet();
 
-/// True while the package is installed: it keeps the service it installs as
+/// Whether the package is installed: it keeps the service it installs as
 /// "ServiceName" in HKEY_LOCAL_MACHINE\Software\Kalinor (the 64-bit view).
-bool PackageInstalled();
+/// kUnknown when that cannot be read: then neither act is taken.
+platform::RegistryPresence PackagePresence();
 
 }  // namespace kalinor

@@ -222,7 +222,14 @@ bool PerUserActDone(PerUserState recorded, bool install, bool atLogon) {
 int RunPerUserStep(RunSettings& settings, const std::vector<std::wstring>& args,
                    const platform::MapiEntryPoints& mapi, UninstallCleanup& cleanup,
                    const RunContext& context) {
-  const bool packageInstalled = PackageInstalled();
+  const platform::RegistryPresence package = PackagePresence();
+  if (settings.AtLogon && package == platform::RegistryPresence::kUnknown) {
+    WriteStampedLogLine(
+        L"Per-user step: whether the package is installed cannot be read "
+        L"(HKEY_LOCAL_MACHINE\\Software\\Kalinor); nothing done.");
+    return 0;
+  }
+  const bool packageInstalled = package == platform::RegistryPresence::kPresent;
   if (settings.AtLogon) settings.InstallMode = packageInstalled;
   const wchar_t* act = settings.InstallMode ? L"added" : L"removed";
   const PerUserState recorded = ReadPerUserState(settings.ServiceName);

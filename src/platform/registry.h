@@ -38,6 +38,17 @@ bool ReadRegistryValue(RegistryRoot root, const std::wstring& subkey, const std:
                        std::size_t max_bytes, RegistryValue& value,
                        RegistryView view = RegistryView::SixtyFourBit);
 
+/// Whether a value is there, told apart from not knowing.
+enum class RegistryPresence { kPresent, kAbsent, kUnknown };
+
+/// Whether the value `name` of root\subkey (in `view`) exists: kAbsent only
+/// when the system says the key or the value is not there (POSIX: no
+/// registry file, or a file that parses and lacks it); kUnknown for any
+/// other failure (denied access, an unreadable file).
+RegistryPresence LookUpRegistryValue(RegistryRoot root, const std::wstring& subkey,
+                                     const std::wstring& name,
+                                     RegistryView view = RegistryView::SixtyFourBit);
+
 /// The most string data ReadRegistryString takes: 260 UTF-16 units, the
 /// terminating NUL included, as a MAX_PATH buffer holds them.
 inline constexpr std::size_t kRegistryStringBytes = 520;

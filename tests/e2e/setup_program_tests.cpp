@@ -256,9 +256,20 @@ TEST_F(SetupProgramRuns, ThePerUserStepIsDoneOncePerUserAndFollowsThePackage) {
 }
 
 // What the per-user step cannot finish it does not record: a removal with a
-// store list it must leave, and a record it cannot read, which acts on nothing.
+// store list it must leave; a record it cannot read, or a package whose state
+// it cannot read, makes it act on nothing.
 TEST_F(SetupProgramRuns, ThePerUserStepRecordsOnlyWhatItFinished) {
   const std::string record = ".local/share/Kalinor/ArchiveConnector.state";
+  EXPECT_EQ(Run({"ArchiveConnector"}).exitCode, 0);
+  std::filesystem::create_directories(InHome(".config/kalinor/registry.reg"));  // unreadable
+  EXPECT_EQ(Run({"--at-logon", "ArchiveConnector"}).exitCode, 0);
+  EXPECT_EQ(Occurrences(ProfileStore(), "name=\"ArchiveConnector\""), 1) << ProfileStore();
+  EXPECT_NE(FileText(".local/share/Kalinor/kalinor.log")
+                .find("whether the package is installed cannot be read"),
+            std::string::npos);
+  std::filesystem::remove(InHome(".config/kalinor/registry.reg"));
+  EXPECT_EQ(Run({"-u", "ArchiveConnector"}).exitCode, 0);
+
   WriteHomeFile(".local/share/Tavrin/Ostrand/StoreSettings.xml", "<QEVConfiguration><Store>");
   EXPECT_EQ(Run({"--per-user", "-u", "ArchiveConnector"}).exitCode, 4);
   EXPECT_EQ(FileText(record), "<missing>");

@@ -27,6 +27,18 @@ bool HasNul(const std::wstring& text) { return text.find(L'\0') != std::wstring:
 
 }  // namespace
 
+RegistryPresence LookUpRegistryValue(RegistryRoot root, const std::wstring& subkey,
+                                     const std::wstring& name, RegistryView view) {
+  if (HasNul(subkey) || HasNul(name)) return RegistryPresence::kUnknown;
+  RegistryKey key;
+  LSTATUS status =
+      RegOpenKeyExW(RootKey(root), subkey.c_str(), 0, KEY_READ | ViewFlag(view), key.Receive());
+  if (status == ERROR_SUCCESS)
+    status = RegQueryValueExW(key.Get(), name.c_str(), nullptr, nullptr, nullptr, nullptr);
+  if (status == ERROR_SUCCESS) return RegistryPresence::kPresent;
+  return status == ERROR_FILE_NOT_FOUND ? RegistryPresence::kAbsent : RegistryPresence::kUnknown;
+}
+
 bool ReadRegistryValue(RegistryRoot root, const std::wstring& subkey, const std::wstring& name,
                        std::size_t max_bytes, RegistryValue& value, RegistryView view) {
   // A NUL inside a name would silently shorten it to another key's name.

@@ -281,6 +281,20 @@ class RegFileParser {
 
 }  // namespace
 
+RegistryPresence LookUpRegistryValue(RegistryRoot root, const std::wstring& subkey,
+                                     const std::wstring& name, RegistryView) {
+  std::string bytes;
+  if (const SystemError error = ReadWholeFile(RegistryFilePath(), bytes, kLargestRegistryFile);
+      error.Failed())
+    return error.Kind() == ErrorKind::kNotFound ? RegistryPresence::kAbsent
+                                                : RegistryPresence::kUnknown;
+  auto values = RegFileParser().Parse(DecodeFileText(bytes));
+  if (!values) return RegistryPresence::kUnknown;
+  return values->count(ValuePlace{root, AsciiLower(subkey), AsciiLower(name)}) != 0
+             ? RegistryPresence::kPresent
+             : RegistryPresence::kAbsent;
+}
+
 bool ReadRegistryValue(RegistryRoot root, const std::wstring& subkey, const std::wstring& name,
                        std::size_t max_bytes, RegistryValue& value, RegistryView) {
   std::string bytes;
