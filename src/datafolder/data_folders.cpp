@@ -83,7 +83,7 @@ DataFolders::Folders DataFolders::Build(FolderCreation creation, const SpecialFo
   TrimWhiteSpace(raw);
   if (!raw.empty()) {
     ExpandFolderMacros(raw, lookup);
-    if (reports) DebugTraceText(raw);
+    if (reports) DebugTraceForLog({raw}, L"DataPath policy value, expanded: " + raw);
     folders.Origin.ExpandedPolicyValue = raw;
   }
   // A policy folder that does not exist is never created, and a relative one

@@ -84,8 +84,8 @@ bool OpenServiceAdmin(const platform::MapiEntryPoints& mapi, ServiceAdminHolder&
   }
   if (name.empty() && !ChooseProfile(mapi, profAdmin.Get(), name, purpose)) return false;
 
-  DebugTraceText(L"Getting admin services for profile:");
-  DebugTraceText(name);
+  DebugTraceForLog({L"Getting admin services for profile:", name},
+                   L"Getting admin services for profile: " + name);
 
   // MAPI_UNICODE: the name travels as UTF-16 through MAPI's LPTSTR.
   const HRESULT result = profAdmin->AdminServices(reinterpret_cast<LPTSTR>(name.data()), nullptr, 0,

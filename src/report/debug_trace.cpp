@@ -44,4 +44,16 @@ void DebugTraceText(std::wstring_view text, platform::LineSeverity severity) {
   platform::WriteDebugOutput(text, severity);
 }
 
+void DebugTraceForLog(std::initializer_list<std::wstring_view> writes, std::wstring_view logText) {
+  // The channel keeps its writes as they were; the log is told once.
+  const platform::DebugOutputObserver observer = platform::SetDebugOutputObserver(nullptr);
+  struct Restore {
+    platform::DebugOutputObserver Observer;
+    ~Restore() { platform::SetDebugOutputObserver(Observer); }
+  } restore{observer};
+  for (const std::wstring_view text : writes)
+    platform::WriteDebugOutput(text, platform::LineSeverity::kInformation);
+  if (observer != nullptr) observer(logText, platform::LineSeverity::kInformation);
+}
+
 }  // namespace kalinor

@@ -2,6 +2,7 @@
 // subsystem; each write is also seen by the run log when one is open.
 #pragma once
 
+#include <initializer_list>
 #include <string_view>
 
 #include "platform/debug_output.h"
@@ -23,5 +24,10 @@ void DebugTraceError(const wchar_t* format, ...);
 /// whole rather than formatted.
 void DebugTraceText(std::wstring_view text,
                     platform::LineSeverity severity = platform::LineSeverity::kInformation);
+
+/// Passes each of writes to the debugger channel as DebugTraceText does,
+/// while the run log, when one is open, sees them as the one entry logText
+/// (a label and its value in one line, a bare value with its label).
+void DebugTraceForLog(std::initializer_list<std::wstring_view> writes, std::wstring_view logText);
 
 }  // namespace kalinor
