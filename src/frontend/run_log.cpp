@@ -63,6 +63,9 @@ RunLog::RunLog(const std::vector<std::wstring>& args, const RunFacts& facts, Exi
       return;
     }
     SetLogFormat(LogFormatFromEnvironment());
+    // A log on standard error carries every channel line: the channel itself
+    // stays off it (POSIX), so that each line shows once.
+    if (target == LogTarget::kStandardError) platform::SetDebugOutputQuietOnStandardError(true);
     const platform::LocalTime now = platform::CurrentLocalTime();
     if (WriteLogEntry(HeaderText(args, now), now)) {
       for (const std::wstring& fact : RunFactsLines(facts)) WriteLogEntry(fact, now);
@@ -82,6 +85,7 @@ RunLog::RunLog(const std::vector<std::wstring>& args, const RunFacts& facts, Exi
 RunLog::~RunLog() {
   if (!HasLogTarget()) return;
   platform::SetDebugOutputObserver(nullptr);
+  platform::SetDebugOutputQuietOnStandardError(false);
   SetLogTarget(LogTarget::kNone);
   SetLogFormat(LogFormat::kPlain);
 }

@@ -18,6 +18,14 @@ enum class LineSeverity { kInformation, kWarning, kError };
 /// when one is set, sees the text first, as passed (also under OutputCapture).
 void WriteDebugOutput(std::wstring_view text, LineSeverity severity = LineSeverity::kInformation);
 
+/// While on, a channel that would write to standard error (POSIX without
+/// $KALINOR_DEBUG_OUTPUT) writes nothing there: a run log on standard error
+/// carries every line already. Windows' channel is never standard error.
+void SetDebugOutputQuietOnStandardError(bool quiet);
+
+/// Whether the channel keeps off standard error now.
+bool DebugOutputQuietOnStandardError();
+
 /// Receives a copy of every debugger-channel write, exactly as passed, with
 /// its severity.
 using DebugOutputObserver = void (*)(std::wstring_view text, LineSeverity severity);

@@ -7,7 +7,12 @@
 namespace kalinor::platform {
 namespace {
 DebugOutputObserver g_observer = nullptr;  // one thread; no lock needed
-}
+bool g_quietOnStandardError = false;
+}  // namespace
+
+void SetDebugOutputQuietOnStandardError(bool quiet) { g_quietOnStandardError = quiet; }
+
+bool DebugOutputQuietOnStandardError() { return g_quietOnStandardError; }
 
 DebugOutputObserver SetDebugOutputObserver(DebugOutputObserver observer) {
   const DebugOutputObserver previous = g_observer;

@@ -94,6 +94,17 @@ TEST_F(SetupProgramRuns, TheLogSaysTheExitCodeModeAndWhereARelativePathLed) {
       << log;
 }
 
+// A log on standard error, beside a debugger channel that is standard error
+// too (POSIX): each line shows once, stamped.
+TEST_F(SetupProgramRuns, ALogOnStandardErrorShowsEachLineOnce) {
+  environment.erase("KALINOR_DEBUG_OUTPUT");
+  environment["KALINOR_LOG"] = "stderr";
+  const ProcessResult run = Run({"ArchiveConnector"});
+  EXPECT_EQ(Occurrences(run.standardError, "Service installed."), 1) << run.standardError;
+  EXPECT_EQ(Occurrences(run.standardError, " Getting admin services for profile: Default\n"), 1)
+      << run.standardError;
+}
+
 TEST_F(SetupProgramRuns, ALogThatCannotBeOpenedChangesNothing) {
   environment["KALINOR_LOG"] = InHome("no/such/folder/setup.log");
   ProcessResult run = Run({"ArchiveConnector"});

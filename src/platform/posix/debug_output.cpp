@@ -46,6 +46,7 @@ void WriteDebugOutput(std::wstring_view text, LineSeverity severity) {
     (void)file->AppendLine(line);
     return;
   }
+  if (DebugOutputQuietOnStandardError()) return;
   const std::string bytes = ToUtf8(line);
   std::fwrite(bytes.data(), 1, bytes.size(), stderr);
   std::fflush(stderr);
