@@ -314,19 +314,29 @@ int CheckUsage(const QueryArguments& arguments, const CommandShape* shape, Query
                     L"the command \"" + arguments.Command + L"\" is not known" + help);
   const std::wstring command = shape->Name;
   if (arguments.Detect && command != L"has")
-    return out.Fail(kQueryNo, "usage", L"--detect belongs to has, not to " + command);
+    return out.Fail(kQueryNo, "usage",
+                    L"--detect belongs to has, not to " + command +
+                        L"; has ServiceName --detect is the detection form");
   if (arguments.ForInstall && command != L"doctor")
-    return out.Fail(kQueryNo, "usage", L"--install belongs to doctor, not to " + command);
+    return out.Fail(kQueryNo, "usage",
+                    L"--install belongs to doctor, not to " + command +
+                        L"; doctor ServiceName --install checks what an install needs");
   if (arguments.OperandGiven && !shape->TakesOperand)
     return out.Fail(kQueryNo, "usage",
-                    command + L" takes no argument, and \"" + arguments.Operand + L"\" was given");
+                    command + L" takes no argument, and \"" + arguments.Operand +
+                        L"\" was given; leave it out" + help);
   if (!arguments.Extra.empty())
     return out.Fail(kQueryNo, "usage",
                     command + L" takes one argument, and \"" + arguments.Extra.front() +
                         L"\" came after \"" + arguments.Operand +
                         L"\"; quote a name that holds blanks");
   if (arguments.ProfileGiven && !shape->TakesProfile)
-    return out.Fail(kQueryNo, "usage", command + L" takes no profile:");
+    return out.Fail(
+        kQueryNo, "usage",
+        command + L" takes no profile: " +
+            (command == L"plan" ? std::wstring(L"the cleanup it plans is the user's data folder's, "
+                                               L"whichever profile holds the service")
+                                : std::wstring(L"only services, has and doctor choose a profile")));
   return kQueryOk;
 }
 
