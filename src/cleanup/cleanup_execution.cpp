@@ -13,6 +13,27 @@ namespace kalinor {
 
 namespace {
 
+// Why a settings file could not be read, in the words of its cause first
+// (a bound, a pipe, a folder, a link), then the system's own.
+std::wstring ReadFailureReason(platform::SystemError error) {
+  const std::wstring system = platform::DescribeSystemError(error);
+  switch (error.Kind()) {
+    case platform::ErrorKind::kTooLarge:
+      return L"larger than the " + std::to_wstring(platform::kWholeFileReadLimit >> 20) +
+             L" MiB a settings file may have: " + system;
+    case platform::ErrorKind::kOther:
+      return L"not a regular file (a pipe, a device or a socket): " + system;
+    case platform::ErrorKind::kIsFolder:
+      return L"a folder, not a file: " + system;
+    case platform::ErrorKind::kIsLink:
+      return L"a link, which is never followed: " + system;
+    case platform::ErrorKind::kDenied:
+      return L"this account may not read it: " + system;
+    default:
+      return system;
+  }
+}
+
 // What the run has done with one store's database so far.
 struct StoreInRun {
   /// Where its database stayed when its planned move did not happen.
@@ -105,7 +126,7 @@ class Execution {
     if (op.Failure != S_OK) return ReportReadFailure(op.Path, op.Failure);
     if (op.Path.empty()) return;
     const std::wstring why = op.ReadError.Failed()
-                                 ? platform::DescribeSystemError(op.ReadError)
+                                 ? ReadFailureReason(op.ReadError)
                                  : std::wstring(
                                        L"not well-formed, or past a bound on its size, "
                                        L"depth or attributes");

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -17,6 +18,8 @@
 #include "platform/text.h"
 #include "settings/settings_test_folders.h"
 #include "support/failing_dom.h"
+#include "support/special_files.h"
+#include "support/temp_folder.h"
 #include "xml/xml_document.h"
 
 namespace kalinor {
@@ -101,7 +104,8 @@ class CleanupTable : public testing::SettingsFolders {
     const wchar_t other = windows ? L'/' : L'\\';
     // A name that climbs out of the data folder with the other separator:
     // on Windows it names older\q\x.fdb, on POSIX a file of that odd name.
-    const std::wstring climb = std::wstring(L"..") + other + L".." + other + L"q" + other + L"x.fdb";
+    const std::wstring climb =
+        std::wstring(L"..") + other + L".." + other + L"q" + other + L"x.fdb";
     const std::wstring climbing = Join(Join(Join(older, L"a"), L"b"), climb);
     const wchar_t* outsideOlder = L"outside the older data folder";
     std::vector<DatabaseCase> cases = {
@@ -114,15 +118,15 @@ class CleanupTable : public testing::SettingsFolders {
          L"outside the data folders", outsideOlder},
         {"dot-dot out", Join(Join(data, L".."), L"y.fdb"), Join(tavrin, L"y.fdb"),
          L"outside the data folders", outsideOlder},
-        {"climbing name", climbing,
-         windows ? Join(Join(older, L"q"), L"x.fdb") : climbing, nullptr,
+        {"climbing name", climbing, windows ? Join(Join(older, L"q"), L"x.fdb") : climbing, nullptr,
          L"not a plain file name in the data folder"},
         // Wine folds letter case like Windows, so there the sibling is the
         // data folder itself; on POSIX it is another folder.
         {"case sibling", Join(Join(tavrin, L"ostrand"), L"v1.fdb"),
          Join(Join(tavrin, L"ostrand"), L"v1.fdb"), windows ? nullptr : L"outside the data folders",
          outsideOlder},
-        {"folder", Join(older, L"folder.fdb"), Join(older, L"folder.fdb"), L"a folder", L"a folder"},
+        {"folder", Join(older, L"folder.fdb"), Join(older, L"folder.fdb"), L"a folder",
+         L"a folder"},
         {"settings file", Join(older, L"GeneralSettings.xml"), Join(older, L"GeneralSettings.xml"),
          L"a settings file", L"a settings file"},
     };
@@ -140,7 +144,8 @@ class CleanupTable : public testing::SettingsFolders {
     const std::wstring linked = Join(older, L"linked");
     std::filesystem::create_symlink(FsPath(Join(OtherFolder(), L"victim.fdb")), FsPath(link),
                                     noLinks);
-    if (!noLinks) std::filesystem::create_directory_symlink(FsPath(OtherFolder()), FsPath(linked), noLinks);
+    if (!noLinks)
+      std::filesystem::create_directory_symlink(FsPath(OtherFolder()), FsPath(linked), noLinks);
     links = !noLinks;
     if (links) {
       cases.push_back({"link", link, link, nullptr, L"a link"});
@@ -195,7 +200,8 @@ TEST_F(CleanupTable, PlanActAndFilesLeftAgree) {
         expected = {FileAction::kMoveDatabase, FileAction::kDeleteDatabase};
       else if (cleared) {
         if (moveRefusal[0] != L'\0') expected.push_back(FileAction::kRefuseMove);
-        expected.push_back(c.deleteRefusal ? FileAction::kRefuseDelete : FileAction::kDeleteDatabase);
+        expected.push_back(c.deleteRefusal ? FileAction::kRefuseDelete
+                                           : FileAction::kDeleteDatabase);
       }
       std::vector<FileAction> planned;
       for (const FileOperation& op : plan.Operations) {
@@ -345,11 +351,12 @@ TEST_F(ClearStoreSettingsTest, AdversaryStepsBetweenVerdictAndActTouchNothingOut
     CleanupPlan plan = PlanCleanup(Folders());
     bool struck = false;
     platform::OutputCapture capture;
-    const bool done = CarryOut(plan, CleanupStep::kClearStoreSettings, [&](const FileOperation& op) {
-      if (struck || op.Action != step.strikeBefore) return;
-      struck = true;
-      step.strike(DataFolder(), PellucorFolder(), OtherFolder());
-    });
+    const bool done =
+        CarryOut(plan, CleanupStep::kClearStoreSettings, [&](const FileOperation& op) {
+          if (struck || op.Action != step.strikeBefore) return;
+          struck = true;
+          step.strike(DataFolder(), PellucorFolder(), OtherFolder());
+        });
     ASSERT_TRUE(struck);
 
     for (const wchar_t* name : {L"a.fdb", L"b.fdb"})
@@ -379,22 +386,35 @@ TEST_F(ClearStoreSettingsTest, NoFileAnywhereCreatesNothingAndStillWritesBothMes
   EXPECT_FALSE(Exists(Join(PellucorFolder(), L"StoreSettings.xml")));
 }
 
-TEST_F(ClearStoreSettingsTest, FileThatCannotBeLoadedIsLeftAlone) {
+// A list that cannot be loaded is left, and the line says why in the words
+// of its cause: malformed, a folder, a pipe.
+TEST_F(ClearStoreSettingsTest, FileThatCannotBeLoadedIsLeftAloneAndItsCauseNamed) {
   const std::wstring database = Join(DataFolder(), L"a.fdb");
-  WriteFile(database, "a");
-  const std::string malformed = "<QEVConfiguration>" + Store(" id=\"1-2\"", database) + "<Store>";
   const std::wstring file = Join(DataFolder(), L"StoreSettings.xml");
-  WriteFile(file, malformed);
-
-  platform::OutputCapture capture;
-  EXPECT_FALSE(ClearStoreSettings(Folders()));
-  EXPECT_EQ(capture.debug_output,
-            (std::vector<std::wstring>{kBothMessages[0],
-                                       L"Settings file left as it is (" +
-                                           std::wstring(kNotWellFormed) + L"): " + file + L"\n",
-                                       kBothMessages[1]}));
-  EXPECT_EQ(ReadFile(file), malformed);
-  EXPECT_EQ(ReadFile(database), "a");
+  const std::string malformed = "<QEVConfiguration>" + Store(" id=\"1-2\"", database) + "<Store>";
+  const struct {
+    const char* What;
+    std::function<bool()> Make;
+    std::wstring Reason;  // what the line's parentheses begin with
+  } cases[] = {
+      {"malformed", [&] { return WriteFile(file, malformed), true; }, kNotWellFormed},
+      {"a folder", [&] { return std::filesystem::create_directory(testing::FileSystemPath(file)); },
+       L"a folder, not a file: "},
+      {"a pipe", [&] { return testing::MakeFifo(testing::FileSystemPath(file)); },
+       L"not a regular file (a pipe, a device or a socket): "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    std::filesystem::remove_all(testing::FileSystemPath(file));
+    WriteFile(database, "a");
+    if (!c.Make()) continue;  // no pipes here
+    platform::OutputCapture capture;
+    EXPECT_FALSE(ClearStoreSettings(Folders()));
+    ASSERT_EQ(capture.debug_output.size(), 3u);
+    EXPECT_EQ(capture.debug_output[1].rfind(L"Settings file left as it is (" + c.Reason, 0), 0u)
+        << platform::ToUtf8(capture.debug_output[1]);
+    EXPECT_EQ(ReadFile(database), "a");
+  }
 }
 
 // A store that its own id cannot remove is passed over; the stores after it
@@ -470,8 +490,9 @@ TEST_F(ClearArchiveUrlTest, AnUnreadableFileIsLeftUnlessTheRunsSecondReadFindsIt
   CleanupPlan plan = PlanCleanup(Folders());
   ASSERT_FALSE(plan.Operations.empty());
   EXPECT_EQ(plan.Operations.back().Action, FileAction::kLeave);
-  WriteFile(file, "<QEVConfiguration><General><PellucorURL>x</PellucorURL></General>"
-                  "</QEVConfiguration>");
+  WriteFile(file,
+            "<QEVConfiguration><General><PellucorURL>x</PellucorURL></General>"
+            "</QEVConfiguration>");
   ReadArchiveSettingsAgain(plan);
   EXPECT_TRUE(CarryOut(plan, CleanupStep::kClearArchiveUrl));
   XMLDocument saved;
@@ -536,8 +557,7 @@ TEST_F(FailingDomPrimitive, UndoesTheCleanupStepAndNamesTheFailure) {
     if (c.generalSettingsRead)
       expected.push_back(L"Error reading settings file " + generalFile + failure);
     EXPECT_EQ(capture.debug_output, expected);
-    for (const std::wstring& database : databases)
-      EXPECT_EQ(Exists(database), c.readWhilePlanning);
+    for (const std::wstring& database : databases) EXPECT_EQ(Exists(database), c.readWhilePlanning);
     EXPECT_EQ(ReadFile(storeFile), StoreFile(stores));
     if (c.generalSettingsRead) {
       EXPECT_EQ(ReadFile(generalFile), general);
