@@ -62,6 +62,16 @@ RunOutcome FromCleanup(bool complete) {
   return complete ? RunOutcome::kDone : RunOutcome::kCleanupIncomplete;
 }
 
+// A named profile that does not exist, said in words. The run does not read
+// the profile table for a named profile: kalinor-query lists them.
+void SayNoSuchProfile(const std::wstring& name) {
+  const std::wstring words = L"There is no profile named \"" + name +
+                             L"\": kalinor-query profiles lists the profiles there are.";
+  WriteStampedLogLine(words, platform::LineSeverity::kError);
+  if (!LogTargetIsStandardError())
+    platform::WriteStandardError(platform::EscapeLineText(words) + L"\n");
+}
+
 // Runs one step of the run. A failure that escapes it is reported as one
 // "Error <step>: 0X…" line and makes the run kFailed; the steps after it
 // still run.
@@ -86,7 +96,10 @@ RunOutcome RunAction(const RunSettings& settings, const platform::MapiEntryPoint
   bool opened = false;
   RunOutcome outcome = Guarded(L"opening the service administration", [&] {
     const wchar_t* profile = settings.ProfileName.empty() ? nullptr : settings.ProfileName.c_str();
-    opened = OpenServiceAdmin(mapi, holder, profile);
+    HRESULT failure = S_OK;
+    opened = OpenServiceAdmin(mapi, holder, profile, ProfilePurpose::kChange, &failure);
+    // The channel keeps its code; the log and standard error say it in words.
+    if (profile != nullptr && failure == MAPI_E_NOT_FOUND) SayNoSuchProfile(settings.ProfileName);
     return opened ? RunOutcome::kDone : RunOutcome::kNoServiceAdmin;
   });
   if (settings.InstallMode) {

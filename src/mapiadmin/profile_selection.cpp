@@ -72,7 +72,9 @@ HRESULT ListProfiles(const platform::MapiEntryPoints& mapi, IProfAdmin* profAdmi
 }
 
 bool OpenServiceAdmin(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
-                      const wchar_t* profileName, ProfilePurpose purpose) {
+                      const wchar_t* profileName, ProfilePurpose purpose,
+                      HRESULT* adminServicesFailure) {
+  if (adminServicesFailure != nullptr) *adminServicesFailure = S_OK;
   std::wstring name = profileName != nullptr ? profileName : L"";
   holder.Release();
 
@@ -93,6 +95,7 @@ bool OpenServiceAdmin(const platform::MapiEntryPoints& mapi, ServiceAdminHolder&
   if (result != S_OK) {
     holder.ServiceAdmin.Detach();  // never trust (or release) an out-parameter after a failure
     DebugTraceError(L"Error getting a service admin: %#X", HResultBits(result));
+    if (adminServicesFailure != nullptr) *adminServicesFailure = result;
     return false;
   }
   return true;

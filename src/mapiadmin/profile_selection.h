@@ -17,9 +17,12 @@ enum class ProfilePurpose { kChange, kLook };
 /// Opens the service administration of the named profile (null or empty:
 /// the single or default profile) into the holder. True when the holder now
 /// holds one; false after any failure, which leaves the holder empty and is
-/// reported on the debugger channel.
+/// reported on the debugger channel. adminServicesFailure, when given, gets
+/// AdminServices' own failure (MAPI_E_NOT_FOUND: no profile of that name),
+/// S_OK when the failure came before it.
 bool OpenServiceAdmin(const platform::MapiEntryPoints& mapi, ServiceAdminHolder& holder,
-                      const wchar_t* profileName, ProfilePurpose purpose = ProfilePurpose::kChange);
+                      const wchar_t* profileName, ProfilePurpose purpose = ProfilePurpose::kChange,
+                      HRESULT* adminServicesFailure = nullptr);
 
 /// One row of MAPI's profile table.
 struct ProfileRow {

@@ -124,8 +124,13 @@ Check ChosenProfile(const platform::MapiEntryPoints& mapi, const std::wstring& n
     for (const ProfileRow& row : rows)
       if (SameProfileName(row.Name, named))
         return {L"profile", Verdict::kOk, row.Name + L" (named)", {}};
-    return {L"profile", Verdict::kFail, L"no profile named " + named,
-            L"name a profile that exists, or create it"};
+    std::wstring there;
+    for (const ProfileRow& row : rows) there += (there.empty() ? L"" : L", ") + row.Name;
+    return {
+        L"profile", Verdict::kFail,
+        L"no profile named " + named +
+            (there.empty() ? std::wstring(L" (there is none)") : L" (there are: " + there + L")"),
+        L"name a profile that exists, or create it"};
   }
   if (rows.empty())
     return {L"profile", Verdict::kFail, L"none",

@@ -56,6 +56,8 @@ void SetLogFormat(LogFormat format) { g_format = format; }
 
 bool HasLogTarget() { return g_target != LogTarget::kNone; }
 
+bool LogTargetIsStandardError() { return g_target == LogTarget::kStandardError; }
+
 std::wstring LogLineText(std::wstring_view text) {
   if (!text.empty() && text.back() == L'\n') text.remove_suffix(1);
   return platform::EscapeLineText(text);

@@ -31,6 +31,9 @@ std::wstring SetLogTarget(LogTarget target, const std::wstring& path = {});
 /// True while a target other than kNone is set.
 bool HasLogTarget();
 
+/// True when the log is written to standard error.
+bool LogTargetIsStandardError();
+
 /// text as one log line: a trailing line feed dropped, every other control
 /// or separator character (line breaks, U+0085, U+2028, bidirectional
 /// controls) shown as an escape (platform::EscapeLineText), so that no text

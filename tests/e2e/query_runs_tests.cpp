@@ -123,7 +123,7 @@ TEST_F(QueryRuns, EachCommandAnswersAndChangesNothing) {
        "",
        2,
        "{\"error\":{\"code\":2,\"name\":\"profile\",\"message\":\"profile: no profile named "
-       "Nowhere; ",
+       "Nowhere (there are: Default); ",
        true},
       {{"has"}, "", 2, ""},
       {{"bitness"}, "", 0, "this program\tx64\nmail client\tunknown\n"},

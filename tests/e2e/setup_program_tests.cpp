@@ -39,7 +39,9 @@ TEST_F(SetupProgramRuns, TheLogCopiesTheDebuggerChannelWithAHeaderAndNamedResult
       // One entry for the announcement and its name, where the channel has two.
       kTimestamp + " Getting admin services for profile: No where\n" + kTimestamp +
       " Error getting a service admin: 0X8004010F \\(MAPI_E_NOT_FOUND\\)\n" + kTimestamp +
-      " Exit code 0\\.\n");
+      " There is no profile named \"No where\": kalinor-query profiles lists the profiles there "
+      "are\\.\n" +
+      kTimestamp + " Exit code 0\\.\n");
   EXPECT_TRUE(std::regex_match(log, expected)) << log;
 
   // A second run appends its own header.
@@ -66,8 +68,8 @@ TEST_F(SetupProgramRuns, ACmTraceLogMarksFailuresAndLeavesTheDebuggerChannelAlon
     types += parts[2].str();
   }
   // The header, its eight facts and the exit-code mode, the profile's
-  // announcement, the failure, the exit code.
-  EXPECT_EQ(types, "1111111111131");
+  // announcement, the failure and its words, the exit code.
+  EXPECT_EQ(types, "11111111111331");
 }
 
 // A value of KALINOR_EXIT_CODES that is no mode is said once on standard

@@ -60,7 +60,8 @@ TEST(QueryCommands, EveryMapiFailureIsCouldNotTellAndSaysWhat) {
        "",
        2,
        L"",
-       L"kalinor-query: profile: no profile named Nope; name a profile"},
+       L"kalinor-query: profile: no profile named Nope (there are: Default, Second); name a "
+       L"profile"},
       {{L"has", L"Other"}, "GetMsgServiceTable", 2, L"", L"kalinor-query: the profile's service"},
       {{L"has", L"Other"}, "GetRowCount:services", 2, L"", L"kalinor-query: the profile's service"},
       {{L"has", L"Other"}, "QueryRows:services", 2, L"", L"kalinor-query: the profile's service"},

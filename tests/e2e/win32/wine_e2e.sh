@@ -124,11 +124,12 @@ stderr
 exit 1' "$(run_query has OtherService)"
   expect "has: the profile store is unchanged" test "$(stat -c '%s %Y' "$profiles")" == "$store_before"
 
+  # The channel keeps its code; standard error says it in words.
   expect_report "a named profile that does not exist" 'debug Getting admin services for profile:
 debug Nowhere
 debug Error getting a service admin: 0X8004010F\n
 stdout 
-stderr 
+stderr There is no profile named "Nowhere": kalinor-query profiles lists the profiles there are.\n
 exit 0' "$(run_kalinor 'profile:Nowhere' ArchiveConnector)"
 }
 
@@ -144,7 +145,7 @@ check_run_log() {
     "^stderr $stamp Kalinor ${version//./\\.} \(x64\), user [^,]+, local time $stamp, arguments: profile:Nowhere ArchiveConnector$nl" \
     <<<"$report"
   expect "log: the HRESULT is named" grep -q -E \
-    "$nl$stamp Error getting a service admin: 0X8004010F \(MAPI_E_NOT_FOUND\)$nl$stamp Exit code 2\.$nl\$" \
+    "$nl$stamp Error getting a service admin: 0X8004010F \(MAPI_E_NOT_FOUND\)$nl$stamp There is no profile named \"Nowhere\": kalinor-query profiles lists the profiles there are\.$nl$stamp Exit code 2\.$nl\$" \
     <<<"$report"
   expect "log: the detailed exit code for a missing profile" grep -q -x 'exit 2' <<<"$report"
 
