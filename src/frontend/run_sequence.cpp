@@ -150,6 +150,19 @@ void LogLikelyMapiStartFailureCause(const RunFacts& facts) {
   if (!cause.empty()) WriteStampedLogLine(L"Likely cause: " + cause);
 }
 
+// "descr:" is in the usage text but is no option: an argument that begins
+// with it is a plain argument (the service name, when it is the last). The
+// log says so, and how a display name is given.
+void LogDescrArguments(const std::vector<std::wstring>& args) {
+  for (const std::wstring& arg : args)
+    if (platform::AsciiLower(arg).rfind(L"descr:", 0) == 0)
+      WriteStampedLogLine(L"\"" + arg +
+                              L"\" is no option, though the usage text shows descr:: it is a "
+                              L"plain argument (the service name, when last); a display name is "
+                              L"given with displayname:",
+                          platform::LineSeverity::kWarning);
+}
+
 // A display name typed without quotes arrives as several plain arguments, of
 // which only the last is the service name: the log says which were dropped.
 void LogPassedOver(const RunSettings& settings) {
@@ -308,6 +321,7 @@ int RunKalinor(const std::vector<std::wstring>& args, const platform::MapiEntryP
       break;
   }
   RunSettings settings = ParseArguments(args);
+  LogDescrArguments(args);
   LogPassedOver(settings);
   if (settings.ServiceName.empty()) {
     platform::WriteStandardOutput(L"No service name was specified.");

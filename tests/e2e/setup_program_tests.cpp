@@ -107,6 +107,19 @@ TEST_F(SetupProgramRuns, ALogOnStandardErrorShowsEachLineOnce) {
       << run.standardError;
 }
 
+// "descr:" is shown by the usage text but is no option: the run takes it as
+// the service name, as it always has, and its log says so.
+TEST_F(SetupProgramRuns, TheLogSaysDescrIsNoOption) {
+  environment["KALINOR_LOG"] = InHome("setup.log");
+  EXPECT_EQ(Run({"ArchiveConnector", "descr:Archive Connector"}).exitCode, 0);
+  EXPECT_NE(ProfileStore().find("name=\"descr:Archive Connector\""), std::string::npos);
+  EXPECT_NE(FileText("setup.log")
+                .find("\"descr:Archive Connector\" is no option, though the usage "
+                      "text shows descr:: it is a plain argument"),
+            std::string::npos)
+      << FileText("setup.log");
+}
+
 TEST_F(SetupProgramRuns, ALogThatCannotBeOpenedChangesNothing) {
   environment["KALINOR_LOG"] = InHome("no/such/folder/setup.log");
   ProcessResult run = Run({"ArchiveConnector"});
