@@ -17,16 +17,6 @@ namespace kalinor::platform {
 
 namespace {
 
-// The token information of one class; empty when it cannot be read.
-std::vector<std::uint8_t> TokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind) {
-  DWORD size = 0;
-  GetTokenInformation(token, kind, nullptr, 0, &size);
-  if (size == 0) return {};
-  std::vector<std::uint8_t> buffer(size);
-  if (!GetTokenInformation(token, kind, buffer.data(), size, &size)) return {};
-  return buffer;
-}
-
 // This process's own token's user and default owner.
 struct RunIdentity {
   std::vector<std::uint8_t> User;   // TOKEN_USER
@@ -103,6 +93,15 @@ bool OthersThan(PACL dacl, ACCESS_MASK mask, Accepted accepted) {
 
 }  // namespace
 
+std::vector<std::uint8_t> TokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind) {
+  DWORD size = 0;
+  GetTokenInformation(token, kind, nullptr, 0, &size);
+  if (size == 0) return {};
+  std::vector<std::uint8_t> buffer(size);
+  if (!GetTokenInformation(token, kind, buffer.data(), size, &size)) return {};
+  return buffer;
+}
+
 bool IsPrivilegedRun() {
   static const bool privileged = [] {
     const AccountInfo account = CurrentAccount();
@@ -176,17 +175,20 @@ bool OwnedByThisRun(HANDLE object) {
   return own;
 }
 
-bool OnlyThisRunMayChange(HANDLE folder) {
-  constexpr ACCESS_MASK kChangeEntries = FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD |
-                                         WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+bool OnlyThisRunMay(HANDLE object, ACCESS_MASK mask) {
   PSID owner = nullptr;
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  const bool only = SecurityOf(folder, owner, dacl, descriptor) &&
+  const bool only = SecurityOf(object, owner, dacl, descriptor) &&
                     (IsSystemSid(owner) || IsThisRunsSid(owner)) &&
-                    !OthersThanThisRunMay(dacl, kChangeEntries);
+                    !OthersThanThisRunMay(dacl, mask);
   LocalFree(descriptor);
   return only;
+}
+
+bool OnlyThisRunMayChange(HANDLE folder) {
+  return OnlyThisRunMay(folder, FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | FILE_DELETE_CHILD |
+                                    WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL);
 }
 
 }  // namespace kalinor::platform

@@ -6,7 +6,14 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <vector>
+
 namespace kalinor::platform {
+
+/// The token information of one class, in a buffer of the size the token
+/// asks for; empty when it cannot be read.
+std::vector<std::uint8_t> TokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind);
 
 /// True for an elevated token or a service account's (SYSTEM, LOCAL
 /// SERVICE, NETWORK SERVICE): rights beyond a user's own. Read once.
@@ -50,9 +57,12 @@ bool SecurityOf(HANDLE object, PSID& owner, PACL& dacl, PSECURITY_DESCRIPTOR& de
 /// when either cannot be read.
 bool OwnedByThisRun(HANDLE object);
 
-/// Whether only the system's accounts and this run's own may add, remove
-/// or re-permit entries of the open folder (its owner among them too).
-/// False when its security cannot be read.
+/// Whether the open object's owner is the system's or this run's account,
+/// and no other account may do any of mask to it. False when its security
+/// cannot be read.
+bool OnlyThisRunMay(HANDLE object, ACCESS_MASK mask);
+
+/// OnlyThisRunMay for adding, removing or re-permitting a folder's entries.
 bool OnlyThisRunMayChange(HANDLE folder);
 
 }  // namespace kalinor::platform

@@ -6,22 +6,12 @@
 #include <vector>
 
 #include "platform/account.h"
+#include "platform/win32/access_checks.h"
 #include "platform/win32/scoped_handles.h"
 
 namespace kalinor::platform {
 
 namespace {
-
-// The token information of one class, in a buffer of the size the token
-// asks for; empty when it cannot be read.
-std::vector<std::uint8_t> TokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS kind) {
-  DWORD size = 0;
-  GetTokenInformation(token, kind, nullptr, 0, &size);
-  if (size == 0) return {};
-  std::vector<std::uint8_t> buffer(size);
-  if (!GetTokenInformation(token, kind, buffer.data(), size, &size)) return {};
-  return buffer;
-}
 
 std::wstring SidText(PSID sid) {
   wchar_t* text = nullptr;

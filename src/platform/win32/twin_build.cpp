@@ -27,17 +27,8 @@ std::wstring ThisProgramPath() {
 // system's and this run's own owns it or may do any of mask to it.
 bool OnlyOursMay(HANDLE entry, ACCESS_MASK mask) {
   FILE_ATTRIBUTE_TAG_INFO tag{};
-  if (!GetFileInformationByHandleEx(entry, FileAttributeTagInfo, &tag, sizeof tag) ||
-      (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
-    return false;
-  PSID owner = nullptr;
-  PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  const bool ours = SecurityOf(entry, owner, dacl, descriptor) &&
-                    (IsSystemSid(owner) || OwnedByThisRun(entry)) &&
-                    !OthersThanThisRunMay(dacl, mask);
-  LocalFree(descriptor);
-  return ours;
+  return GetFileInformationByHandleEx(entry, FileAttributeTagInfo, &tag, sizeof tag) &&
+         (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 && OnlyThisRunMay(entry, mask);
 }
 
 FileHandle OpenToInspect(const std::wstring& path) {
