@@ -243,6 +243,14 @@ std::vector<Check> RunChecks(const platform::MapiEntryPoints& mapi, const QueryA
 
 }  // namespace
 
+std::wstring ChosenProfileText(const platform::MapiEntryPoints& mapi, const std::wstring& named,
+                               std::wstring& why) {
+  const Check profile = ChosenProfile(mapi, named);
+  if (profile.Result == Verdict::kOk) return profile.Finding;
+  why = profile.Finding + (profile.Action.empty() ? L"" : L"; " + profile.Action);
+  return {};
+}
+
 std::wstring WhyNoServiceAdmin(const platform::MapiEntryPoints& mapi, const std::wstring& named) {
   const Check profile = ChosenProfile(mapi, named);
   if (profile.Result == Verdict::kOk)

@@ -27,4 +27,10 @@ int DoctorCommand(const platform::MapiEntryPoints& mapi, const QueryArguments& a
 /// to do, as the doctor's profile check says it; for a started MAPI session.
 std::wstring WhyNoServiceAdmin(const platform::MapiEntryPoints& mapi, const std::wstring& named);
 
+/// The profile a run would choose, as doctor's profile line words it
+/// ("Default (the default)", "Work (named)"); "" with why set when there is
+/// none to choose.
+std::wstring ChosenProfileText(const platform::MapiEntryPoints& mapi, const std::wstring& named,
+                               std::wstring& why);
+
 }  // namespace kalinor

@@ -36,7 +36,9 @@ const wchar_t kUsage[] =
     L"                                    exit 2 when it cannot tell\n"
     L"  has ServiceName --detect          \"installed\" (exit 0), or nothing at all (exit 0)\n"
     L"                                    when it is not; exit 2 when it cannot tell\n"
-    L"  plan                              what an uninstall would load, delete and refuse\n"
+    L"  plan [ServiceName] [profile:Name] what an uninstall would do: with a service name\n"
+    L"                                    the profile and each service it would remove, then\n"
+    L"                                    what it would load, delete and refuse\n"
     L"  bitness                           this program's and the mail client's bitness;\n"
     L"                                    exit 1 when they differ\n"
     L"  error 0x8004010F                  the name and meaning of an error code (hexadecimal\n"
@@ -244,7 +246,48 @@ void ReportDataFolder(const DataFolders& folders, QueryOutput& out) {
       .Add("foundBy", foundBy);
 }
 
-int PlanCommand(QueryOutput& out) {
+// The service part of an uninstall, as the run would do it: the profile it
+// opens and each service of the name it removes, or why none; the cleanup
+// runs whatever this comes to.
+void ReportServiceRemoval(const platform::MapiEntryPoints& mapi, const QueryArguments& arguments,
+                          QueryOutput& out) {
+  const std::wstring& name = arguments.Operand;
+  out.Fields({L"service", name});
+  out.Json().Add("service", name);
+  MapiSession session(mapi);
+  std::wstring why;
+  const std::wstring profile =
+      session.IsStarted() ? ChosenProfileText(mapi, arguments.ProfileName, why) : std::wstring();
+  if (!session.IsStarted()) why = L"MAPI does not start; kalinor-query doctor says why";
+  std::vector<ServiceRow> services;
+  if (profile.empty()) {
+    out.Fields({L"profile", L"none", why});
+  } else {
+    out.Fields({L"profile", profile});
+    ServiceAdminHolder& holder = session.Holder();
+    const wchar_t* named = arguments.ProfileName.empty() ? nullptr : arguments.ProfileName.c_str();
+    if (!OpenServiceAdmin(mapi, holder, named, ProfilePurpose::kLook) ||
+        ListServices(mapi, holder, services) != S_OK)
+      why = L"the profile's services cannot be read";
+    holder.Release();  // before MAPI shuts down
+  }
+  std::vector<JsonObject> removed;
+  for (const ServiceRow& row : services) {
+    if (!IsServiceNamed(row, name)) continue;
+    const std::wstring rowName = platform::FromAnsiCodePage(row.Name);
+    out.Fields({L"remove service", rowName, row.DisplayName});
+    removed.push_back(JsonObject().Add("name", rowName).Add("displayName", row.DisplayName));
+  }
+  if (removed.empty())
+    out.Fields({L"no service", name,
+                (why.empty() ? std::wstring(L"none of that name in the profile") : why) +
+                    L": the cleanup still runs"});
+  out.Json().Add("profile", profile).Add("removeServices", removed);
+}
+
+int PlanCommand(const platform::MapiEntryPoints& mapi, const QueryArguments& arguments,
+                QueryOutput& out) {
+  if (!arguments.Operand.empty()) ReportServiceRemoval(mapi, arguments, out);
   // Without a MAPI session, nothing else has initialised COM for the DOM.
   const platform::ComApartment com;
   const CleanupPlan plan = PlanCleanup(DataFolders::Resolve(FolderCreation::kNone));
@@ -291,7 +334,7 @@ struct CommandShape {
 
 const CommandShape kCommands[] = {
     {L"profiles", false, false}, {L"services", false, true},   {L"has", true, true},
-    {L"plan", false, false},     {L"bitness", false, false},   {L"doctor", true, true},
+    {L"plan", true, true},       {L"bitness", false, false},   {L"doctor", true, true},
     {L"error", true, false},     {L"--version", false, false},
 };
 
@@ -330,13 +373,16 @@ int CheckUsage(const QueryArguments& arguments, const CommandShape* shape, Query
                     command + L" takes one argument, and \"" + arguments.Extra.front() +
                         L"\" came after \"" + arguments.Operand +
                         L"\"; quote a name that holds blanks");
+  if (arguments.ProfileGiven && command == L"plan" && !arguments.OperandGiven)
+    return out.Fail(kQueryNo, "usage",
+                    L"plan takes profile: only with a service name (plan [profile:Name] "
+                    L"ServiceName): the cleanup alone is the user's data folder's, whichever "
+                    L"profile holds the service");
   if (arguments.ProfileGiven && !shape->TakesProfile)
-    return out.Fail(
-        kQueryNo, "usage",
-        command + L" takes no profile: " +
-            (command == L"plan" ? std::wstring(L"the cleanup it plans is the user's data folder's, "
-                                               L"whichever profile holds the service")
-                                : std::wstring(L"only services, has and doctor choose a profile")));
+    return out.Fail(kQueryNo, "usage",
+                    command +
+                        L" takes no profile: only services, has, doctor and plan with a "
+                        L"service name choose a profile");
   return kQueryOk;
 }
 
@@ -346,7 +392,7 @@ int RunCommand(const platform::MapiEntryPoints& mapi, const QueryArguments& argu
   if (command == L"profiles") return ListProfilesCommand(mapi, out);
   if (command == L"services") return ListServicesCommand(mapi, arguments, out);
   if (command == L"has") return HasServiceCommand(mapi, arguments, out);
-  if (command == L"plan") return PlanCommand(out);
+  if (command == L"plan") return PlanCommand(mapi, arguments, out);
   if (command == L"bitness") return BitnessCommand(mapi, out);
   if (command == L"doctor") return DoctorCommand(mapi, arguments, GatherRunFacts(), out);
   if (command == L"error") return ErrorCommand(arguments.Operand, out);
@@ -360,8 +406,9 @@ int RunCommand(const platform::MapiEntryPoints& mapi, const QueryArguments& argu
 std::optional<int> HandOverToTwin(const std::vector<std::wstring>& args,
                                   const QueryArguments& arguments, QueryOutput& out) {
   const std::wstring& command = arguments.Command;
-  if (command != L"profiles" && command != L"services" && command != L"has" && command != L"doctor")
-    return std::nullopt;
+  const bool loadsMapi = command == L"profiles" || command == L"services" || command == L"has" ||
+                         command == L"doctor" || (command == L"plan" && arguments.OperandGiven);
+  if (!loadsMapi) return std::nullopt;
   const RunFacts facts = GatherRunFacts();
   const TwinHandOver twin = DecideTwinHandOver(facts);
   if (twin.Need == TwinNeed::kNone || (twin.Need != TwinNeed::kRun && command == L"doctor"))

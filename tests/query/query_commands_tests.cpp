@@ -97,12 +97,12 @@ TEST(QueryCommands, EveryMapiFailureIsCouldNotTellAndSaysWhat) {
        "",
        1,
        usage,
-       L"kalinor-query: profiles takes no profile: only services, has and doctor choose"},
+       L"kalinor-query: profiles takes no profile: only services, has, doctor and plan"},
       {{L"plan", L"profile:Default"},
        "",
        1,
        usage,
-       L"kalinor-query: plan takes no profile: the cleanup it plans is the user's data folder's"},
+       L"kalinor-query: plan takes profile: only with a service name"},
       {{L"services", L"--detect"},
        "",
        1,
@@ -281,6 +281,38 @@ TEST(QueryCommands, TheDoctorNamesWhyARunWouldNotWork) {
     out.Print();
     const std::wstring text = L"\n" + output.StandardOutputText();
     EXPECT_NE(text.find(L"\n" + c.line), std::wstring::npos) << text;
+    EXPECT_EQ(mapi.LiveObjects(), 0);
+  }
+}
+
+// The plan of a whole uninstall: the profile the run would open and each
+// service of the name it would remove, or that there is none and the cleanup
+// still runs; then the cleanup's plan.
+TEST(QueryCommands, ThePlanOfAnUninstallNamesTheProfileAndEachServiceItRemoves) {
+  const struct {
+    std::vector<std::wstring> args;
+    std::wstring start;  // the plan's first lines
+  } cases[] = {
+      {{L"plan", L"archive"},
+       L"service\tarchive\nprofile\tDefault (the default)\nremove service\tARCHIVE\t"},
+      {{L"plan", L"Other"},
+       L"service\tOther\nprofile\tDefault (the default)\nno service\tOther\tnone of that name "
+       L"in the profile: the cleanup still runs\n"},
+      {{L"plan", L"Archive", L"profile:Second"},
+       L"service\tArchive\nprofile\tSecond (named)\nremove service\tARCHIVE\t"},
+      {{L"plan", L"Archive", L"profile:Nope"},
+       L"service\tArchive\nprofile\tnone\tno profile named Nope (there are: Default, Second)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(platform::ToUtf8(c.args.back()));
+    FakeMapi mapi;
+    mapi.AddService(mapi.AddProfile("Default", true), "ARCHIVE");
+    mapi.AddService(mapi.AddProfile("Second"), "ARCHIVE");
+    platform::OutputCapture output;
+    RunQuery(c.args, mapi.EntryPoints());
+    const std::wstring text = output.StandardOutputText();
+    EXPECT_EQ(text.substr(0, c.start.size()), c.start) << platform::ToUtf8(text);
+    EXPECT_NE(text.find(L"\ndata folder\t"), std::wstring::npos);  // the cleanup follows
     EXPECT_EQ(mapi.LiveObjects(), 0);
   }
 }
