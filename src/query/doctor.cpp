@@ -243,6 +243,18 @@ std::vector<Check> RunChecks(const platform::MapiEntryPoints& mapi, const QueryA
 
 }  // namespace
 
+bool ServiceInCatalogue(const RunFacts& facts, const std::wstring& service,
+                        std::wstring& displayName, std::wstring& finding) {
+  const Check check = CatalogueCheck(facts, service);
+  finding = check.Finding + (check.Action.empty() ? L"" : L"; " + check.Action);
+  if (check.Result != Verdict::kOk) return false;
+  std::vector<platform::MapiServiceEntry> services;
+  if (platform::ReadMapiServiceCatalogue(platform::MapiServiceCataloguePath(facts.MapiDllPath),
+                                         services) == platform::CatalogueFile::kRead)
+    displayName = platform::ListedServiceDisplayName(services, service).value_or(L"");
+  return true;
+}
+
 std::wstring ChosenProfileText(const platform::MapiEntryPoints& mapi, const std::wstring& named,
                                std::wstring& why) {
   const Check profile = ChosenProfile(mapi, named);

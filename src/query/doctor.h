@@ -30,6 +30,11 @@ std::wstring WhyNoServiceAdmin(const platform::MapiEntryPoints& mapi, const std:
 /// The profile a run would choose, as doctor's profile line words it
 /// ("Default (the default)", "Work (named)"); "" with why set when there is
 /// none to choose.
+/// Whether the service is listed in the mapisvc.inf that MAPI reads here,
+/// with displayName set from it; finding says where, or why not.
+bool ServiceInCatalogue(const RunFacts& facts, const std::wstring& service,
+                        std::wstring& displayName, std::wstring& finding);
+
 std::wstring ChosenProfileText(const platform::MapiEntryPoints& mapi, const std::wstring& named,
                                std::wstring& why);
 

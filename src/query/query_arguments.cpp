@@ -40,7 +40,11 @@ void Operand(const std::wstring& arg, QueryArguments& parsed) {
 
 void ApplyAfterCommand(const std::wstring& arg, const std::wstring& lowered,
                        QueryArguments& parsed) {
-  if (lowered == L"-u" || lowered == L"/u" || BeginsWith(lowered, kDisplayNamePrefix)) return;
+  if (BeginsWith(lowered, kDisplayNamePrefix)) {
+    parsed.DisplayName = arg.substr(kDisplayNamePrefix.size());
+    return;
+  }
+  if (lowered == L"-u" || lowered == L"/u") return;
   if (BeginsWith(lowered, kProfilePrefix)) {
     parsed.ProfileName = arg.substr(kProfilePrefix.size());
     parsed.ProfileGiven = true;

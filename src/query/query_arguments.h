@@ -15,7 +15,8 @@ struct QueryArguments {
   std::wstring Command;
   bool Json = false;          ///< "--json" anywhere
   bool Detect = false;        ///< "--detect" anywhere: has prints nothing when absent
-  bool ForInstall = false;    ///< "--install" anywhere: doctor checks what an install needs only
+  bool ForInstall = false;    ///< "--install" anywhere: doctor checks, plan plans, an install
+  std::wstring DisplayName;   ///< from "displayname:", as kalinor takes it; "" when none
   bool Help = false;          ///< "--help", "-h", "/h", "-?" or "/?" anywhere
   std::wstring ProfileName;   ///< from "profile:"; empty means none named
   bool ProfileGiven = false;  ///< a "profile:" argument was given at all

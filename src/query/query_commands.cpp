@@ -39,6 +39,9 @@ const wchar_t kUsage[] =
     L"  plan [ServiceName] [profile:Name] what an uninstall would do: with a service name\n"
     L"                                    the profile and each service it would remove, then\n"
     L"                                    what it would load, delete and refuse\n"
+    L"  plan --install ServiceName [profile:Name] [displayname:Name]\n"
+    L"                                    what an install would do: the profile, and the\n"
+    L"                                    service it would create or that it is there\n"
     L"  bitness                           this program's and the mail client's bitness;\n"
     L"                                    exit 1 when they differ\n"
     L"  error 0x8004010F                  the name and meaning of an error code (hexadecimal\n"
@@ -285,8 +288,61 @@ void ReportServiceRemoval(const platform::MapiEntryPoints& mapi, const QueryArgu
   out.Json().Add("profile", profile).Add("removeServices", removed);
 }
 
+// The plan of an install, as the run would do it: the profile, then
+// "already installed" or the service it would create, with the display name
+// mapisvc.inf gives it (which wins over displayname:), or why it would fail.
+// Exit 0 when the install would hold, 1 when it would fail.
+int PlanInstall(const platform::MapiEntryPoints& mapi, const QueryArguments& arguments,
+                QueryOutput& out) {
+  const std::wstring& name = arguments.Operand;
+  out.Fields({L"service", name});
+  out.Json().Add("service", name);
+  if (platform::AsciiLower(name).rfind(L"descr:", 0) == 0)
+    out.Fields({L"note", L"descr: is no option: \"" + name +
+                             L"\" is the service name; a display name is given with displayname:"});
+  MapiSession session(mapi);
+  std::wstring why = L"MAPI does not start; kalinor-query doctor says why";
+  const std::wstring profile =
+      session.IsStarted() ? ChosenProfileText(mapi, arguments.ProfileName, why) : std::wstring();
+  out.Json().Add("profile", profile);
+  if (profile.empty()) {
+    out.Fields({L"profile", L"none", why + L": the install would add nothing"});
+    return kQueryNo;
+  }
+  out.Fields({L"profile", profile});
+  std::vector<ServiceRow> services;
+  ServiceAdminHolder& holder = session.Holder();
+  const wchar_t* named = arguments.ProfileName.empty() ? nullptr : arguments.ProfileName.c_str();
+  const bool read = OpenServiceAdmin(mapi, holder, named, ProfilePurpose::kLook) &&
+                    ListServices(mapi, holder, services) == S_OK;
+  holder.Release();  // before MAPI shuts down
+  if (!read)
+    return out.Fail(kQueryCannotTell, "service-table", L"the profile's services cannot be read");
+  for (const ServiceRow& row : services)
+    if (IsServiceNamed(row, name)) {
+      out.Fields({L"already installed", platform::FromAnsiCodePage(row.Name),
+                  L"the install changes nothing"});
+      out.Json().Add("installed", true);
+      return kQueryOk;
+    }
+  out.Json().Add("installed", false);
+  std::wstring listed;
+  std::wstring finding;
+  if (!ServiceInCatalogue(GatherRunFacts(), name, listed, finding)) {
+    out.Fields({L"cannot create", name, finding});
+    return kQueryNo;
+  }
+  const std::wstring display = !listed.empty()                  ? listed
+                               : !arguments.DisplayName.empty() ? arguments.DisplayName
+                                                                : name;
+  out.Fields({L"create service", name, display, finding});
+  out.Json().Add("displayName", display);
+  return kQueryOk;
+}
+
 int PlanCommand(const platform::MapiEntryPoints& mapi, const QueryArguments& arguments,
                 QueryOutput& out) {
+  if (arguments.ForInstall) return PlanInstall(mapi, arguments, out);
   if (!arguments.Operand.empty()) ReportServiceRemoval(mapi, arguments, out);
   // Without a MAPI session, nothing else has initialised COM for the DOM.
   const platform::ComApartment com;
@@ -360,10 +416,14 @@ int CheckUsage(const QueryArguments& arguments, const CommandShape* shape, Query
     return out.Fail(kQueryNo, "usage",
                     L"--detect belongs to has, not to " + command +
                         L"; has ServiceName --detect is the detection form");
-  if (arguments.ForInstall && command != L"doctor")
+  if (arguments.ForInstall && command != L"doctor" && command != L"plan")
     return out.Fail(kQueryNo, "usage",
-                    L"--install belongs to doctor, not to " + command +
+                    L"--install belongs to doctor and plan, not to " + command +
                         L"; doctor ServiceName --install checks what an install needs");
+  if (arguments.ForInstall && command == L"plan" && !arguments.OperandGiven)
+    return out.Fail(kQueryNo, "usage",
+                    L"plan --install needs a service name: plan --install ServiceName "
+                    L"[profile:Name] [displayname:Name]");
   if (arguments.OperandGiven && !shape->TakesOperand)
     return out.Fail(kQueryNo, "usage",
                     command + L" takes no argument, and \"" + arguments.Operand +

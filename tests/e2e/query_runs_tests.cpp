@@ -89,6 +89,26 @@ TEST_F(QueryRuns, EachCommandAnswersAndChangesNothing) {
   const std::string data = InHome(kData);
   const std::vector<QueryCase> cases = {
       {{"doctor", "ArchiveConnector"}, readyClient, 0, "account\tok\t", true},
+      // The plan of an install: over the installed service, of one that no
+      // catalogue lists, and of a descr: argument, which is no option.
+      {{"plan", "--install", "archiveconnector"},
+       readyClient,
+       0,
+       "service\tarchiveconnector\nprofile\tDefault (the only one)\nalready installed\t"
+       "ArchiveConnector\tthe install changes nothing\n"},
+      {{"plan", "--install", "OtherService", "displayname:Other"},
+       readyClient,
+       1,
+       "service\tOtherService\nprofile\tDefault (the only one)\ncannot create\tOtherService\t"
+       "OtherService not listed in " +
+           InHome(".config/kalinor/mapisvc.inf") +
+           "; install the provider of OtherService (its setup lists it there)\n"},
+      {{"plan", "--install", "descr:Archive Connector"},
+       readyClient,
+       1,
+       "service\tdescr:Archive Connector\nnote\tdescr: is no option: \"descr:Archive Connector\" "
+       "is the service name; a display name is given with displayname:\n",
+       true},
       {{"doctor", "ArchiveConnector"},
        readyClient,
        0,
@@ -171,6 +191,24 @@ TEST_F(QueryRuns, EachCommandAnswersAndChangesNothing) {
     EXPECT_EQ(HomeListing(), before);
     if (!c.registry.empty()) std::filesystem::remove(InHome(".config/kalinor/registry.reg"));
   }
+}
+
+// The plan of an install into a profile without the service: the service it
+// would create, with mapisvc.inf's display name, which wins over displayname:.
+TEST_F(QueryRuns, ThePlanOfAnInstallNamesTheServiceItWouldCreate) {
+  WriteHomeFile(".config/kalinor/profiles.xml",
+                "<Profiles><Profile name=\"Mail\" default=\"true\"/><Profile name=\"Work\"/>"
+                "</Profiles>\n");
+  WriteHomeFile(".config/kalinor/mapisvc.inf", "[Services]\nArchiveConnector=Archive Connector\n");
+  const auto before = HomeListing();
+  const ProcessResult run =
+      Query({"plan", "--install", "ArchiveConnector", "profile:Work", "displayname:Mine"});
+  EXPECT_EQ(run.exitCode, 0) << run.standardError;
+  EXPECT_EQ(run.standardOutput,
+            "service\tArchiveConnector\nprofile\tWork (named)\ncreate service\tArchiveConnector\t"
+            "Archive Connector\tArchiveConnector listed in " +
+                InHome(".config/kalinor/mapisvc.inf") + "\n");
+  EXPECT_EQ(HomeListing(), before);
 }
 
 TEST_F(QueryRuns, BeforeAnyRunNothingIsCreated) {
