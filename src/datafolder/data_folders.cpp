@@ -66,6 +66,8 @@ std::wstring DataFolders::PellucorDataFolder() const { return folders_.PellucorD
 
 std::wstring DataFolders::InstallDataFolder() const { return folders_.InstallDataFolder; }
 
+std::wstring DataFolders::DebugLogsFolder() const { return folders_.DebugLogsFolder; }
+
 std::wstring DataFolders::DataFolderAsItStands() {
   return Build(FolderCreation::kNone, ShellSpecialFolders(FolderCreation::kNone), Reporting::kQuiet)
       .DataFolder;

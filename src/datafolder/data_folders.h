@@ -53,6 +53,10 @@ class DataFolders {
   /// relative.
   std::wstring InstallDataFolder() const;
 
+  /// The connector's debug-log folder, which an uninstall creates when
+  /// missing: local application data + "\Tavrin\Ostrand\DebugLogs".
+  std::wstring DebugLogsFolder() const;
+
   /// How the data root was found.
   const DataRootOrigin& HowDataRootWasFound() const { return folders_.Origin; }
 

@@ -249,6 +249,25 @@ void ReportDataFolder(const DataFolders& folders, QueryOutput& out) {
       .Add("foundBy", foundBy);
 }
 
+// The folders an uninstall would create, parents first: those missing along
+// the data folder and the debug-log folder.
+void ReportFoldersToCreate(const DataFolders& folders, QueryOutput& out) {
+  std::vector<std::wstring> missing;
+  for (const std::wstring& folder : {folders.DataFolder(), folders.DebugLogsFolder()}) {
+    if (folder.empty()) continue;
+    std::vector<std::wstring> along = platform::FolderPathPrefixes(folder);
+    along.push_back(folder);
+    for (const std::wstring& path : along)
+      if (!platform::PathExists(path) &&
+          std::find(missing.begin(), missing.end(), path) == missing.end())
+        missing.push_back(path);
+  }
+  for (const std::wstring& path : missing) out.Fields({L"create folder", path});
+  std::vector<JsonObject> items;
+  for (const std::wstring& path : missing) items.push_back(JsonObject().Add("path", path));
+  out.Json().Add("createFolders", items);
+}
+
 // The service part of an uninstall, as the run would do it: the profile it
 // opens and each service of the name it removes, or why none; the cleanup
 // runs whatever this comes to.
@@ -348,6 +367,7 @@ int PlanCommand(const platform::MapiEntryPoints& mapi, const QueryArguments& arg
   const platform::ComApartment com;
   const CleanupPlan plan = PlanCleanup(DataFolders::Resolve(FolderCreation::kNone));
   ReportDataFolder(plan.Folders, out);
+  ReportFoldersToCreate(plan.Folders, out);
   ReportSettingsFile(L"store settings", "storeSettings", plan.StoreSettingsFile, out);
   ReportSettingsFile(L"general settings", "generalSettings", plan.GeneralSettingsFile, out);
   ReportOperations(plan.Operations, out);

@@ -53,7 +53,8 @@ class QueryRuns : public KalinorProcessTest {
   // The plan's expected text for the prepared home.
   std::string PreparedPlan() const {
     const std::string data = InHome(kData);
-    return "data folder\t" + data + "\nfound by\tfallback\nstore settings\tload\t" + data +
+    return "data folder\t" + data + "\nfound by\tfallback\ncreate folder\t" + data +
+           "/DebugLogs\nstore settings\tload\t" + data +
            "/StoreSettings.xml\ngeneral settings\tseed\t" + data + "/GeneralSettings.xml\tfrom\t" +
            InHome(".local/share/Tavrin/Pellucor") + "/GeneralSettings.xml\ndelete\t" + data +
            "/a.fdb\nrefuse\t" + InHome(kOutside) + "/b.fdb\toutside the data folders\nsave\t" +
@@ -222,7 +223,10 @@ TEST_F(QueryRuns, BeforeAnyRunNothingIsCreated) {
     const std::string data = InHome(kData);
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.standardOutput,
-              "data folder\t" + data + "\nfound by\tfallback\nstore settings\tnone\t" + data +
+              "data folder\t" + data + "\nfound by\tfallback\ncreate folder\t" + InHome(".local") +
+                  "\ncreate folder\t" + InHome(".local/share") + "\ncreate folder\t" +
+                  InHome(".local/share/Tavrin") + "\ncreate folder\t" + data + "\ncreate folder\t" +
+                  data + "/DebugLogs\nstore settings\tnone\t" + data +
                   "/StoreSettings.xml\ngeneral settings\tcreate\t" + data +
                   "/GeneralSettings.xml\nsave\t" + data + "/GeneralSettings.xml\n");
   }
