@@ -268,6 +268,35 @@ void ReportFoldersToCreate(const DataFolders& folders, QueryOutput& out) {
   out.Json().Add("createFolders", items);
 }
 
+// The profile a run would choose and its services, as a plan reads them:
+// Profile "" with Why set when there is none; Read false (Why set) when its
+// services cannot be read.
+struct PlannedProfile {
+  std::wstring Profile;
+  std::wstring Why;
+  bool Read = false;
+  std::vector<ServiceRow> Services;
+};
+
+PlannedProfile ReadPlannedProfile(const platform::MapiEntryPoints& mapi,
+                                  const QueryArguments& arguments) {
+  PlannedProfile planned;
+  MapiSession session(mapi);
+  if (!session.IsStarted()) {
+    planned.Why = L"MAPI does not start; kalinor-query doctor says why";
+    return planned;
+  }
+  planned.Profile = ChosenProfileText(mapi, arguments.ProfileName, planned.Why);
+  if (planned.Profile.empty()) return planned;
+  ServiceAdminHolder& holder = session.Holder();
+  const wchar_t* named = arguments.ProfileName.empty() ? nullptr : arguments.ProfileName.c_str();
+  planned.Read = OpenServiceAdmin(mapi, holder, named, ProfilePurpose::kLook) &&
+                 ListServices(mapi, holder, planned.Services) == S_OK;
+  holder.Release();  // before MAPI shuts down
+  if (!planned.Read) planned.Why = L"the profile's services cannot be read";
+  return planned;
+}
+
 // The service part of an uninstall, as the run would do it: the profile it
 // opens and each service of the name it removes, or why none; the cleanup
 // runs whatever this comes to.
@@ -276,35 +305,24 @@ void ReportServiceRemoval(const platform::MapiEntryPoints& mapi, const QueryArgu
   const std::wstring& name = arguments.Operand;
   out.Fields({L"service", name});
   out.Json().Add("service", name);
-  MapiSession session(mapi);
-  std::wstring why;
-  const std::wstring profile =
-      session.IsStarted() ? ChosenProfileText(mapi, arguments.ProfileName, why) : std::wstring();
-  if (!session.IsStarted()) why = L"MAPI does not start; kalinor-query doctor says why";
-  std::vector<ServiceRow> services;
-  if (profile.empty()) {
-    out.Fields({L"profile", L"none", why});
-  } else {
-    out.Fields({L"profile", profile});
-    ServiceAdminHolder& holder = session.Holder();
-    const wchar_t* named = arguments.ProfileName.empty() ? nullptr : arguments.ProfileName.c_str();
-    if (!OpenServiceAdmin(mapi, holder, named, ProfilePurpose::kLook) ||
-        ListServices(mapi, holder, services) != S_OK)
-      why = L"the profile's services cannot be read";
-    holder.Release();  // before MAPI shuts down
-  }
+  const PlannedProfile planned = ReadPlannedProfile(mapi, arguments);
+  if (planned.Profile.empty())
+    out.Fields({L"profile", L"none", planned.Why});
+  else
+    out.Fields({L"profile", planned.Profile});
   std::vector<JsonObject> removed;
-  for (const ServiceRow& row : services) {
+  for (const ServiceRow& row : planned.Services) {
     if (!IsServiceNamed(row, name)) continue;
     const std::wstring rowName = platform::FromAnsiCodePage(row.Name);
     out.Fields({L"remove service", rowName, row.DisplayName});
     removed.push_back(JsonObject().Add("name", rowName).Add("displayName", row.DisplayName));
   }
   if (removed.empty())
-    out.Fields({L"no service", name,
-                (why.empty() ? std::wstring(L"none of that name in the profile") : why) +
-                    L": the cleanup still runs"});
-  out.Json().Add("profile", profile).Add("removeServices", removed);
+    out.Fields(
+        {L"no service", name,
+         (planned.Why.empty() ? std::wstring(L"none of that name in the profile") : planned.Why) +
+             L": the cleanup still runs"});
+  out.Json().Add("profile", planned.Profile).Add("removeServices", removed);
 }
 
 // The plan of an install, as the run would do it: the profile, then
@@ -319,25 +337,15 @@ int PlanInstall(const platform::MapiEntryPoints& mapi, const QueryArguments& arg
   if (platform::AsciiLower(name).rfind(L"descr:", 0) == 0)
     out.Fields({L"note", L"descr: is no option: \"" + name +
                              L"\" is the service name; a display name is given with displayname:"});
-  MapiSession session(mapi);
-  std::wstring why = L"MAPI does not start; kalinor-query doctor says why";
-  const std::wstring profile =
-      session.IsStarted() ? ChosenProfileText(mapi, arguments.ProfileName, why) : std::wstring();
-  out.Json().Add("profile", profile);
-  if (profile.empty()) {
-    out.Fields({L"profile", L"none", why + L": the install would add nothing"});
+  const PlannedProfile planned = ReadPlannedProfile(mapi, arguments);
+  out.Json().Add("profile", planned.Profile);
+  if (planned.Profile.empty()) {
+    out.Fields({L"profile", L"none", planned.Why + L": the install would add nothing"});
     return kQueryNo;
   }
-  out.Fields({L"profile", profile});
-  std::vector<ServiceRow> services;
-  ServiceAdminHolder& holder = session.Holder();
-  const wchar_t* named = arguments.ProfileName.empty() ? nullptr : arguments.ProfileName.c_str();
-  const bool read = OpenServiceAdmin(mapi, holder, named, ProfilePurpose::kLook) &&
-                    ListServices(mapi, holder, services) == S_OK;
-  holder.Release();  // before MAPI shuts down
-  if (!read)
-    return out.Fail(kQueryCannotTell, "service-table", L"the profile's services cannot be read");
-  for (const ServiceRow& row : services)
+  out.Fields({L"profile", planned.Profile});
+  if (!planned.Read) return out.Fail(kQueryCannotTell, "service-table", planned.Why);
+  for (const ServiceRow& row : planned.Services)
     if (IsServiceNamed(row, name)) {
       out.Fields({L"already installed", platform::FromAnsiCodePage(row.Name),
                   L"the install changes nothing"});
